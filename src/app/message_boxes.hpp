@@ -31,6 +31,8 @@ public:
 class QtMessageBoxes final : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
+    // Boxes are centred over this window once it exists.
+    void setParent(QWidget* parent) { parent_ = parent; }
 
     void error(const QString& text, const QString& caption) override;
     void information(const QString& text, const QString& caption) override;

@@ -162,6 +162,11 @@ void Link::RX_OK() {
     increment(controls_.st_rxd);
     // The handler may send the next request, which replaces lastFrame_; hand it a copy.
     const Frame frame = *lastFrame_;
+    const auto bySelector = selectorHandlers_.find({frame.command(), frame.reader().byte(0)});
+    if (bySelector != selectorHandlers_.end() && bySelector->second) {
+        bySelector->second(frame);
+        return;
+    }
     const auto handler = handlers_.find(frame.command());
     if (handler != handlers_.end() && handler->second) {
         handler->second(frame);
@@ -184,6 +189,10 @@ void Link::Timer4Timer() {
 
 void Link::setHandler(std::uint8_t responseCode, Handler handler) {
     handlers_[responseCode] = std::move(handler);
+}
+
+void Link::setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler) {
+    selectorHandlers_[{responseCode, selector}] = std::move(handler);
 }
 
 void Link::setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder) {

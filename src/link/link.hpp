@@ -82,6 +82,9 @@ public:
 
     using Handler = std::function<void(const Frame&)>;
     void setHandler(std::uint8_t responseCode, Handler handler);
+    // Answers of one code whose payload byte 0 is `selector` go to this handler instead
+    // (code 1 selector 4: calibration samples; code 3 sub-modes 0 and 1: the two writes).
+    void setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler);
     // Kind 3 payloads come from the subsystem that owns them (sub-mode 0: the configuration
     // page, 1: the calibration coefficients). Nothing means a field did not convert: that was
     // reported already, and nothing is sent.
@@ -113,6 +116,7 @@ private:
     Controls controls_;
     FrameAssembler assembler_;
     std::map<std::uint8_t, Handler> handlers_;
+    std::map<std::pair<std::uint8_t, std::uint8_t>, Handler> selectorHandlers_;
     std::map<std::uint8_t, PayloadBuilder> writeBuilders_;
     std::optional<Frame> lastFrame_;
     Bytes lastRequest_;

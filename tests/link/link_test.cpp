@@ -262,3 +262,15 @@ TEST_F(LinkTest, uncountedPingClearsTheReceiveSideButArmsNothing) {
     line.feed(toQ(buildFrame(600, 0, Bytes{1})));
     EXPECT_EQ(pings, 1);
 }
+
+TEST_F(LinkTest, answersGoToTheHandlerOfTheirSelectorBeforeTheHandlerOfTheirCode) {
+    std::vector<int> seen;
+    link.setHandler(1, [&](const Frame& f) { seen.push_back(f.reader().byte(0)); });
+    link.setHandler(1, 4, [&](const Frame&) { seen.push_back(-4); });
+    for (std::uint8_t selector : {0, 4, 17}) {
+        link.payload[0] = selector;
+        openAndSend(kind::Diagnostics);
+        line.feed(toQ(buildFrame(600, 1, Bytes{selector, 0x01})));
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, -4, 17}));
+}
