@@ -4,6 +4,7 @@
 #include "app/diag_page.hpp"
 #include "app/message_boxes.hpp"
 #include "app/protocol_page.hpp"
+#include "app/subsystems.hpp"
 #include "search/search_dialog.hpp"
 #include "tcc/tcc_dialog.hpp"
 
@@ -57,6 +58,8 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     connect(diag.cmbPorts, &QComboBox::activated, this, &MainWindow::cmbPortsChange);
     connect(diag.cb_speed, &QComboBox::activated, this, &MainWindow::cb_speedChange);
     connect(link_.get(), &Link::portIndexUsed, Form2->cmbPorts, &QComboBox::setCurrentIndex);
+
+    installSubsystems(*this);
 }
 
 MainWindow::~MainWindow() = default;

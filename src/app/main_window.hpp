@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -35,6 +36,10 @@ public:
     ProtocolPage* TabSheet3; // "Протокол"
     SearchDialog* Form2;
     TccDialog* Form3;
+
+    // Writes the report document; set by the report writer, called by the protocol reader at
+    // the end of the report chain.
+    std::function<void()> prot_save;
 
     Link& link() { return *link_; }
     MessageBoxes& boxes() { return boxes_; }
