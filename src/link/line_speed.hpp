@@ -1,5 +1,5 @@
-// The line speeds the tool and the unit know, by the index of the speed lists, and the
-// response timeout each speed needs.
+// Line speeds of the unit's ports and of the tool's serial line, as the index of their lists
+// (0 = 300 ... 10 = 115200 baud), and the answer timeouts that follow from them. Pure.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +8,17 @@ namespace torl7 {
 
 inline constexpr int kSpeedCount = 11;
 
-// 0..10 -> 300..115200 baud; 0 for an index that names no speed.
+// 300, 600, ... 115200 for the indices 0..10; 0 for an index that names no speed.
 int baudForIndex(int index);
 
-// The index of a speed of the list, or -1.
+// The index of a speed of the list; -1 for any other rate.
 int indexForBaud(int baud);
 
-// How long a request of `requestKind` waits for its answer at the speed of `speedIndex`:
-// the round trip of the longest answer at that speed with margin; a configuration or
-// coefficient write (kind 3) gets 500 ms more for the unit's memory write.
+// How long the tool waits for an answer at the line speed `speedIndex`: 10 s at 300 baud,
+// halving with each doubling down to 350 ms at 9600 and 300 ms from 14400 on. An index that
+// names no speed keeps 300 ms. A configuration or coefficient write (request kind 3) waits
+// 500 ms longer while the unit stores it. The diagnostic poll watchdog uses the same periods;
+// it is the caller that leaves the timeout off for the poll's own requests.
 int responseTimeoutMs(int speedIndex, std::uint8_t requestKind);
 
 } // namespace torl7
