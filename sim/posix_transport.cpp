@@ -27,6 +27,8 @@ void closeFd(int& fd) {
 }
 
 constexpr std::chrono::milliseconds kWriteStallLimit{2000};
+constexpr std::chrono::milliseconds kHangUpReadTime{500};
+constexpr std::chrono::milliseconds kHangUpSettleTime{50};
 
 } // namespace
 
@@ -167,7 +169,20 @@ std::optional<int> PtyTransport::lineSpeedBaud() {
 
 bool PtyTransport::hangUp() {
     // Closing the master is the pseudo-terminal's hang-up: the tool's handle reports the line
-    // gone. The old path dies with it, so the unit comes back on a new one.
+    // gone. The old path dies with it, so the unit comes back on a new one. The hang-up
+    // discards what the tool has not read yet, so the cut answer is given time to be read.
+    // The bytes reach the tool's input queue a little after the write, so the queue is
+    // watched for a while before it counts as read.
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int waiting = 0;
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (::ioctl(slave_, FIONREAD, &waiting) != 0 || elapsed >= kHangUpReadTime ||
+            (waiting == 0 && elapsed >= kHangUpSettleTime)) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
     master_.close();
     closeSlave();
     try {

@@ -79,15 +79,19 @@ bool UnitServer::receive(ByteSpan bytes) {
     for (std::size_t i = 0; i < bytes.size() && !stopping_; ++i) {
         if (auto request = assembler_.feed(bytes.subspan(i, 1))) {
             assembler_.reset();
-            if (!answer(*request)) {
+            const Outcome outcome = answer(*request);
+            if (outcome == Outcome::LineFailed) {
                 return false;
+            }
+            if (outcome == Outcome::LineReplaced) {
+                return true; // the rest of this read came over the old line
             }
         }
     }
     return true;
 }
 
-bool UnitServer::answer(const Frame& request) {
+UnitServer::Outcome UnitServer::answer(const Frame& request) {
     const int baud = model_.state().lineSpeedBaud;
     notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}});
     const std::vector<Bytes> answers = model_.handle(request);
@@ -109,11 +113,11 @@ bool UnitServer::answer(const Frame& request) {
         Bytes sent;
         for (const WireStep& step : plan.steps) {
             if (!pause(step.delayBefore)) {
-                return true; // stopping: the answer is abandoned
+                return Outcome::Served; // stopping: the answer is abandoned
             }
             if (!transport_.write(step.bytes)) {
                 notify({ServerEvent::Kind::LineFailed, {}, baud, {}, transport_.portPath()});
-                return false;
+                return Outcome::LineFailed;
             }
             sent.insert(sent.end(), step.bytes.begin(), step.bytes.end());
         }
@@ -126,10 +130,10 @@ bool UnitServer::answer(const Frame& request) {
             assembler_.reset();
             if (!transport_.hangUp()) {
                 notify({ServerEvent::Kind::LineFailed, {}, baud, {}, transport_.portPath()});
-                return false;
+                return Outcome::LineFailed;
             }
             notify({ServerEvent::Kind::PortChanged, {}, baud, {}, transport_.portPath()});
-            return true;
+            return Outcome::LineReplaced;
         }
     }
 
@@ -137,7 +141,7 @@ bool UnitServer::answer(const Frame& request) {
     if (model_.state().lineSpeedBaud != baud) {
         transport_.setLineSpeedBaud(model_.state().lineSpeedBaud);
     }
-    return true;
+    return Outcome::Served;
 }
 
 } // namespace torl7::sim

@@ -52,7 +52,8 @@ public:
     bool receive(ByteSpan bytes);
 
 private:
-    bool answer(const Frame& request);
+    enum class Outcome { Served, LineReplaced, LineFailed };
+    Outcome answer(const Frame& request);
     bool speedMatches(int& baud);
     // Waits `delay` unless stop() comes first; false when stopped.
     bool pause(std::chrono::milliseconds delay);
