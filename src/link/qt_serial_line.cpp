@@ -7,7 +7,9 @@ QtSerialLine::QtSerialLine(QObject* parent) : SerialLine(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
 }
 
-bool QtSerialLine::isOpen() const { return port_.isOpen(); }
+bool QtSerialLine::isOpen() const {
+    return port_.isOpen();
+}
 
 bool QtSerialLine::open(const QString& portName, qint32 baud) {
     if (port_.isOpen()) {
@@ -51,9 +53,13 @@ void QtSerialLine::write(const QByteArray& bytes) {
     }
 }
 
-QByteArray QtSerialLine::readAll() { return port_.isOpen() ? port_.readAll() : QByteArray(); }
+QByteArray QtSerialLine::readAll() {
+    return port_.isOpen() ? port_.readAll() : QByteArray();
+}
 
-QString QtSerialLine::errorString() const { return port_.errorString(); }
+QString QtSerialLine::errorString() const {
+    return port_.errorString();
+}
 
 void QtSerialLine::onError(QSerialPort::SerialPortError error) {
     switch (error) {

@@ -1,0 +1,68 @@
+// torl7: the service tool. Without options it starts plainly; --simulate also starts the
+// simulated unit on a pseudo-terminal and offers its port first; --port offers more ports.
+#include "app/main_window.hpp"
+#include "app/message_boxes.hpp"
+#include "app/simulate.hpp"
+#include "link/qt_serial_line.hpp"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTranslator>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("torl7"));
+    QApplication::setApplicationVersion(QStringLiteral("16.9"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Service tool of the TORL-7 motor-protection relay."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Start the simulated unit on a pseudo-terminal and offer its port first."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Offer one more port (repeatable)."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption noProbe(
+        QStringLiteral("no-probe"),
+        QStringLiteral("Do not offer the machine's own serial ports, only those given."));
+    parser.addOptions({simulate, port, noProbe});
+    parser.process(app);
+
+    // The interface is Russian throughout, standard buttons and file dialogs included.
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTranslator qtTranslation;
+    if (qtTranslation.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslation);
+    }
+
+    QStringList extraPorts = parser.values(port);
+    torl7::SimulatedUnitHandle simulatedUnit;
+    if (parser.isSet(simulate)) {
+        const QString simPort = simulatedUnit.start();
+        if (simPort.isEmpty()) {
+            std::fprintf(stderr, "torl7: the simulated unit could not start: %s\n",
+                         qPrintable(simulatedUnit.error()));
+            return 1;
+        }
+        extraPorts.prepend(simPort);
+    }
+
+    torl7::QtSerialLine line;
+    torl7::QtMessageBoxes boxes(nullptr);
+    torl7::MainWindow window(line, boxes, torl7::portList(extraPorts, !parser.isSet(noProbe)));
+    boxes.setParent(&window);
+    window.show();
+    if (QScreen* screen = window.screen()) {
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,65 @@
+// Message boxes for window tests: records every box and answers questions from a script
+// (No when the script is empty, as the default button would).
+#pragma once
+
+#include "app/message_boxes.hpp"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace torl7::test {
+
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    enum class Kind { Error, Information, Question, ConversionError };
+    struct Shown {
+        Kind kind;
+        QString text;
+        QString caption;
+    };
+
+    void error(const QString& text, const QString& caption) override {
+        record({Kind::Error, text, caption});
+    }
+    void information(const QString& text, const QString& caption) override {
+        record({Kind::Information, text, caption});
+    }
+    Answer question(const QString& text, const QString& caption) override {
+        record({Kind::Question, text, caption});
+        if (answers.empty()) {
+            return Answer::No;
+        }
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void conversionError(const QString& text) override {
+        record({Kind::ConversionError, text, QString()});
+    }
+
+    QStringList texts() const {
+        QStringList all;
+        for (const auto& box : shown) {
+            all << box.text;
+        }
+        return all;
+    }
+    void clear() { shown.clear(); }
+
+    std::vector<Shown> shown;
+    std::deque<Answer> answers;
+    // Runs while a box is "open" (after it is recorded), like the nested event loop of a modal
+    // box: a test can let timers fire or bytes arrive there.
+    std::function<void(const Shown&)> whileOpen;
+
+private:
+    void record(Shown box) {
+        shown.push_back(box);
+        if (whileOpen) {
+            whileOpen(shown.back());
+        }
+    }
+};
+
+} // namespace torl7::test
