@@ -1,5 +1,7 @@
 #include "diag/snapshot_codec.hpp"
 
+#include "config/clock_codec.hpp"
+
 #include "diag/display_format.hpp"
 
 #include <algorithm>
@@ -65,16 +67,6 @@ IndicatorColor redWhen(std::uint8_t flags, int bit) {
 }
 
 } // namespace
-
-std::uint8_t encodeClockCalibration(int value) {
-    value = std::clamp(value, -31, 31);
-    return static_cast<std::uint8_t>(value >= 0 ? 0x20 | value : -value);
-}
-
-int decodeClockCalibration(std::uint8_t byte) {
-    const int magnitude = byte & 0x1F;
-    return (byte & 0x20) != 0 ? magnitude : -magnitude;
-}
 
 Bytes encodeSnapshot(const Snapshot& s) {
     Bytes out(kSnapshotSize, 0);

@@ -58,11 +58,6 @@ Bytes encodeSnapshot(const Snapshot& snapshot);
 // Reads the fixed offsets whatever the length; bytes the answer did not reach read as 0.
 Snapshot decodeSnapshot(ByteSpan payload);
 
-// Clock calibration byte: magnitude in bits 4..0, bit 5 set for zero and positive values.
-// Values outside -31..31 are clamped.
-std::uint8_t encodeClockCalibration(int value);
-int decodeClockCalibration(std::uint8_t byte);
-
 // The texts of the page, one per control, named like the control.
 struct SnapshotTexts {
     std::string ttime; // hh:mm:ss

@@ -1,3 +1,4 @@
+#include "config/clock_codec.hpp"
 #include "diag/snapshot_codec.hpp"
 
 #include "diag/random_values.hpp"
