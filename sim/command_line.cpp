@@ -1,6 +1,7 @@
 #include "sim/command_line.hpp"
 
 #include "link/encodings.hpp"
+#include "sim/measurements.hpp"
 #include "sim/speed_table.hpp"
 
 #include <functional>
@@ -112,6 +113,21 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
              o.unit.lineSpeedBaud = static_cast<int>(*baud);
          }},
         {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--trip",
+         [&](const std::string& v) {
+             for (const auto& name : splitList(v, ',')) {
+                 const auto condition = conditionByName(name);
+                 if (!condition) {
+                     std::string known;
+                     for (Condition c : allConditions()) {
+                         known += (known.empty() ? "" : ", ") + std::string(conditionName(c));
+                     }
+                     throw ParseError{"--trip: unknown condition \"" + name +
+                                      "\" (known: " + known + ")"};
+                 }
+                 o.unit.conditions |= conditionBit(*condition);
+             }
+         }},
         {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
         {"--fault-kinds",
@@ -206,6 +222,14 @@ Unit:
                         after answering the speed-set request. Without it the ping answer has
                         length 2 and the unit keeps its line speed (the tool is taken to be on
                         the service port)
+  --trip COND[,COND...] provoke fault conditions from power-on (repeatable): the protection
+                        picks up, counts its delay down and trips; a protection reset from
+                        the tool starts the count again. COND is one of:
+                          umin  undervoltage (5 s)       iasm  current asymmetry (6 s)
+                          umax  overvoltage (3 s)        ivtz  thermal overload (60 s)
+                          uasm  voltage asymmetry (8 s)  zakl  jam (2 s)
+                          ihol  no load (10 s)           idif  leakage current (1 s)
+                          dv    equipment fault          iso   insulation fault
 
 Line:
   --device PATH         serve this serial port instead of a new pseudo-terminal; the unit

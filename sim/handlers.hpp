@@ -21,7 +21,16 @@ using Answer = std::optional<Bytes>;
 // Command 0: a ping (empty payload) or a speed-set request (one byte, the speed index).
 Answer handleLinkRequest(HandlerContext& unit, const PayloadReader& request);
 
+// Command 1: status snapshot and waveform blocks.
+Answer handleDiagnostics(HandlerContext& unit, const PayloadReader& request);
+
+// Command 4: clock correction.
+Answer handleClockCorrection(HandlerContext& unit, const PayloadReader& request);
+
 // Command 5: protection reset.
 Answer handleProtectionReset(HandlerContext& unit, const PayloadReader& request);
+
+// Command 15: firmware version.
+Answer handleVersion(HandlerContext& unit, const PayloadReader& request);
 
 } // namespace torl7::sim

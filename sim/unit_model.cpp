@@ -12,8 +12,14 @@ Handler handlerFor(std::uint8_t command) {
     switch (command) {
     case 0:
         return handleLinkRequest;
+    case 1:
+        return handleDiagnostics;
+    case 4:
+        return handleClockCorrection;
     case 5:
         return handleProtectionReset;
+    case 15:
+        return handleVersion;
     default:
         return nullptr;
     }
@@ -25,6 +31,9 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.factoryNumber = options.factoryNumber;
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
+    state_.conditions = options.conditions;
+    state_.poweredOn = clock.now();
+    state_.conditionsSince = state_.poweredOn;
 }
 
 std::vector<Bytes> UnitModel::handle(const Frame& request) {

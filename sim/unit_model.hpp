@@ -14,6 +14,8 @@ struct UnitOptions {
     std::uint16_t factoryNumber = kDefaultFactoryNumber;
     int lineSpeedBaud = kDefaultLineSpeedBaud;
     bool askToFollowSpeedChange = false;
+    // Fault conditions present from power-on (bits of sim/measurements.hpp's Condition).
+    std::uint16_t conditions = 0;
 };
 
 class UnitModel {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace torl7::sim {
 
@@ -24,6 +25,22 @@ struct UnitState {
     bool askToFollowSpeedChange = false;
     // Unit clock minus the PC clock, as the last clock correction left it.
     std::chrono::seconds clockOffset{0};
+    // The unit's clock stands still at this time (of the unit's clock) once a correction
+    // stopped it; the next correction without the stop bit starts it again.
+    std::optional<std::chrono::sys_seconds> clockStoppedAt;
+    // Calibration of the clock, -31..31, and the automatic summer-time changeover, as the
+    // last correction set them.
+    int clockCalibration = 0;
+    bool autoDst = false;
+
+    // When the unit was switched on: measurements move, and energy and running time grow,
+    // from here.
+    std::chrono::system_clock::time_point poweredOn{};
+    // Fault conditions the unit sees on its inputs (see sim/measurements.hpp): one bit per
+    // condition. Each condition's protection picks up, counts its delay down and trips.
+    std::uint16_t conditions = 0;
+    // When the conditions began to count; a protection reset starts the count again.
+    std::chrono::system_clock::time_point conditionsSince{};
 };
 
 } // namespace torl7::sim
