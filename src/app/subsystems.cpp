@@ -1,11 +1,12 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "diag/diagnostics.hpp"
 
 namespace torl7 {
 
 void installSubsystems(MainWindow& window) {
-    (void)window;
+    new Diagnostics(window);
 }
 
 } // namespace torl7
