@@ -1,12 +1,14 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "config/clock_commands.hpp"
 #include "diag/diagnostics.hpp"
 
 namespace torl7 {
 
 void installSubsystems(MainWindow& window) {
     new Diagnostics(window);
+    new ClockCommands(window);
 }
 
 } // namespace torl7

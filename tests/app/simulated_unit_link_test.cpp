@@ -62,7 +62,8 @@ TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("1"));
     EXPECT_FALSE(link.Timer3->isActive());
-    EXPECT_TRUE(sim.boxes.shown.empty());
+    // The answer's own confirmation, not a timeout.
+    EXPECT_EQ(sim.boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
 }
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
@@ -73,7 +74,7 @@ TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     sim.window->TabSheet2->cb_speed->setCurrentIndex(6);
     sim.window->cb_speedChange();
     ASSERT_TRUE(sim.exchange(kind::ProtectionReset)) << "no answer at 14400 baud";
-    EXPECT_TRUE(sim.boxes.shown.empty());
+    EXPECT_EQ(sim.boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
 }
 
 TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {
