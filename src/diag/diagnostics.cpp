@@ -58,6 +58,22 @@ Diagnostics::Diagnostics(MainWindow& window)
     link_.setHandler(kind::Diagnostics, [this](const Frame& frame) { answerReceived(frame); });
 }
 
+// A label whose size may change asks its layout to run again with every new text, and the
+// request climbs to the tab widget, which then repaints the whole window: at a hundred and
+// more answers a second that was nearly all of the tool's work. The framed texts of the page
+// keep the size the layout gave them, so a new value repaints that text alone.
+void Diagnostics::freezeLiveTexts() {
+    if (liveTextsFrozen_ || !page_.isVisible()) {
+        return; // a page never shown has no laid-out size to keep
+    }
+    liveTextsFrozen_ = true;
+    for (QLabel* label : page_.findChildren<QLabel*>()) {
+        if (label->frameShape() != QFrame::NoFrame) {
+            label->setFixedSize(label->size());
+        }
+    }
+}
+
 bool Diagnostics::running() const {
     return page_.diagnos->text() == kDiagnosRunning;
 }
@@ -67,6 +83,7 @@ void Diagnostics::diagnosClick() {
         return;
     }
     if (page_.diagnos->text() == kDiagnosStopped) {
+        freezeLiveTexts();
         page_.diagnos->setText(kDiagnosRunning);
         page_.st_rxd->setText(QStringLiteral("0"));
         page_.st_txd->setText(QStringLiteral("0"));

@@ -40,6 +40,7 @@ public:
 
 private:
     bool running() const;
+    void freezeLiveTexts();
     void answerReceived(const Frame& frame);
     void showSnapshot(const Snapshot& snapshot);
     void blockReceived(std::uint8_t selector, ByteSpan payload, bool pollOutstanding);
@@ -55,6 +56,7 @@ private:
     // Whether the poll's last request went out on an open port. A repetition that then finds
     // the port closed (by the idle close, at slow speeds) opens it again first.
     bool lastSentOnOpenPort_ = false;
+    bool liveTextsFrozen_ = false;
 };
 
 } // namespace torl7

@@ -11,15 +11,38 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
+
+#include <map>
 
 using namespace torl7;
 using namespace torl7::test;
 
 namespace {
+
+// What the widgets it watches have painted, in their own coordinates.
+class PaintRecorder : public QObject {
+public:
+    void watch(QWidget* widget) { widget->installEventFilter(this); }
+    QRegion painted(QWidget* widget) const {
+        const auto found = regions.find(widget);
+        return found == regions.end() ? QRegion() : found->second;
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            regions[watched] += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+
+private:
+    std::map<const QObject*, QRegion> regions;
+};
 
 const QColor kRed(255, 0, 0);
 const QColor kSilver(192, 192, 192);
@@ -457,4 +480,30 @@ TEST_F(DiagnosticsTest, calibrationSampleAndUnknownSelectorsChangeNothingAndAskF
     EXPECT_EQ(diag().st_rxd->text(), QStringLiteral("4"));
     EXPECT_EQ(diag().st_ua->text(), QStringLiteral("0"));
     EXPECT_EQ(diag().Series1->count(), 0);
+}
+
+TEST_F(DiagnosticsTest, aNewValueRepaintsItsOwnTextNotTheWholeWindow) {
+    w().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
+    const QSize before = diag().st_ua->size();
+    start();
+    answerPending();
+    QTest::qWait(50); // the first values are painted
+    PaintRecorder recorder;
+    recorder.watch(diag().st_ua);
+    recorder.watch(w().PageControl1);
+    Snapshot snapshot;
+    snapshot.uaVolts = 1234; // wider than before
+    answer(kind::Diagnostics, encodeSnapshot(snapshot));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.painted(diag().st_ua).isEmpty(); }, 2000));
+    QTest::qWait(50);
+    // The tab widget paints what lies under the changed texts, not the whole page.
+    long paintedArea = 0;
+    for (const QRect& r : recorder.painted(w().PageControl1)) {
+        paintedArea += static_cast<long>(r.width()) * r.height();
+    }
+    const QSize page = w().PageControl1->size();
+    EXPECT_LT(paintedArea, static_cast<long>(page.width()) * page.height() / 20)
+        << "the page was laid out and painted again";
+    EXPECT_EQ(diag().st_ua->size(), before);
 }
