@@ -53,9 +53,11 @@ protected:
 
 } // namespace
 
-TEST_F(ClockCommandsTest, clockCorrectionSendsThePcClockWithThePanelSettings) {
+TEST_F(ClockCommandsTest, clockCorrectionStopsThePollAndSendsThePcClockWithThePanelSettings) {
+    poll().diagnosClick();
     EXPECT_EQ(correctionPayload(3, false, true),
               (Bytes{0x23, 0x09, 0x05, 0x14, 0x03, 0x08, 0x12, 0x26, 0x80}));
+    EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_TRUE(line.isOpen());
     EXPECT_TRUE(link().Timer3->isActive());
     EXPECT_EQ(link().Timer3->interval(), 300);
@@ -106,14 +108,6 @@ TEST_F(ClockCommandsTest, correctionAnswerClosesThePortAndConfirms) {
     EXPECT_FALSE(link().Timer3->isActive());
 }
 
-TEST_F(ClockCommandsTest, clockCorrectionStopsARunningPoll) {
-    poll().diagnosClick();
-    commands().Button11Click();
-    EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
-    poll().Timer2Timer();
-    EXPECT_FALSE(poll().Timer2->isActive());
-}
-
 TEST_F(ClockCommandsTest, protectionResetWhilePollingStopsThePollAndSendsTheResetAtOnce) {
     poll().diagnosClick();
     line.clearWritten();
@@ -153,14 +147,6 @@ TEST_F(ClockCommandsTest, versionShowsAllSixteenCharactersAndNoMessage) {
     answer(kind::Version, Bytes{'V', '1'});
     EXPECT_EQ(config().st_vpmk->text().size(), 16) << "a short answer still fills 16 places";
     EXPECT_TRUE(config().st_vpmk->text().startsWith(QStringLiteral("V1")));
-}
-
-TEST_F(ClockCommandsTest, versionRequestLeavesTheTextAloneWhenTheUnitIsSilent) {
-    config().st_vpmk->setText(QStringLiteral("ТОРЛ-7 v3.11    "));
-    commands().Button12Click();
-    link().Timer3Timer();
-    EXPECT_EQ(config().st_vpmk->text(), QStringLiteral("ТОРЛ-7 v3.11    "));
-    EXPECT_EQ(boxes.texts(), QStringList{kNoAnswerText});
 }
 
 TEST_F(ClockCommandsTest, whileTheSpeedChangeHoldsTheLineTheButtonsDoNothing) {
