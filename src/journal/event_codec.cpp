@@ -36,11 +36,6 @@ constexpr std::array<std::string_view, 8> kProtectionNames = {
     "Umin", "Umax", "Uасм", "Iхол", "Iасм", "Перегруз", "Заклинивание", "Утечка тока",
 };
 
-void appendBigEndian(Bytes& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-
 std::string onOff(bool on) {
     return on ? "Вкл." : "Выкл.";
 }
@@ -109,7 +104,7 @@ void appendEventRecord(Bytes& out, const EventRecord& r) {
     out.push_back(r.protection);
     for (std::uint16_t word : {r.uaVolts, r.ubVolts, r.ucVolts, r.iaTenthsAmp, r.ibTenthsAmp,
                                r.icTenthsAmp, r.idifTenthsAmp}) {
-        appendBigEndian(out, word);
+        appendWord(out, word); // a 16-bit value always fits
     }
     out.push_back(r.cosByte);
 }
