@@ -26,9 +26,15 @@ namespace {
 
 constexpr int kMaxEventRows = 100;
 
-std::string text(const QString& s) { return s.toStdString(); }
-std::string yesNo(const QCheckBox* box) { return box->isChecked() ? "ДА" : "НЕТ"; }
-std::string number(const QSpinBox* spin) { return std::to_string(spin->value()); }
+std::string text(const QString& s) {
+    return s.toStdString();
+}
+std::string yesNo(const QCheckBox* box) {
+    return box->isChecked() ? "ДА" : "НЕТ";
+}
+std::string number(const QSpinBox* spin) {
+    return std::to_string(spin->value());
+}
 
 } // namespace
 
@@ -36,7 +42,8 @@ ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(windo
     programDir = QCoreApplication::applicationDirPath().toStdString();
     askFileName = [this](const QString& defaultName) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        return QFileDialog::getSaveFileName(&window_, QString(), QDir(folder).filePath(defaultName));
+        return QFileDialog::getSaveFileName(&window_, QString(),
+                                            QDir(folder).filePath(defaultName));
     };
     connect(window.TabSheet3->btn_save_prot, &QPushButton::clicked, this,
             &ReportWriter::btn_save_protClick);
@@ -147,8 +154,9 @@ void ReportWriter::prot_save() {
     }
     progress->setValue(2);
     std::string error;
-    if (!fillReport(document, collectReportData(),
-                    [progress](int position) { progress->setValue(position); }, error)) {
+    if (!fillReport(
+            document, collectReportData(),
+            [progress](int position) { progress->setValue(position); }, error)) {
         boxes.error(QString::fromStdString(error), kCaptionTool);
         return;
     }
