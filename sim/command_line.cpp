@@ -1,7 +1,7 @@
 #include "sim/command_line.hpp"
 
 #include "link/encodings.hpp"
-#include "sim/speed_table.hpp"
+#include "link/line_speed.hpp"
 
 #include <functional>
 #include <map>
