@@ -1,0 +1,50 @@
+// Builders for the plain controls of the main window and the two dialogs. Each control gets
+// its objectName (the name handlers and tests find it by) and its initial state before it is
+// returned, so no change signal can reach a handler connected later.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QWidget;
+
+namespace torl7 {
+
+// Integer edit with arrows; the range is set before the value so the value is not clamped
+// by the default 0..99 range.
+QSpinBox* makeSpinEdit(QWidget* parent, const QString& name, int minimum, int maximum, int value);
+
+// Read-only list. Items keep their leading blanks: code elsewhere compares item texts.
+QComboBox* makeDropDown(QWidget* parent, const QString& name, const QStringList& items, int index);
+
+// One-line edit; maxLength 0 leaves the length open.
+QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& text,
+                        int maxLength = 0);
+
+// Read-only text in a sunken frame, wide enough for `widest` so that values written later
+// do not make the layout jump.
+QLabel* makeStaticText(QWidget* parent, const QString& name, const QString& text,
+                       const QString& widest);
+
+QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, bool checked);
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
+
+// Progress bar at position 0, its text hidden (the bar alone shows the progress).
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int minimum, int maximum);
+
+// Fixes the width of a text edit or static text to hold `widest` plus its frame, so that
+// short value fields stay short in a stretching layout.
+void fitWidthTo(QWidget* control, const QString& widest);
+
+// A caption or unit text that belongs to `control`: the label's buddy is the control, so
+// keyboard focus and accessibility follow it, and the captions of a control can be found.
+QLabel* makeCaption(const QString& text, QWidget* control);
+
+} // namespace torl7

@@ -1,0 +1,118 @@
+// The "Диагностика" page: the connection bar (factory number, port, line speed, search,
+// waveform view), the waveform chart, live measurements, protection state lamps with their
+// trip countdowns, the unit's clock, the exchange counters, energy and running time.
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QSpinBox;
+class QValueAxis;
+
+namespace torl7 {
+
+class IndicatorShape;
+
+class DiagPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit DiagPage(QWidget* parent = nullptr);
+
+    // Connection bar
+    QSpinBox* frm1_zn = nullptr;
+    QComboBox* cmbPorts = nullptr;
+    QComboBox* cb_speed = nullptr;
+    QPushButton* Button6 = nullptr;
+    QComboBox* cmb_m = nullptr;
+
+    // Waveforms of the phase voltages and currents, one sample per point.
+    QChartView* Chart1 = nullptr;
+    QLineSeries* Series1 = nullptr;
+    QLineSeries* Series2 = nullptr;
+    QLineSeries* Series3 = nullptr;
+    QLineSeries* Series4 = nullptr;
+    QLineSeries* Series5 = nullptr;
+    QLineSeries* Series6 = nullptr;
+    QValueAxis* sampleAxis = nullptr;
+    QValueAxis* levelAxis = nullptr;
+
+    // "Текущие данные"
+    QLabel* st_ua = nullptr;
+    QLabel* st_ub = nullptr;
+    QLabel* st_uc = nullptr;
+    QLabel* st_uasm = nullptr;
+    QLabel* st_cos = nullptr;
+    QLabel* st_pa = nullptr;
+    QLabel* st_ia = nullptr;
+    QLabel* st_ib = nullptr;
+    QLabel* st_ic = nullptr;
+    QLabel* st_iasm = nullptr;
+    QLabel* st_idif = nullptr;
+
+    // "Состояние защиты": a rounded square (function on) with a circle inside (tripped)
+    IndicatorShape* sh_dv = nullptr;
+    IndicatorShape* sh_iso = nullptr;
+    IndicatorShape* zp_umin = nullptr;
+    IndicatorShape* sh_umin = nullptr;
+    QLabel* c_umin = nullptr;
+    IndicatorShape* zp_umax = nullptr;
+    IndicatorShape* sh_umax = nullptr;
+    QLabel* c_umax = nullptr;
+    IndicatorShape* zp_uasm = nullptr;
+    IndicatorShape* sh_uasm = nullptr;
+    QLabel* c_uasm = nullptr;
+    IndicatorShape* Sh_z = nullptr;
+    QLabel* st_blkz = nullptr;
+    IndicatorShape* zp_ihol = nullptr;
+    IndicatorShape* sh_ihol = nullptr;
+    QLabel* c_ihol = nullptr;
+    IndicatorShape* zp_ivtz = nullptr;
+    IndicatorShape* Sh_ivtz = nullptr;
+    QLabel* c_ivtz = nullptr;
+    IndicatorShape* zp_iasm = nullptr;
+    IndicatorShape* sh_iasm = nullptr;
+    QLabel* c_iasm = nullptr;
+    IndicatorShape* zp_zakl = nullptr;
+    IndicatorShape* sh_zakl = nullptr;
+    QLabel* c_izakl = nullptr;
+    IndicatorShape* zp_idif = nullptr;
+    IndicatorShape* sh_idif = nullptr;
+    QLabel* c_idif = nullptr;
+    QLabel* st_ikrp = nullptr;
+
+    // The unit's clock
+    QCheckBox* rstop = nullptr;
+    QCheckBox* tavto = nullptr;
+    QSpinBox* rcal = nullptr;
+    QLabel* ttime = nullptr;
+    QLabel* tDATE = nullptr;
+    QPushButton* Button11 = nullptr;
+
+    // "Статистика": requests sent and responses received
+    QLabel* st_txd = nullptr;
+    QLabel* st_rxd = nullptr;
+
+    // Totals line
+    QLabel* st_wa = nullptr;
+    QLabel* st_moto = nullptr;
+
+    QPushButton* diagnos = nullptr;
+    QPushButton* btn_monitor = nullptr;
+
+private:
+    QLayout* buildConnectionBar();
+    QWidget* buildChart();
+    QWidget* buildMeasurements();
+    QWidget* buildProtectionState();
+    QWidget* buildClock();
+    QWidget* buildStatistics();
+    QLayout* buildBottomLine();
+};
+
+} // namespace torl7

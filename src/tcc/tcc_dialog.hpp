@@ -1,0 +1,32 @@
+// The time-current characteristic dialog: the overload trip curve that a trip time setting
+// implies, trip time on a logarithmic axis against the overload multiple. This class holds
+// the dialog's controls and the empty chart; the curve is drawn by its owner.
+#pragma once
+
+#include <QDialog>
+
+class QChartView;
+class QLineEdit;
+class QLineSeries;
+class QLogValueAxis;
+class QSpinBox;
+class QValueAxis;
+
+namespace torl7 {
+
+class TccDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TccDialog(QWidget* parent = nullptr);
+
+    QLineEdit* g_inom_a = nullptr;
+    QSpinBox* g_vtz_t = nullptr;
+    QChartView* Chart1 = nullptr;
+    QLineSeries* Series1 = nullptr;
+    // Trip time in seconds, logarithmic; its range is set with every curve.
+    QLogValueAxis* timeAxis = nullptr;
+    // Overload multiple, current over rated current.
+    QValueAxis* multipleAxis = nullptr;
+};
+
+} // namespace torl7
