@@ -1,11 +1,32 @@
 // Clock correction, protection reset and firmware version.
 #include "sim/handlers.hpp"
 
+#include "config/clock_codec.hpp"
+#include "config/version_codec.hpp"
+
 namespace torl7::sim {
+
+Answer handleClockCorrection(HandlerContext& unit, const PayloadReader& request) {
+    if (request.size() < kClockCorrectionSize) {
+        return std::nullopt;
+    }
+    const ClockCorrection correction =
+        decodeClockCorrection(request.bytes(0, kClockCorrectionSize));
+    UnitClock& clock = unit.state.clock;
+    setUnitClock(clock, correction.clock, unit.clock.now());
+    clock.calibration = correction.calibration;
+    clock.autoDst = correction.autoDst;
+    // The tool takes any answer with code 4 as done.
+    return Bytes{};
+}
 
 Answer handleProtectionReset(HandlerContext&, const PayloadReader&) {
     // The tool takes any answer with code 5 as done; the unit sends no payload.
     return Bytes{};
+}
+
+Answer handleVersion(HandlerContext& unit, const PayloadReader&) {
+    return encodeVersionText(unit.state.versionText);
 }
 
 } // namespace torl7::sim

@@ -74,6 +74,22 @@ FaultRule faultRule(const std::string& text) {
     return rule;
 }
 
+// NAME=VALUE for the quantity applied to one input: Ua, Ub, Uc in V, Ia, Ib, Ic, Idif (or
+// Iут) in A.
+void setInput(InputQuantities& inputs, const std::string& text) {
+    static const std::map<std::string, std::size_t> kChannels{
+        {"Ua", 0}, {"Ub", 1}, {"Uc", 2}, {"Ia", 3}, {"Ib", 4}, {"Ic", 5}, {"Idif", 6}, {"Iут", 6}};
+    const auto eq = text.find('=');
+    const auto channel = kChannels.find(text.substr(0, eq));
+    const auto value = eq == std::string::npos ? std::nullopt : parseDecimal(text.substr(eq + 1));
+    if (channel == kChannels.end() || !value || *value < 0.0 || *value > 100000.0) {
+        throw ParseError{"--ref wants NAME=VALUE with NAME one of Ua, Ub, Uc, Ia, Ib, Ic, Idif "
+                         "and a value from 0 to 100000, not \"" +
+                         text + "\""};
+    }
+    inputs[channel->second] = *value;
+}
+
 double percentage(const std::string& text) {
     std::string number = text;
     if (!number.empty() && number.back() == '%') {
@@ -112,6 +128,18 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
              o.unit.lineSpeedBaud = static_cast<int>(*baud);
          }},
         {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--version-text", [&](const std::string& v) { o.unit.versionText = v; }},
+        {"--ref", [&](const std::string& v) { setInput(o.unit.inputs, v); }},
+        {"--limit-umin",
+         [&](const std::string& v) {
+             o.unit.uminLimitVolts =
+                 static_cast<std::uint16_t>(integerIn("--limit-umin", v, 0, 65535));
+         }},
+        {"--limit-coefficient",
+         [&](const std::string& v) {
+             o.unit.coefficientLimit =
+                 static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
+         }},
         {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
         {"--fault-kinds",
@@ -206,6 +234,18 @@ Unit:
                         after answering the speed-set request. Without it the ping answer has
                         length 2 and the unit keeps its line speed (the tool is taken to be on
                         the service port)
+
+  --version-text TEXT   the firmware version text, cut or padded to 16 characters
+                        (default "ТОРЛ-7 v2.04")
+  --ref NAME=VALUE      the quantity applied to an input, repeatable: NAME is Ua, Ub, Uc
+                        (V), Ia, Ib, Ic or Idif (A); defaults Ua=Ub=Uc=230, Ia=Ib=Ic=12,
+                        Idif=0.5. Measurements and calibration samples follow from them and
+                        from the stored coefficients, so an auto-calibration against the same
+                        references computes the stored coefficients again
+  --limit-umin VOLTS    store a written Umin threshold above VOLTS as VOLTS, so that the
+                        read-back after a configuration write differs
+  --limit-coefficient N store a written calibration coefficient above N as N (configuration
+                        and coefficient writes), so that the acknowledgement differs
 
 Line:
   --device PATH         serve this serial port instead of a new pseudo-terminal; the unit

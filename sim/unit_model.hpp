@@ -14,6 +14,10 @@ struct UnitOptions {
     std::uint16_t factoryNumber = kDefaultFactoryNumber;
     int lineSpeedBaud = kDefaultLineSpeedBaud;
     bool askToFollowSpeedChange = false;
+    std::string versionText = kDefaultVersionText;
+    InputQuantities inputs = kDefaultInputs;
+    std::optional<std::uint16_t> uminLimitVolts;
+    std::optional<std::uint16_t> coefficientLimit;
 };
 
 class UnitModel {
