@@ -20,8 +20,11 @@ Answer handleClockCorrection(HandlerContext& unit, const PayloadReader& request)
     return Bytes{};
 }
 
-Answer handleProtectionReset(HandlerContext&, const PayloadReader&) {
-    // The tool takes any answer with code 5 as done; the unit sends no payload.
+Answer handleProtectionReset(HandlerContext& unit, const PayloadReader&) {
+    // While the lock after a trip runs the reset does nothing; the unit answers all the same,
+    // and the snapshot shows the protection still tripped and the lock counting down. The
+    // tool takes any answer with code 5 as done; there is no payload.
+    unit.state.plant.reset(unit.clock.now(), unit.state.record);
     return Bytes{};
 }
 

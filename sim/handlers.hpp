@@ -22,6 +22,15 @@ using Handler = Answer (*)(HandlerContext&, const PayloadReader&);
 // Command 0: a ping (empty payload) or a speed-set request (one byte, the speed index).
 Answer handleLinkRequest(HandlerContext& unit, const PayloadReader& request);
 
+// Command 1, selectors 0 (status snapshot), 1..3 and 17..19 (waveform block of a phase).
+Answer handleDiagnostics(HandlerContext& unit, const PayloadReader& request);
+
+// Command 6: one block of the event protocol.
+Answer handleEventBlock(HandlerContext& unit, const PayloadReader& request);
+// Command 7: the accounting record; command 8: reset it, then the same.
+Answer handleAccountingRead(HandlerContext& unit, const PayloadReader& request);
+Answer handleAccountingReset(HandlerContext& unit, const PayloadReader& request);
+
 // Command 2: the stored configuration record.
 Answer handleConfigRead(HandlerContext& unit, const PayloadReader& request);
 // Command 3, sub-mode 0: store a configuration record.
@@ -42,5 +51,13 @@ Answer handleVersion(HandlerContext& unit, const PayloadReader& request);
 // A new bus speed index: stored, and in follow mode the line moves to it too (after the
 // answer has gone out). False for an index that names no speed.
 bool setBusSpeed(UnitState& state, int speedIndex);
+
+// Measurements in the units of the snapshot and the event record.
+std::uint16_t wholeVolts(double volts);
+std::uint16_t tenthsAmp(double amps);
+std::uint8_t cosFByte(double cosF);
+
+// The event the unit records when `protection` trips with the measurements `m`.
+EventRecord eventRecord(const ClockBlock& at, Protection protection, const Measurements& m);
 
 } // namespace torl7::sim

@@ -16,7 +16,7 @@ Handler handlerFor(const Frame& request) {
     case 0:
         return handleLinkRequest;
     case 1:
-        return selector == kCalibrationSelector ? handleCalibrationSample : nullptr;
+        return selector == kCalibrationSelector ? handleCalibrationSample : handleDiagnostics;
     case 2:
         return handleConfigRead;
     case 3:
@@ -30,6 +30,12 @@ Handler handlerFor(const Frame& request) {
         return handleClockCorrection;
     case 5:
         return handleProtectionReset;
+    case 6:
+        return handleEventBlock;
+    case 7:
+        return handleAccountingRead;
+    case 8:
+        return handleAccountingReset;
     case 15:
         return handleVersion;
     default:
@@ -47,12 +53,24 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.inputs = options.inputs;
     state_.uminLimitVolts = options.uminLimitVolts;
     state_.coefficientLimit = options.coefficientLimit;
+    state_.plant = Plant(clock.now(), options.trips, options.seed);
+    state_.protocol = options.events.value_or(EventProtocol::sample());
     if (options.askToFollowSpeedChange) {
         // The tool is on the bus, so the bus runs at the line's speed.
         if (const int index = indexForBaud(options.lineSpeedBaud); index >= 0) {
             state_.record.rs485SpeedIndex = static_cast<std::uint8_t>(index);
         }
     }
+}
+
+void UnitModel::advance() {
+    const WallTime now = clock_.now();
+    state_.plant.advance(
+        now, state_.record, state_.inputs, [this](Protection protection, WallTime at) {
+            const Measurements m = state_.plant.steadyMeasurements(state_.record, state_.inputs);
+            state_.protocol.append(
+                eventRecord(clockRegisters(unitTime(state_.clock, at), false), protection, m));
+        });
 }
 
 std::vector<Bytes> UnitModel::handle(const Frame& request) {
@@ -63,6 +81,7 @@ std::vector<Bytes> UnitModel::handle(const Frame& request) {
     if (handler == nullptr) {
         return {};
     }
+    advance();
     HandlerContext context{state_, clock_};
     const Answer payload = handler(context, request.reader());
     if (!payload) {

@@ -4,6 +4,8 @@
 
 #include "config/config_record_codec.hpp"
 #include "sim/clock.hpp"
+#include "sim/event_protocol.hpp"
+#include "sim/plant.hpp"
 
 #include <array>
 #include <chrono>
@@ -51,6 +53,9 @@ struct UnitState {
     // the limit is stored as the limit, and so is a calibration coefficient.
     std::optional<std::uint16_t> uminLimitVolts;
     std::optional<std::uint16_t> coefficientLimit;
+    // The supervised motor and the protections; replaced when the model starts.
+    Plant plant{WallTime{}, {}, 1};
+    EventProtocol protocol;
 };
 
 // The unit's clock at the PC time `pcNow`.

@@ -5,10 +5,15 @@
 #include "config/clock_codec.hpp"
 #include "config/config_record_codec.hpp"
 #include "config/version_codec.hpp"
+#include "diag/snapshot_codec.hpp"
+#include "diag/waveform_codec.hpp"
+#include "journal/accounting_codec.hpp"
+#include "journal/event_codec.hpp"
 #include "link/frame.hpp"
 #include "sim/line_settings.hpp"
 #include "sim/simulated_unit.hpp"
 
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -241,6 +246,32 @@ protected:
     std::unique_ptr<RawClient> client;
 };
 
+TEST_F(RequestKindTest, kind1_snapshotShowsTheUnitsClockAfterACorrection) {
+    // The unit's clock is set a day and an hour ahead of the PC; the snapshot reads it back.
+    const auto ahead = std::chrono::system_clock::now() + std::chrono::hours{25};
+    ClockCorrection correction;
+    correction.clock = clockRegisters(ahead, false);
+    ask(4, encodeClockCorrection(correction, 2000 + correction.clock.year));
+    const Snapshot s = decodeSnapshot(ask(1, {0}).payload());
+    std::tm shown{};
+    shown.tm_sec = s.clock.seconds;
+    shown.tm_min = s.clock.minutes;
+    shown.tm_hour = s.clock.hours;
+    shown.tm_mday = s.clock.day;
+    shown.tm_mon = s.clock.month - 1;
+    shown.tm_year = 100 + s.clock.year;
+    shown.tm_isdst = -1;
+    EXPECT_NEAR(static_cast<double>(std::mktime(&shown)),
+                static_cast<double>(std::chrono::system_clock::to_time_t(ahead)), 3.0);
+    EXPECT_NEAR(s.uaVolts, 230, 2);
+}
+
+TEST_F(RequestKindTest, kind1_waveformBlock) {
+    const Frame answer = ask(1, {17});
+    EXPECT_EQ(answer.length(), kWaveformBlockSize);
+    EXPECT_EQ(decodeWaveformBlock(answer.payload()).selector, 17);
+}
+
 TEST_F(RequestKindTest, kind1_calibrationSample) {
     const Frame answer = ask(1, {kCalibrationSelector});
     EXPECT_EQ(answer.reader().byte(0), kCalibrationSelector);
@@ -273,6 +304,22 @@ TEST_F(RequestKindTest, kind4_clockCorrection) {
 
 TEST_F(RequestKindTest, kind5_protectionReset) {
     EXPECT_EQ(ask(5).length(), 0);
+}
+
+TEST_F(RequestKindTest, kind6_everyEventBlockInTurn) {
+    for (std::uint8_t b = 0; b < kEventBlocks; ++b) {
+        const Frame answer = ask(6, {b});
+        EXPECT_EQ(answer.length(), kEventBlockSize);
+        EXPECT_EQ(answer.reader().byte(0), b);
+    }
+    EXPECT_TRUE(client->exchange(buildFrame(600, 6, Bytes{10})).empty());
+}
+
+TEST_F(RequestKindTest, kind7And8_accountingReadAndReset) {
+    EXPECT_GT(decodeAccounting(ask(7).payload()).starts, 0);
+    const AccountingRecord reset = decodeAccounting(ask(8).payload());
+    EXPECT_EQ(reset.starts, 0);
+    EXPECT_EQ(reset.runningSeconds, 0u);
 }
 
 TEST_F(RequestKindTest, kind15_version) {
