@@ -4,25 +4,9 @@
 
 #include <sys/prctl.h>
 
-#include <ctime>
 #include <stdexcept>
 
 namespace torl7::sim {
-
-namespace {
-
-// How far the local time of this machine is ahead of UTC: a unit set up on site keeps local
-// time, and the tool corrects it from the PC's local time.
-std::chrono::seconds localUtcOffset() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) {
-        return std::chrono::seconds{0};
-    }
-    return std::chrono::seconds{local.tm_gmtoff};
-}
-
-} // namespace
 
 SimulatedUnit::SimulatedUnit() = default;
 
@@ -42,9 +26,6 @@ std::string SimulatedUnit::start(const SimOptions& options) {
     }
     model_ =
         std::make_unique<UnitModel>(options.unit, options.clock ? *options.clock : systemClock_);
-    if (options.clock == nullptr) {
-        model_->state().clockOffset = localUtcOffset();
-    }
     faults_ = std::make_unique<FaultInjector>(options.faults);
     server_ = std::make_unique<UnitServer>(*transport_, *model_, *faults_, options.server);
     server_->setListener([this](const ServerEvent& event) { onEvent(event); });

@@ -3,7 +3,7 @@
 #include "config/clock_commands.hpp"
 #include "diag/diagnostics.hpp"
 #include "link/qt_serial_line.hpp"
-#include "sim/measurements.hpp"
+#include "sim/plant.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 
@@ -26,16 +26,23 @@ namespace {
 
 constexpr int kPatienceMs = 10000;
 
-// 2026-12-08 14:05:09 UTC, the unit's clock with no offset.
+// 8 December 2026, early afternoon; the unit shows it in the machine's time zone.
 const sim::WallTime kStart =
     std::chrono::sys_days{std::chrono::year{2026} / 12 / 8} + 14h + 5min + 9s;
 
+// Seconds of the day shown by "hh:mm:ss".
+int secondsOfDay(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    return parts.size() == 3 ? parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt()
+                             : -1;
+}
+
 class DiagnosticsSimTest : public ::testing::Test {
 protected:
-    void startUnit(std::uint16_t conditions = 0) {
+    void startUnit(std::vector<sim::ProvokedTrip> trips = {}) {
         sim::SimOptions options;
         options.clock = &clock;
-        options.unit.conditions = conditions;
+        options.unit.trips = std::move(trips);
         const QString port = QString::fromStdString(unit.start(options));
         window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
     }
@@ -66,8 +73,9 @@ TEST_F(DiagnosticsSimTest, pollShowsTheUnitLiveAndStopsWhenAsked) {
     diag().cmb_m->setCurrentIndex(3);
     diag().diagnos->click();
     ASSERT_TRUE(waitFor([&] { return received() >= 10; })) << "the poll does not run";
-    EXPECT_EQ(diag().ttime->text(), QStringLiteral("14:05:09"));
-    EXPECT_EQ(diag().tDATE->text(), QStringLiteral("08.12.2026г."));
+    const QString shownAtStart = diag().ttime->text();
+    ASSERT_GE(secondsOfDay(shownAtStart), 0) << shownAtStart.toStdString();
+    EXPECT_TRUE(diag().tDATE->text().endsWith(QStringLiteral(".2026г.")));
     EXPECT_EQ(diag().sh_iso->fillColor(), QColor(0, 255, 0));
     EXPECT_NE(diag().st_ua->text(), QStringLiteral("0"));
     EXPECT_EQ(diag().st_ikrp->text(), QStringLiteral("---"));
@@ -82,7 +90,9 @@ TEST_F(DiagnosticsSimTest, pollShowsTheUnitLiveAndStopsWhenAsked) {
 
     const QString energy = diag().st_wa->text();
     clock.advance(3600s + 2min);
-    ASSERT_TRUE(waitFor([&] { return diag().ttime->text() == QStringLiteral("15:07:09"); }));
+    ASSERT_TRUE(waitFor([&] { return diag().ttime->text() != shownAtStart; }));
+    EXPECT_EQ((secondsOfDay(diag().ttime->text()) - secondsOfDay(shownAtStart) + 86400) % 86400,
+              3720);
     EXPECT_NE(diag().st_wa->text(), energy) << "energy grows with the hour";
 
     diag().diagnos->click();
@@ -94,18 +104,20 @@ TEST_F(DiagnosticsSimTest, pollShowsTheUnitLiveAndStopsWhenAsked) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(DiagnosticsSimTest, tripIsShownAndAProtectionResetWhilePollingRestartsIt) {
-    startUnit(sim::conditionBit(sim::Condition::Umin));
+TEST_F(DiagnosticsSimTest, tripIsShownAndAProtectionResetWhilePollingClearsIt) {
+    startUnit({{sim::Protection::Umin, 0s}});
     diag().diagnos->click();
     ASSERT_TRUE(waitFor([&] { return received() >= 3; }));
     EXPECT_EQ(diag().zp_umin->fillColor(), QColor(255, 0, 0)) << "the protection picked up";
     EXPECT_EQ(diag().sh_umin->fillColor(), QColor(192, 192, 192));
-    EXPECT_EQ(diag().c_umin->text(), QStringLiteral("5,0"));
+    EXPECT_EQ(diag().c_umin->text(), QStringLiteral("10,0"));
 
-    clock.advance(6s);
+    clock.advance(10s);
     ASSERT_TRUE(waitFor([&] { return diag().sh_umin->fillColor() == QColor(255, 0, 0); }));
     EXPECT_EQ(diag().c_umin->text(), QStringLiteral("0,0"));
-    EXPECT_NE(diag().st_blkz->text(), QStringLiteral("0"));
+    EXPECT_EQ(diag().st_blkz->text(), QStringLiteral("1")) << "the reset is locked a second";
+    clock.advance(2s);
+    ASSERT_TRUE(waitFor([&] { return diag().st_blkz->text() == QStringLiteral("0"); }));
 
     const int sentBefore = diag().st_txd->text().toInt();
     diag().btn_monitor->click();
@@ -118,7 +130,7 @@ TEST_F(DiagnosticsSimTest, tripIsShownAndAProtectionResetWhilePollingRestartsIt)
     diag().diagnos->click();
     ASSERT_TRUE(waitFor([&] { return received() >= 2; }));
     EXPECT_EQ(diag().sh_umin->fillColor(), QColor(192, 192, 192)) << "the trip was reset";
-    EXPECT_EQ(diag().c_umin->text(), QStringLiteral("5,0"));
+    EXPECT_EQ(diag().zp_umin->fillColor(), QColor(192, 192, 192));
     diag().diagnos->click();
 }
 
@@ -144,6 +156,6 @@ TEST_F(DiagnosticsSimTest, clockCorrectionSetsTheUnitsClockAndTheVersionIsRead) 
 
     window->TabSheet1->Button12->click();
     ASSERT_TRUE(waitFor([&] { return !window->TabSheet1->st_vpmk->text().isEmpty(); }));
-    EXPECT_EQ(window->TabSheet1->st_vpmk->text(), QStringLiteral("ТОРЛ-7 v3.12    "));
+    EXPECT_EQ(window->TabSheet1->st_vpmk->text(), QStringLiteral("ТОРЛ-7 v2.04    "));
     EXPECT_FALSE(line.isOpen());
 }

@@ -94,11 +94,4 @@ TEST_F(UnitServerTest, hangUp_cutsTheAnswerAndForgetsWhatWasGathered) {
     EXPECT_EQ(line.log, (std::vector<std::string>{"write 5", "hangup"}));
 }
 
-TEST(WireTime, countsTenBitsPerByteRoundedUpToTheMicrosecond) {
-    EXPECT_EQ(wireTime(18, 1200), milliseconds{150});
-    EXPECT_EQ(wireTime(9, 115200), std::chrono::microseconds{782});
-    EXPECT_EQ(wireTime(72, 115200), std::chrono::microseconds{6250}); // a snapshot exchange
-    EXPECT_EQ(wireTime(209, 300), std::chrono::microseconds{6966667});
-}
-
 } // namespace
