@@ -1,11 +1,16 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "config/rs485_speed.hpp"
+#include "search/device_search.hpp"
+#include "tcc/trip_curve_editor.hpp"
 
 namespace torl7 {
 
 void installSubsystems(MainWindow& window) {
-    (void)window;
+    new DeviceSearch(window);
+    new Rs485SpeedChange(window);
+    new TripCurveEditor(window);
 }
 
 } // namespace torl7
