@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace torl7 {
 
 namespace {
@@ -24,9 +26,6 @@ std::optional<int> digitsValue(const QString& text) {
 } // namespace
 
 LenientSpinBox::LenientSpinBox(QWidget* parent) : QSpinBox(parent) {
-    // Leaving the field with a value outside the limits sets the nearest limit, not the
-    // value it had before.
-    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     // A new value set by setValue() or the arrows is announced by the spin box alone (it
     // writes its editor with the editor's signals blocked). Typed text reaches the editor's
     // signal, and when it is a new value within the limits the spin box announces it first,
@@ -35,8 +34,8 @@ LenientSpinBox::LenientSpinBox(QWidget* parent) : QSpinBox(parent) {
     connect(lineEdit(), &QLineEdit::textChanged, this, &LenientSpinBox::editorTextChanged);
 }
 
-int LenientSpinBox::typedValue() const {
-    return digitsValue(cleanText()).value_or(minimum());
+std::optional<int> LenientSpinBox::typedInteger() const {
+    return digitsValue(cleanText());
 }
 
 QValidator::State LenientSpinBox::validate(QString& text, int& /*pos*/) const {
@@ -50,6 +49,12 @@ QValidator::State LenientSpinBox::validate(QString& text, int& /*pos*/) const {
     }
     return *value >= minimum() && *value <= maximum() ? QValidator::Acceptable
                                                       : QValidator::Intermediate;
+}
+
+void LenientSpinBox::fixup(QString& text) const {
+    // Used when the field is left with a text that is not a value within the limits.
+    const int typed = digitsValue(text.trimmed()).value_or(minimum());
+    text = textFromValue(std::clamp(typed, minimum(), maximum()));
 }
 
 int LenientSpinBox::valueFromText(const QString& text) const {

@@ -15,11 +15,15 @@ class LenientSpinBox : public QSpinBox {
 public:
     explicit LenientSpinBox(QWidget* parent = nullptr);
 
-    // The integer the text holds, not clamped; the minimum when the text is not an integer
-    // (an empty field, for example).
-    int typedValue() const;
+    // The integer the text holds, not clamped; nothing when the text is not an integer (an
+    // empty field, for example).
+    std::optional<int> typedInteger() const;
+    // The same, with the minimum standing for a text that is not an integer.
+    int typedValue() const { return typedInteger().value_or(minimum()); }
 
     QValidator::State validate(QString& text, int& pos) const override;
+    // A number outside the limits becomes the nearest limit, any other text the minimum.
+    void fixup(QString& text) const override;
 
 signals:
     // The shown text changed, by typing, by the arrows or by setValue(); reported once for

@@ -54,9 +54,19 @@ int DeviceSearch::stepIntervalMs(int speedIndex) {
 }
 
 void DeviceSearch::frm2_znChange() {
-    // The main window's field clamps the number to its limits; its own change handler then
-    // writes the result back here, but only when its text changed.
-    window_.TabSheet2->frm1_zn->setValue(dialog_.frm2_zn->typedValue());
+    // The main window's own change handler writes its number back here. A half-typed number
+    // outside the limits ("5" on the way to "5000") would come back as the nearest limit and
+    // overwrite the digits being typed, so such a text waits until the field is left.
+    const LenientSpinBox& number = *dialog_.frm2_zn;
+    const std::optional<int> typed = number.typedInteger();
+    if (typed && *typed >= number.minimum() && *typed <= number.maximum()) {
+        window_.TabSheet2->frm1_zn->setValue(*typed);
+    }
+}
+
+void DeviceSearch::frm2_znExit() {
+    // The field has brought its text to the nearest limit by now (an empty text to the lower).
+    window_.TabSheet2->frm1_zn->setValue(dialog_.frm2_zn->value());
 }
 
 void DeviceSearch::cmbPortsChange() {

@@ -25,8 +25,11 @@ public:
 
     explicit DeviceSearch(MainWindow& window);
 
-    // The dialog's factory number follows into the main window as it is typed.
+    // The dialog's factory number follows into the main window as it is typed, as soon as it
+    // is a number within the limits...
     void frm2_znChange();
+    // ...and when the field is left, brought within them.
+    void frm2_znExit();
     // A port picked in the dialog: the port is closed and the main window picks it too.
     void cmbPortsChange();
     // "Начать поиск" starts a search, "Остановить поиск" stops it.
