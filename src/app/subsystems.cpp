@@ -2,6 +2,7 @@
 
 #include "app/main_window.hpp"
 #include "config/rs485_speed.hpp"
+#include "report/report_writer.hpp"
 #include "search/device_search.hpp"
 #include "tcc/trip_curve_editor.hpp"
 
@@ -11,6 +12,7 @@ void installSubsystems(MainWindow& window) {
     new DeviceSearch(window);
     new Rs485SpeedChange(window);
     new TripCurveEditor(window);
+    new ReportWriter(window);
 }
 
 } // namespace torl7

@@ -1,0 +1,254 @@
+#include "sim/command_line.hpp"
+
+#include "link/encodings.hpp"
+#include "sim/speed_table.hpp"
+
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace torl7::sim {
+
+namespace {
+
+struct ParseError {
+    std::string message;
+};
+
+std::int64_t integerIn(const std::string& name, const std::string& text, std::int64_t low,
+                       std::int64_t high) {
+    const auto value = parseInteger(text);
+    if (!value || *value < low || *value > high) {
+        throw ParseError{name + " wants a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not \"" + text + "\""};
+    }
+    return *value;
+}
+
+std::vector<std::string> splitList(const std::string& text, char separator) {
+    std::vector<std::string> items;
+    std::string item;
+    for (char c : text) {
+        if (c == separator) {
+            items.push_back(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    items.push_back(item);
+    return items;
+}
+
+FaultKind faultKind(const std::string& option, const std::string& name) {
+    if (auto kind = faultByName(name)) {
+        return *kind;
+    }
+    std::string known;
+    for (FaultKind kind : allFaultKinds()) {
+        known += (known.empty() ? "" : ", ") + std::string(faultName(kind));
+    }
+    throw ParseError{option + ": unknown fault \"" + name + "\" (known: " + known + ")"};
+}
+
+// KIND, KIND@N, KIND@N-M or KIND@N- (from answer N on).
+FaultRule faultRule(const std::string& text) {
+    const auto at = text.find('@');
+    FaultRule rule;
+    rule.kind = faultKind("--fault", text.substr(0, at));
+    if (at == std::string::npos) {
+        return rule;
+    }
+    const std::string range = text.substr(at + 1);
+    const auto dash = range.find('-');
+    const std::int64_t top = INT64_MAX;
+    rule.first = static_cast<std::uint64_t>(
+        integerIn("--fault answer number", range.substr(0, dash), 1, top));
+    if (dash == std::string::npos) {
+        rule.last = rule.first;
+    } else if (dash + 1 < range.size()) {
+        rule.last =
+            static_cast<std::uint64_t>(integerIn("--fault answer number", range.substr(dash + 1),
+                                                 static_cast<std::int64_t>(rule.first), top));
+    }
+    return rule;
+}
+
+double percentage(const std::string& text) {
+    std::string number = text;
+    if (!number.empty() && number.back() == '%') {
+        number.pop_back();
+    }
+    const auto value = parseDecimal(number);
+    if (!value || *value < 0.0 || *value > 100.0) {
+        throw ParseError{"--fault-rate wants a percentage from 0 to 100, not \"" + text + "\""};
+    }
+    return *value / 100.0;
+}
+
+} // namespace
+
+std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    SimOptions& o = line.options;
+    FaultParameters& fp = o.faults.parameters;
+    using Setter = std::function<void(const std::string&)>;
+    const auto ms = [](const std::string& name, const std::string& v) {
+        return std::chrono::milliseconds(integerIn(name, v, 0, 600000));
+    };
+    const std::map<std::string, Setter> withValue{
+        {"--unit",
+         [&](const std::string& v) {
+             o.unit.factoryNumber = static_cast<std::uint16_t>(integerIn("--unit", v, 100, 65535));
+         }},
+        {"--speed",
+         [&](const std::string& v) {
+             const auto baud = parseInteger(v);
+             if (!baud || indexForBaud(static_cast<int>(*baud)) < 0) {
+                 throw ParseError{"--speed wants one of 300, 600, 1200, 2400, 4800, 9600, "
+                                  "14400, 19200, 38400, 57600, 115200, not \"" +
+                                  v + "\""};
+             }
+             o.unit.lineSpeedBaud = static_cast<int>(*baud);
+         }},
+        {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
+        {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
+        {"--fault-kinds",
+         [&](const std::string& v) {
+             o.faults.randomKinds.clear();
+             for (const auto& name : splitList(v, ',')) {
+                 o.faults.randomKinds.push_back(faultKind("--fault-kinds", name));
+             }
+         }},
+        {"--seed",
+         [&](const std::string& v) {
+             o.faults.seed = static_cast<std::uint32_t>(integerIn("--seed", v, 0, UINT32_MAX));
+         }},
+        {"--split-pieces",
+         [&](const std::string& v) {
+             fp.splitPieces = static_cast<int>(integerIn("--split-pieces", v, 2, 255));
+         }},
+        {"--split-gap-ms", [&](const std::string& v) { fp.splitGap = ms("--split-gap-ms", v); }},
+        {"--noise-bytes",
+         [&](const std::string& v) {
+             fp.noiseBytes = static_cast<std::size_t>(integerIn("--noise-bytes", v, 1, 1000));
+         }},
+        {"--trailing-bytes",
+         [&](const std::string& v) {
+             fp.trailingBytes = static_cast<std::size_t>(integerIn("--trailing-bytes", v, 1, 1000));
+         }},
+        {"--late-ms", [&](const std::string& v) { fp.lateBy = ms("--late-ms", v); }},
+        {"--wrong-code",
+         [&](const std::string& v) {
+             fp.wrongCode = static_cast<std::uint8_t>(integerIn("--wrong-code", v, 0, 255));
+         }},
+        {"--oversized-length",
+         [&](const std::string& v) {
+             fp.oversizedLength =
+                 static_cast<std::uint8_t>(integerIn("--oversized-length", v, 248, 255));
+         }},
+    };
+    const std::map<std::string, std::function<void()>> flags{
+        {"--wire-time", [&] { o.server.wireTime = true; }},
+        {"--follow", [&] { o.unit.askToFollowSpeedChange = true; }},
+        {"--verbose", [&] { line.verbose = true; }},
+        {"--help", [&] { line.help = true; }},
+        {"-h", [&] { line.help = true; }},
+    };
+
+    try {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            std::string name = args[i];
+            std::optional<std::string> value;
+            if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+            if (const auto flag = flags.find(name); flag != flags.end()) {
+                if (value) {
+                    throw ParseError{name + " takes no value"};
+                }
+                flag->second();
+                continue;
+            }
+            const auto setter = withValue.find(name);
+            if (setter == withValue.end()) {
+                throw ParseError{"unknown option \"" + name + "\""};
+            }
+            if (!value) {
+                if (i + 1 >= args.size()) {
+                    throw ParseError{name + " needs a value"};
+                }
+                value = args[++i];
+            }
+            setter->second(*value);
+        }
+    } catch (const ParseError& error) {
+        return CommandLineError{error.message};
+    }
+    return line;
+}
+
+std::string helpText() {
+    return R"(Usage: torl7-sim [OPTION]...
+A simulated motor-protection relay unit ТОРЛ-7 on a serial line. It opens a pseudo-terminal,
+prints its path as the first line of standard output, and answers the service tool's requests
+on it until SIGINT or SIGTERM. It answers only to its own factory number, and only while the
+tool's side of the line runs at the unit's own speed.
+
+Unit:
+  --unit N              factory number the unit answers to, 100..65535 (default 600)
+  --speed BAUD          the unit's line speed: 300, 600, 1200, 2400, 4800, 9600, 14400,
+                        19200, 38400, 57600 or 115200 (default 115200)
+  --follow              answer a ping with payload length 1, which asks the tool to follow
+                        an RS485 speed change; the unit then moves its line to the new speed
+                        after answering the speed-set request. Without it the ping answer has
+                        length 2 and the unit keeps its line speed (the tool is taken to be on
+                        the service port)
+
+Line:
+  --device PATH         serve this serial port instead of a new pseudo-terminal; the unit
+                        sets the port's speed itself and answers whatever arrives
+  --wire-time           delay every answer by the time the request's and the answer's bytes
+                        take on the wire at the line speed (10 bits a byte)
+  --verbose             log every request, answer and fault on standard error
+
+Faults (each observable on the wire; several may apply to the same answer):
+  --fault KIND[@N[-[M]]]
+                        apply KIND to every answer, to answer N only, to answers N to M, or
+                        to every answer from N on (answers are counted from 1); repeatable.
+                        KIND is one of:
+                          drop        the answer is not sent
+                          corrupt     the answer's checksum is wrong
+                          split       the answer comes in pieces with gaps between them
+                          noise       bytes other than 0xAA come before the answer
+                          late        the answer comes after the tool's timeout
+                          oversized   the length byte announces more than 247 bytes
+                          wrong-code  the answer carries another response code, good sum
+                          echo        the request is repeated on the line before the answer
+                                      (an RS-485 adapter that hears itself)
+                          trailing    bytes follow the answer
+                          hangup      half the answer, then the line goes away; a
+                                      pseudo-terminal comes back under a new path, which is
+                                      printed on standard output
+  --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)
+  --fault-kinds K,K...  the kinds --fault-rate draws from (default: all but hangup)
+  --seed N              seed of the random faults and bytes (default 1)
+  --split-pieces N      pieces of a split answer, 2..255 (default 3)
+  --split-gap-ms MS     gap between the pieces (default 40)
+  --noise-bytes N       number of noise bytes (default 5)
+  --trailing-bytes N    number of trailing bytes (default 3)
+  --late-ms MS          delay of a late answer (default: the tool's timeout at the line speed
+                        for that request, plus 300 ms)
+  --wrong-code N        response code of a wrong-code answer, 0..255 (default 9)
+  --oversized-length N  length byte of an oversized answer, 248..255 (default 248)
+
+  -h, --help            show this text and exit
+
+Exit status: 0 after SIGINT or SIGTERM, 1 when the line cannot be opened or fails, 2 for a bad
+option.
+)";
+}
+
+} // namespace torl7::sim

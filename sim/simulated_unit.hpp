@@ -1,0 +1,53 @@
+// The simulated unit serving its line on a thread of its own: what `torl7-sim` runs, and what
+// the tool runs in-process for `--simulate`.
+#pragma once
+
+#include "sim/sim_options.hpp"
+#include "sim/unit_server.hpp"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace torl7::sim {
+
+class SimulatedUnit {
+public:
+    SimulatedUnit();
+    ~SimulatedUnit();
+    SimulatedUnit(const SimulatedUnit&) = delete;
+    SimulatedUnit& operator=(const SimulatedUnit&) = delete;
+
+    // Opens the line and starts serving it; returns the path the tool should open. Throws
+    // std::system_error when the line cannot be opened, std::logic_error when running.
+    std::string start(const SimOptions& options);
+
+    // Stops serving and closes the line; the pseudo-terminal's path goes away.
+    void stop();
+
+    // False once stopped, or when the line failed for good.
+    bool running() const;
+
+    // The path the tool should open now (a hang-up of a pseudo-terminal changes it).
+    std::string portPath() const;
+
+    // Receives every event of the line on the serving thread; set before start().
+    void setListener(UnitServer::Listener listener);
+
+private:
+    void onEvent(const ServerEvent& event);
+
+    SystemClock systemClock_;
+    std::unique_ptr<Transport> transport_;
+    std::unique_ptr<UnitModel> model_;
+    std::unique_ptr<FaultInjector> faults_;
+    std::unique_ptr<UnitServer> server_;
+    std::thread thread_;
+    UnitServer::Listener listener_;
+    mutable std::mutex mutex_;
+    std::string path_;
+    bool running_ = false;
+};
+
+} // namespace torl7::sim

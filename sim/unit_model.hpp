@@ -1,0 +1,38 @@
+// The simulated unit as a function from one verified request to its answer frames. No I/O and
+// no timing: the serving loop and the fault layer put the answer on the wire.
+#pragma once
+
+#include "link/frame.hpp"
+#include "sim/clock.hpp"
+#include "sim/unit_state.hpp"
+
+#include <vector>
+
+namespace torl7::sim {
+
+struct UnitOptions {
+    std::uint16_t factoryNumber = kDefaultFactoryNumber;
+    int lineSpeedBaud = kDefaultLineSpeedBaud;
+    bool askToFollowSpeedChange = false;
+};
+
+class UnitModel {
+public:
+    // `clock` must outlive the model.
+    UnitModel(const UnitOptions& options, const Clock& clock);
+
+    // The frames the unit sends in answer to `request`: none when the request names another
+    // factory number, carries a command the unit does not know, or asks for something the
+    // unit refuses silently.
+    std::vector<Bytes> handle(const Frame& request);
+
+    const UnitState& state() const { return state_; }
+    UnitState& state() { return state_; }
+    const Clock& clock() const { return clock_; }
+
+private:
+    UnitState state_;
+    const Clock& clock_;
+};
+
+} // namespace torl7::sim

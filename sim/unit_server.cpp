@@ -1,0 +1,147 @@
+#include "sim/unit_server.hpp"
+
+namespace torl7::sim {
+
+namespace {
+constexpr std::chrono::milliseconds kReadSlice{200};
+}
+
+std::chrono::milliseconds wireTime(std::size_t byteCount, int baud) {
+    if (baud <= 0) {
+        return std::chrono::milliseconds{0};
+    }
+    const auto bits = static_cast<std::int64_t>(byteCount) * 10;
+    return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+}
+
+UnitServer::UnitServer(Transport& transport, UnitModel& model, FaultInjector& faults,
+                       ServerOptions options)
+    : transport_(transport), model_(model), faults_(faults), options_(options) {}
+
+void UnitServer::notify(ServerEvent event) {
+    if (listener_) {
+        listener_(event);
+    }
+}
+
+bool UnitServer::run() {
+    while (!stopping_) {
+        const auto bytes = transport_.read(kReadSlice);
+        if (!bytes) {
+            notify({ServerEvent::Kind::LineFailed, {}, 0, {}, transport_.portPath()});
+            return stopping_;
+        }
+        if (!bytes->empty() && !receive(*bytes)) {
+            return stopping_;
+        }
+    }
+    return true;
+}
+
+void UnitServer::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    transport_.interrupt();
+}
+
+bool UnitServer::pause(std::chrono::milliseconds delay) {
+    if (delay <= std::chrono::milliseconds{0}) {
+        return !stopping_;
+    }
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, delay, [this] { return stopping_.load(); });
+}
+
+bool UnitServer::speedMatches(int& baud) {
+    const auto speed = transport_.lineSpeedBaud();
+    baud = speed.value_or(0);
+    return speed && *speed == model_.state().lineSpeedBaud;
+}
+
+bool UnitServer::receive(ByteSpan bytes) {
+    int baud = 0;
+    if (!speedMatches(baud)) {
+        // At another speed the unit's receiver sees only garbage; whatever it had gathered
+        // is lost with it.
+        assembler_.reset();
+        notify({ServerEvent::Kind::IgnoredAtWrongSpeed,
+                Bytes(bytes.begin(), bytes.end()),
+                baud,
+                {},
+                {}});
+        return true;
+    }
+    // One byte at a time, so that a request that follows another in the same read is still
+    // gathered after the first is answered.
+    for (std::size_t i = 0; i < bytes.size() && !stopping_; ++i) {
+        if (auto request = assembler_.feed(bytes.subspan(i, 1))) {
+            assembler_.reset();
+            const Outcome outcome = answer(*request);
+            if (outcome == Outcome::LineFailed) {
+                return false;
+            }
+            if (outcome == Outcome::LineReplaced) {
+                return true; // the rest of this read came over the old line
+            }
+        }
+    }
+    return true;
+}
+
+UnitServer::Outcome UnitServer::answer(const Frame& request) {
+    const int baud = model_.state().lineSpeedBaud;
+    notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}});
+    const std::vector<Bytes> answers = model_.handle(request);
+    const Bytes noAnswer;
+    const Bytes& first = answers.empty() ? noAnswer : answers.front();
+
+    std::vector<WirePlan> plans;
+    if (answers.empty()) {
+        plans.push_back(faults_.plan(request.bytes(), {}, baud));
+    }
+    for (const Bytes& frame : answers) {
+        const auto delay = options_.wireTime && &frame == &first
+                               ? wireTime(request.bytes().size() + frame.size(), baud)
+                               : std::chrono::milliseconds{0};
+        plans.push_back(faults_.plan(request.bytes(), frame, baud, delay));
+    }
+
+    for (const WirePlan& plan : plans) {
+        Bytes sent;
+        for (const WireStep& step : plan.steps) {
+            if (!pause(step.delayBefore)) {
+                return Outcome::Served; // stopping: the answer is abandoned
+            }
+            if (!transport_.write(step.bytes)) {
+                notify({ServerEvent::Kind::LineFailed, {}, baud, {}, transport_.portPath()});
+                return Outcome::LineFailed;
+            }
+            sent.insert(sent.end(), step.bytes.begin(), step.bytes.end());
+        }
+        notify({plan.steps.empty() ? ServerEvent::Kind::Silent : ServerEvent::Kind::Answer,
+                std::move(sent),
+                baud,
+                plan.applied,
+                {}});
+        if (plan.hangUpAfter) {
+            assembler_.reset();
+            if (!transport_.hangUp()) {
+                notify({ServerEvent::Kind::LineFailed, {}, baud, {}, transport_.portPath()});
+                return Outcome::LineFailed;
+            }
+            notify({ServerEvent::Kind::PortChanged, {}, baud, {}, transport_.portPath()});
+            return Outcome::LineReplaced;
+        }
+    }
+
+    // A speed change takes effect once its answer has left at the old speed.
+    if (model_.state().lineSpeedBaud != baud) {
+        transport_.setLineSpeedBaud(model_.state().lineSpeedBaud);
+    }
+    return Outcome::Served;
+}
+
+} // namespace torl7::sim

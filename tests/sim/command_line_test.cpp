@@ -1,0 +1,84 @@
+#include "sim/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace torl7::sim;
+
+namespace {
+
+CommandLine parsed(std::vector<std::string> args) {
+    auto result = parseCommandLine(args);
+    if (auto* error = std::get_if<CommandLineError>(&result)) {
+        ADD_FAILURE() << error->message;
+        return {};
+    }
+    return std::get<CommandLine>(result);
+}
+
+std::string errorOf(std::vector<std::string> args) {
+    auto result = parseCommandLine(args);
+    auto* error = std::get_if<CommandLineError>(&result);
+    return error ? error->message : "";
+}
+
+TEST(CommandLine, unitOptionsInBothForms) {
+    const auto line = parsed(
+        {"--unit", "1234", "--speed=14400", "--follow", "--wire-time", "--device", "/dev/ttyUSB0"});
+    EXPECT_EQ(line.options.unit.factoryNumber, 1234);
+    EXPECT_EQ(line.options.unit.lineSpeedBaud, 14400);
+    EXPECT_TRUE(line.options.unit.askToFollowSpeedChange);
+    EXPECT_TRUE(line.options.server.wireTime);
+    EXPECT_EQ(line.options.devicePath, "/dev/ttyUSB0");
+}
+
+TEST(CommandLine, faultRulesAndRandomFaults) {
+    const auto line = parsed({"--fault", "drop@3", "--fault=echo", "--fault", "split@2-4",
+                              "--fault", "late@5-", "--fault-rate", "1.5%", "--fault-kinds",
+                              "noise,corrupt", "--seed", "7", "--late-ms", "900"});
+    const auto& rules = line.options.faults.rules;
+    ASSERT_EQ(rules.size(), 4u);
+    EXPECT_EQ(rules[0].kind, FaultKind::Drop);
+    EXPECT_EQ(rules[0].first, 3u);
+    EXPECT_EQ(rules[0].last, 3u);
+    EXPECT_EQ(rules[1].first, 1u);
+    EXPECT_EQ(rules[1].last, UINT64_MAX);
+    EXPECT_EQ(rules[2].last, 4u);
+    EXPECT_EQ(rules[3].first, 5u);
+    EXPECT_EQ(rules[3].last, UINT64_MAX);
+    EXPECT_DOUBLE_EQ(line.options.faults.randomRate, 0.015);
+    EXPECT_EQ(line.options.faults.randomKinds,
+              (std::vector<FaultKind>{FaultKind::Noise, FaultKind::CorruptChecksum}));
+    EXPECT_EQ(line.options.faults.seed, 7u);
+    EXPECT_EQ(line.options.faults.parameters.lateBy, std::chrono::milliseconds{900});
+}
+
+TEST(CommandLine, badOptions_areRefusedWithAMessageNamingThem) {
+    EXPECT_NE(errorOf({"--bogus"}).find("--bogus"), std::string::npos);
+    EXPECT_NE(errorOf({"--unit"}).find("--unit"), std::string::npos);
+    EXPECT_NE(errorOf({"--unit", "99"}).find("--unit"), std::string::npos);
+    EXPECT_NE(errorOf({"--unit", "65536"}).find("--unit"), std::string::npos);
+    EXPECT_NE(errorOf({"--speed", "14401"}).find("--speed"), std::string::npos);
+    EXPECT_NE(errorOf({"--fault", "explode"}).find("explode"), std::string::npos);
+    EXPECT_NE(errorOf({"--fault", "drop@3-2"}).find("--fault"), std::string::npos);
+    EXPECT_NE(errorOf({"--fault", "drop@0"}).find("--fault"), std::string::npos);
+    EXPECT_NE(errorOf({"--fault-rate", "150%"}).find("--fault-rate"), std::string::npos);
+    EXPECT_NE(errorOf({"--oversized-length", "247"}).find("--oversized-length"), std::string::npos);
+    EXPECT_NE(errorOf({"--follow=yes"}).find("--follow"), std::string::npos);
+}
+
+TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
+    const std::string help = helpText();
+    for (const char* option :
+         {"--unit", "--speed", "--follow", "--device", "--wire-time", "--verbose", "--fault ",
+          "--fault-rate", "--fault-kinds", "--seed", "--split-pieces", "--split-gap-ms",
+          "--noise-bytes", "--trailing-bytes", "--late-ms", "--wrong-code", "--oversized-length",
+          "--help"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    for (FaultKind kind : allFaultKinds()) {
+        EXPECT_NE(help.find(" " + std::string(faultName(kind)) + " "), std::string::npos)
+            << faultName(kind);
+    }
+}
+
+} // namespace
