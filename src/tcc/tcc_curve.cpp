@@ -1,6 +1,7 @@
 #include "tcc/tcc_curve.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace torl7 {
 
@@ -27,6 +28,11 @@ std::optional<TripTimeRange> positiveTimeRange(const std::vector<TripPoint>& cur
         }
     }
     return range;
+}
+
+TripTimeRange enclosingDecades(const TripTimeRange& range) {
+    return {std::pow(10.0, std::floor(std::log10(range.shortestS))),
+            std::pow(10.0, std::ceil(std::log10(range.longestS)))};
 }
 
 } // namespace torl7

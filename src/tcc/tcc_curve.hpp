@@ -29,4 +29,8 @@ struct TripTimeRange {
 // point has a positive time (a setting of 0), as a logarithmic axis cannot show any.
 std::optional<TripTimeRange> positiveTimeRange(const std::vector<TripPoint>& curve);
 
+// The whole decades that hold `range` (3.3..300 s gives 1..1000 s): a logarithmic axis then
+// begins and ends on a labelled line, and no point sits on its edge. `range` must be positive.
+TripTimeRange enclosingDecades(const TripTimeRange& range);
+
 } // namespace torl7

@@ -41,6 +41,9 @@ TccDialog::TccDialog(QWidget* parent)
     chart->setTitle("Время-токовая характеристика ТОРЛ");
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setVisible(false);
+    // Axis labels carry the comma, as every number of the tool does.
+    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart->setLocalizeNumbers(true);
 
     Series1 = new QLineSeries(chart);
     Series1->setObjectName("Series1");
@@ -56,7 +59,8 @@ TccDialog::TccDialog(QWidget* parent)
     timeAxis->setBase(10);
     timeAxis->setTitleText("Время срабатывания, сек");
     // Whole seconds print without decimals; the short times of small settings keep theirs.
-    timeAxis->setLabelFormat("%g");
+    // (Localised numbers need the precision spelt out.)
+    timeAxis->setLabelFormat("%.4g");
     timeAxis->setMinorTickCount(0);
     timeAxis->setRange(kShortestTimeS, kLongestTimeS);
     multipleAxis = new QValueAxis(chart);

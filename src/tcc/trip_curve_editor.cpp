@@ -55,11 +55,16 @@ void TripCurveEditor::draw(double tripTimeS) {
     }
     dialog_.Series1->replace(points);
     // The multiples shown are those of the first page of points; the time axis spans every
-    // point, also those past the page.
+    // point, also those past the page. With no point to show it keeps its last range.
     dialog_.multipleAxis->setRange(curve.front().overloadMultiple,
                                    curve[kShownTripPoints - 1].overloadMultiple);
     if (const auto range = positiveTimeRange(curve)) {
-        dialog_.timeAxis->setRange(range->shortestS, range->longestS);
+        // The axis finds its labelled decades through logarithms, which can land a hair
+        // inside the range and drop the label at an edge; a hair more room keeps both.
+        constexpr double kEdgeRoom = 1e-9;
+        const TripTimeRange decades = enclosingDecades(*range);
+        dialog_.timeAxis->setRange(decades.shortestS * (1 - kEdgeRoom),
+                                   decades.longestS * (1 + kEdgeRoom));
     }
 }
 

@@ -34,3 +34,17 @@ TEST(TripCurve, timeRangeSpansAllNinetyPointsAndIsAbsentForASettingOf0) {
     EXPECT_FALSE(positiveTimeRange(tripCurve(0)));
     EXPECT_FALSE(positiveTimeRange({}));
 }
+
+TEST(TripCurve, axisRunsOverTheWholeDecadesAroundTheTimes) {
+    struct Case {
+        double shortestS, longestS, fromS, toS;
+    };
+    const Case cases[] = {
+        {300.0 / 90, 300, 1, 1000}, {999.0 / 90, 999, 10, 1000}, {1000.0 / 90, 1000, 10, 1000},
+        {1.0 / 90, 1, 0.01, 1},     {10, 100, 10, 100},          {0.5, 0.9, 0.1, 1}};
+    for (const Case& c : cases) {
+        const TripTimeRange decades = enclosingDecades({c.shortestS, c.longestS});
+        EXPECT_DOUBLE_EQ(decades.shortestS, c.fromS) << c.shortestS;
+        EXPECT_DOUBLE_EQ(decades.longestS, c.toS) << c.longestS;
+    }
+}
