@@ -142,14 +142,6 @@ TEST_F(Rs485SpeedTest, noAnswerOrAnEmptyAnswerStopsAtTheFirstTick) {
     }
 }
 
-TEST_F(Rs485SpeedTest, speedSetNotAcknowledgedStops) {
-    pick(9);
-    answer(0, Bytes{0, 0});
-    change().Timer1Timer();
-    change().Timer1Timer();
-    expectEndedWith(kStopped, kNoAnswerCaption);
-}
-
 TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
     diag().cb_speed->setCurrentIndex(5); // 9600
     pick(7);
@@ -158,6 +150,7 @@ TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
     change().Timer1Timer();
     EXPECT_EQ(timer().interval(), 50);
     change().Timer1Timer();
+    expectEndedWith(kStopped, kNoAnswerCaption); // the speed-set request went unanswered
     boxes.clear();
 
     diag().cb_speed->setCurrentIndex(0); // 300
@@ -168,13 +161,6 @@ TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
     EXPECT_EQ(timer().interval(), 900);
     change().Timer1Timer();
     EXPECT_EQ(timer().interval(), 50) << "after the PC followed to 115200";
-
-    const int firstMs[] = {800, 400, 200, 100, 50, 50, 50, 50, 50, 50, 50};
-    const int laterMs[] = {900, 500, 300, 200, 100, 50, 50, 50, 50, 50, 50};
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(Rs485SpeedChange::firstIntervalMs(i), firstMs[i]) << i;
-        EXPECT_EQ(Rs485SpeedChange::stepIntervalMs(i), laterMs[i]) << i;
-    }
 }
 
 TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotCloseThePort) {

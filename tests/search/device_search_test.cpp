@@ -215,14 +215,6 @@ TEST_F(DeviceSearchTest, theSearchStartsFromItsOpenPortWithNoLeftoverTimerToClos
     EXPECT_TRUE(line.isOpen());
 }
 
-TEST_F(DeviceSearchTest, whileTheSpeedChangeHoldsTheLinkTheButtonDoesNothing) {
-    link().setReserved(true);
-    search().Button1Click();
-    EXPECT_FALSE(dialog().Timer1->isActive());
-    EXPECT_EQ(dialog().Button1->text(), QStringLiteral("Начать поиск"));
-    EXPECT_TRUE(line.writes.empty());
-}
-
 TEST_F(DeviceSearchTest, pingAnswersMoveTheSearchStateOnlyWhenTheyCarryAPayload) {
     // Shown: any non-empty answer means found, whatever the state.
     link().searchState = 4;
