@@ -1,11 +1,14 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "config/calibration.hpp"
+#include "config/configuration.hpp"
 
 namespace torl7 {
 
 void installSubsystems(MainWindow& window) {
-    (void)window;
+    new Configuration(window);
+    new Calibration(window);
 }
 
 } // namespace torl7
