@@ -12,6 +12,12 @@ Handler handlerFor(std::uint8_t command) {
     switch (command) {
     case 0:
         return handleLinkRequest;
+    case 1:
+        return handleCalibrationSample;
+    case 2:
+        return handleConfigRead;
+    case 3:
+        return handleWrite;
     case 5:
         return handleProtectionReset;
     default:
@@ -25,6 +31,7 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.factoryNumber = options.factoryNumber;
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
+    state_.referenceInputs = options.referenceInputs;
 }
 
 std::vector<Bytes> UnitModel::handle(const Frame& request) {

@@ -14,6 +14,8 @@ struct UnitOptions {
     std::uint16_t factoryNumber = kDefaultFactoryNumber;
     int lineSpeedBaud = kDefaultLineSpeedBaud;
     bool askToFollowSpeedChange = false;
+    // What stands at the measuring inputs during a calibration.
+    ChannelQuantities referenceInputs = kDefaultReferenceInputs;
 };
 
 class UnitModel {
