@@ -149,7 +149,6 @@ TEST_F(CalibrationTest, unusableReferenceEndsTheRunWithNothingSentAndNothingChan
         {config().CB_ick, config().ic_k, QStringLiteral("0"), Kind::Error},
         {config().CB_idifk, config().idif_k, QStringLiteral("0,0"), Kind::Error},
         {config().CB_ubk, config().ub_k, QStringLiteral("abc"), Kind::ConversionError},
-        {config().CB_uck, config().uc_k, QString(), Kind::ConversionError},
     };
     // Ua is ticked and usable: its new value must not land while another channel fails.
     config().CB_uak->setChecked(true);
@@ -171,7 +170,7 @@ TEST_F(CalibrationTest, unusableReferenceEndsTheRunWithNothingSentAndNothingChan
     }
 }
 
-TEST_F(CalibrationTest, coefficientThatDoesNotFitAWordIsRefusedNamingTheChannel) {
+TEST_F(CalibrationTest, coefficientThatIsNoWordIsNeverSent) {
     config().CB_uak->setChecked(true);
     config().ua_k->setText(QStringLiteral("0,5")); // 57000 / 0.5 = 114000
     start();
@@ -184,14 +183,14 @@ TEST_F(CalibrationTest, coefficientThatDoesNotFitAWordIsRefusedNamingTheChannel)
     EXPECT_EQ(config().st_kua->text(), QStringLiteral("570"));
 
     config().ua_k->setText(QStringLiteral("-100"));
-    boxes.clear();
     start();
     samples(10, kQuiet);
     EXPECT_FALSE(coefficientsSent()) << "a negative reference gives no word either";
-}
 
-TEST_F(CalibrationTest, coefficientEditThatIsNoIntegerStopsTheWrite) {
+    // An edit that is no integer fails when the write is built.
+    config().CB_uak->setChecked(false);
     config().st_kic->setText(QStringLiteral("2x"));
+    boxes.clear();
     start();
     samples(10, kQuiet);
     EXPECT_FALSE(coefficientsSent());
@@ -200,27 +199,23 @@ TEST_F(CalibrationTest, coefficientEditThatIsNoIntegerStopsTheWrite) {
     EXPECT_EQ(config().PBk->value(), 10) << "nothing was sent, so the bar does not reach its end";
 }
 
-TEST_F(CalibrationTest, sampleOutsideARunIsIgnored) {
+TEST_F(CalibrationTest, eachRunSumsItsOwnTenSamplesOnly) {
     sample(kQuiet);
-    EXPECT_TRUE(line.writes.empty());
+    EXPECT_TRUE(line.writes.empty()) << "no run, no sample";
     EXPECT_EQ(config().PBk->value(), 0);
 
+    config().CB_uak->setChecked(true);
+    config().ua_k->setText(QStringLiteral("100"));
     start();
-    samples(10, kQuiet);
+    samples(10, {99999, 0, 0, 0, 0, 0, 0});
     ASSERT_TRUE(coefficientsSent());
     // A late eleventh sample (a poll that also asked with selector 4) must not compute and
     // send coefficients from eleven sums.
     sample(kQuiet);
     EXPECT_EQ(line.writes.size(), 11u);
     EXPECT_EQ(config().PBk->value(), 11);
-}
 
-TEST_F(CalibrationTest, newRunStartsFromEmptySums) {
-    config().CB_uak->setChecked(true);
-    config().ua_k->setText(QStringLiteral("100"));
-    start();
-    samples(10, {99999, 0, 0, 0, 0, 0, 0});
     start();
     samples(10, kQuiet);
-    EXPECT_EQ(config().st_kua->text(), QStringLiteral("570"));
+    EXPECT_EQ(config().st_kua->text(), QStringLiteral("570")) << "the sums start from 0";
 }
