@@ -93,6 +93,7 @@ QWidget* ProtocolPage::buildAccounting() {
     grid->addWidget(makeCaption("К-во сработан. защит:", st_kzdv), 2, 3);
     grid->addWidget(st_kzdv, 2, 4);
     grid->setColumnMinimumWidth(2, 40);
+    grid->setColumnStretch(5, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);

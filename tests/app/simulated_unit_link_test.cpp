@@ -1,0 +1,86 @@
+// The window's link against the simulated unit over a real pseudo-terminal and Qt's serial
+// port: what a user gets with --simulate.
+#include "app/diag_page.hpp"
+#include "app/main_window.hpp"
+#include "link/qt_serial_line.hpp"
+#include "sim/simulated_unit.hpp"
+#include "support/recording_message_boxes.hpp"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+struct SimulatedWindow {
+    explicit SimulatedWindow(int unitBaud) {
+        sim::SimOptions options;
+        options.unit.lineSpeedBaud = unitBaud;
+        port = QString::fromStdString(unit.start(options));
+        window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
+    }
+    ~SimulatedWindow() { unit.stop(); }
+
+    // Sends a request of `requestKind` and waits for the answer to be counted.
+    bool exchange(std::uint8_t requestKind) {
+        Link& link = window->link();
+        const QString before = window->TabSheet2->st_rxd->text();
+        if (!link.comopen()) {
+            return false;
+        }
+        link.requestKind = requestKind;
+        link.TXD();
+        return QTest::qWaitFor([&] { return window->TabSheet2->st_rxd->text() != before; }, 5000);
+    }
+
+    sim::SimulatedUnit unit;
+    QString port;
+    QtSerialLine line;
+    RecordingMessageBoxes boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
+    SimulatedWindow sim(115200);
+    Link& link = sim.window->link();
+    ASSERT_TRUE(link.comopen());
+    link.sendUncounted(buildFrame(600, kind::Ping, {}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
+    EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
+    EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
+
+    ASSERT_TRUE(sim.exchange(kind::ProtectionReset));
+    EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("1"));
+    EXPECT_FALSE(link.Timer3->isActive());
+    EXPECT_TRUE(sim.boxes.shown.empty());
+}
+
+TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
+    SimulatedWindow sim(14400);
+    sim.window->TabSheet2->frm1_zn->setValue(599);
+    ASSERT_EQ(sim.window->TabSheet2->cb_speed->currentIndex(), 6);
+    sim.window->TabSheet2->frm1_zn->setValue(600); // the unit's number; back at 115200
+    sim.window->TabSheet2->cb_speed->setCurrentIndex(6);
+    sim.window->cb_speedChange();
+    ASSERT_TRUE(sim.exchange(kind::ProtectionReset)) << "no answer at 14400 baud";
+    EXPECT_TRUE(sim.boxes.shown.empty());
+}
+
+TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {
+    SimulatedWindow sim(9600);
+    EXPECT_FALSE(sim.exchange(kind::ProtectionReset));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sim.boxes.shown.empty(); }, 3000));
+    EXPECT_EQ(sim.boxes.shown.back().text,
+              QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику."));
+    EXPECT_FALSE(sim.line.isOpen());
+}
