@@ -28,7 +28,7 @@ protected:
     ConfigurationEndToEnd() {
         sim::SimOptions options;
         options.clock = &clock;
-        options.unit.inputs = {100, 100, 100, 5, 5, 5, 0.5};
+        options.unit.inputs = {100, 100, 100, 5, 5, 5, 1.0};
         // This unit stores no undervoltage threshold above 170 V.
         options.unit.uminLimitVolts = 170;
         path = QString::fromStdString(unit.start(options));
@@ -89,7 +89,7 @@ TEST_F(ConfigurationEndToEnd, writtenSettingsAreKeptByTheUnitAcrossAToolRestart)
         (QStringList{QStringLiteral("Внимание данные конфигурации будут изменены! Продолжить?"),
                      QStringLiteral("Конфигурация записана"), kRead}));
     EXPECT_EQ(page->z_umin_v->value(), 170) << "the page shows what the unit kept";
-    EXPECT_EQ(page->z_umax_v->value(), 250);
+    EXPECT_EQ(page->z_umax_v->value(), 400);
     EXPECT_FALSE(line->isOpen());
 
     // A new tool knows nothing: its page starts from the start values until it reads.
@@ -99,7 +99,7 @@ TEST_F(ConfigurationEndToEnd, writtenSettingsAreKeptByTheUnitAcrossAToolRestart)
     page->btn_read_konf->click();
     ASSERT_TRUE(waitForBox(kRead)) << boxes.texts().join(" | ").toStdString();
     EXPECT_EQ(page->z_umin_v->value(), 170);
-    EXPECT_EQ(page->z_umax_v->value(), 250);
+    EXPECT_EQ(page->z_umax_v->value(), 400);
     EXPECT_EQ(page->z_uasm->value(), 12);
     EXPECT_EQ(page->st_zidif_t->text(), QStringLiteral("0,4"));
     EXPECT_EQ(page->z_inom_a->text(), QStringLiteral("22,5"));
@@ -126,28 +126,34 @@ TEST_F(ConfigurationEndToEnd, writtenSettingsAreKeptByTheUnitAcrossAToolRestart)
 
 TEST_F(ConfigurationEndToEnd, autoCalibrationFindsTheUnitsCoefficientsAndBlocksItsProtection) {
     ConfigPage& page = startTool();
+    // Coefficients the unit does not hold: the ticked channels must come back with the unit's
+    // own (570, 200, 5000), the unticked one is written as it stands.
+    page.st_kua->setText(QStringLiteral("1"));
+    page.st_kub->setText(QStringLiteral("555"));
+    page.st_kib->setText(QStringLiteral("1"));
+    page.st_kidif->setText(QStringLiteral("1"));
     page.CB_uak->setChecked(true);
     page.ua_k->setText(QStringLiteral("100"));
     page.CB_ibk->setChecked(true);
     page.ib_k->setText(QStringLiteral("5"));
     page.CB_idifk->setChecked(true);
-    page.idif_k->setText(QStringLiteral("0,5"));
+    page.idif_k->setText(QStringLiteral("1,0"));
 
     boxes.answers = {MessageBoxes::Answer::Yes};
     page.Button5->click();
     const QString done = QStringLiteral("Внимание! Калибровка завершена. Защита заблокирована.");
     ASSERT_TRUE(waitForBox(done)) << boxes.texts().join(" | ").toStdString();
-    // The unit's true coefficients for the ticked channels; the others unchanged.
-    EXPECT_EQ(page.st_kua->text(), QStringLiteral("566"));
-    EXPECT_EQ(page.st_kub->text(), QStringLiteral("570"));
-    EXPECT_EQ(page.st_kib->text(), QStringLiteral("198"));
-    EXPECT_EQ(page.st_kidif->text(), QStringLiteral("4960"));
+    EXPECT_EQ(page.st_kua->text(), QStringLiteral("570"));
+    EXPECT_EQ(page.st_kub->text(), QStringLiteral("555"));
+    EXPECT_EQ(page.st_kib->text(), QStringLiteral("200"));
+    EXPECT_EQ(page.st_kidif->text(), QStringLiteral("5000"));
     EXPECT_TRUE(page.blok_z->isChecked());
     EXPECT_EQ(window->TabSheet2->st_txd->text(), QStringLiteral("11"));
 
     boxes.clear();
     page.btn_read_konf->click();
     ASSERT_TRUE(waitForBox(kRead));
-    EXPECT_EQ(page.st_kua->text(), QStringLiteral("566")) << "the record carries them too";
+    EXPECT_EQ(page.st_kua->text(), QStringLiteral("570")) << "the record carries them too";
+    EXPECT_EQ(page.st_kub->text(), QStringLiteral("555"));
     EXPECT_TRUE(page.blok_z->isChecked());
 }
