@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -171,7 +172,7 @@ TEST_F(CliAgainstUnit, snapshotAndMonitorPrintRawValuesTextsAndIndicators) {
     const QJsonObject snapshot = object(r.out);
     EXPECT_EQ(snapshot["unit"].toInt(), 600);
     EXPECT_TRUE(snapshot["raw"].toObject().contains("ua_v"));
-    EXPECT_EQ(snapshot["texts"]["ttime"].toString().size(), 8) << r.out;
+    EXPECT_EQ(snapshot["texts"].toObject()["ttime"].toString().size(), 8) << r.out;
     EXPECT_TRUE(snapshot["indicators"].toObject().contains("sh_iso"));
     EXPECT_EQ(requests(), std::vector<Bytes>{buildFrame(600, kind::Diagnostics, Bytes{0})});
 
@@ -192,9 +193,9 @@ TEST_F(CliAgainstUnit, waveformsAskForEachPhaseMarkingTheLast) {
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
     const QJsonArray phases = object(r.out)["phases"].toArray();
     ASSERT_EQ(phases.size(), 2);
-    EXPECT_EQ(phases[0]["phase"].toString(), "A");
-    EXPECT_EQ(phases[1]["phase"].toString(), "B");
-    EXPECT_EQ(phases[1]["voltage"].toArray().size(), 100);
+    EXPECT_EQ(phases[0].toObject()["phase"].toString(), "A");
+    EXPECT_EQ(phases[1].toObject()["phase"].toString(), "B");
+    EXPECT_EQ(phases[1].toObject()["voltage"].toArray().size(), 100);
     EXPECT_EQ(requests(), (std::vector<Bytes>{buildFrame(600, kind::Diagnostics, Bytes{1}),
                                               buildFrame(600, kind::Diagnostics, Bytes{18})}));
 }
@@ -271,7 +272,7 @@ TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
     const QJsonArray events = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
     ASSERT_EQ(static_cast<std::size_t>(events.size()), dates.size());
     for (qsizetype i = 0; i < events.size(); ++i) {
-        EXPECT_EQ(events[i]["date_time"].toString().toStdString(),
+        EXPECT_EQ(events[i].toObject()["date_time"].toString().toStdString(),
                   dates[static_cast<std::size_t>(i)]);
     }
     EXPECT_EQ(run({"read-events", "--format", "xml"}).code, exitcode::Usage);
@@ -284,7 +285,7 @@ TEST_F(CliAgainstUnit, oneShotCommandsSendTheirRequestAndPrintTheAnswer) {
     EXPECT_TRUE(object(r.out)["texts"].toObject().contains("running_time"));
     r = run({"reset-accounting", "--yes"});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
-    EXPECT_EQ(object(r.out)["raw"]["starts"].toInt(), 0) << r.out;
+    EXPECT_EQ(object(r.out)["raw"].toObject()["starts"].toInt(), 0) << r.out;
     r = run({"reset-protection"});
     EXPECT_EQ(r.code, exitcode::Done) << r.err;
     r = run({"version"});
@@ -331,7 +332,7 @@ TEST_F(CliAgainstUnit, calibrationComputesTheNamedChannelsAndKeepsTheOthers) {
     want[3] = *computeCoefficient(Channel::Ia, sums[3], 5.5);
     EXPECT_EQ(sent[11], buildFrame(600, kind::Write, *coefficientWritePayload(want)));
     const QJsonObject printed = object(r.out);
-    EXPECT_EQ(printed["coefficients"]["ua"].toInt(), want[0]);
+    EXPECT_EQ(printed["coefficients"].toObject()["ua"].toInt(), want[0]);
     EXPECT_TRUE(printed.contains("protection_blocked"));
 }
 
@@ -345,10 +346,29 @@ TEST_F(CliAgainstUnit, reportRunsTheChainAndFillsTheTemplate) {
     EXPECT_EQ(kinds[1], kind::AccountingRead);
     EXPECT_EQ(kinds[11], kind::EventBlock);
     const std::string docx = slurp(file("r.docx"));
-    const std::string xml =
-        testing::readPart(std::vector<std::uint8_t>(docx.begin(), docx.end()), "word/document.xml");
+    const std::string xml = torl7::testing::readPart(
+        std::vector<std::uint8_t>(docx.begin(), docx.end()), "word/document.xml");
     EXPECT_NE(xml.find("  600  "), std::string::npos);
     EXPECT_NE(xml.find("RURUDE"), std::string::npos);
     EXPECT_NE(xml.find("Калибровочный коэффициент Iут"), std::string::npos);
     EXPECT_EQ(run({"report"}).code, exitcode::Usage) << "-o is required";
+}
+
+TEST(CliProgram, theProgramExitsWithTheCodeOfItsOutcome) {
+    auto run = [](const QStringList& arguments, QByteArray* errors = nullptr) {
+        QProcess program;
+        program.start(QStringLiteral(TORL7_CLI_PROGRAM), arguments);
+        EXPECT_TRUE(program.waitForFinished(10000));
+        if (errors) {
+            *errors = program.readAllStandardError();
+        }
+        return program.exitCode();
+    };
+    QByteArray errors;
+    EXPECT_EQ(run({"--port", "/nonexistent/tty", "version"}, &errors), exitcode::PortFailed);
+    EXPECT_TRUE(errors.startsWith("torl7-cli: cannot open /nonexistent/tty"))
+        << errors.toStdString();
+    EXPECT_EQ(errors.count('\n'), 1);
+    EXPECT_EQ(run({"--port", "/nonexistent/tty", "--nonsense", "version"}), exitcode::Usage);
+    EXPECT_EQ(run({"--help"}), exitcode::Done);
 }
