@@ -32,9 +32,12 @@ struct Result {
 
 class CliAgainstUnit : public ::testing::Test {
 protected:
-    void startUnit(int baud = 115200) {
+    void startUnit(int baud = 115200, std::vector<sim::FaultKind> faults = {}) {
         sim::SimOptions options;
         options.unit.lineSpeedBaud = baud;
+        for (const sim::FaultKind fault : faults) {
+            options.faults.rules.push_back({fault, 1, UINT64_MAX});
+        }
         unit_.setListener([this](const sim::ServerEvent& event) {
             std::lock_guard lock(mutex_);
             if (event.kind == sim::ServerEvent::Kind::Request) {
@@ -134,6 +137,27 @@ TEST_F(CliAgainstUnit, exitCodesTellUsageInvalidValuesAMissingPortAndASilentUnit
     r = run({"--timeout-ms", "150", "version"});
     EXPECT_EQ(r.code, exitcode::NoAnswer);
     EXPECT_EQ(oneLine(r.err), "torl7-cli: the unit did not answer the firmware version request");
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliAgainstUnit, theLinesEchoNoiseAndSplitAnswersAreHandledAsTheWindowDoes) {
+    startUnit(115200, {sim::FaultKind::Echo, sim::FaultKind::Noise, sim::FaultKind::Split,
+                       sim::FaultKind::TrailingBytes});
+    Result r = run({"read-accounting"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_GT(object(r.out)["raw"].toObject()["running_s"].toInteger(), 0)
+        << "the echo of the read (no payload) was taken for its answer: " << r.out;
+    r = run({"reset-protection"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+}
+
+TEST_F(CliAgainstUnit, aCorruptOrForeignAnswerIsNoAnswer) {
+    startUnit(115200, {sim::FaultKind::CorruptChecksum});
+    EXPECT_EQ(run({"--timeout-ms", "200", "version"}).code, exitcode::NoAnswer);
+    unit_.stop();
+    startUnit(115200, {sim::FaultKind::WrongCode});
+    const Result r = run({"--timeout-ms", "200", "version"});
+    EXPECT_EQ(r.code, exitcode::NoAnswer);
     EXPECT_TRUE(r.out.empty());
 }
 
