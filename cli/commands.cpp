@@ -607,6 +607,16 @@ int Cli::writeConfig(QCommandLineParser& parser) {
     const QString path = onlyArgument(parser, "settings file");
     requireYes(parser, "write-config");
     const SettingsFile file = readSettings(path);
+    // The unit cannot measure with a coefficient of 0; the window refuses such a write too,
+    // checking Ua, Ia, Ub, Ib, Uc, Ic, Iут in this order.
+    for (const std::size_t channel : {0, 3, 1, 4, 2, 5, 6}) {
+        if (file.record.coefficients[channel] == 0) {
+            throw Failure{exitcode::Invalid, path.toStdString() + ": calibration." +
+                                                 kChannelKeys[channel] +
+                                                 "_coefficient: 0 is no valid coefficient; "
+                                                 "nothing was written"};
+        }
+    }
     PortOpener::open(*client_, port_);
     exchange(kind::Write, configWritePayload(file.record), "configuration write");
     const ConfigRecord readBack = readRecord();

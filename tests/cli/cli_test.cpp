@@ -266,6 +266,14 @@ TEST_F(CliAgainstUnit, aBadSettingsFileIsRefusedWithItsFieldBeforeAnythingIsSent
     const Result r = run({"write-config", file("bad.json"), "--yes"});
     EXPECT_EQ(r.code, exitcode::Invalid);
     EXPECT_NE(r.err.find("rs485.te_ms"), std::string::npos) << r.err;
+    text = writeSettingsFile(ConfigRecord{}, {});
+    text.replace(text.find("\"ib_coefficient\": 200"), 21, "\"ib_coefficient\": 0");
+    text.replace(text.find("\"uc_coefficient\": 570"), 21, "\"uc_coefficient\": 0");
+    spit(file("zero.json"), text);
+    const Result zero = run({"write-config", file("zero.json"), "--yes"});
+    EXPECT_EQ(zero.code, exitcode::Invalid);
+    EXPECT_NE(zero.err.find("calibration.ib_coefficient"), std::string::npos)
+        << "Ib is checked before Uc: " << zero.err;
     EXPECT_EQ(run({"diff-config", file("missing.json")}).code, exitcode::Invalid);
     EXPECT_EQ(run({"write-config", file("bad.json")}).code, exitcode::Usage) << "no --yes";
     EXPECT_TRUE(requests().empty());
