@@ -732,7 +732,8 @@ int Cli::resetProtection() {
 int Cli::version() {
     PortOpener::open(*client_, port_);
     const Frame answer = exchange(kind::Version, {}, "firmware version");
-    out_ << decodeVersionText(answer.payload()) << '\n';
+    // Without the blanks and zero bytes that fill the 16 positions, so scripts compare texts.
+    out_ << trimmedRight(decodeVersionText(answer.payload())) << '\n';
     return exitcode::Done;
 }
 

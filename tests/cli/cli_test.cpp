@@ -4,6 +4,7 @@
 #include "config/calibration_codec.hpp"
 #include "config/settings_file.hpp"
 #include "config/speed_change_codec.hpp"
+#include "config/version_codec.hpp"
 #include "link/request_kind.hpp"
 #include "report/docx_reader.hpp"
 #include "sim/simulated_unit.hpp"
@@ -322,7 +323,10 @@ TEST_F(CliAgainstUnit, oneShotCommandsSendTheirRequestAndPrintTheAnswer) {
     EXPECT_EQ(r.code, exitcode::Done) << r.err;
     r = run({"version"});
     EXPECT_EQ(r.code, exitcode::Done) << r.err;
-    EXPECT_FALSE(oneLine(r.out).empty());
+    std::string version = decodeVersionText(ByteSpan(answers()[3]).subspan(6, 16));
+    version.erase(version.find_last_not_of(' ') + 1);
+    EXPECT_EQ(oneLine(r.out), version) << "the text without the blanks that pad it";
+    EXPECT_FALSE(version.empty());
     r = run({"set-clock", "--calibration", "-5", "--auto-dst"});
     EXPECT_EQ(r.code, exitcode::Done) << r.err;
     EXPECT_EQ(r.out.rfind("clock set to ", 0), 0u) << r.out;
