@@ -16,36 +16,6 @@ constexpr int kIdleCloseMs = 3000;
 const QString kNoAnswer =
     QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику.");
 
-// Payload length of each request kind whose payload the caller leaves in the buffer.
-std::size_t callerPayloadLength(std::uint8_t requestKind) {
-    switch (requestKind) {
-    case kind::Diagnostics:
-    case kind::EventBlock:
-        return 1;
-    case kind::Clock:
-        return 9;
-    default:
-        return 0;
-    }
-}
-
-// Answers that can never be byte-identical to their request: such a frame is the line's echo
-// of the request. A write, clock correction or protection reset may be acknowledged by a
-// repetition of the request, so there an identical frame is the answer.
-bool echoNeverAnAnswer(std::uint8_t requestKind) {
-    switch (requestKind) {
-    case kind::Diagnostics:
-    case kind::ConfigRead:
-    case kind::EventBlock:
-    case kind::AccountingRead:
-    case kind::AccountingReset:
-    case kind::Version:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 Link::Link(SerialLine& cp1, MessageBoxes& boxes, Controls controls, QObject* parent)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/frame_assembler.hpp"
+#include "link/request_kind.hpp"
 #include "link/serial_line.hpp"
 
 #include <QObject>
@@ -21,20 +22,6 @@ class QSpinBox;
 namespace torl7 {
 
 class MessageBoxes;
-
-// Request kinds (the command byte of a request; the answer carries the same code).
-namespace kind {
-inline constexpr std::uint8_t Ping = 0; // also the speed-set request
-inline constexpr std::uint8_t Diagnostics = 1;
-inline constexpr std::uint8_t ConfigRead = 2;
-inline constexpr std::uint8_t Write = 3; // configuration (sub-mode 0) or coefficients (1)
-inline constexpr std::uint8_t Clock = 4;
-inline constexpr std::uint8_t ProtectionReset = 5;
-inline constexpr std::uint8_t EventBlock = 6;
-inline constexpr std::uint8_t AccountingRead = 7;
-inline constexpr std::uint8_t AccountingReset = 8;
-inline constexpr std::uint8_t Version = 15;
-} // namespace kind
 
 class Link : public QObject {
     Q_OBJECT
