@@ -2,8 +2,10 @@
 
 #include "app/main_window.hpp"
 #include "config/calibration.hpp"
+#include "config/clock_commands.hpp"
 #include "config/configuration.hpp"
 #include "config/rs485_speed.hpp"
+#include "diag/diagnostics.hpp"
 #include "report/report_writer.hpp"
 #include "search/device_search.hpp"
 #include "tcc/trip_curve_editor.hpp"
@@ -14,6 +16,8 @@ void installSubsystems(MainWindow& window) {
     new DeviceSearch(window);
     new Rs485SpeedChange(window);
     new TripCurveEditor(window);
+    new Diagnostics(window);
+    new ClockCommands(window);
     new ReportWriter(window);
     new Configuration(window);
     new Calibration(window);

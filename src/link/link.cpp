@@ -13,8 +13,6 @@ namespace {
 
 constexpr int kIdleCloseMs = 3000;
 
-const QString kNoAnswer =
-    QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику.");
 
 } // namespace
 
@@ -102,11 +100,25 @@ void Link::sendUncounted(const Bytes& frame) {
 
 void Link::startRequest(const Bytes& frame, bool echoIsNoAnswer) {
     lastRequest_ = frame;
+    lastEchoIsNoAnswer_ = echoIsNoAnswer;
     lastFrame_.reset();
     assembler_.reset(echoIsNoAnswer ? ByteSpan(lastRequest_) : ByteSpan());
     linkFlags = 0;
     cp1_.write(QByteArray(reinterpret_cast<const char*>(frame.data()),
                           static_cast<qsizetype>(frame.size())));
+}
+
+void Link::resumeWaiting() {
+    if (lastRequest_.size() < kFrameOverhead) {
+        return;
+    }
+    assembler_.reset(lastEchoIsNoAnswer_ ? ByteSpan(lastRequest_) : ByteSpan());
+    linkFlags = 0;
+    // The ping, the speed-set request and the poll's own requests have no response timeout.
+    const std::uint8_t outstanding = lastRequest_[4];
+    if (outstanding != kind::Ping && outstanding != kind::Diagnostics) {
+        Timer3->start(responseTimeoutMs(controls_.cb_speed->currentIndex(), outstanding));
+    }
 }
 
 void Link::cp1RxChar() {
@@ -150,7 +162,7 @@ void Link::Timer3Timer() {
     if (searchState >= 20 && searchState <= 22) {
         searchState = 0;
     }
-    boxes_.error(kNoAnswer, kCaptionTool);
+    boxes_.error(kNoAnswerText, kCaptionTool);
 }
 
 void Link::Timer4Timer() {

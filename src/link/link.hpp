@@ -23,6 +23,10 @@ namespace torl7 {
 
 class MessageBoxes;
 
+// What the tool says when the unit leaves a request unanswered.
+inline const QString kNoAnswerText =
+    QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику.");
+
 class Link : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +66,11 @@ public:
     // The ping and the speed-set request of the search and the speed change: the receive side
     // is cleared as for any request, but nothing is counted and no timer is armed.
     void sendUncounted(const Bytes& frame);
+
+    // The frame just dispatched answered an earlier request, not the one outstanding (a poll
+    // answer that was under way when another command was sent): gather the outstanding
+    // answer afresh and re-arm its response timeout, as if that frame had not come.
+    void resumeWaiting();
 
     void cp1RxChar();
     void Timer3Timer();
@@ -107,6 +116,7 @@ private:
     std::map<std::uint8_t, PayloadBuilder> writeBuilders_;
     std::optional<Frame> lastFrame_;
     Bytes lastRequest_;
+    bool lastEchoIsNoAnswer_ = false;
     bool reserved_ = false;
 };
 

@@ -1,0 +1,253 @@
+// How fast the diagnostics poll runs against the simulated unit, and what it costs the tool.
+// The unit runs as its own process (torl7-sim --wire-time), so that the tool's CPU time is
+// the tool's alone, and the line takes the real time of every byte at 115200 baud.
+//
+//   diag_poll_bench [SECONDS] [--hidden]   (default 10 s for each run)
+//
+// Run 0, a bare client: the same snapshot request written and its answer read on the raw
+// pseudo-terminal, as fast as the simulated unit and the kernel allow. This is the ceiling
+// any client can reach on this machine at this moment.
+// Run 1, snapshots only ("нет"): cycles per second against the wire limit of a snapshot
+// exchange: 9 request bytes and 63 answer bytes, 720 bits, 6.25 ms, 160 cycles a second.
+// Run 2, all three phases with the chart drawn on a shown window: the tool's CPU time
+// (getrusage, user + system) as a share of one core over the run's wall time.
+// --hidden keeps the window hidden, which leaves out the painting.
+#include "app/diag_page.hpp"
+#include "app/main_window.hpp"
+#include "app/message_boxes.hpp"
+#include "link/frame.hpp"
+#include "link/port_probe.hpp"
+#include "link/qt_serial_line.hpp"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace torl7;
+
+namespace {
+
+constexpr double kWireCyclesPerSecond = 115200.0 / (10.0 * (9 + 63));
+
+// A benchmark has nobody to click a box: say what it was and go on.
+class PrintedBoxes final : public MessageBoxes {
+public:
+    void error(const QString& text, const QString& caption) override { print(text, caption); }
+    void information(const QString& text, const QString& caption) override { print(text, caption); }
+    Answer question(const QString& text, const QString& caption) override {
+        print(text, caption);
+        return Answer::No;
+    }
+    void conversionError(const QString& text) override { print(text, QString()); }
+    int shown = 0;
+
+private:
+    void print(const QString& text, const QString& caption) {
+        ++shown;
+        std::fprintf(stderr, "box [%s]: %s\n", qPrintable(caption), qPrintable(text));
+    }
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void runEventLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The median of the recorded cycle times, in milliseconds.
+double medianMs(std::vector<double> cyclesMs) {
+    if (cyclesMs.empty()) {
+        return 0;
+    }
+    std::nth_element(cyclesMs.begin(), cyclesMs.begin() + static_cast<long>(cyclesMs.size() / 2),
+                     cyclesMs.end());
+    return cyclesMs[cyclesMs.size() / 2];
+}
+
+struct Rates {
+    double perSecond = 0; // cycles over the whole run, every hiccup of the machine included
+    double medianCycleMs = 0;
+};
+
+// Snapshot exchanges of a client that does nothing but write and read.
+Rates bareClient(const QString& port, int ms) {
+    const int fd = ::open(port.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    if (fd < 0) {
+        return {};
+    }
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    tcsetattr(fd, TCSANOW, &tio);
+    const Bytes request = buildFrame(600, 1, Bytes{0});
+    const std::size_t answerSize = 8 + 55;
+    std::vector<double> cyclesMs;
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < ms) {
+        const qint64 cycleStart = wall.nsecsElapsed();
+        if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+            break;
+        }
+        std::size_t got = 0;
+        std::uint8_t buffer[256];
+        while (got < answerSize) {
+            pollfd in{fd, POLLIN, 0};
+            if (::poll(&in, 1, 1000) <= 0) {
+                break;
+            }
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        if (got < answerSize) {
+            break;
+        }
+        cyclesMs.push_back(static_cast<double>(wall.nsecsElapsed() - cycleStart) / 1e6);
+    }
+    const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    ::close(fd);
+    return {static_cast<double>(cyclesMs.size()) / seconds, medianMs(cyclesMs)};
+}
+
+struct Run {
+    double seconds = 0;
+    long answers = 0;
+    long drawings = 0;
+    double cpuSeconds = 0;
+    double medianCycleMs = 0; // from one answer's arrival to the next
+};
+
+// Polls with the view list at `view` for `ms` after a second of warm-up.
+Run poll(MainWindow& window, SerialLine& line, int view, int ms) {
+    DiagPage& page = *window.TabSheet2;
+    page.cmb_m->setCurrentIndex(view);
+    long drawings = 0;
+    const auto drawn =
+        QObject::connect(page.Series3, &QXYSeries::pointsReplaced, [&drawings] { ++drawings; });
+    QElapsedTimer wall;
+    wall.start();
+    std::vector<double> cyclesMs;
+    qint64 lastArrival = -1;
+    bool measuring = false;
+    // The unit writes each answer at once, so one arrival is one answer.
+    const auto arrived = QObject::connect(&line, &SerialLine::readyRead, [&] {
+        const qint64 now = wall.nsecsElapsed();
+        if (measuring && lastArrival >= 0) {
+            cyclesMs.push_back(static_cast<double>(now - lastArrival) / 1e6);
+        }
+        lastArrival = now;
+    });
+    page.diagnos->click();
+    runEventLoopFor(1000);
+    measuring = true;
+
+    Run run;
+    const long answersBefore = page.st_rxd->text().toLong();
+    const long drawingsBefore = drawings;
+    const double cpuBefore = cpuSeconds();
+    const qint64 start = wall.nsecsElapsed();
+    runEventLoopFor(ms);
+    run.seconds = static_cast<double>(wall.nsecsElapsed() - start) / 1e9;
+    run.cpuSeconds = cpuSeconds() - cpuBefore;
+    run.answers = page.st_rxd->text().toLong() - answersBefore;
+    run.drawings = drawings - drawingsBefore;
+    run.medianCycleMs = medianMs(cyclesMs);
+
+    page.diagnos->click();
+    QObject::disconnect(drawn);
+    QObject::disconnect(arrived);
+    runEventLoopFor(200);
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    int seconds = 10;
+    bool hidden = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--hidden") {
+            hidden = true;
+        } else {
+            seconds = std::atoi(argv[i]);
+        }
+    }
+    if (seconds <= 0) {
+        std::fprintf(stderr, "usage: diag_poll_bench [SECONDS] [--hidden]\n");
+        return 2;
+    }
+
+    QProcess unit;
+    unit.start(QStringLiteral(TORL7_SIM_PROGRAM), {QStringLiteral("--wire-time")});
+    if (!unit.waitForStarted(5000) || !unit.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "torl7-sim did not start\n");
+        return 1;
+    }
+    const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
+
+    const auto share = [](double perSecond) { return 100.0 * perSecond / kWireCyclesPerSecond; };
+    const Rates bare = bareClient(port, seconds * 1000);
+    std::printf("bare client on the same line: %.1f cycles/s (%.1f %% of the wire limit of "
+                "%.0f/s); median cycle %.3f ms (%.1f %%)\n",
+                bare.perSecond, share(bare.perSecond), kWireCyclesPerSecond, bare.medianCycleMs,
+                share(1000.0 / bare.medianCycleMs));
+
+    QtSerialLine line;
+    PrintedBoxes boxes;
+    MainWindow window(line, boxes, portList({port}, false));
+    if (!hidden) {
+        window.show();
+    }
+
+    const Run snapshots = poll(window, line, 0, seconds * 1000);
+    const double rate = snapshots.answers / snapshots.seconds;
+    std::printf("snapshot-only poll: %.1f cycles/s over %.1f s (%.1f %% of the wire limit; "
+                "target >= 97 %%); median cycle %.3f ms (%.1f %%); tool CPU %.1f %% of one core\n",
+                rate, snapshots.seconds, share(rate), snapshots.medianCycleMs,
+                share(1000.0 / snapshots.medianCycleMs),
+                100.0 * snapshots.cpuSeconds / snapshots.seconds);
+
+    const Run phases = poll(window, line, 3, seconds * 1000);
+    std::printf("three phases with the chart: %.1f answers/s, %.1f drawings/s over %.1f s; "
+                "tool CPU %.1f %% of one core (target <= 10 %%)\n",
+                phases.answers / phases.seconds, phases.drawings / phases.seconds, phases.seconds,
+                100.0 * phases.cpuSeconds / phases.seconds);
+
+    unit.terminate();
+    unit.waitForFinished(5000);
+    return boxes.shown == 0 ? 0 : 1;
+}
