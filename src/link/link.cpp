@@ -144,6 +144,9 @@ void Link::RX_OK() {
     increment(controls_.st_rxd);
     // The handler may send the next request, which replaces lastFrame_; hand it a copy.
     const Frame frame = *lastFrame_;
+    if (const auto observer = observers_.find(frame.command()); observer != observers_.end()) {
+        observer->second(frame);
+    }
     const auto bySelector = selectorHandlers_.find({frame.command(), frame.reader().byte(0)});
     if (bySelector != selectorHandlers_.end() && bySelector->second) {
         bySelector->second(frame);
@@ -175,6 +178,10 @@ void Link::setHandler(std::uint8_t responseCode, Handler handler) {
 
 void Link::setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler) {
     selectorHandlers_[{responseCode, selector}] = std::move(handler);
+}
+
+void Link::observeAnswers(std::uint8_t responseCode, Handler observer) {
+    observers_[responseCode] = std::move(observer);
 }
 
 void Link::setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder) {
