@@ -78,14 +78,6 @@ TEST_F(UnitModelTest, protectionReset_isAcknowledged) {
     EXPECT_EQ(onlyAnswer(request(5)).length(), 0);
 }
 
-TEST_F(UnitModelTest, anotherFactoryNumber_isServedWhenConfigured) {
-    UnitOptions options;
-    options.factoryNumber = 65535;
-    UnitModel other(options, clock);
-    EXPECT_TRUE(other.handle(request(0)).empty());
-    EXPECT_EQ(other.handle(request(0, {}, 65535)).size(), 1u);
-}
-
 } // namespace
 
 namespace {
