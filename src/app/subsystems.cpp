@@ -4,6 +4,7 @@
 #include "config/calibration.hpp"
 #include "config/configuration.hpp"
 #include "config/rs485_speed.hpp"
+#include "config/settings_transfer.hpp"
 #include "report/report_writer.hpp"
 #include "search/device_search.hpp"
 #include "tcc/trip_curve_editor.hpp"
@@ -17,6 +18,7 @@ void installSubsystems(MainWindow& window) {
     new ReportWriter(window);
     new Configuration(window);
     new Calibration(window);
+    new SettingsTransfer(window);
 }
 
 } // namespace torl7
