@@ -5,6 +5,7 @@
 #include "config/clock_commands.hpp"
 #include "config/configuration.hpp"
 #include "config/rs485_speed.hpp"
+#include "config/settings_transfer.hpp"
 #include "diag/diagnostics.hpp"
 #include "report/report_writer.hpp"
 #include "search/device_search.hpp"
@@ -21,6 +22,7 @@ void installSubsystems(MainWindow& window) {
     new ReportWriter(window);
     new Configuration(window);
     new Calibration(window);
+    new SettingsTransfer(window);
 }
 
 } // namespace torl7
