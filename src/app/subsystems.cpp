@@ -1,6 +1,8 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "config/calibration.hpp"
+#include "config/configuration.hpp"
 #include "config/rs485_speed.hpp"
 #include "report/report_writer.hpp"
 #include "search/device_search.hpp"
@@ -13,6 +15,8 @@ void installSubsystems(MainWindow& window) {
     new Rs485SpeedChange(window);
     new TripCurveEditor(window);
     new ReportWriter(window);
+    new Configuration(window);
+    new Calibration(window);
 }
 
 } // namespace torl7

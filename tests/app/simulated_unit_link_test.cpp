@@ -48,7 +48,7 @@ struct SimulatedWindow {
 
 } // namespace
 
-TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
+TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
     SimulatedWindow sim(115200);
     Link& link = sim.window->link();
     ASSERT_TRUE(link.comopen());
@@ -58,11 +58,16 @@ TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
     EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
 
+    ASSERT_TRUE(sim.exchange(kind::ConfigRead));
+    EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
+    EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
     ASSERT_TRUE(sim.exchange(kind::ProtectionReset));
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
-    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("1"));
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
     EXPECT_FALSE(link.Timer3->isActive());
-    EXPECT_TRUE(sim.boxes.shown.empty());
+    for (const auto& box : sim.boxes.shown) {
+        EXPECT_EQ(box.kind, RecordingMessageBoxes::Kind::Information) << box.text.toStdString();
+    }
 }
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
@@ -73,7 +78,9 @@ TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     sim.window->TabSheet2->cb_speed->setCurrentIndex(6);
     sim.window->cb_speedChange();
     ASSERT_TRUE(sim.exchange(kind::ProtectionReset)) << "no answer at 14400 baud";
-    EXPECT_TRUE(sim.boxes.shown.empty());
+    for (const auto& box : sim.boxes.shown) {
+        EXPECT_EQ(box.kind, RecordingMessageBoxes::Kind::Information) << box.text.toStdString();
+    }
 }
 
 TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {

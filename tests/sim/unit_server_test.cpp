@@ -94,10 +94,4 @@ TEST_F(UnitServerTest, hangUp_cutsTheAnswerAndForgetsWhatWasGathered) {
     EXPECT_EQ(line.log, (std::vector<std::string>{"write 5", "hangup"}));
 }
 
-TEST(WireTime, countsTenBitsPerByteRoundedUp) {
-    EXPECT_EQ(wireTime(18, 1200), milliseconds{150});
-    EXPECT_EQ(wireTime(9, 115200), milliseconds{1});
-    EXPECT_EQ(wireTime(209, 300), milliseconds{6967});
-}
-
 } // namespace
