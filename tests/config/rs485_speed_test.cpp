@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 using namespace torl7;
@@ -59,6 +60,15 @@ TEST_F(Rs485SpeedTest, answeringNoCancelsButTheComboKeepsThePickedSpeed) {
     EXPECT_TRUE(line.writes.empty());
     EXPECT_FALSE(timer().isActive());
     EXPECT_FALSE(link().reserved());
+
+    // The next configuration write carries it in the record's first byte.
+    boxes.answers.push_back(MessageBoxes::Answer::Yes);
+    config().btn_write_konf->click();
+    ASSERT_EQ(sentFrames().size(), 1u);
+    const Bytes write = sentFrames().front();
+    ASSERT_EQ(write.size(), 89u);
+    EXPECT_EQ(write[4], kind::Write);
+    EXPECT_EQ(write[7], 7) << "record byte 0, after the sub-mode";
 }
 
 TEST_F(Rs485SpeedTest, onlyAUsersChoiceStartsIt) {
