@@ -1,11 +1,14 @@
 #include "app/subsystems.hpp"
 
 #include "app/main_window.hpp"
+#include "journal/accounting.hpp"
+#include "journal/protocol_reader.hpp"
 
 namespace torl7 {
 
 void installSubsystems(MainWindow& window) {
-    (void)window;
+    new ProtocolReader(window);
+    new Accounting(window);
 }
 
 } // namespace torl7
