@@ -91,6 +91,7 @@ double percentage(const std::string& text) {
 std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
     SimOptions& o = line.options;
+    bool eventCountGiven = false;
     FaultParameters& fp = o.faults.parameters;
     using Setter = std::function<void(const std::string&)>;
     const auto ms = [](const std::string& name, const std::string& v) {
@@ -112,6 +113,19 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
              o.unit.lineSpeedBaud = static_cast<int>(*baud);
          }},
         {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--events",
+         [&](const std::string& v) {
+             if (v.empty()) {
+                 throw ParseError{"--events needs a file name"};
+             }
+             line.eventsFile = v;
+         }},
+        {"--event-count",
+         [&](const std::string& v) {
+             eventCountGiven = true;
+             o.unit.events = builtInEventProtocol(
+                 static_cast<int>(integerIn("--event-count", v, 0, EventTable::kEntries)));
+         }},
         {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
         {"--fault-kinds",
@@ -184,6 +198,9 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
             }
             setter->second(*value);
         }
+        if (eventCountGiven && line.eventsFile) {
+            throw ParseError{"--events and --event-count exclude each other"};
+        }
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
     }
@@ -206,6 +223,22 @@ Unit:
                         after answering the speed-set request. Without it the ping answer has
                         length 2 and the unit keeps its line speed (the tool is taken to be on
                         the service port)
+
+Event protocol and accounting:
+  --event-count N       the built-in event protocol with N valid events, 0..100 (default 37):
+                        out of time order as a ring of records leaves them, some in the same
+                        second with different order digits; the other records erased
+  --events FILE         the event protocol from FILE, one record a line, entry 1 first (up to
+                        100; the rest erased; blank lines and lines starting with # skipped):
+                          erased
+                          03 45 30 14 05 03 16 81 20 00 DC 00 DD 00 DE 00 7B 00 7C 03 E8 00 05 D5
+                          05.03.16 14:30:45:3 state=81 prot=20 u=220,221,222 i=12.3,12.4,100
+                            iut=0.5 cos=0.85
+                        (24 bytes in hex, or a stamp with an optional order digit and the
+                        fields: state and prot hex bytes, default 80 and 00; u volts; i and iut
+                        amperes; cos -1..1, default 1; others 0). Dates are not checked.
+  The accounting record counts running time and energy while the simulation runs (the
+  equipment is taken to be running); a reset starts it again from the unit's clock.
 
 Line:
   --device PATH         serve this serial port instead of a new pseudo-terminal; the unit

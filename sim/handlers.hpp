@@ -24,4 +24,14 @@ Answer handleLinkRequest(HandlerContext& unit, const PayloadReader& request);
 // Command 5: protection reset.
 Answer handleProtectionReset(HandlerContext& unit, const PayloadReader& request);
 
+// Command 6: one block of the event protocol, payload byte 0 its number (0..9).
+Answer handleEventBlock(HandlerContext& unit, const PayloadReader& request);
+
+// Commands 7 and 8: the accounting record; 8 resets it first, counting from the unit's time.
+Answer handleAccountingRead(HandlerContext& unit, const PayloadReader& request);
+Answer handleAccountingReset(HandlerContext& unit, const PayloadReader& request);
+
+// What a unit in service has counted when the simulation starts.
+AccountingRecord initialAccounting();
+
 } // namespace torl7::sim

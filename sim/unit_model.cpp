@@ -14,6 +14,12 @@ Handler handlerFor(std::uint8_t command) {
         return handleLinkRequest;
     case 5:
         return handleProtectionReset;
+    case 6:
+        return handleEventBlock;
+    case 7:
+        return handleAccountingRead;
+    case 8:
+        return handleAccountingReset;
     default:
         return nullptr;
     }
@@ -25,6 +31,9 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.factoryNumber = options.factoryNumber;
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
+    state_.events = options.events;
+    state_.accountingAtMark = initialAccounting();
+    state_.accountingMark = clock.now();
 }
 
 std::vector<Bytes> UnitModel::handle(const Frame& request) {

@@ -14,6 +14,7 @@ struct UnitOptions {
     std::uint16_t factoryNumber = kDefaultFactoryNumber;
     int lineSpeedBaud = kDefaultLineSpeedBaud;
     bool askToFollowSpeedChange = false;
+    EventProtocol events = builtInEventProtocol(kDefaultEventCount);
 };
 
 class UnitModel {

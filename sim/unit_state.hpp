@@ -2,6 +2,9 @@
 // change it; nothing here does I/O.
 #pragma once
 
+#include "journal/accounting_codec.hpp"
+#include "sim/event_protocol.hpp"
+
 #include <chrono>
 #include <cstdint>
 
@@ -24,6 +27,12 @@ struct UnitState {
     bool askToFollowSpeedChange = false;
     // Unit clock minus the PC clock, as the last clock correction left it.
     std::chrono::seconds clockOffset{0};
+    // The event protocol as the unit hands it out, block by block.
+    EventProtocol events;
+    // The accounting record as it stood at `accountingMark` (PC time); the equipment has been
+    // running ever since, so running time and energy grow with the clock.
+    AccountingRecord accountingAtMark;
+    std::chrono::system_clock::time_point accountingMark;
 };
 
 } // namespace torl7::sim
