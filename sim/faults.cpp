@@ -95,7 +95,7 @@ Bytes FaultInjector::randomBytes(std::size_t count, bool avoidSync) {
 }
 
 WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBaud,
-                             std::chrono::milliseconds answerDelay) {
+                             std::chrono::microseconds answerDelay) {
     WirePlan plan;
     if (answer.empty()) {
         // The unit is silent; an echoing adapter still repeats what it heard.
@@ -141,7 +141,7 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
         plan.hangUpAfter = true;
     }
 
-    std::chrono::milliseconds firstDelay = answerDelay;
+    std::chrono::microseconds firstDelay = answerDelay;
     if (has(FaultKind::Late)) {
         const std::uint8_t kind = request.size() > 4 ? request[4] : 0;
         firstDelay += p.lateBy.value_or(

@@ -66,7 +66,7 @@ struct FaultOptions {
 
 // A piece of the wire traffic: wait, then write the bytes.
 struct WireStep {
-    std::chrono::milliseconds delayBefore{0};
+    std::chrono::microseconds delayBefore{0};
     Bytes bytes;
 };
 
@@ -85,7 +85,7 @@ public:
     // answer comes; `answerDelay` (the wire time, when simulated) comes before the answer's
     // first byte on top of any fault's delay.
     WirePlan plan(ByteSpan request, ByteSpan answer, int lineSpeedBaud,
-                  std::chrono::milliseconds answerDelay = std::chrono::milliseconds{0});
+                  std::chrono::microseconds answerDelay = std::chrono::microseconds{0});
 
     std::uint64_t answersSeen() const { return answers_; }
 

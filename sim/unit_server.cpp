@@ -6,12 +6,12 @@ namespace {
 constexpr std::chrono::milliseconds kReadSlice{200};
 }
 
-std::chrono::milliseconds wireTime(std::size_t byteCount, int baud) {
+std::chrono::microseconds wireTime(std::size_t byteCount, int baud) {
     if (baud <= 0) {
-        return std::chrono::milliseconds{0};
+        return std::chrono::microseconds{0};
     }
     const auto bits = static_cast<std::int64_t>(byteCount) * 10;
-    return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+    return std::chrono::microseconds((bits * 1000000 + baud - 1) / baud);
 }
 
 UnitServer::UnitServer(Transport& transport, UnitModel& model, FaultInjector& faults,
@@ -47,8 +47,8 @@ void UnitServer::stop() {
     transport_.interrupt();
 }
 
-bool UnitServer::pause(std::chrono::milliseconds delay) {
-    if (delay <= std::chrono::milliseconds{0}) {
+bool UnitServer::pause(std::chrono::microseconds delay) {
+    if (delay <= std::chrono::microseconds{0}) {
         return !stopping_;
     }
     std::unique_lock lock(mutex_);
@@ -105,7 +105,7 @@ UnitServer::Outcome UnitServer::answer(const Frame& request) {
     for (const Bytes& frame : answers) {
         const auto delay = options_.wireTime && &frame == &first
                                ? wireTime(request.bytes().size() + frame.size(), baud)
-                               : std::chrono::milliseconds{0};
+                               : std::chrono::microseconds{0};
         plans.push_back(faults_.plan(request.bytes(), frame, baud, delay));
     }
 

@@ -56,7 +56,7 @@ private:
     Outcome answer(const Frame& request);
     bool speedMatches(int& baud);
     // Waits `delay` unless stop() comes first; false when stopped.
-    bool pause(std::chrono::milliseconds delay);
+    bool pause(std::chrono::microseconds delay);
     void notify(ServerEvent event);
 
     Transport& transport_;
@@ -70,7 +70,9 @@ private:
     std::condition_variable wake_;
 };
 
-// Time the bytes take at `baud` with a start bit, 8 data bits and a stop bit, rounded up.
-std::chrono::milliseconds wireTime(std::size_t byteCount, int baud);
+// Time the bytes take at `baud` with a start bit, 8 data bits and a stop bit, rounded up to
+// the microsecond: whole milliseconds would stretch an event-block exchange at 115200 baud
+// (258 bytes, 22.4 ms) by 3 %.
+std::chrono::microseconds wireTime(std::size_t byteCount, int baud);
 
 } // namespace torl7::sim

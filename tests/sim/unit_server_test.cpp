@@ -4,6 +4,7 @@
 
 using namespace torl7;
 using namespace torl7::sim;
+using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 namespace {
@@ -94,10 +95,11 @@ TEST_F(UnitServerTest, hangUp_cutsTheAnswerAndForgetsWhatWasGathered) {
     EXPECT_EQ(line.log, (std::vector<std::string>{"write 5", "hangup"}));
 }
 
-TEST(WireTime, countsTenBitsPerByteRoundedUp) {
+TEST(WireTime, countsTenBitsPerByteRoundedUpToTheMicrosecond) {
     EXPECT_EQ(wireTime(18, 1200), milliseconds{150});
-    EXPECT_EQ(wireTime(9, 115200), milliseconds{1});
-    EXPECT_EQ(wireTime(209, 300), milliseconds{6967});
+    EXPECT_EQ(wireTime(9, 115200), microseconds{782});
+    EXPECT_EQ(wireTime(258, 115200), microseconds{22396});
+    EXPECT_EQ(wireTime(209, 300), microseconds{6966667});
 }
 
 } // namespace
