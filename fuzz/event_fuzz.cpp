@@ -39,7 +39,8 @@ bool earlier(const EventRecord& a, const EventRecord& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     EventTable table;
-    std::array<std::optional<EventRecord>, EventTable::kEntries> stored;
+    // What each table entry should show: the record last stored there and its row.
+    std::array<std::optional<std::pair<EventRecord, EventRow>>, EventTable::kEntries> stored;
 
     for (std::size_t at = 0; at < size; at += kEventBlockSize) {
         const ByteSpan payload(data + at, std::min(kEventBlockSize, size - at));
@@ -49,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(decodeEventBlock(bytes) == block);
         FUZZ_CHECK(encodeEventBlock(decodeEventBlock(bytes)) == bytes);
 
-        for (const EventRecord& record : block.records) {
-            const EventRow row = eventRowTexts(record);
+        std::array<EventRow, kEventsPerBlock> rows;
+        for (std::size_t k = 0; k < kEventsPerBlock; ++k) {
+            const EventRecord& record = block.records[k];
+            const EventRow& row = rows[k] = eventRowTexts(record);
             FUZZ_CHECK(row[0].size() >= 20);
             FUZZ_CHECK(row[1] == "Вкл." || row[1] == "Выкл.");
             FUZZ_CHECK(row[2] == "Вкл." || row[2] == "Выкл.");
@@ -67,23 +70,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         table.storeBlock(block);
         if (block.index < kEventBlocks) {
             for (std::size_t k = 0; k < kEventsPerBlock; ++k) {
-                stored[block.index * kEventsPerBlock + k] = block.records[k];
+                stored[block.index * kEventsPerBlock + k].emplace(block.records[k], rows[k]);
             }
         }
     }
 
-    std::vector<EventRecord> expected;
-    for (const auto& record : stored) {
-        if (record && isRealMoment(record->stamp)) {
-            expected.push_back(*record);
+    std::vector<const std::pair<EventRecord, EventRow>*> expected;
+    for (const auto& entry : stored) {
+        if (entry && isRealMoment(entry->first.stamp)) {
+            expected.push_back(&*entry);
         }
     }
-    std::stable_sort(expected.begin(), expected.end(), earlier);
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto* a, const auto* b) { return earlier(a->first, b->first); });
 
     const std::vector<EventRow> rows = table.finish();
     FUZZ_CHECK(rows.size() == expected.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        FUZZ_CHECK(rows[r] == eventRowTexts(expected[r]));
+        FUZZ_CHECK(rows[r] == expected[r]->second);
     }
     FUZZ_CHECK(table.finish().empty());
     return 0;
@@ -92,19 +96,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 std::vector<std::vector<std::uint8_t>> fuzzSeeds() {
     const Bytes worked{0x03, 0x45, 0x30, 0x14, 0x05, 0x03, 0x16, 0x81, 0x20, 0x00, 0xDC, 0x00,
                        0xDD, 0x00, 0xDE, 0x00, 0x7B, 0x00, 0x7C, 0x03, 0xE8, 0x00, 0x05, 0xD5};
-    // Two blocks: block 0 with the worked record twice (one with order digit 12), block 1
-    // with a leap day and an erased record.
-    Bytes two{0x00};
+    // Block 0: variants of the worked record, three of them in the same second (one with
+    // order digit 12), and one erased record.
+    Bytes first{0x00};
     for (int k = 0; k < 10; ++k) {
         Bytes record = k == 3 ? Bytes(24, 0xFF) : worked;
         record[0] = static_cast<std::uint8_t>(k == 1 ? 0x0C : k);
-        record[1] = static_cast<std::uint8_t>(0x10 * (k % 6) + k);
-        two.insert(two.end(), record.begin(), record.end());
+        record[1] = static_cast<std::uint8_t>(k < 3 ? 0x45 : 0x10 * (k % 6) + k);
+        first.insert(first.end(), record.begin(), record.end());
     }
-    Bytes second = two;
-    second[0] = 0x01;
-    second[1 + 4] = 0x29; // day 29
-    second[1 + 5] = 0x02; // February 2016
-    two.insert(two.end(), second.begin(), second.end());
-    return {two, Bytes(kEventBlockSize, 0xFF), Bytes(kEventBlockSize, 0x00), worked};
+    // Block 9 with a leap day first.
+    Bytes last = first;
+    last[0] = 0x09;
+    last[1 + 4] = 0x29;
+    last[1 + 5] = 0x02;
+    return {first, last, Bytes(kEventBlockSize, 0xFF), Bytes(kEventBlockSize, 0x00), worked};
 }

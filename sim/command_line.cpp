@@ -1,11 +1,13 @@
 #include "sim/command_line.hpp"
 
 #include "link/encodings.hpp"
-#include "sim/speed_table.hpp"
+#include "link/line_speed.hpp"
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 
 namespace torl7::sim {
 
@@ -74,6 +76,52 @@ FaultRule faultRule(const std::string& text) {
     return rule;
 }
 
+// NAME=VALUE for the quantity applied to one input: Ua, Ub, Uc in V, Ia, Ib, Ic, Idif (or
+// Iут) in A.
+void setInput(InputQuantities& inputs, const std::string& text) {
+    static const std::map<std::string, std::size_t> kChannels{
+        {"Ua", 0}, {"Ub", 1}, {"Uc", 2}, {"Ia", 3}, {"Ib", 4}, {"Ic", 5}, {"Idif", 6}, {"Iут", 6}};
+    const auto eq = text.find('=');
+    const auto channel = kChannels.find(text.substr(0, eq));
+    const auto value = eq == std::string::npos ? std::nullopt : parseDecimal(text.substr(eq + 1));
+    if (channel == kChannels.end() || !value || *value < 0.0 || *value > 100000.0) {
+        throw ParseError{"--ref wants NAME=VALUE with NAME one of Ua, Ub, Uc, Ia, Ib, Ic, Idif "
+                         "and a value from 0 to 100000, not \"" +
+                         text + "\""};
+    }
+    inputs[channel->second] = *value;
+}
+
+// NAME or NAME@SECONDS.
+ProvokedTrip provokedTrip(const std::string& text) {
+    const auto at = text.find('@');
+    const auto protection = protectionByName(text.substr(0, at));
+    if (!protection) {
+        throw ParseError{"--trip: unknown protection \"" + text.substr(0, at) +
+                         "\" (known: umin, umax, uasm, ihol, iasm, ivtz, zakl, idif)"};
+    }
+    ProvokedTrip trip{*protection, std::chrono::seconds{0}};
+    if (at != std::string::npos) {
+        trip.after =
+            std::chrono::seconds(integerIn("--trip seconds", text.substr(at + 1), 0, 864000));
+    }
+    return trip;
+}
+
+EventProtocol eventsFromFile(const std::string& path) {
+    std::ifstream file(path);
+    if (!file) {
+        throw ParseError{"--events: cannot read \"" + path + "\""};
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    auto parsed = EventProtocol::parse(text.str());
+    if (auto* error = std::get_if<std::string>(&parsed)) {
+        throw ParseError{"--events " + path + ": " + *error};
+    }
+    return std::get<EventProtocol>(std::move(parsed));
+}
+
 double percentage(const std::string& text) {
     std::string number = text;
     if (!number.empty() && number.back() == '%') {
@@ -91,7 +139,6 @@ double percentage(const std::string& text) {
 std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
     SimOptions& o = line.options;
-    bool eventCountGiven = false;
     FaultParameters& fp = o.faults.parameters;
     using Setter = std::function<void(const std::string&)>;
     const auto ms = [](const std::string& name, const std::string& v) {
@@ -113,18 +160,19 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
              o.unit.lineSpeedBaud = static_cast<int>(*baud);
          }},
         {"--device", [&](const std::string& v) { o.devicePath = v; }},
-        {"--events",
+        {"--trip", [&](const std::string& v) { o.unit.trips.push_back(provokedTrip(v)); }},
+        {"--events", [&](const std::string& v) { o.unit.events = eventsFromFile(v); }},
+        {"--version-text", [&](const std::string& v) { o.unit.versionText = v; }},
+        {"--ref", [&](const std::string& v) { setInput(o.unit.inputs, v); }},
+        {"--limit-umin",
          [&](const std::string& v) {
-             if (v.empty()) {
-                 throw ParseError{"--events needs a file name"};
-             }
-             line.eventsFile = v;
+             o.unit.uminLimitVolts =
+                 static_cast<std::uint16_t>(integerIn("--limit-umin", v, 0, 65535));
          }},
-        {"--event-count",
+        {"--limit-coefficient",
          [&](const std::string& v) {
-             eventCountGiven = true;
-             o.unit.events = builtInEventProtocol(
-                 static_cast<int>(integerIn("--event-count", v, 0, EventTable::kEntries)));
+             o.unit.coefficientLimit =
+                 static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
          }},
         {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
@@ -138,6 +186,7 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
         {"--seed",
          [&](const std::string& v) {
              o.faults.seed = static_cast<std::uint32_t>(integerIn("--seed", v, 0, UINT32_MAX));
+             o.unit.seed = o.faults.seed;
          }},
         {"--split-pieces",
          [&](const std::string& v) {
@@ -198,9 +247,6 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
             }
             setter->second(*value);
         }
-        if (eventCountGiven && line.eventsFile) {
-            throw ParseError{"--events and --event-count exclude each other"};
-        }
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
     }
@@ -224,21 +270,39 @@ Unit:
                         length 2 and the unit keeps its line speed (the tool is taken to be on
                         the service port)
 
-Event protocol and accounting:
-  --event-count N       the built-in event protocol with N valid events, 0..100 (default 37):
-                        out of time order as a ring of records leaves them, some in the same
-                        second with different order digits; the other records erased
-  --events FILE         the event protocol from FILE, one record a line, entry 1 first (up to
-                        100; the rest erased; blank lines and lines starting with # skipped):
+  --trip NAME[@S]       provoke a trip of protection NAME, S seconds after the start
+                        (default 0), whatever the configuration enables; repeatable. NAME is
+                        umin, umax, uasm, ihol, iasm, ivtz (overload), zakl (locked rotor)
+                        or idif (leakage). The condition shows in the measurements, the
+                        protection's countdown runs from its delay in the configuration
+                        (overload: the time-current characteristic at 1.5 times the rated
+                        current), then it trips: the motor stops, the trip is counted and
+                        recorded in the event protocol. A protection reset clears it once
+                        the reset lock has run out
+  --events FILE         the event protocol the unit starts with (default: a sample with
+                        records out of order, two in the same second, an impossible date, a
+                        record of zeros, the rest erased). One line per record slot, from
+                        slot 1 on, at most 100; blank lines and lines starting with # are
+                        skipped; slots not given are erased. A line is either
                           erased
+                        or the 24 record bytes in hex, e.g.
                           03 45 30 14 05 03 16 81 20 00 DC 00 DD 00 DE 00 7B 00 7C 03 E8 00 05 D5
-                          05.03.16 14:30:45:3 state=81 prot=20 u=220,221,222 i=12.3,12.4,100
-                            iut=0.5 cos=0.85
-                        (24 bytes in hex, or a stamp with an optional order digit and the
-                        fields: state and prot hex bytes, default 80 and 00; u volts; i and iut
-                        amperes; cos -1..1, default 1; others 0). Dates are not checked.
-  The accounting record counts running time and energy while the simulation runs (the
-  equipment is taken to be running); a reset starts it again from the unit's clock.
+                        or a readable record
+                          DD.MM.YY HH:MM:SS N STATE PROTECTION UA UB UC IA IB IC IDIF COS
+                        e.g. 05.03.16 14:30:45 3 81 20 220 221 222 12,3 12,4 100 0,5 0,85
+                        with the order digit N (0..15), state and protection flags as hex
+                        bytes, voltages in V, currents in A and cos f from -1 to 1
+  --version-text TEXT   the firmware version text, cut or padded to 16 characters
+                        (default "ТОРЛ-7 v2.04")
+  --ref NAME=VALUE      the quantity applied to an input, repeatable: NAME is Ua, Ub, Uc
+                        (V), Ia, Ib, Ic or Idif (A); defaults Ua=Ub=Uc=230, Ia=Ib=Ic=12,
+                        Idif=0.5. Measurements and calibration samples follow from them and
+                        from the stored coefficients, so an auto-calibration against the same
+                        references computes the stored coefficients again
+  --limit-umin VOLTS    store a written Umin threshold above VOLTS as VOLTS, so that the
+                        read-back after a configuration write differs
+  --limit-coefficient N store a written calibration coefficient above N as N (configuration
+                        and coefficient writes), so that the acknowledgement differs
 
 Line:
   --device PATH         serve this serial port instead of a new pseudo-terminal; the unit
@@ -267,7 +331,8 @@ Faults (each observable on the wire; several may apply to the same answer):
                                       printed on standard output
   --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)
   --fault-kinds K,K...  the kinds --fault-rate draws from (default: all but hangup)
-  --seed N              seed of the random faults and bytes (default 1)
+  --seed N              seed of the random faults, their bytes and the measurement noise
+                        (default 1)
   --split-pieces N      pieces of a split answer, 2..255 (default 3)
   --split-gap-ms MS     gap between the pieces (default 40)
   --noise-bytes N       number of noise bytes (default 5)

@@ -3,7 +3,6 @@
 
 #include "sim/sim_options.hpp"
 
-#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -14,8 +13,6 @@ struct CommandLine {
     SimOptions options;
     bool help = false;
     bool verbose = false; // log every request and answer on standard error
-    // --events: the file the event protocol is read from, by the program before it starts.
-    std::optional<std::string> eventsFile;
 };
 
 struct CommandLineError {

@@ -1,10 +1,7 @@
 #include "sim/event_protocol.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <vector>
 
@@ -12,276 +9,222 @@ namespace torl7::sim {
 
 namespace {
 
-using namespace std::chrono;
-
-constexpr std::uint8_t kUnitOn = 0x80;
-constexpr std::uint8_t kEquipmentOn = 0x01;
-constexpr std::uint8_t kPowerFactorPositive = 0x80;
-
-ClockStamp stampOf(sys_seconds time) {
-    const auto day = floor<days>(time);
-    const year_month_day date(day);
-    const hh_mm_ss clock(time - day);
-    return ClockStamp{static_cast<int>(clock.seconds().count()),
-                      static_cast<int>(clock.minutes().count()),
-                      static_cast<int>(clock.hours().count()),
-                      static_cast<int>(static_cast<unsigned>(date.day())),
-                      static_cast<int>(static_cast<unsigned>(date.month())),
-                      static_cast<int>(date.year()) % 100};
+std::uint8_t cosByte(double cosF) {
+    const int hundredths = static_cast<int>(std::lround(std::fabs(cosF) * 100.0));
+    return static_cast<std::uint8_t>(std::min(hundredths, 127) | (cosF >= 0.0 ? 0x80 : 0));
 }
 
-// Measurements of one event: the equipment running near 230 V and 12 A, more current when a
-// current protection acted.
-EventRecord measured(std::minstd_rand& rng, std::uint8_t protection) {
-    const auto within = [&](int low, int high) {
-        return static_cast<std::uint16_t>(low + static_cast<int>(rng() % (high - low + 1)));
-    };
-    EventRecord r;
-    r.uaVolts = within(221, 236);
-    r.ubVolts = within(221, 236);
-    r.ucVolts = within(221, 236);
-    const bool overcurrent = (protection & 0x60) != 0; // overload, locked rotor
-    const int low = overcurrent ? 260 : 95;
-    const int high = overcurrent ? 420 : 140;
-    r.iaTenthsAmp = within(low, high);
-    r.ibTenthsAmp = within(low, high);
-    r.icTenthsAmp = within(low, high);
-    r.idifTenthsAmp = (protection & 0x80) != 0 ? within(15, 40) : within(0, 4);
-    r.cosByte = static_cast<std::uint8_t>(kPowerFactorPositive | within(78, 92));
-    return r;
-}
-
-} // namespace
-
-EventProtocol erasedEventProtocol() {
-    EventProtocol protocol;
-    protocol.fill(erasedEventRecordBytes());
-    return protocol;
-}
-
-EventProtocol builtInEventProtocol(int validEvents) {
-    EventProtocol protocol = erasedEventProtocol();
-    const int count = std::clamp(validEvents, 0, static_cast<int>(EventTable::kEntries));
-    // The ring's newest entries wrap to the start of the table, so read in table order the
-    // newer half comes before the older one.
-    const std::size_t ringStart =
-        (EventTable::kEntries - static_cast<std::size_t>(count) / 2) % EventTable::kEntries;
-    std::minstd_rand rng(20240301);
-    sys_seconds time = sys_days{2024y / March / 1} + 8h;
-    int orderDigit = 0;
-    for (int i = 0; i < count; ++i) {
-        // Start, trip, stop. A trip is written in the same second as the start now and then.
-        const int phase = i % 3;
-        const bool sameSecond = phase == 1 && i % 4 == 1;
-        if (sameSecond) {
-            ++orderDigit;
-        } else {
-            time += minutes(10 + static_cast<int>(rng() % (3 * 24 * 60)));
-            time += seconds(rng() % 60);
-            orderDigit = static_cast<int>(rng() % 3);
-        }
-        std::uint8_t protection = 0;
-        if (phase == 1) {
-            protection = static_cast<std::uint8_t>(1u << (rng() % 8));
-        }
-        EventRecord r = measured(rng, protection);
-        r.protection = protection;
-        r.state = phase == 0 ? kUnitOn | kEquipmentOn : kUnitOn;
-        r.orderDigit = static_cast<std::uint8_t>(orderDigit);
-        r.stamp = stampOf(time);
-        protocol[(ringStart + static_cast<std::size_t>(i)) % EventTable::kEntries] =
-            encodeEventRecord(r);
+EventRecord sampleRecord(int day, int month, int year, int hours, int minutes, int seconds,
+                         std::uint8_t order, std::uint8_t protection) {
+    EventRecord record;
+    record.orderDigit = order;
+    record.stamp = ClockStamp{seconds, minutes, hours, day, month, year};
+    record.state = 0x81;
+    record.protection = protection;
+    record.uaVolts = static_cast<std::uint16_t>(225 + (day + seconds) % 9);
+    record.ubVolts = static_cast<std::uint16_t>(226 + (month + minutes) % 7);
+    record.ucVolts = static_cast<std::uint16_t>(224 + (hours + seconds) % 8);
+    record.iaTenthsAmp = static_cast<std::uint16_t>(118 + (day * 7) % 15);
+    record.ibTenthsAmp = static_cast<std::uint16_t>(117 + (month * 5) % 13);
+    record.icTenthsAmp = static_cast<std::uint16_t>(119 + (hours * 3) % 11);
+    record.idifTenthsAmp = protection & 0x80 ? 25 : 3;
+    record.cosByte = cosByte(0.80 + (seconds % 8) / 100.0);
+    if (protection & 0x20) { // overload: currents one and a half times the rated 15 A
+        record.iaTenthsAmp = record.ibTenthsAmp = record.icTenthsAmp = 225;
     }
-    return protocol;
+    if (protection & 0x01) { // undervoltage
+        record.uaVolts = record.ubVolts = record.ucVolts = 140;
+    }
+    return record;
 }
 
-namespace {
-
-struct LineError {
-    std::string message;
-};
-
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : text) {
-        if (c == separator) {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
+// Splits at blanks and tabs.
+std::vector<std::string> words(std::string_view line) {
+    std::vector<std::string> out;
+    std::istringstream in{std::string(line)};
+    for (std::string word; in >> word;) {
+        out.push_back(word);
     }
-    parts.push_back(part);
+    return out;
+}
+
+std::optional<std::uint8_t> hexByte(const std::string& text) {
+    if (text.empty() || text.size() > 2 || !std::ranges::all_of(text, [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        })) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(std::stoi(text, nullptr, 16));
+}
+
+// "A.B.C" or "A:B:C" as three numbers 0..99.
+std::optional<std::array<int, 3>> triple(const std::string& text, char separator) {
+    std::array<int, 3> parts{};
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t end = i < 2 ? text.find(separator, start) : text.size();
+        if (end == std::string::npos) {
+            return std::nullopt;
+        }
+        const auto value = parseInteger(text.substr(start, end - start));
+        if (!value || *value < 0 || *value > 99 || end == start) {
+            return std::nullopt;
+        }
+        parts[static_cast<std::size_t>(i)] = static_cast<int>(*value);
+        start = end + 1;
+    }
     return parts;
 }
 
-std::int64_t integerIn(std::string_view what, const std::string& text, std::int64_t low,
-                       std::int64_t high) {
+std::optional<std::uint16_t> tenths(const std::string& text) {
+    const auto value = parseTenths(text);
+    if (!value || *value < 0 || *value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*value);
+}
+
+std::optional<std::uint16_t> volts(const std::string& text) {
     const auto value = parseInteger(text);
-    if (!value || *value < low || *value > high) {
-        throw LineError{std::string(what) + " wants a whole number from " + std::to_string(low) +
-                        " to " + std::to_string(high) + ", not \"" + text + "\""};
+    if (!value || *value < 0 || *value > 65535) {
+        return std::nullopt;
     }
-    return *value;
+    return static_cast<std::uint16_t>(*value);
 }
 
-std::uint8_t hexByte(std::string_view what, const std::string& text) {
-    const bool valid = !text.empty() && text.size() <= 2 &&
-                       text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-    if (!valid) {
-        throw LineError{std::string(what) + " wants a hex byte, not \"" + text + "\""};
+std::optional<EventRecord> readableRecord(const std::vector<std::string>& w) {
+    if (w.size() != 13) {
+        return std::nullopt;
     }
-    return static_cast<std::uint8_t>(std::stoul(text, nullptr, 16));
-}
-
-std::uint16_t tenthsIn(std::string_view what, const std::string& text) {
-    const auto tenths = parseTenths(text);
-    if (!tenths || *tenths < 0 || *tenths > kMaxWord) {
-        throw LineError{std::string(what) + " wants amperes from 0 to 6553.5, not \"" + text +
-                        "\""};
+    const auto date = triple(w[0], '.');
+    const auto time = triple(w[1], ':');
+    const auto order = parseInteger(w[2]);
+    const auto state = hexByte(w[3]);
+    const auto protection = hexByte(w[4]);
+    const auto cosF = parseDecimal(w[12]);
+    if (!date || !time || !order || *order < 0 || *order > 15 || !state || !protection || !cosF ||
+        *cosF < -1.0 || *cosF > 1.0) {
+        return std::nullopt;
     }
-    return static_cast<std::uint16_t>(*tenths);
-}
-
-// "dd.mm.yy" and "hh:mm:ss[:N]"; each field within what its BCD byte carries.
-void readStamp(const std::string& date, const std::string& time, EventRecord& r) {
-    const auto dateParts = split(date, '.');
-    const auto timeParts = split(time, ':');
-    if (dateParts.size() != 3 || timeParts.size() < 3 || timeParts.size() > 4) {
-        throw LineError{"a record starts with dd.mm.yy hh:mm:ss[:N], not \"" + date + " " + time +
-                        "\""};
+    EventRecord record;
+    record.orderDigit = static_cast<std::uint8_t>(*order);
+    record.stamp =
+        ClockStamp{(*time)[2], (*time)[1], (*time)[0], (*date)[0], (*date)[1], (*date)[2]};
+    record.state = *state;
+    record.protection = *protection;
+    const std::array<std::optional<std::uint16_t>, 7> values{
+        volts(w[5]),  volts(w[6]),   volts(w[7]),  tenths(w[8]),
+        tenths(w[9]), tenths(w[10]), tenths(w[11])};
+    if (!std::ranges::all_of(values, [](const auto& v) { return v.has_value(); })) {
+        return std::nullopt;
     }
-    const auto field = [](std::string_view name, const std::string& text, BcdField bcd) {
-        return static_cast<int>(integerIn(name, text, 0, maxBcdFieldValue(bcd)));
-    };
-    r.stamp.day = field("the day", dateParts[0], BcdField::Day);
-    r.stamp.month = field("the month", dateParts[1], BcdField::Month);
-    r.stamp.year = field("the year", dateParts[2], BcdField::Year);
-    r.stamp.hours = field("the hours", timeParts[0], BcdField::Hours);
-    r.stamp.minutes = field("the minutes", timeParts[1], BcdField::Minutes);
-    r.stamp.seconds = field("the seconds", timeParts[2], BcdField::Seconds);
-    if (timeParts.size() == 4) {
-        r.orderDigit = static_cast<std::uint8_t>(integerIn("the order digit", timeParts[3], 0, 15));
-    }
-}
-
-std::uint8_t powerFactorByte(const std::string& text) {
-    const auto value = parseDecimal(text);
-    if (!value || std::fabs(*value) > 1.0) {
-        throw LineError{"cos wants a power factor from -1 to 1, not \"" + text + "\""};
-    }
-    const auto hundredths = static_cast<std::uint8_t>(std::lround(std::fabs(*value) * 100));
-    return static_cast<std::uint8_t>((*value >= 0 ? kPowerFactorPositive : 0) | hundredths);
-}
-
-std::array<std::uint16_t, 3> threeValues(const std::string& key, const std::string& text,
-                                         bool amperes) {
-    const auto parts = split(text, ',');
-    if (parts.size() != 3) {
-        throw LineError{key + " wants three values separated by commas, not \"" + text + "\""};
-    }
-    std::array<std::uint16_t, 3> values{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        values[i] = amperes ? tenthsIn(key, parts[i])
-                            : static_cast<std::uint16_t>(integerIn(key, parts[i], 0, kMaxWord));
-    }
-    return values;
-}
-
-Bytes readableRecord(const std::vector<std::string>& words) {
-    EventRecord r;
-    r.state = kUnitOn;
-    r.cosByte = kPowerFactorPositive | 100;
-    readStamp(words[0], words.size() > 1 ? words[1] : std::string(), r);
-    for (std::size_t i = 2; i < words.size(); ++i) {
-        const auto eq = words[i].find('=');
-        if (eq == std::string::npos) {
-            throw LineError{"\"" + words[i] + "\" is not a field=value pair"};
-        }
-        const std::string key = words[i].substr(0, eq);
-        const std::string value = words[i].substr(eq + 1);
-        if (key == "state") {
-            r.state = hexByte("state", value);
-        } else if (key == "prot") {
-            r.protection = hexByte("prot", value);
-        } else if (key == "u") {
-            const auto u = threeValues(key, value, false);
-            r.uaVolts = u[0], r.ubVolts = u[1], r.ucVolts = u[2];
-        } else if (key == "i") {
-            const auto i3 = threeValues(key, value, true);
-            r.iaTenthsAmp = i3[0], r.ibTenthsAmp = i3[1], r.icTenthsAmp = i3[2];
-        } else if (key == "iut") {
-            r.idifTenthsAmp = tenthsIn("iut", value);
-        } else if (key == "cos") {
-            r.cosByte = powerFactorByte(value);
-        } else {
-            throw LineError{"unknown field \"" + key + "\" (known: state, prot, u, i, iut, cos)"};
-        }
-    }
-    return encodeEventRecord(r);
-}
-
-Bytes recordOfLine(const std::vector<std::string>& words) {
-    if (words.size() == 1 && words[0] == "erased") {
-        return erasedEventRecordBytes();
-    }
-    if (words[0].find('.') != std::string::npos) {
-        return readableRecord(words);
-    }
-    if (words.size() != kEventRecordSize) {
-        throw LineError{"a record in hex has 24 bytes, not " + std::to_string(words.size())};
-    }
-    Bytes record;
-    for (const std::string& word : words) {
-        record.push_back(hexByte("a record in hex", word));
-    }
+    record.uaVolts = *values[0];
+    record.ubVolts = *values[1];
+    record.ucVolts = *values[2];
+    record.iaTenthsAmp = *values[3];
+    record.ibTenthsAmp = *values[4];
+    record.icTenthsAmp = *values[5];
+    record.idifTenthsAmp = *values[6];
+    record.cosByte = cosByte(*cosF);
     return record;
 }
 
 } // namespace
 
-std::variant<EventProtocol, EventProtocolError> parseEventProtocol(std::string_view text) {
-    EventProtocol protocol = erasedEventProtocol();
-    std::size_t entry = 0;
-    std::size_t lineNumber = 0;
-    std::istringstream lines{std::string(text)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        ++lineNumber;
-        std::istringstream wordStream(line);
-        std::vector<std::string> words;
-        for (std::string word; wordStream >> word;) {
-            words.push_back(word);
-        }
-        if (words.empty() || words[0].starts_with('#')) {
-            continue;
-        }
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        if (entry == protocol.size()) {
-            return EventProtocolError{where + "the protocol holds 100 records at most"};
-        }
-        try {
-            protocol[entry++] = recordOfLine(words);
-        } catch (const LineError& error) {
-            return EventProtocolError{where + error.message};
-        }
+EventProtocol::EventProtocol() {
+    slots_.fill(erasedEventRecordBytes());
+}
+
+EventProtocol EventProtocol::sample() {
+    EventProtocol protocol;
+    // Slot order is the order the unit wrote them in a ring that has wrapped, so time order
+    // differs from slot order.
+    const std::vector<EventRecord> records{
+        sampleRecord(14, 11, 25, 9, 12, 5, 0, 0x20),
+        sampleRecord(2, 12, 25, 17, 40, 31, 0, 0x01),
+        sampleRecord(20, 12, 25, 6, 3, 58, 1, 0x10),
+        sampleRecord(20, 12, 25, 6, 3, 58, 0, 0x04), // same second, lower digit: shown first
+        sampleRecord(9, 1, 26, 22, 15, 0, 0, 0x80),
+        sampleRecord(3, 2, 26, 11, 30, 45, 2, 0x40),
+        sampleRecord(3, 2, 26, 11, 30, 45, 2, 0x08), // same second and digit: slot order
+        sampleRecord(28, 2, 26, 23, 59, 59, 0, 0x02),
+        sampleRecord(1, 3, 26, 0, 0, 0, 0, 0x21),
+        sampleRecord(15, 4, 26, 13, 45, 10, 12, 0x20), // order digit 12 ties as 1
+        sampleRecord(5, 5, 26, 8, 20, 33, 0, 0x00),
+        sampleRecord(30, 6, 26, 19, 5, 7, 0, 0x10),
+        sampleRecord(21, 7, 26, 7, 50, 12, 0, 0x20),
+        sampleRecord(11, 8, 26, 15, 22, 48, 0, 0x01),
+        sampleRecord(5, 9, 25, 10, 10, 10, 0, 0x20),
+        sampleRecord(17, 9, 25, 14, 0, 1, 0, 0x80),
+        sampleRecord(8, 10, 25, 3, 33, 3, 0, 0x04),
+        sampleRecord(31, 10, 25, 12, 0, 0, 0, 0x40),
+    };
+    for (const EventRecord& record : records) {
+        protocol.append(record);
     }
+    // A date the calendar lacks, and a record of zeros: both written, neither shown.
+    protocol.slots_[20] = encodeEventRecord(sampleRecord(31, 2, 26, 10, 0, 0, 0, 0x20));
+    protocol.slots_[21] = Bytes(kEventRecordSize, 0x00);
     return protocol;
 }
 
-std::variant<EventProtocol, EventProtocolError> loadEventProtocolFile(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) {
-        return EventProtocolError{path + ": cannot be read"};
+std::variant<EventProtocol, std::string> EventProtocol::parse(std::string_view text) {
+    EventProtocol protocol;
+    std::size_t slot = 0;
+    std::size_t lineNumber = 0;
+    std::istringstream in{std::string(text)};
+    for (std::string line; std::getline(in, line);) {
+        ++lineNumber;
+        const auto w = words(line);
+        if (w.empty() || w[0].starts_with('#')) {
+            continue;
+        }
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        if (slot == kSlots) {
+            return where + "more than 100 records";
+        }
+        if (w.size() == 1 && w[0] == "erased") {
+            protocol.slots_[slot++] = erasedEventRecordBytes();
+        } else if (w.size() == kEventRecordSize) {
+            Bytes bytes;
+            for (const auto& word : w) {
+                const auto b = hexByte(word);
+                if (!b) {
+                    return where + "\"" + word + "\" is not a hex byte";
+                }
+                bytes.push_back(*b);
+            }
+            protocol.slots_[slot++] = bytes;
+        } else if (const auto record = readableRecord(w)) {
+            protocol.slots_[slot++] = encodeEventRecord(*record);
+        } else {
+            return where + "not a record (erased, 24 hex bytes, or DD.MM.YY HH:MM:SS N STATE "
+                           "PROTECTION UA UB UC IA IB IC IDIF COS)";
+        }
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    auto parsed = parseEventProtocol(text.str());
-    if (auto* error = std::get_if<EventProtocolError>(&parsed)) {
-        error->message = path + ", " + error->message;
+    protocol.ringNext_ = slot % kSlots;
+    return protocol;
+}
+
+Bytes EventProtocol::block(std::uint8_t index) const {
+    std::array<Bytes, kEventsPerBlock> records;
+    for (std::size_t k = 0; k < kEventsPerBlock; ++k) {
+        records[k] = slots_.at(index * kEventsPerBlock + k);
     }
-    return parsed;
+    return encodeEventBlockBytes(index, records);
+}
+
+void EventProtocol::append(const EventRecord& record) {
+    const Bytes erased = erasedEventRecordBytes();
+    const auto free = std::ranges::find(slots_, erased);
+    std::size_t slot = 0;
+    if (free != slots_.end()) {
+        slot = static_cast<std::size_t>(free - slots_.begin());
+    } else {
+        slot = ringNext_;
+    }
+    slots_[slot] = encodeEventRecord(record);
+    ringNext_ = (slot + 1) % kSlots;
 }
 
 } // namespace torl7::sim

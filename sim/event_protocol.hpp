@@ -1,6 +1,6 @@
-// The simulated unit's event protocol: the hundred 24-byte records it hands out in ten blocks,
-// as it keeps them, erased records included. Built in, or written by hand in a text file.
-// Pure but for reading that file.
+// The unit's event protocol: 100 record slots as the unit stores them, handed out ten to a
+// block. Slots hold raw record bytes, so erased slots (all 0xFF) and records with impossible
+// dates can be kept and sent exactly as a unit would.
 #pragma once
 
 #include "journal/event_codec.hpp"
@@ -12,37 +12,41 @@
 
 namespace torl7::sim {
 
-// Entry 1 first; each entry is the 24 bytes of one record.
-using EventProtocol = std::array<Bytes, EventTable::kEntries>;
+class EventProtocol {
+public:
+    static constexpr std::size_t kSlots = kEventBlocks * kEventsPerBlock;
 
-inline constexpr int kDefaultEventCount = 37;
+    // Every slot erased.
+    EventProtocol();
 
-// A protocol as a unit in service has it: `validEvents` (0..100) events spread over months,
-// a start, a trip and a stop in turn, some pairs in the same second told apart by their order
-// digit, written as a ring so that table order is not time order; the other entries erased.
-// The same count always gives the same protocol.
-EventProtocol builtInEventProtocol(int validEvents);
+    // What a unit in service holds: valid records out of time order, two of them in the same
+    // second with different order digits and two with the same digit, one with an impossible
+    // date, one all zero, and the rest erased.
+    static EventProtocol sample();
 
-// Every entry erased (24 bytes of 0xFF).
-EventProtocol erasedEventProtocol();
+    // One line per slot, from slot 1 on; at most 100. Blank lines and lines starting with '#'
+    // are skipped. A line is one of:
+    //   erased                        the slot holds 24 bytes of 0xFF
+    //   24 hex bytes                  the record bytes as they are, e.g. "03 45 30 14 ..."
+    //   DD.MM.YY HH:MM:SS N STATE PROTECTION UA UB UC IA IB IC IDIF COS
+    //                                 a readable record: order digit N (0..15), state and
+    //                                 protection flags as hex bytes, voltages in V, currents
+    //                                 in A (comma or point), cos f from -1 to 1
+    // Slots not given are erased. The error names the line.
+    static std::variant<EventProtocol, std::string> parse(std::string_view text);
 
-struct EventProtocolError {
-    std::string message; // names the line
+    // The payload of event block `index` (0..9).
+    Bytes block(std::uint8_t index) const;
+
+    // A new event goes into the first erased slot; when none is left it overwrites the
+    // oldest slot written by the unit, round the ring.
+    void append(const EventRecord& record);
+
+    const Bytes& slot(std::size_t index) const { return slots_.at(index); }
+
+private:
+    std::array<Bytes, kSlots> slots_;
+    std::size_t ringNext_ = 0;
 };
-
-// One record a line, entry 1 first; up to 100 lines, the rest erased. Blank lines and lines
-// starting with '#' are skipped. A record line is one of
-//   erased
-//   24 bytes in hex:            03 45 30 14 05 03 16 81 20 00 DC 00 DD ...
-//   a stamp and named fields:   05.03.16 14:30:45:3 state=81 prot=20 u=220,221,222
-//                               i=12.3,12.4,100 iut=0.5 cos=0.85
-// In the third form the order digit after the seconds is optional (0); state and prot are
-// hex bytes (default 80 and 00), u whole volts, i and iut amperes, cos the signed power
-// factor -1..1 (default 1); fields left out read as 0. Dates are not checked, so records the
-// tool must reject can be written too (31.02.21, hour 24), within what the BCD fields carry.
-std::variant<EventProtocol, EventProtocolError> parseEventProtocol(std::string_view text);
-
-// Reads and parses the file; an error names the file.
-std::variant<EventProtocol, EventProtocolError> loadEventProtocolFile(const std::string& path);
 
 } // namespace torl7::sim

@@ -3,35 +3,41 @@
 // first answer asked it to follow.
 #include "sim/handlers.hpp"
 
-#include "sim/speed_table.hpp"
+#include "link/line_speed.hpp"
 
 namespace torl7::sim {
 
+bool setBusSpeed(UnitState& state, int speedIndex) {
+    const int baud = baudForIndex(speedIndex);
+    if (baud == 0) {
+        return false;
+    }
+    state.record.rs485SpeedIndex = static_cast<std::uint8_t>(speedIndex);
+    if (state.askToFollowSpeedChange) {
+        // The serving loop switches the line once the answer has left at the old speed.
+        state.lineSpeedBaud = baud;
+    }
+    return true;
+}
+
 Answer handleLinkRequest(HandlerContext& unit, const PayloadReader& request) {
     UnitState& state = unit.state;
+    const std::uint8_t busSpeed = state.record.rs485SpeedIndex;
     if (request.size() == 0) {
         // The tool reads only the length: 1 asks it to follow a speed change, any other
         // non-zero length lets it keep its speed. The bytes carry the bus speed index.
-        const auto index = static_cast<std::uint8_t>(state.rs485SpeedIndex);
         if (state.askToFollowSpeedChange) {
-            return Bytes{index};
+            return Bytes{busSpeed};
         }
-        return Bytes{index, 0};
+        return Bytes{busSpeed, 0};
     }
     if (request.size() != 1) {
         return std::nullopt;
     }
-    const int index = request.byte(0);
-    const int baud = baudForIndex(index);
-    if (baud == 0) {
+    if (!setBusSpeed(state, request.byte(0))) {
         return std::nullopt; // no such speed: the unit keeps its own and stays silent
     }
-    state.rs485SpeedIndex = index;
-    if (state.askToFollowSpeedChange) {
-        // The answer still goes out at the old speed; the serving loop switches after it.
-        state.lineSpeedBaud = baud;
-    }
-    return Bytes{static_cast<std::uint8_t>(index)};
+    return Bytes{request.byte(0)};
 }
 
 } // namespace torl7::sim

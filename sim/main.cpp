@@ -63,18 +63,10 @@ int main(int argc, char** argv) {
         std::cerr << "torl7-sim: " << error->message << "\nTry 'torl7-sim --help'.\n";
         return 2;
     }
-    auto line = std::get<CommandLine>(parsed);
+    const auto& line = std::get<CommandLine>(parsed);
     if (line.help) {
         std::cout << helpText();
         return 0;
-    }
-    if (line.eventsFile) {
-        auto events = loadEventProtocolFile(*line.eventsFile);
-        if (const auto* error = std::get_if<EventProtocolError>(&events)) {
-            std::cerr << "torl7-sim: --events " << error->message << '\n';
-            return 2;
-        }
-        line.options.unit.events = std::get<EventProtocol>(events);
     }
 
     // The serving thread inherits the blocked signals; only this thread takes them.

@@ -1,17 +1,33 @@
 #include "sim/unit_model.hpp"
 
+#include "config/calibration_codec.hpp"
+#include "link/line_speed.hpp"
 #include "sim/handlers.hpp"
 
 namespace torl7::sim {
 
 namespace {
 
-using Handler = Answer (*)(HandlerContext&, const PayloadReader&);
-
-Handler handlerFor(std::uint8_t command) {
-    switch (command) {
+// Kinds 1 and 3 are split further by payload byte 0: the diagnostics selector and the write
+// sub-mode.
+Handler handlerFor(const Frame& request) {
+    const std::uint8_t selector = request.reader().byte(0);
+    switch (request.command()) {
     case 0:
         return handleLinkRequest;
+    case 1:
+        return selector == kCalibrationSelector ? handleCalibrationSample : handleDiagnostics;
+    case 2:
+        return handleConfigRead;
+    case 3:
+        if (request.length() == 0) {
+            return nullptr;
+        }
+        return selector == kWriteSubModeConfig         ? handleConfigWrite
+               : selector == kWriteSubModeCoefficients ? handleCoefficientWrite
+                                                       : nullptr;
+    case 4:
+        return handleClockCorrection;
     case 5:
         return handleProtectionReset;
     case 6:
@@ -20,6 +36,8 @@ Handler handlerFor(std::uint8_t command) {
         return handleAccountingRead;
     case 8:
         return handleAccountingReset;
+    case 15:
+        return handleVersion;
     default:
         return nullptr;
     }
@@ -31,19 +49,39 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.factoryNumber = options.factoryNumber;
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
-    state_.events = options.events;
-    state_.accountingAtMark = initialAccounting();
-    state_.accountingMark = clock.now();
+    state_.versionText = options.versionText;
+    state_.inputs = options.inputs;
+    state_.uminLimitVolts = options.uminLimitVolts;
+    state_.coefficientLimit = options.coefficientLimit;
+    state_.plant = Plant(clock.now(), options.trips, options.seed);
+    state_.protocol = options.events.value_or(EventProtocol::sample());
+    if (options.askToFollowSpeedChange) {
+        // The tool is on the bus, so the bus runs at the line's speed.
+        if (const int index = indexForBaud(options.lineSpeedBaud); index >= 0) {
+            state_.record.rs485SpeedIndex = static_cast<std::uint8_t>(index);
+        }
+    }
+}
+
+void UnitModel::advance() {
+    const WallTime now = clock_.now();
+    state_.plant.advance(
+        now, state_.record, state_.inputs, [this](Protection protection, WallTime at) {
+            const Measurements m = state_.plant.steadyMeasurements(state_.record, state_.inputs);
+            state_.protocol.append(
+                eventRecord(clockRegisters(unitTime(state_.clock, at), false), protection, m));
+        });
 }
 
 std::vector<Bytes> UnitModel::handle(const Frame& request) {
     if (request.factoryNumber() != state_.factoryNumber) {
         return {};
     }
-    const Handler handler = handlerFor(request.command());
+    const Handler handler = handlerFor(request);
     if (handler == nullptr) {
         return {};
     }
+    advance();
     HandlerContext context{state_, clock_};
     const Answer payload = handler(context, request.reader());
     if (!payload) {

@@ -14,7 +14,15 @@ struct UnitOptions {
     std::uint16_t factoryNumber = kDefaultFactoryNumber;
     int lineSpeedBaud = kDefaultLineSpeedBaud;
     bool askToFollowSpeedChange = false;
-    EventProtocol events = builtInEventProtocol(kDefaultEventCount);
+    std::string versionText = kDefaultVersionText;
+    InputQuantities inputs = kDefaultInputs;
+    std::optional<std::uint16_t> uminLimitVolts;
+    std::optional<std::uint16_t> coefficientLimit;
+    std::vector<ProvokedTrip> trips;
+    // The event protocol the unit starts with; a sample protocol when not given.
+    std::optional<EventProtocol> events;
+    // Seed of the measurement noise.
+    std::uint32_t seed = 1;
 };
 
 class UnitModel {
@@ -30,6 +38,10 @@ public:
     const UnitState& state() const { return state_; }
     UnitState& state() { return state_; }
     const Clock& clock() const { return clock_; }
+
+    // Brings the motor, the protections and the counters up to the clock's time; every
+    // request does this first.
+    void advance();
 
 private:
     UnitState state_;

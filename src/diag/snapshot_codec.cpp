@@ -51,8 +51,9 @@ enum Offset : std::size_t {
 constexpr std::uint8_t kFlagBit7 = 0x80;
 
 void putWord(Bytes& out, std::size_t offset, std::uint16_t value) {
-    out[offset] = static_cast<std::uint8_t>(value >> 8);
-    out[offset + 1] = static_cast<std::uint8_t>(value & 0xFF);
+    const auto word = *encodeWord(value); // a 16-bit value always fits
+    out[offset] = word[0];
+    out[offset + 1] = word[1];
 }
 
 // Most significant byte first; bits above `width` bytes are not sent.

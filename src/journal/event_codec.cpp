@@ -36,11 +36,6 @@ constexpr std::array<std::string_view, 8> kProtectionNames = {
     "Umin", "Umax", "Uасм", "Iхол", "Iасм", "Перегруз", "Заклинивание", "Утечка тока",
 };
 
-void appendBigEndian(Bytes& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-
 std::string onOff(bool on) {
     return on ? "Вкл." : "Выкл.";
 }
@@ -102,39 +97,46 @@ std::optional<EventTime> readEventTime(std::string_view text) {
     return EventTime{date * 1000000 + time, text[19] - '0'};
 }
 
-} // namespace
-
-Bytes encodeEventRecord(const EventRecord& r) {
-    Bytes out;
-    out.reserve(kEventRecordSize);
+void appendEventRecord(Bytes& out, const EventRecord& r) {
     out.push_back(r.orderDigit & 0x0F);
     appendClockStamp(out, r.stamp);
     out.push_back(r.state);
     out.push_back(r.protection);
     for (std::uint16_t word : {r.uaVolts, r.ubVolts, r.ucVolts, r.iaTenthsAmp, r.ibTenthsAmp,
                                r.icTenthsAmp, r.idifTenthsAmp}) {
-        appendBigEndian(out, word);
+        appendWord(out, word); // a 16-bit value always fits
     }
     out.push_back(r.cosByte);
+}
+
+EventRecord decodeEventRecordAt(const PayloadReader& in, std::size_t base) {
+    EventRecord r;
+    r.orderDigit = in.byte(base + kOrder) & 0x0F;
+    r.stamp = decodeClockStamp(in, base + kStamp);
+    r.state = in.byte(base + kState);
+    r.protection = in.byte(base + kProtection);
+    r.uaVolts = in.word(base + kUa);
+    r.ubVolts = in.word(base + kUb);
+    r.ucVolts = in.word(base + kUc);
+    r.iaTenthsAmp = in.word(base + kIa);
+    r.ibTenthsAmp = in.word(base + kIb);
+    r.icTenthsAmp = in.word(base + kIc);
+    r.idifTenthsAmp = in.word(base + kIdif);
+    r.cosByte = in.byte(base + kCos);
+    return r;
+}
+
+} // namespace
+
+Bytes encodeEventRecord(const EventRecord& record) {
+    Bytes out;
+    out.reserve(kEventRecordSize);
+    appendEventRecord(out, record);
     return out;
 }
 
 EventRecord decodeEventRecord(ByteSpan bytes) {
-    const PayloadReader in(bytes);
-    EventRecord r;
-    r.orderDigit = in.byte(kOrder) & 0x0F;
-    r.stamp = decodeClockStamp(in, kStamp);
-    r.state = in.byte(kState);
-    r.protection = in.byte(kProtection);
-    r.uaVolts = in.word(kUa);
-    r.ubVolts = in.word(kUb);
-    r.ucVolts = in.word(kUc);
-    r.iaTenthsAmp = in.word(kIa);
-    r.ibTenthsAmp = in.word(kIb);
-    r.icTenthsAmp = in.word(kIc);
-    r.idifTenthsAmp = in.word(kIdif);
-    r.cosByte = in.byte(kCos);
-    return r;
+    return decodeEventRecordAt(PayloadReader(bytes), 0);
 }
 
 Bytes erasedEventRecordBytes() {
@@ -164,8 +166,7 @@ EventBlock decodeEventBlock(ByteSpan payload) {
     EventBlock block;
     block.index = in.byte(0);
     for (std::size_t k = 0; k < kEventsPerBlock; ++k) {
-        const Bytes record = in.bytes(1 + k * kEventRecordSize, kEventRecordSize);
-        block.records[k] = decodeEventRecord(record);
+        block.records[k] = decodeEventRecordAt(in, 1 + k * kEventRecordSize);
     }
     return block;
 }
@@ -229,7 +230,7 @@ std::vector<EventRow> EventTable::finish() {
 }
 
 void EventTable::clear() {
-    entries_ = {};
+    entries_.fill(EventRow{});
 }
 
 } // namespace torl7

@@ -89,7 +89,7 @@ public:
     void clear();
 
 private:
-    std::array<EventRow, kEntries> entries_{};
+    std::array<EventRow, kEntries> entries_; // empty texts at first
 };
 
 } // namespace torl7

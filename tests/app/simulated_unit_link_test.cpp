@@ -48,7 +48,7 @@ struct SimulatedWindow {
 
 } // namespace
 
-TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
+TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
     SimulatedWindow sim(115200);
     Link& link = sim.window->link();
     ASSERT_TRUE(link.comopen());
@@ -58,9 +58,12 @@ TEST(SimulatedUnitLink, pingAndProtectionResetAreAnsweredAt115200) {
     EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
 
+    ASSERT_TRUE(sim.exchange(kind::ConfigRead));
+    EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
+    EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
     ASSERT_TRUE(sim.exchange(kind::ProtectionReset));
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
-    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("1"));
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
     EXPECT_FALSE(link.Timer3->isActive());
     EXPECT_TRUE(sim.boxes.shown.empty());
 }

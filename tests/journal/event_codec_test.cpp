@@ -85,23 +85,13 @@ TEST(EventRecord, stateBitsSevenAndZeroGiveTheTwoStateColumns) {
     EXPECT_EQ(states(0x7F), "Выкл./Вкл.");
 }
 
-TEST(EventRecord, currentsAndPowerFactorAtTheirBoundaries) {
+TEST(EventRecord, leakageCurrentFollowsThePhaseCurrentRule) {
     EventRecord r;
-    r.iaTenthsAmp = 999;
-    r.ibTenthsAmp = 1000;
-    r.icTenthsAmp = 1005;
-    r.idifTenthsAmp = 0;
+    r.idifTenthsAmp = 1005;
     r.cosByte = 0xE4;
     const EventRow row = eventRowTexts(r);
-    EXPECT_EQ(row[7], "99,9");
-    EXPECT_EQ(row[8], "100");
-    EXPECT_EQ(row[9], "101");
-    EXPECT_EQ(row[10], "0,0");
+    EXPECT_EQ(row[10], "101");
     EXPECT_EQ(row[11], "1,00");
-    r.cosByte = 0x64;
-    EXPECT_EQ(eventRowTexts(r)[11], "1,00");
-    r.cosByte = 0x00;
-    EXPECT_EQ(eventRowTexts(r)[11], "0,00");
 }
 
 TEST(EventRecord, erasedRecordReadsAboveEveryCalendarRange) {

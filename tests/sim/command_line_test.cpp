@@ -68,11 +68,28 @@ TEST(CommandLine, badOptions_areRefusedWithAMessageNamingThem) {
 
 TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
     const std::string help = helpText();
-    for (const char* option :
-         {"--unit", "--speed", "--follow", "--device", "--wire-time", "--verbose", "--fault ",
-          "--fault-rate", "--fault-kinds", "--seed", "--split-pieces", "--split-gap-ms",
-          "--noise-bytes", "--trailing-bytes", "--late-ms", "--wrong-code", "--oversized-length",
-          "--help"}) {
+    for (const char* option : {"--unit",
+                               "--speed",
+                               "--follow",
+                               "--version-text",
+                               "--ref",
+                               "--limit-umin",
+                               "--limit-coefficient",
+                               "--device",
+                               "--wire-time",
+                               "--verbose",
+                               "--fault ",
+                               "--fault-rate",
+                               "--fault-kinds",
+                               "--seed",
+                               "--split-pieces",
+                               "--split-gap-ms",
+                               "--noise-bytes",
+                               "--trailing-bytes",
+                               "--late-ms",
+                               "--wrong-code",
+                               "--oversized-length",
+                               "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (FaultKind kind : allFaultKinds()) {

@@ -162,11 +162,4 @@ TEST(FaultInjector, randomRate_faultsAboutThatShareReproduciblyAndNeverHangsUpBy
     EXPECT_EQ(run(), faulted);
 }
 
-TEST(FaultInjector, everyKindHasAnOptionName) {
-    for (FaultKind kind : allFaultKinds()) {
-        EXPECT_EQ(faultByName(faultName(kind)), kind);
-    }
-    EXPECT_FALSE(faultByName("bogus"));
-}
-
 } // namespace

@@ -1,10 +1,19 @@
 // The simulated unit over real pseudo-terminals, driven by a raw client.
 #include "raw_client.hpp"
 
+#include "config/calibration_codec.hpp"
+#include "config/clock_codec.hpp"
+#include "config/config_record_codec.hpp"
+#include "config/version_codec.hpp"
+#include "diag/snapshot_codec.hpp"
+#include "diag/waveform_codec.hpp"
+#include "journal/accounting_codec.hpp"
+#include "journal/event_codec.hpp"
 #include "link/frame.hpp"
 #include "sim/line_settings.hpp"
 #include "sim/simulated_unit.hpp"
 
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -81,7 +90,7 @@ TEST_F(LineTest, followedSpeedChange_isAnsweredAtTheOldSpeedThenServedAtTheNew) 
     SimOptions options;
     options.unit.askToFollowSpeedChange = true;
     RawClient client(startUnit(options), 115200);
-    EXPECT_EQ(client.exchange(kPing), buildFrame(600, 0, Bytes{5}));
+    EXPECT_EQ(client.exchange(kPing), buildFrame(600, 0, Bytes{10}));
     EXPECT_EQ(client.exchange(buildFrame(600, 0, Bytes{7})), buildFrame(600, 0, Bytes{7}));
     EXPECT_TRUE(client.exchange(kPing).empty());
     client.setSpeed(19200);
@@ -209,6 +218,112 @@ TEST_F(LineTest, device_isServedAtTheUnitsSpeed) {
     EXPECT_EQ(got, kPingAnswer);
     unit.stop();
     ::close(master);
+}
+
+// One exchange per request kind, as the tool makes it.
+class RequestKindTest : public LineTest {
+protected:
+    void SetUp() override {
+        SimOptions options;
+        options.unit.versionText = "Версия 1.0";
+        options.unit.uminLimitVolts = 150;
+        client = std::make_unique<RawClient>(startUnit(options), 115200);
+    }
+
+    // The answer, which must be one well-formed frame with the request's code.
+    Frame ask(std::uint8_t kind, const Bytes& payload = {}) {
+        const Bytes got = client->exchange(buildFrame(600, kind, payload));
+        auto frame = parseFrame(got);
+        if (!frame) {
+            ADD_FAILURE() << "no frame for kind " << int(kind) << ", got " << got.size()
+                          << " bytes";
+            return Frame(buildFrame(600, 255, {}));
+        }
+        EXPECT_EQ(frame->command(), kind);
+        return *frame;
+    }
+
+    std::unique_ptr<RawClient> client;
+};
+
+TEST_F(RequestKindTest, kind1_snapshotShowsTheUnitsClockAfterACorrection) {
+    // The unit's clock is set a day and an hour ahead of the PC; the snapshot reads it back.
+    const auto ahead = std::chrono::system_clock::now() + std::chrono::hours{25};
+    ClockCorrection correction;
+    correction.clock = clockRegisters(ahead, false);
+    ask(4, encodeClockCorrection(correction, 2000 + correction.clock.year));
+    const Snapshot s = decodeSnapshot(ask(1, {0}).payload());
+    std::tm shown{};
+    shown.tm_sec = s.clock.seconds;
+    shown.tm_min = s.clock.minutes;
+    shown.tm_hour = s.clock.hours;
+    shown.tm_mday = s.clock.day;
+    shown.tm_mon = s.clock.month - 1;
+    shown.tm_year = 100 + s.clock.year;
+    shown.tm_isdst = -1;
+    EXPECT_NEAR(static_cast<double>(std::mktime(&shown)),
+                static_cast<double>(std::chrono::system_clock::to_time_t(ahead)), 3.0);
+    EXPECT_NEAR(s.uaVolts, 230, 2);
+}
+
+TEST_F(RequestKindTest, kind1_waveformBlock) {
+    const Frame answer = ask(1, {17});
+    EXPECT_EQ(answer.length(), kWaveformBlockSize);
+    EXPECT_EQ(decodeWaveformBlock(answer.payload()).selector, 17);
+}
+
+TEST_F(RequestKindTest, kind1_calibrationSample) {
+    const Frame answer = ask(1, {kCalibrationSelector});
+    EXPECT_EQ(answer.reader().byte(0), kCalibrationSelector);
+    // 230 V on a channel of coefficient 570 reads 131100.
+    EXPECT_EQ(decodeCalibrationSample(answer.payload()).readings[0], 131100u);
+}
+
+TEST_F(RequestKindTest, kind2And3_configurationWriteThenReadBack) {
+    ConfigRecord record;
+    record.uminVolts = 160;
+    record.installation = unitText16("Цех 2");
+    EXPECT_EQ(ask(3, configWritePayload(record)).reader().byte(0), kWriteSubModeConfig);
+    const ConfigRecord readBack = decodeConfigRecord(ask(2).payload());
+    EXPECT_EQ(readBack.installation, record.installation);
+    EXPECT_EQ(readBack.uminVolts, 150); // the unit's limit
+}
+
+TEST_F(RequestKindTest, kind3_coefficientWrite) {
+    const auto ack = decodeCoefficientAck(
+        ask(3, *coefficientWritePayload({600, 600, 600, 210, 210, 210, 4000})).payload());
+    EXPECT_EQ(ack.coefficients[6], 4000);
+    EXPECT_TRUE(ack.protectionBlocked);
+}
+
+TEST_F(RequestKindTest, kind4_clockCorrection) {
+    ClockCorrection correction;
+    correction.clock = ClockBlock{9, 5, 14, 3, 8, 12, 26, false};
+    EXPECT_EQ(ask(4, encodeClockCorrection(correction, 2026)).length(), 0);
+}
+
+TEST_F(RequestKindTest, kind5_protectionReset) {
+    EXPECT_EQ(ask(5).length(), 0);
+}
+
+TEST_F(RequestKindTest, kind6_everyEventBlockInTurn) {
+    for (std::uint8_t b = 0; b < kEventBlocks; ++b) {
+        const Frame answer = ask(6, {b});
+        EXPECT_EQ(answer.length(), kEventBlockSize);
+        EXPECT_EQ(answer.reader().byte(0), b);
+    }
+    EXPECT_TRUE(client->exchange(buildFrame(600, 6, Bytes{10})).empty());
+}
+
+TEST_F(RequestKindTest, kind7And8_accountingReadAndReset) {
+    EXPECT_GT(decodeAccounting(ask(7).payload()).starts, 0);
+    const AccountingRecord reset = decodeAccounting(ask(8).payload());
+    EXPECT_EQ(reset.starts, 0);
+    EXPECT_EQ(reset.runningSeconds, 0u);
+}
+
+TEST_F(RequestKindTest, kind15_version) {
+    EXPECT_EQ(decodeVersionText(ask(15).payload()), "Версия 1.0      ");
 }
 
 } // namespace

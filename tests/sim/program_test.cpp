@@ -81,39 +81,6 @@ TEST(Program, badOption_endsWithExitCodeTwoAndNoPort) {
     EXPECT_EQ(exitCode(program), 2);
 }
 
-TEST(Program, eventsFile_isHandedOutBlockByBlock_aBadOneEndsWithExitCodeTwo) {
-    const std::string path = ::testing::TempDir() + "torl7-sim-events.txt";
-    FILE* file = std::fopen(path.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs("erased\n05.03.16 14:30:45:3 state=81 prot=20 u=220,221,222 i=12.3,12.4,100 "
-               "iut=0.5 cos=0.85\n",
-               file);
-    std::fclose(file);
-    Program program = launch({"--events", path});
-    const std::string port = firstLine(program);
-    ASSERT_TRUE(port.starts_with("/dev/pts/")) << port;
-    {
-        RawClient client(port, 115200);
-        const auto answer = parseFrame(client.exchange(buildFrame(600, 6, Bytes{0})));
-        ASSERT_TRUE(answer.has_value());
-        const PayloadReader block = answer->reader();
-        EXPECT_EQ(block.size(), 241u);
-        EXPECT_EQ(block.bytes(1, 24), Bytes(24, 0xFF));
-        EXPECT_EQ(block.bytes(25, 8), (Bytes{0x03, 0x45, 0x30, 0x14, 0x05, 0x03, 0x16, 0x81}));
-        EXPECT_EQ(block.bytes(49, 24), Bytes(24, 0xFF));
-    }
-    ::kill(program.pid, SIGTERM);
-    EXPECT_EQ(exitCode(program), 0);
-
-    file = std::fopen(path.c_str(), "w");
-    std::fputs("05.03.16 14:30:45 volts=220\n", file);
-    std::fclose(file);
-    Program refused = launch({"--events", path});
-    EXPECT_EQ(firstLine(refused), "");
-    EXPECT_EQ(exitCode(refused), 2);
-    std::remove(path.c_str());
-}
-
 TEST(Program, help_describesTheProgramAndSucceeds) {
     Program program = launch({"--help"});
     EXPECT_TRUE(firstLine(program).starts_with("Usage: torl7-sim"));

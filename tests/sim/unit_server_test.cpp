@@ -4,7 +4,6 @@
 
 using namespace torl7;
 using namespace torl7::sim;
-using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 namespace {
@@ -93,13 +92,6 @@ TEST_F(UnitServerTest, hangUp_cutsTheAnswerAndForgetsWhatWasGathered) {
     ASSERT_TRUE(hanging.receive(stream));
     ASSERT_TRUE(hanging.receive(Bytes(ping.begin() + 3, ping.end())));
     EXPECT_EQ(line.log, (std::vector<std::string>{"write 5", "hangup"}));
-}
-
-TEST(WireTime, countsTenBitsPerByteRoundedUpToTheMicrosecond) {
-    EXPECT_EQ(wireTime(18, 1200), milliseconds{150});
-    EXPECT_EQ(wireTime(9, 115200), microseconds{782});
-    EXPECT_EQ(wireTime(258, 115200), microseconds{22396});
-    EXPECT_EQ(wireTime(209, 300), microseconds{6966667});
 }
 
 } // namespace
