@@ -1,0 +1,109 @@
+// The search and the RS485 speed change against the simulated unit over a real
+// pseudo-terminal, with the real timers and Qt's serial port.
+#include "app/config_page.hpp"
+#include "app/diag_page.hpp"
+#include "app/main_window.hpp"
+#include "config/rs485_speed.hpp"
+#include "config/speed_change_codec.hpp"
+#include "link/qt_serial_line.hpp"
+#include "search/device_search.hpp"
+#include "search/search_dialog.hpp"
+#include "sim/simulated_unit.hpp"
+#include "support/recording_message_boxes.hpp"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+constexpr int kPatienceMs = 20000;
+
+class SimulatedUnitSearch : public ::testing::Test {
+protected:
+    void startUnit(int unitBaud, bool askToFollow) {
+        sim::SimOptions options;
+        options.unit.lineSpeedBaud = unitBaud;
+        options.unit.askToFollowSpeedChange = askToFollow;
+        const QString port = QString::fromStdString(unit.start(options));
+        window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
+    }
+    ~SimulatedUnitSearch() override { unit.stop(); }
+
+    // Pings the unit at the tool's current speed; true when it answers.
+    bool answersPing() {
+        Link& link = window->link();
+        if (!link.comopen()) {
+            return false;
+        }
+        link.sendUncounted(pingFrame(600));
+        return QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 1000);
+    }
+
+    sim::SimulatedUnit unit;
+    QtSerialLine line;
+    RecordingMessageBoxes boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(SimulatedUnitSearch, findsTheUnitAtTheSpeedItWasSetTo) {
+    startUnit(9600, false);
+    SearchDialog& dialog = *window->Form2;
+    dialog.show();
+    dialog.frm2_zn->setValue(600);
+    window->findChild<DeviceSearch*>()->Button1Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Timer1->isActive(); }, kPatienceMs));
+
+    EXPECT_EQ(boxes.texts(), QStringList{"Процесс поиска завершен! Устройство найдено!"});
+    EXPECT_EQ(dialog.lser->text(), QStringLiteral("Найдено устройство: скорость   9600 бод/сек"));
+    EXPECT_EQ(window->TabSheet2->cb_speed->currentIndex(), 5);
+    EXPECT_TRUE(line.isOpen());
+    EXPECT_EQ(line.baudRate(), 9600);
+    EXPECT_TRUE(answersPing()) << "the tool is left where the unit listens";
+}
+
+TEST_F(SimulatedUnitSearch, speedChangeMovesAFollowingUnitAndTheToolGoesWithIt) {
+    startUnit(115200, true);
+    Rs485SpeedChange& change = *window->findChild<Rs485SpeedChange*>();
+    QComboBox* unitSpeed = window->TabSheet1->cb_rs485;
+    boxes.answers.push_back(MessageBoxes::Answer::Yes);
+    unitSpeed->setCurrentIndex(7);
+    emit unitSpeed->activated(7);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.Timer1->isActive(); }, kPatienceMs));
+
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.back().text,
+              QStringLiteral("Процесс изменения скорости RS485 успешно завершен!"));
+    EXPECT_EQ(window->TabSheet2->cb_speed->currentIndex(), 7);
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(window->link().reserved());
+    EXPECT_TRUE(answersPing()) << "the unit listens at 19200 now";
+    window->TabSheet2->cb_speed->setCurrentIndex(10);
+    window->cb_speedChange();
+    EXPECT_FALSE(answersPing()) << "and no longer at 115200";
+}
+
+TEST_F(SimulatedUnitSearch, speedChangeOfAUnitThatDoesNotAskToFollowLeavesTheToolWhereItIs) {
+    startUnit(115200, false);
+    Rs485SpeedChange& change = *window->findChild<Rs485SpeedChange*>();
+    QComboBox* unitSpeed = window->TabSheet1->cb_rs485;
+    boxes.answers.push_back(MessageBoxes::Answer::Yes);
+    unitSpeed->setCurrentIndex(3);
+    emit unitSpeed->activated(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.Timer1->isActive(); }, kPatienceMs));
+
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.back().text,
+              QStringLiteral("Процесс изменения скорости RS485 успешно завершен!"));
+    EXPECT_EQ(window->TabSheet2->cb_speed->currentIndex(), 10);
+    EXPECT_TRUE(answersPing()) << "its line to the PC kept 115200";
+}
