@@ -3,13 +3,16 @@
 #include "app/main_window.hpp"
 #include "app/protocol_page.hpp"
 #include "link/qt_serial_line.hpp"
+#include "report/report_writer.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -113,4 +116,22 @@ TEST_F(JournalAgainstSimulatedUnit, aLostBlockEndsTheReadKeepsTheGridAndTheNextR
     ASSERT_TRUE(pressAndWaitForMessage(page().Button1));
     EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Протокол считан!"));
     EXPECT_EQ(page().StGr_prot->rowCount(), rows);
+}
+
+TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThenSavesTheReport) {
+    start({});
+    auto* writer = window->findChild<ReportWriter*>();
+    ASSERT_NE(writer, nullptr);
+    writer->programDir = std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("report.docx"));
+    writer->askFileName = [&](const QString&) { return saved; };
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_prot));
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол сохранен !")});
+    EXPECT_EQ(window->link().searchState, 0);
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
+    EXPECT_GT(page().StGr_prot->rowCount(), 0);
+    EXPECT_TRUE(QFileInfo::exists(saved));
 }
