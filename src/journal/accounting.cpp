@@ -58,7 +58,8 @@ void Accounting::Button8Click() {
 
 void Accounting::recordRead(const Frame& frame) {
     if (link_.requestKind != kind::AccountingRead) {
-        // Not the answer to the request in flight: keep waiting for it.
+        // Not the answer to the request in flight (a unit answering with the wrong code): it
+        // is not taken for one, and the response timeout goes on to report the missing answer.
         link_.Timer3->start();
         return;
     }
@@ -78,7 +79,8 @@ void Accounting::recordRead(const Frame& frame) {
 
 void Accounting::recordReset(const Frame& frame) {
     if (link_.requestKind != kind::AccountingReset) {
-        // A reset answer to any other request would claim a reset that was never asked for.
+        // A reset answer to any other request would claim a reset that was never asked for;
+        // the response timeout goes on to report the missing answer.
         link_.Timer3->start();
         return;
     }

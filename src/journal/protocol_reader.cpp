@@ -41,8 +41,8 @@ void ProtocolReader::Button1Click() {
 
 void ProtocolReader::eventBlockReceived(const Frame& frame) {
     if (link_.requestKind != kind::EventBlock) {
-        // Not the answer to the request in flight (a unit answering with the wrong code):
-        // keep waiting for that answer, so that a missing one is still reported.
+        // Not the answer to the request in flight (a unit answering with the wrong code): it
+        // is not taken for one, and the response timeout goes on to report the missing answer.
         link_.Timer3->start();
         return;
     }
