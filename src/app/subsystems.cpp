@@ -7,6 +7,8 @@
 #include "config/rs485_speed.hpp"
 #include "config/settings_transfer.hpp"
 #include "diag/diagnostics.hpp"
+#include "journal/accounting.hpp"
+#include "journal/protocol_reader.hpp"
 #include "report/report_writer.hpp"
 #include "search/device_search.hpp"
 #include "tcc/trip_curve_editor.hpp"
@@ -19,6 +21,8 @@ void installSubsystems(MainWindow& window) {
     new TripCurveEditor(window);
     new Diagnostics(window);
     new ClockCommands(window);
+    new ProtocolReader(window);
+    new Accounting(window);
     new ReportWriter(window);
     new Configuration(window);
     new Calibration(window);
