@@ -56,6 +56,7 @@ Diagnostics::Diagnostics(MainWindow& window)
     connect(Timer2, &QTimer::timeout, this, &Diagnostics::Timer2Timer);
     connect(page_.diagnos, &QPushButton::clicked, this, &Diagnostics::diagnosClick);
     link_.setHandler(kind::Diagnostics, [this](const Frame& frame) { answerReceived(frame); });
+    link_.observeAnswers(kind::Diagnostics, [this](const Frame&) { misses_ = 0; });
 }
 
 // A label whose size may change asks its layout to run again with every new text, and the

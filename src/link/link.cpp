@@ -13,35 +13,6 @@ namespace {
 
 constexpr int kIdleCloseMs = 3000;
 
-// Payload length of each request kind whose payload the caller leaves in the buffer.
-std::size_t callerPayloadLength(std::uint8_t requestKind) {
-    switch (requestKind) {
-    case kind::Diagnostics:
-    case kind::EventBlock:
-        return 1;
-    case kind::Clock:
-        return 9;
-    default:
-        return 0;
-    }
-}
-
-// Answers that can never be byte-identical to their request: such a frame is the line's echo
-// of the request. A write, clock correction or protection reset may be acknowledged by a
-// repetition of the request, so there an identical frame is the answer.
-bool echoNeverAnAnswer(std::uint8_t requestKind) {
-    switch (requestKind) {
-    case kind::Diagnostics:
-    case kind::ConfigRead:
-    case kind::EventBlock:
-    case kind::AccountingRead:
-    case kind::AccountingReset:
-    case kind::Version:
-        return true;
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -173,6 +144,9 @@ void Link::RX_OK() {
     increment(controls_.st_rxd);
     // The handler may send the next request, which replaces lastFrame_; hand it a copy.
     const Frame frame = *lastFrame_;
+    if (const auto observer = observers_.find(frame.command()); observer != observers_.end()) {
+        observer->second(frame);
+    }
     const auto bySelector = selectorHandlers_.find({frame.command(), frame.reader().byte(0)});
     if (bySelector != selectorHandlers_.end() && bySelector->second) {
         bySelector->second(frame);
@@ -204,6 +178,10 @@ void Link::setHandler(std::uint8_t responseCode, Handler handler) {
 
 void Link::setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler) {
     selectorHandlers_[{responseCode, selector}] = std::move(handler);
+}
+
+void Link::observeAnswers(std::uint8_t responseCode, Handler observer) {
+    observers_[responseCode] = std::move(observer);
 }
 
 void Link::setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/frame_assembler.hpp"
+#include "link/request_kind.hpp"
 #include "link/serial_line.hpp"
 
 #include <QObject>
@@ -21,20 +22,6 @@ class QSpinBox;
 namespace torl7 {
 
 class MessageBoxes;
-
-// Request kinds (the command byte of a request; the answer carries the same code).
-namespace kind {
-inline constexpr std::uint8_t Ping = 0; // also the speed-set request
-inline constexpr std::uint8_t Diagnostics = 1;
-inline constexpr std::uint8_t ConfigRead = 2;
-inline constexpr std::uint8_t Write = 3; // configuration (sub-mode 0) or coefficients (1)
-inline constexpr std::uint8_t Clock = 4;
-inline constexpr std::uint8_t ProtectionReset = 5;
-inline constexpr std::uint8_t EventBlock = 6;
-inline constexpr std::uint8_t AccountingRead = 7;
-inline constexpr std::uint8_t AccountingReset = 8;
-inline constexpr std::uint8_t Version = 15;
-} // namespace kind
 
 // What the tool says when the unit leaves a request unanswered.
 inline const QString kNoAnswerText =
@@ -94,6 +81,9 @@ public:
     // Answers of one code whose payload byte 0 is `selector` go to this handler instead
     // (code 1 selector 4: calibration samples; code 3 sub-modes 0 and 1: the two writes).
     void setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler);
+    // Sees every verified answer of a code before its handler does, whatever the selector
+    // (the poll counts any code-1 answer as an answer, calibration samples included).
+    void observeAnswers(std::uint8_t responseCode, Handler observer);
     // Kind 3 payloads come from the subsystem that owns them (sub-mode 0: the configuration
     // page, 1: the calibration coefficients). Nothing means a field did not convert: that was
     // reported already, and nothing is sent.
@@ -126,6 +116,7 @@ private:
     FrameAssembler assembler_;
     std::map<std::uint8_t, Handler> handlers_;
     std::map<std::pair<std::uint8_t, std::uint8_t>, Handler> selectorHandlers_;
+    std::map<std::uint8_t, Handler> observers_;
     std::map<std::uint8_t, PayloadBuilder> writeBuilders_;
     std::optional<Frame> lastFrame_;
     Bytes lastRequest_;

@@ -1,13 +1,13 @@
 #include "search/search_dialog.hpp"
 
 #include "app/control_factory.hpp"
+#include "app/lenient_spin_box.hpp"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -19,7 +19,7 @@ SearchDialog::SearchDialog(QWidget* parent)
     setObjectName("TForm2");
     setWindowTitle("   Поиск устройства");
 
-    frm2_zn = makeSpinEdit(this, "frm2_zn", 100, 65535, 100);
+    frm2_zn = makeLenientSpinEdit(this, "frm2_zn", 100, 65535, 100);
     // Filled with the ports found at start-up.
     cmbPorts = makeDropDown(this, "cmbPorts", {}, -1);
     cmbPorts->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

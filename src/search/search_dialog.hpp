@@ -1,6 +1,9 @@
 // The device search dialog: pings one factory number at every line speed, lowest first,
-// until the unit answers. This class holds the dialog's controls and its step timer.
+// until the unit answers. This class holds the dialog's controls and its step timer; the
+// search itself is run by DeviceSearch.
 #pragma once
+
+#include "app/lenient_spin_box.hpp"
 
 #include <QDialog>
 
@@ -8,7 +11,6 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QSpinBox;
 class QTimer;
 
 namespace torl7 {
@@ -24,7 +26,8 @@ public:
 
     explicit SearchDialog(QWidget* parent = nullptr);
 
-    QSpinBox* frm2_zn = nullptr;
+    // Mirrors the main window's factory number as it is typed.
+    LenientSpinBox* frm2_zn = nullptr;
     QComboBox* cmbPorts = nullptr;
     QLabel* lser = nullptr;
     QProgressBar* pb_search = nullptr;

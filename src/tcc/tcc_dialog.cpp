@@ -1,6 +1,7 @@
 #include "tcc/tcc_dialog.hpp"
 
 #include "app/control_factory.hpp"
+#include "app/lenient_spin_box.hpp"
 
 #include <QChart>
 #include <QChartView>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLogValueAxis>
-#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -35,12 +35,15 @@ TccDialog::TccDialog(QWidget* parent)
     g_inom_a = makeTextEdit(this, "g_inom_a", QString(), 5);
     g_inom_a->setEnabled(false);
     fitWidthTo(g_inom_a, "00000");
-    g_vtz_t = makeSpinEdit(this, "g_vtz_t", 1, 999, 600);
+    g_vtz_t = makeLenientSpinEdit(this, "g_vtz_t", 1, 999, 600);
 
     auto* chart = new QChart;
     chart->setTitle("Время-токовая характеристика ТОРЛ");
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setVisible(false);
+    // Axis labels carry the comma, as every number of the tool does.
+    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart->setLocalizeNumbers(true);
 
     Series1 = new QLineSeries(chart);
     Series1->setObjectName("Series1");
@@ -55,7 +58,9 @@ TccDialog::TccDialog(QWidget* parent)
     timeAxis = new QLogValueAxis(chart);
     timeAxis->setBase(10);
     timeAxis->setTitleText("Время срабатывания, сек");
-    timeAxis->setLabelFormat("%.0f");
+    // Whole seconds print without decimals; the short times of small settings keep theirs.
+    // (Localised numbers need the precision spelt out.)
+    timeAxis->setLabelFormat("%.4g");
     timeAxis->setMinorTickCount(0);
     timeAxis->setRange(kShortestTimeS, kLongestTimeS);
     multipleAxis = new QValueAxis(chart);

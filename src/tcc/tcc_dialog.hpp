@@ -1,7 +1,9 @@
 // The time-current characteristic dialog: the overload trip curve that a trip time setting
 // implies, trip time on a logarithmic axis against the overload multiple. This class holds
-// the dialog's controls and the empty chart; the curve is drawn by its owner.
+// the dialog's controls and the empty chart; TripCurveEditor draws the curve.
 #pragma once
+
+#include "app/lenient_spin_box.hpp"
 
 #include <QDialog>
 
@@ -9,7 +11,6 @@ class QChartView;
 class QLineEdit;
 class QLineSeries;
 class QLogValueAxis;
-class QSpinBox;
 class QValueAxis;
 
 namespace torl7 {
@@ -20,7 +21,8 @@ public:
     explicit TccDialog(QWidget* parent = nullptr);
 
     QLineEdit* g_inom_a = nullptr;
-    QSpinBox* g_vtz_t = nullptr;
+    // Trip time in seconds; a value typed outside 1..999 is drawn as typed.
+    LenientSpinBox* g_vtz_t = nullptr;
     QChartView* Chart1 = nullptr;
     QLineSeries* Series1 = nullptr;
     // Trip time in seconds, logarithmic; its range is set with every curve.

@@ -66,7 +66,8 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
     EXPECT_FALSE(link.Timer3->isActive());
     // The answer's own confirmation, not a timeout.
-    EXPECT_EQ(sim.boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
+    EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
+                                              QStringLiteral("Защита сброшена!")}));
 }
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {

@@ -51,7 +51,7 @@ TEST_F(TccDialogTest, chartHasATitledLogTimeAxisAndAnEmptyRedCurveWithMarkers) {
     ASSERT_EQ(time, dialog.timeAxis);
     EXPECT_EQ(time->titleText(), "Время срабатывания, сек");
     EXPECT_EQ(time->minorTickCount(), 0);
-    EXPECT_EQ(time->labelFormat(), "%.0f");
+    EXPECT_EQ(time->labelFormat(), "%.4g");
     EXPECT_GT(time->min(), 0) << "a log axis hides every series below a positive range";
 
     const auto horizontal = chart->axes(Qt::Horizontal);

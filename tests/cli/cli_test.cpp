@@ -1,0 +1,414 @@
+// torl7-cli against the simulated unit over a real pseudo-terminal: what each command sends
+// to the unit, what it prints and how it exits.
+#include "commands.hpp"
+#include "config/calibration_codec.hpp"
+#include "config/settings_file.hpp"
+#include "config/speed_change_codec.hpp"
+#include "config/version_codec.hpp"
+#include "link/request_kind.hpp"
+#include "report/docx_reader.hpp"
+#include "sim/simulated_unit.hpp"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+using namespace torl7;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliAgainstUnit : public ::testing::Test {
+protected:
+    void startUnit(int baud = 115200, std::vector<sim::FaultKind> faults = {}) {
+        sim::SimOptions options;
+        options.unit.lineSpeedBaud = baud;
+        for (const sim::FaultKind fault : faults) {
+            options.faults.rules.push_back({fault, 1, UINT64_MAX});
+        }
+        unit_.setListener([this](const sim::ServerEvent& event) {
+            std::lock_guard lock(mutex_);
+            if (event.kind == sim::ServerEvent::Kind::Request) {
+                requests_.push_back(event.bytes);
+            } else if (event.kind == sim::ServerEvent::Kind::Answer) {
+                answers_.push_back(event.bytes);
+            }
+        });
+        port_ = QString::fromStdString(unit_.start(options));
+    }
+    void TearDown() override { unit_.stop(); }
+
+    Result run(QStringList arguments, bool withPort = true) {
+        if (withPort) {
+            arguments = QStringList{"--port", port_} + arguments;
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        Result result;
+        result.code = runCli(QStringList{"torl7-cli"} + arguments, out, err);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    std::vector<Bytes> requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+    std::vector<Bytes> answers() {
+        std::lock_guard lock(mutex_);
+        return answers_;
+    }
+    void clearRequests() {
+        std::lock_guard lock(mutex_);
+        requests_.clear();
+        answers_.clear();
+    }
+    std::vector<std::uint8_t> requestKinds() {
+        std::vector<std::uint8_t> kinds;
+        for (const Bytes& r : requests()) {
+            kinds.push_back(r[4]);
+        }
+        return kinds;
+    }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    static std::string slurp(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        return f.readAll().toStdString();
+    }
+    static void spit(const QString& path, const std::string& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    static QJsonObject object(const std::string& text) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    }
+
+    sim::SimulatedUnit unit_;
+    QString port_;
+    QTemporaryDir dir_;
+    std::mutex mutex_;
+    std::vector<Bytes> requests_;
+    std::vector<Bytes> answers_;
+};
+
+std::string oneLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+} // namespace
+
+TEST_F(CliAgainstUnit, exitCodesTellUsageInvalidValuesAMissingPortAndASilentUnit) {
+    startUnit(9600);
+    Result r = run({"--bogus", "version"});
+    EXPECT_EQ(r.code, exitcode::Usage);
+    EXPECT_NE(r.err.find("bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    EXPECT_EQ(run({"frobnicate"}).code, exitcode::Usage);
+    EXPECT_EQ(run({}).code, exitcode::Usage);
+    EXPECT_EQ(run({"version"}, false).code, exitcode::Usage) << "--port is required";
+    EXPECT_EQ(run({"--unit", "50", "version"}).code, exitcode::Invalid);
+    EXPECT_EQ(run({"--speed", "1234", "version"}).code, exitcode::Invalid);
+    EXPECT_EQ(run({"set-clock", "--calibration", "32"}).code, exitcode::Invalid);
+    EXPECT_EQ(run({"reset-accounting"}).code, exitcode::Usage) << "needs --yes";
+    EXPECT_EQ(run({"calibrate", "--ref", "ux=10", "--yes"}).code, exitcode::Usage);
+    EXPECT_EQ(run({"calibrate", "--ref", "ua=0", "--yes"}).code, exitcode::Invalid);
+    EXPECT_TRUE(requests().empty()) << "a refused command sends nothing";
+
+    r = run({"--port", file("no-such-port"), "version"}, false);
+    EXPECT_EQ(r.code, exitcode::PortFailed);
+    EXPECT_NE(r.err.find("no-such-port"), std::string::npos);
+
+    // The unit listens at 9600 only: at 115200 nothing it can hear arrives.
+    r = run({"--timeout-ms", "150", "version"});
+    EXPECT_EQ(r.code, exitcode::NoAnswer);
+    EXPECT_EQ(oneLine(r.err), "torl7-cli: the unit did not answer the firmware version request");
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliAgainstUnit, theLinesEchoNoiseAndSplitAnswersAreHandledAsTheWindowDoes) {
+    startUnit(115200, {sim::FaultKind::Echo, sim::FaultKind::Noise, sim::FaultKind::Split,
+                       sim::FaultKind::TrailingBytes});
+    Result r = run({"read-accounting"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_GT(object(r.out)["raw"].toObject()["running_s"].toInteger(), 0)
+        << "the echo of the read (no payload) was taken for its answer: " << r.out;
+    r = run({"reset-protection"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+}
+
+TEST_F(CliAgainstUnit, aCorruptOrForeignAnswerIsNoAnswer) {
+    startUnit(115200, {sim::FaultKind::CorruptChecksum});
+    EXPECT_EQ(run({"--timeout-ms", "200", "version"}).code, exitcode::NoAnswer);
+    unit_.stop();
+    startUnit(115200, {sim::FaultKind::WrongCode});
+    const Result r = run({"--timeout-ms", "200", "version"});
+    EXPECT_EQ(r.code, exitcode::NoAnswer);
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliAgainstUnit, helpIsGivenForTheProgramAndForEachCommand) {
+    startUnit();
+    Result r = run({"--help"}, false);
+    EXPECT_EQ(r.code, exitcode::Done);
+    EXPECT_NE(r.out.find("write-config FILE --yes"), std::string::npos);
+    r = run({"read-events", "--help"}, false);
+    EXPECT_EQ(r.code, exitcode::Done);
+    EXPECT_NE(r.out.find("--format"), std::string::npos);
+    EXPECT_EQ(r.out.find("--count"), std::string::npos) << "only this command's options";
+}
+
+TEST_F(CliAgainstUnit, searchFindsTheUnitsSpeedPingingSlowestFirst) {
+    startUnit(9600);
+    const Result r = run({"search"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_EQ(r.out, "9600\n");
+    ASSERT_FALSE(requests().empty());
+    EXPECT_EQ(requests().front(), pingFrame(600)) << "the unit heard the ping at its own speed";
+}
+
+TEST_F(CliAgainstUnit, searchWithNoUnitAnsweringExitsOne) {
+    startUnit();
+    const Result r = run({"--unit", "601", "search"});
+    EXPECT_EQ(r.code, exitcode::NoAnswer);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(requests().size(), 2u) << "two pings at 115200, the unit's speed, none answered";
+}
+
+TEST_F(CliAgainstUnit, snapshotAndMonitorPrintRawValuesTextsAndIndicators) {
+    startUnit();
+    Result r = run({"snapshot"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    const QJsonObject snapshot = object(r.out);
+    EXPECT_EQ(snapshot["unit"].toInt(), 600);
+    EXPECT_TRUE(snapshot["raw"].toObject().contains("ua_v"));
+    EXPECT_EQ(snapshot["texts"].toObject()["ttime"].toString().size(), 8) << r.out;
+    EXPECT_TRUE(snapshot["indicators"].toObject().contains("sh_iso"));
+    EXPECT_EQ(requests(), std::vector<Bytes>{buildFrame(600, kind::Diagnostics, Bytes{0})});
+
+    r = run({"monitor", "--count", "3"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    std::istringstream lines(r.out);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_TRUE(object(line).contains("raw")) << line;
+    }
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(requests().size(), 4u);
+}
+
+TEST_F(CliAgainstUnit, waveformsAskForEachPhaseMarkingTheLast) {
+    startUnit();
+    const Result r = run({"waveforms", "--phases", "2"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    const QJsonArray phases = object(r.out)["phases"].toArray();
+    ASSERT_EQ(phases.size(), 2);
+    EXPECT_EQ(phases[0].toObject()["phase"].toString(), "A");
+    EXPECT_EQ(phases[1].toObject()["phase"].toString(), "B");
+    EXPECT_EQ(phases[1].toObject()["voltage"].toArray().size(), 100);
+    EXPECT_EQ(requests(), (std::vector<Bytes>{buildFrame(600, kind::Diagnostics, Bytes{1}),
+                                              buildFrame(600, kind::Diagnostics, Bytes{18})}));
+}
+
+TEST_F(CliAgainstUnit, settingsReadWrittenBackAndComparedFieldByField) {
+    startUnit();
+    Result r = run({"read-config", "-o", file("unit.json")});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_EQ(requestKinds(), (std::vector<std::uint8_t>{kind::Version, kind::ConfigRead}));
+    const std::string text = slurp(file("unit.json"));
+    const SettingsReadResult read = readSettingsFile(text);
+    ASSERT_TRUE(read.file) << read.field << ": " << read.error;
+    EXPECT_EQ(read.file->provenance.unit, 600);
+    EXPECT_FALSE(read.file->provenance.readAt.empty());
+    const std::vector<Bytes> got = answers();
+    const auto configAnswer = std::find_if(got.begin(), got.end(),
+                                           [](const Bytes& a) { return a[4] == kind::ConfigRead; });
+    ASSERT_NE(configAnswer, got.end());
+    EXPECT_EQ(read.file->record,
+              asPageHolds(decodeConfigRecord(ByteSpan(*configAnswer).subspan(6))));
+
+    r = run({"diff-config", file("unit.json")});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_EQ(r.out, "") << "the unit holds what it just gave";
+
+    std::string changed = text;
+    changed.replace(changed.find("\"threshold_v\": 170"), 18, "\"threshold_v\": 180");
+    spit(file("changed.json"), changed);
+    r = run({"diff-config", file("changed.json")});
+    EXPECT_EQ(r.out, "umin.threshold_v: file 180, unit 170\n");
+
+    clearRequests();
+    r = run({"write-config", file("changed.json"), "--yes"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err << r.out;
+    ConfigRecord expected = read.file->record;
+    expected.uminVolts = 180;
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_EQ(requests()[0], buildFrame(600, kind::Write, configWritePayload(expected)));
+    EXPECT_EQ(requests()[1][4], kind::ConfigRead);
+    EXPECT_EQ(run({"diff-config", file("changed.json")}).out, "");
+}
+
+TEST_F(CliAgainstUnit, aBadSettingsFileIsRefusedWithItsFieldBeforeAnythingIsSent) {
+    startUnit();
+    std::string text = writeSettingsFile(ConfigRecord{}, {});
+    text.replace(text.find("\"te_ms\": 3"), 10, "\"te_ms\": 100");
+    spit(file("bad.json"), text);
+    const Result r = run({"write-config", file("bad.json"), "--yes"});
+    EXPECT_EQ(r.code, exitcode::Invalid);
+    EXPECT_NE(r.err.find("rs485.te_ms"), std::string::npos) << r.err;
+    text = writeSettingsFile(ConfigRecord{}, {});
+    text.replace(text.find("\"ib_coefficient\": 200"), 21, "\"ib_coefficient\": 0");
+    text.replace(text.find("\"uc_coefficient\": 570"), 21, "\"uc_coefficient\": 0");
+    spit(file("zero.json"), text);
+    const Result zero = run({"write-config", file("zero.json"), "--yes"});
+    EXPECT_EQ(zero.code, exitcode::Invalid);
+    EXPECT_NE(zero.err.find("calibration.ib_coefficient"), std::string::npos)
+        << "Ib is checked before Uc: " << zero.err;
+    EXPECT_EQ(run({"diff-config", file("missing.json")}).code, exitcode::Invalid);
+    EXPECT_EQ(run({"write-config", file("bad.json")}).code, exitcode::Usage) << "no --yes";
+    EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
+    startUnit();
+    Result r = run({"read-events"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    std::vector<Bytes> expected;
+    for (std::uint8_t block = 0; block < 10; ++block) {
+        expected.push_back(buildFrame(600, kind::EventBlock, Bytes{block}));
+    }
+    EXPECT_EQ(requests(), expected);
+    std::istringstream csv(r.out);
+    std::string header;
+    std::getline(csv, header);
+    EXPECT_EQ(header, "Дата/Время,ТОРЛ,Обор.,Защита,\"Ua, В\",\"Ub, В\",\"Uc, В\",\"Ia, A\","
+                      "\"Ib, A\",\"Ic, A\",\"Iут, А\",cos f");
+    std::vector<std::string> dates;
+    for (std::string line; std::getline(csv, line);) {
+        dates.push_back(line.substr(0, line.find(',')));
+    }
+    ASSERT_FALSE(dates.empty()) << "the simulated unit keeps events";
+
+    r = run({"read-events", "--format", "json"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    const QJsonArray events = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(static_cast<std::size_t>(events.size()), dates.size());
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].toObject()["date_time"].toString().toStdString(),
+                  dates[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(run({"read-events", "--format", "xml"}).code, exitcode::Usage);
+}
+
+TEST_F(CliAgainstUnit, oneShotCommandsSendTheirRequestAndPrintTheAnswer) {
+    startUnit();
+    Result r = run({"read-accounting"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_TRUE(object(r.out)["texts"].toObject().contains("running_time"));
+    r = run({"reset-accounting", "--yes"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_EQ(object(r.out)["raw"].toObject()["starts"].toInt(), 0) << r.out;
+    r = run({"reset-protection"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    r = run({"version"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    std::string version = decodeVersionText(ByteSpan(answers()[3]).subspan(6, 16));
+    version.erase(version.find_last_not_of(' ') + 1);
+    EXPECT_EQ(oneLine(r.out), version) << "the text without the blanks that pad it";
+    EXPECT_FALSE(version.empty());
+    r = run({"set-clock", "--calibration", "-5", "--auto-dst"});
+    EXPECT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_EQ(r.out.rfind("clock set to ", 0), 0u) << r.out;
+
+    const std::vector<Bytes> sent = requests();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0], buildFrame(600, kind::AccountingRead, {}));
+    EXPECT_EQ(sent[1], buildFrame(600, kind::AccountingReset, {}));
+    EXPECT_EQ(sent[2], buildFrame(600, kind::ProtectionReset, {}));
+    EXPECT_EQ(sent[3], buildFrame(600, kind::Version, {}));
+    ASSERT_EQ(sent[4].size(), 17u);
+    EXPECT_EQ(sent[4][4], kind::Clock);
+    EXPECT_EQ(sent[4][6], 0x05) << "calibration -5";
+    EXPECT_EQ(sent[4][14], 0x80) << "automatic summer time";
+}
+
+TEST_F(CliAgainstUnit, calibrationComputesTheNamedChannelsAndKeepsTheOthers) {
+    startUnit();
+    const Result r = run({"calibrate", "--ref", "ua=230", "--ref", "IA=5,5", "--yes"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    const std::vector<Bytes> sent = requests();
+    const std::vector<Bytes> got = answers();
+    ASSERT_EQ(sent.size(), 12u);
+    EXPECT_EQ(sent[0][4], kind::ConfigRead);
+    std::array<CalibrationSum, kCoefficientCount> sums{};
+    for (std::size_t i = 1; i <= 10; ++i) {
+        EXPECT_EQ(sent[i], buildFrame(600, kind::Diagnostics, Bytes{4}));
+        const auto sample = decodeCalibrationSample(ByteSpan(got[i]).subspan(6));
+        for (std::size_t c = 0; c < kCoefficientCount; ++c) {
+            sums[c] += static_cast<CalibrationSum>(sample.readings[c]);
+        }
+    }
+    const ConfigRecord held = decodeConfigRecord(ByteSpan(got[0]).subspan(6));
+    std::array<std::int64_t, kCoefficientCount> want{};
+    for (std::size_t c = 0; c < kCoefficientCount; ++c) {
+        want[c] = held.coefficients[c];
+    }
+    want[0] = *computeCoefficient(Channel::Ua, sums[0], 230);
+    want[3] = *computeCoefficient(Channel::Ia, sums[3], 5.5);
+    EXPECT_EQ(sent[11], buildFrame(600, kind::Write, *coefficientWritePayload(want)));
+    const QJsonObject printed = object(r.out);
+    EXPECT_EQ(printed["coefficients"].toObject()["ua"].toInt(), want[0]);
+    EXPECT_TRUE(printed.contains("protection_blocked"));
+}
+
+TEST_F(CliAgainstUnit, reportRunsTheChainAndFillsTheTemplate) {
+    startUnit();
+    const Result r = run({"--unit", "600", "report", "-o", file("r.docx")});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    const std::vector<std::uint8_t> kinds = requestKinds();
+    ASSERT_EQ(kinds.size(), 12u);
+    EXPECT_EQ(kinds[0], kind::ConfigRead);
+    EXPECT_EQ(kinds[1], kind::AccountingRead);
+    EXPECT_EQ(kinds[11], kind::EventBlock);
+    const std::string docx = slurp(file("r.docx"));
+    const std::string xml = torl7::testing::readPart(
+        std::vector<std::uint8_t>(docx.begin(), docx.end()), "word/document.xml");
+    EXPECT_NE(xml.find("  600  "), std::string::npos);
+    EXPECT_NE(xml.find("RURUDE"), std::string::npos);
+    EXPECT_NE(xml.find("Калибровочный коэффициент Iут"), std::string::npos);
+    EXPECT_EQ(run({"report"}).code, exitcode::Usage) << "-o is required";
+}
+
+TEST(CliProgram, theProgramExitsWithTheCodeOfItsOutcome) {
+    auto run = [](const QStringList& arguments, QByteArray* errors = nullptr) {
+        QProcess program;
+        program.start(QStringLiteral(TORL7_CLI_PROGRAM), arguments);
+        EXPECT_TRUE(program.waitForFinished(10000));
+        if (errors) {
+            *errors = program.readAllStandardError();
+        }
+        return program.exitCode();
+    };
+    QByteArray errors;
+    EXPECT_EQ(run({"--port", "/nonexistent/tty", "version"}, &errors), exitcode::PortFailed);
+    EXPECT_TRUE(errors.startsWith("torl7-cli: cannot open /nonexistent/tty"))
+        << errors.toStdString();
+    EXPECT_EQ(errors.count('\n'), 1);
+    EXPECT_EQ(run({"--port", "/nonexistent/tty", "--nonsense", "version"}), exitcode::Usage);
+    EXPECT_EQ(run({"--help"}), exitcode::Done);
+}

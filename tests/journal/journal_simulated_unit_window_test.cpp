@@ -1,0 +1,137 @@
+// The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
+// port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
+#include "app/main_window.hpp"
+#include "app/protocol_page.hpp"
+#include "link/qt_serial_line.hpp"
+#include "report/report_writer.hpp"
+#include "sim/simulated_unit.hpp"
+#include "support/recording_message_boxes.hpp"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+class JournalAgainstSimulatedUnit : public ::testing::Test {
+protected:
+    void start(sim::SimOptions options) {
+        port = QString::fromStdString(unit.start(options));
+        window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
+    }
+    void TearDown() override { unit.stop(); }
+
+    ProtocolPage& page() { return *window->TabSheet3; }
+
+    // Presses the button and waits for the message that ends the operation.
+    bool pressAndWaitForMessage(QPushButton* button) {
+        const std::size_t before = boxes.shown.size();
+        button->click();
+        return QTest::qWaitFor([&] { return boxes.shown.size() > before; }, 10000);
+    }
+
+    QString cell(int row, int column) const {
+        const QTableWidgetItem* item = window->TabSheet3->StGr_prot->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+    sim::SimulatedUnit unit;
+    QString port;
+    QtSerialLine line;
+    RecordingMessageBoxes boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(JournalAgainstSimulatedUnit, protocolAndAccountingAreReadAndTheAccountingReset) {
+    sim::SimOptions options;
+    options.server.wireTime = true;
+    start(options);
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button1));
+    EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Протокол считан!"));
+    EXPECT_EQ(page().pb_prot->value(), 10);
+    EXPECT_FALSE(line.isOpen());
+    // The unit's sample protocol: out of order, ties, records to drop, erased slots.
+    EventTable table;
+    for (std::uint8_t b = 0; b < kEventBlocks; ++b) {
+        table.storeBlock(decodeEventBlock(sim::EventProtocol::sample().block(b)));
+    }
+    const auto rows = table.finish();
+    ASSERT_EQ(page().StGr_prot->rowCount(), static_cast<int>(rows.size()));
+    for (int r = 0; r < page().StGr_prot->rowCount(); ++r) {
+        ASSERT_EQ(cell(r, 0), QString::number(r + 1));
+        for (int c = 1; c < 13; ++c) {
+            ASSERT_EQ(cell(r, c).toStdString(), rows[static_cast<std::size_t>(r)][c - 1])
+                << "row " << r + 1 << " column " << c;
+        }
+    }
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button7));
+    EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Учетная запись считана!"));
+    EXPECT_EQ(page().st_nuh->text(), QStringLiteral("01.09.2025г/08:00:00"));
+    EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
+    EXPECT_EQ(page().st_kzdv->text(), QStringLiteral("3"));
+    EXPECT_TRUE(page().st_tdv->text().startsWith(QStringLiteral("01520:")))
+        << page().st_tdv->text().toStdString();
+
+    boxes.answers.push_back(MessageBoxes::Answer::Yes);
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button8)); // the question
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 4; }, 10000));
+    EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Учетная запись обнулена!"));
+    EXPECT_EQ(page().st_tdv->text(), QStringLiteral("00000:00:00"));
+    EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("0"));
+    EXPECT_EQ(page().st_nwa->text(), QStringLiteral("000000,0"));
+    EXPECT_FALSE(line.isOpen());
+}
+
+TEST_F(JournalAgainstSimulatedUnit, aLostBlockEndsTheReadKeepsTheGridAndTheNextReadWorks) {
+    sim::SimOptions options;
+    // Answers are counted from 1: the first read takes ten, the second loses block 4.
+    options.faults.rules.push_back({sim::FaultKind::Drop, 15, 15});
+    start(options);
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button1));
+    const int rows = page().StGr_prot->rowCount();
+    ASSERT_GT(rows, 0);
+    const QString firstRow = cell(0, 1);
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button1));
+    EXPECT_EQ(
+        boxes.shown.back().text,
+        QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику."));
+    EXPECT_EQ(page().pb_prot->value(), 4);
+    EXPECT_EQ(page().StGr_prot->rowCount(), rows);
+    EXPECT_EQ(cell(0, 1), firstRow);
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().Button1));
+    EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Протокол считан!"));
+    EXPECT_EQ(page().StGr_prot->rowCount(), rows);
+}
+
+TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThenSavesTheReport) {
+    start({});
+    auto* writer = window->findChild<ReportWriter*>();
+    ASSERT_NE(writer, nullptr);
+    writer->programDir = std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("report.docx"));
+    writer->askFileName = [&](const QString&) { return saved; };
+
+    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_prot));
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол сохранен !")});
+    EXPECT_EQ(window->link().searchState, 0);
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
+    EXPECT_GT(page().StGr_prot->rowCount(), 0);
+    EXPECT_TRUE(QFileInfo::exists(saved));
+}
