@@ -12,12 +12,12 @@
 // Run 2, all three phases with the chart drawn on a shown window: the tool's CPU time
 // (getrusage, user + system) as a share of one core over the run's wall time.
 // --hidden keeps the window hidden, which leaves out the painting.
-#include "app/diag_page.hpp"
-#include "app/main_window.hpp"
-#include "app/message_boxes.hpp"
-#include "link/frame.hpp"
-#include "link/port_probe.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "protocol/frame.hpp"
+#include "session/port_probe.hpp"
+#include "session/qt_serial_line.hpp"
 
 #include <QApplication>
 #include <QComboBox>

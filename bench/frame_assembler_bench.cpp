@@ -1,5 +1,5 @@
 // Receive cost per frame: the assembler must never be what limits the poll rate.
-#include "link/frame_assembler.hpp"
+#include "protocol/frame_assembler.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +13,8 @@ static void BM_AssembleEventBlock(benchmark::State& state) {
         assembler.reset();
         std::optional<Frame> frame;
         for (std::size_t pos = 0; pos < answer.size(); pos += slice) {
-            frame = assembler.feed(ByteSpan(answer).subspan(pos, std::min(slice, answer.size() - pos)));
+            frame =
+                assembler.feed(ByteSpan(answer).subspan(pos, std::min(slice, answer.size() - pos)));
         }
         benchmark::DoNotOptimize(frame);
     }

@@ -7,9 +7,9 @@
 // wake-up lateness); `tool_ms` is the rest of a read: the tool, Qt, the pseudo-terminal and
 // the scheduler handing the bytes over; `click_ms` is the part of it spent in the button's
 // handler (opening the port and sending block 0's request).
-#include "app/main_window.hpp"
-#include "app/protocol_page.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/main_window.hpp"
+#include "gui/pages/protocol_page.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 

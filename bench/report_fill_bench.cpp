@@ -1,6 +1,6 @@
 // The whole report step after the data is at hand: open the template, type 100 events,
 // 44 settings and 5 accounting rows, and save the document to a file. Target: <= 50 ms.
-#include "report/report_content.hpp"
+#include "documents/report_content.hpp"
 #include "report/sample_report.hpp"
 
 #include <benchmark/benchmark.h>

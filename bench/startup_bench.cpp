@@ -3,9 +3,9 @@
 // port probe, the window and both dialogs), each time in a freshly executed process.
 //
 //   startup_bench [RUNS]      under a display (xvfb-run) or QT_QPA_PLATFORM=offscreen
-#include "app/main_window.hpp"
-#include "app/message_boxes.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "session/qt_serial_line.hpp"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -80,8 +80,8 @@ int oneStart(int argc, char** argv, int pipeFd) {
     const double fromMain =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     char out[128];
-    const int n = std::snprintf(out, sizeof out, "%f %f %ld\n", fromProcessStart, fromMain,
-                                peakRssKb());
+    const int n =
+        std::snprintf(out, sizeof out, "%f %f %ld\n", fromProcessStart, fromMain, peakRssKb());
     return write(pipeFd, out, static_cast<std::size_t>(n)) == n ? 0 : 1;
 }
 

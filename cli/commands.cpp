@@ -1,22 +1,22 @@
 #include "commands.hpp"
 
-#include "config/calibration_codec.hpp"
-#include "config/clock_codec.hpp"
-#include "config/settings_file.hpp"
-#include "config/speed_change_codec.hpp"
-#include "config/version_codec.hpp"
-#include "diag/poll_sequence.hpp"
-#include "diag/snapshot_codec.hpp"
-#include "diag/waveform_codec.hpp"
-#include "journal/accounting_codec.hpp"
-#include "journal/event_codec.hpp"
-#include "link/line_speed.hpp"
-#include "link/qt_serial_line.hpp"
-#include "link/request_kind.hpp"
-#include "report/report_content.hpp"
-#include "report/report_template.hpp"
-#include "report/settings_values.hpp"
-#include "unit_client.hpp"
+#include "documents/report_content.hpp"
+#include "documents/report_template.hpp"
+#include "documents/settings_file.hpp"
+#include "documents/settings_values.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/line_speed.hpp"
+#include "protocol/poll_sequence.hpp"
+#include "protocol/request_kind.hpp"
+#include "session/qt_serial_line.hpp"
+#include "session/unit_session.hpp"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -234,6 +234,10 @@ private:
         return failure.code;
     }
 
+    void openPort();
+    void setSpeed(int speedIndex);
+    // Sends one request and returns its answer, or nothing.
+    std::optional<Frame> tryExchange(std::uint8_t requestKind, const Bytes& payload);
     // Sends one request and returns its answer, or throws the "no answer" failure.
     Frame exchange(std::uint8_t requestKind, const Bytes& payload, const char* what);
     ConfigRecord readRecord();
@@ -263,9 +267,10 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     QtSerialLine line_;
-    std::unique_ptr<UnitClient> client_;
+    std::unique_ptr<UnitSession> session_;
     QString port_;
     int unit_ = 600;
+    std::optional<SessionError> lastError_;
 };
 
 void Cli::addGlobalOptions(QCommandLineParser& parser) {
@@ -369,19 +374,20 @@ int Cli::run(const QStringList& arguments) {
             }
             return *value;
         };
-        UnitClient::Settings settings;
+        session_ = std::make_unique<UnitSession>(line_);
         unit_ = static_cast<int>(number("unit", kMinFactoryNumber, kMaxFactoryNumber, 600));
-        settings.factoryNumber = static_cast<std::uint16_t>(unit_);
+        session_->setFactoryNumber(static_cast<std::uint16_t>(unit_));
         const auto baud = number("speed", 300, 115200, 115200);
-        settings.speedIndex = indexForBaud(static_cast<int>(baud));
-        if (settings.speedIndex < 0) {
+        const int speedIndex = indexForBaud(static_cast<int>(baud));
+        if (speedIndex < 0) {
             throw Failure{exitcode::Invalid, "--speed must be one of 300, 600, 1200, 2400, 4800, "
                                              "9600, 14400, 19200, 38400, 57600, 115200"};
         }
+        setSpeed(speedIndex);
         if (parser.isSet("timeout-ms")) {
-            settings.timeoutMs = static_cast<int>(number("timeout-ms", 1, 600000, 0));
+            session_->setTimeoutOverride(static_cast<int>(number("timeout-ms", 1, 600000, 0)));
         }
-        client_ = std::make_unique<UnitClient>(line_, settings);
+        session_->setPort(port_, port_);
 
         // Options are checked before the port is touched, so a usage error sends nothing.
         const std::map<std::string, int (Cli::*)(QCommandLineParser&)> withOptions = {
@@ -414,7 +420,7 @@ int Cli::run(const QStringList& arguments) {
         }
         return (this->*(plain.at(command)))();
     } catch (const Failure& failure) {
-        client_.reset();
+        session_.reset();
         line_.close();
         return fail(failure);
     }
@@ -422,23 +428,33 @@ int Cli::run(const QStringList& arguments) {
 
 // ---- Shared steps ----
 
-class PortOpener {
-public:
-    static void open(UnitClient& client, const QString& port) {
-        QString error;
-        if (!client.open(port, error)) {
-            throw Failure{exitcode::PortFailed,
-                          "cannot open " + port.toStdString() + ": " + error.toStdString()};
-        }
+void Cli::openPort() {
+    if (const auto error = session_->comopen()) {
+        throw Failure{exitcode::PortFailed,
+                      "cannot open " + port_.toStdString() + ": " + error->detail.toStdString()};
     }
-};
+}
+
+void Cli::setSpeed(int speedIndex) {
+    session_->setSpeedIndex(speedIndex);
+    session_->Comspeed();
+}
+
+std::optional<Frame> Cli::tryExchange(std::uint8_t requestKind, const Bytes& payload) {
+    lastError_.reset();
+    const Answer answer = waitForAnswer([&](UnitSession::Reply reply) {
+        session_->request(requestKind, payload, std::move(reply), true);
+    });
+    lastError_ = answer.error;
+    return answer.frame;
+}
 
 Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* what) {
-    auto answer = client_->exchange(requestKind, payload);
+    auto answer = tryExchange(requestKind, payload);
     if (!answer) {
         std::string message = std::string("the unit did not answer the ") + what + " request";
-        if (!client_->lineError().isEmpty()) {
-            message += " (" + client_->lineError().toStdString() + ")";
+        if (lastError_ && lastError_->kind == SessionError::Kind::LineLost) {
+            message += " (" + lastError_->detail.toStdString() + ")";
         }
         throw Failure{exitcode::NoAnswer, message};
     }
@@ -511,20 +527,22 @@ void Cli::writeOutput(const QString& path, const std::string& text) {
 int Cli::search() {
     // The search dialog's schedule: two pings per speed, slowest first, each waiting the
     // interval of its speed for the answer.
-    client_->setSpeedIndex(0);
-    PortOpener::open(*client_, port_);
+    setSpeed(0);
+    openPort();
     const Bytes ping = pingFrame(static_cast<std::uint16_t>(unit_));
     for (int speed = 0; speed < kSpeedCount; ++speed) {
-        client_->setSpeedIndex(speed);
+        setSpeed(speed);
         const int intervalMs = speed == 0   ? 800
                                : speed == 1 ? 400
                                : speed == 2 ? 200
                                : speed == 3 ? 100
                                             : 50;
         for (int attempt = 0; attempt < 2; ++attempt) {
-            const auto answer = client_->exchangeFrame(
-                ping, true, client_->settings().timeoutMs.value_or(intervalMs));
-            if (answer && answer->length() > 0) {
+            const Answer answer = waitForAnswer([&](UnitSession::Reply reply) {
+                session_->requestUncounted(ping, std::move(reply),
+                                           session_->timeoutOverride().value_or(intervalMs));
+            });
+            if (answer.frame && answer.frame->length() > 0) {
                 out_ << baudForIndex(speed) << '\n';
                 return exitcode::Done;
             }
@@ -535,7 +553,7 @@ int Cli::search() {
 }
 
 int Cli::snapshot() {
-    PortOpener::open(*client_, port_);
+    openPort();
     const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
     out_ << json(snapshotJson(decodeSnapshot(answer.payload()), unit_));
     return exitcode::Done;
@@ -546,7 +564,7 @@ int Cli::monitor(QCommandLineParser& parser) {
     if (!count || *count < 0) {
         throw Failure{exitcode::Invalid, "--count must be a whole number, 0 or more"};
     }
-    PortOpener::open(*client_, port_);
+    openPort();
     for (std::int64_t n = 0; *count == 0 || n < *count; ++n) {
         const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
         out_ << json(snapshotJson(decodeSnapshot(answer.payload()), unit_), true);
@@ -561,7 +579,7 @@ int Cli::waveforms(QCommandLineParser& parser) {
         throw Failure{exitcode::Invalid, "--phases must be 1, 2 or 3"};
     }
     const int view = static_cast<int>(*phases);
-    PortOpener::open(*client_, port_);
+    openPort();
     static const char* const kPhaseNames[] = {"", "A", "B", "C"};
     QJsonArray blocks;
     std::uint8_t selector = selectorAfterSnapshot(view);
@@ -589,11 +607,11 @@ int Cli::waveforms(QCommandLineParser& parser) {
 }
 
 int Cli::readConfig(QCommandLineParser& parser) {
-    PortOpener::open(*client_, port_);
+    openPort();
     SettingsProvenance origin;
     origin.unit = unit_;
     // The firmware version is noted when the unit gives it; a unit that does not is still read.
-    if (const auto version = client_->exchange(kind::Version, {})) {
+    if (const auto version = tryExchange(kind::Version, {})) {
         origin.firmware = trimmedRight(decodeVersionText(version->payload()));
     }
     const ConfigRecord record = readRecord();
@@ -617,7 +635,7 @@ int Cli::writeConfig(QCommandLineParser& parser) {
                                                  "nothing was written"};
         }
     }
-    PortOpener::open(*client_, port_);
+    openPort();
     exchange(kind::Write, configWritePayload(file.record), "configuration write");
     const ConfigRecord readBack = readRecord();
     if (encodeConfigRecord(readBack) == encodeConfigRecord(file.record)) {
@@ -641,7 +659,7 @@ int Cli::writeConfig(QCommandLineParser& parser) {
 int Cli::diffConfig(QCommandLineParser& parser) {
     const QString path = onlyArgument(parser, "settings file");
     const SettingsFile file = readSettings(path);
-    PortOpener::open(*client_, port_);
+    openPort();
     const ConfigRecord unit = readRecord();
     for (const FieldDifference& d : compareSettings(file.record, unit)) {
         out_ << d.field << ": file " << d.expected << ", unit " << d.actual << '\n';
@@ -654,7 +672,7 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
     if (format != "csv" && format != "json") {
         throw Failure{exitcode::Usage, "--format must be csv or json"};
     }
-    PortOpener::open(*client_, port_);
+    openPort();
     const std::vector<EventRow> rows = readEvents();
     if (format == "csv") {
         for (std::size_t i = 0; i < kEventHeader.size(); ++i) {
@@ -682,7 +700,7 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
 }
 
 int Cli::readAccounting() {
-    PortOpener::open(*client_, port_);
+    openPort();
     const Frame answer = exchange(kind::AccountingRead, {}, "accounting read");
     out_ << json(accountingJson(decodeAccounting(answer.payload())));
     return exitcode::Done;
@@ -690,7 +708,7 @@ int Cli::readAccounting() {
 
 int Cli::resetAccounting(QCommandLineParser& parser) {
     requireYes(parser, "reset-accounting");
-    PortOpener::open(*client_, port_);
+    openPort();
     const Frame answer = exchange(kind::AccountingReset, {}, "accounting reset");
     out_ << json(accountingJson(decodeAccounting(answer.payload())));
     return exitcode::Done;
@@ -702,7 +720,7 @@ int Cli::setClock(QCommandLineParser& parser) {
         *calibration > kMaxClockCalibration) {
         throw Failure{exitcode::Invalid, "--calibration must be a whole number from -31 to 31"};
     }
-    PortOpener::open(*client_, port_);
+    openPort();
     const QDateTime now = QDateTime::currentDateTime();
     const QDate date = now.date();
     const QTime time = now.time();
@@ -723,14 +741,14 @@ int Cli::setClock(QCommandLineParser& parser) {
 }
 
 int Cli::resetProtection() {
-    PortOpener::open(*client_, port_);
+    openPort();
     exchange(kind::ProtectionReset, {}, "protection reset");
     out_ << "protection reset\n";
     return exitcode::Done;
 }
 
 int Cli::version() {
-    PortOpener::open(*client_, port_);
+    openPort();
     const Frame answer = exchange(kind::Version, {}, "firmware version");
     // Without the blanks and zero bytes that fill the 16 positions, so scripts compare texts.
     out_ << trimmedRight(decodeVersionText(answer.payload())) << '\n';
@@ -759,7 +777,7 @@ int Cli::calibrate(QCommandLineParser& parser) {
         throw Failure{exitcode::Usage, "calibrate needs at least one --ref CHANNEL=VALUE"};
     }
     requireYes(parser, "calibrate");
-    PortOpener::open(*client_, port_);
+    openPort();
     // Channels not named keep the coefficients the unit holds now.
     const ConfigRecord record = readRecord();
     std::array<CalibrationSum, kCoefficientCount> sums{};
@@ -823,13 +841,13 @@ int Cli::report(QCommandLineParser& parser) {
     if (!document.openFile(templatePath->string())) {
         throw Failure{exitcode::Invalid, document.error()};
     }
-    PortOpener::open(*client_, port_);
+    openPort();
     // The window's report chain: configuration, accounting record, event protocol.
     const ConfigRecord record = readRecord();
     const AccountingRecord accounting =
         decodeAccounting(exchange(kind::AccountingRead, {}, "accounting read").payload());
     const std::vector<EventRow> events = readEvents();
-    client_->close();
+    session_->comclose();
 
     ReportData data;
     data.factoryNumber = std::to_string(unit_);

@@ -1,6 +1,6 @@
 // torl7-cli: the unit's operations without a window, for scripts and fleets.
 #include "commands.hpp"
-#include "config/settings_file.hpp"
+#include "documents/settings_file.hpp"
 
 #include <QCoreApplication>
 

@@ -3,7 +3,7 @@
 #include "fuzz_target.hpp"
 #include "number_text.hpp"
 
-#include "journal/accounting_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
 
 using namespace torl7;
 using namespace torl7::fuzzing;

@@ -4,7 +4,7 @@
 // never a value that a write would carry cut to 16 bits.
 #include "fuzz_target.hpp"
 
-#include "config/calibration_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
 
 #include <cmath>
 #include <cstring>

@@ -3,9 +3,9 @@
 // always shows sixteen characters that the unit's side can store back unchanged.
 #include "fuzz_target.hpp"
 
-#include "config/clock_codec.hpp"
-#include "config/version_codec.hpp"
-#include "link/cp1251.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
+#include "protocol/cp1251.hpp"
 
 using namespace torl7;
 

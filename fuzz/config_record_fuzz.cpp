@@ -3,8 +3,8 @@
 // not touch), and the field helpers must stay consistent on whatever the unit sent.
 #include "fuzz_target.hpp"
 
-#include "config/config_record_codec.hpp"
-#include "link/cp1251.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
+#include "protocol/cp1251.hpp"
 
 using namespace torl7;
 

@@ -4,7 +4,7 @@
 #include "fuzz_target.hpp"
 #include "number_text.hpp"
 
-#include "journal/event_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,7 @@
 // store out of bounds, must hand out only well-formed frames, and must not depend on the cuts.
 #include "fuzz_target.hpp"
 
-#include "link/frame_assembler.hpp"
+#include "protocol/frame_assembler.hpp"
 
 using namespace torl7;
 

@@ -3,7 +3,7 @@
 // writing it again gives a file that reads back to the same record and provenance.
 #include "fuzz_target.hpp"
 
-#include "config/settings_file.hpp"
+#include "documents/settings_file.hpp"
 
 #include <string_view>
 

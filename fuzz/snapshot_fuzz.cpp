@@ -4,7 +4,7 @@
 #include "fuzz_target.hpp"
 #include "number_text.hpp"
 
-#include "diag/snapshot_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
 
 using namespace torl7;
 using namespace torl7::fuzzing;

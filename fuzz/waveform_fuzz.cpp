@@ -3,8 +3,8 @@
 // selectors, fetches exactly the phases of the view and always ends in a drawing.
 #include "fuzz_target.hpp"
 
-#include "diag/poll_sequence.hpp"
-#include "diag/waveform_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/poll_sequence.hpp"
 
 #include <algorithm>
 

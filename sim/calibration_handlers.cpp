@@ -5,7 +5,7 @@
 // more for the phase currents, whose mean the tool doubles.
 #include "sim/handlers.hpp"
 
-#include "config/calibration_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
 
 #include <algorithm>
 #include <cmath>

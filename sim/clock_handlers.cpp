@@ -1,8 +1,8 @@
 // Clock correction, protection reset and firmware version.
 #include "sim/handlers.hpp"
 
-#include "config/clock_codec.hpp"
-#include "config/version_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
 
 namespace torl7::sim {
 

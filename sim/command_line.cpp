@@ -1,7 +1,7 @@
 #include "sim/command_line.hpp"
 
-#include "link/encodings.hpp"
-#include "link/line_speed.hpp"
+#include "protocol/encodings.hpp"
+#include "protocol/line_speed.hpp"
 
 #include <fstream>
 #include <functional>

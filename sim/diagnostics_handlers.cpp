@@ -2,8 +2,8 @@
 // measurements at the moment of the request.
 #include "sim/handlers.hpp"
 
-#include "diag/snapshot_codec.hpp"
-#include "diag/waveform_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // dates can be kept and sent exactly as a unit would.
 #pragma once
 
-#include "journal/event_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 
 #include <array>
 #include <string>

@@ -1,7 +1,7 @@
 #include "sim/faults.hpp"
 
-#include "link/frame.hpp"
-#include "link/line_speed.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/line_speed.hpp"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // this layer says what of it reaches the wire, in which pieces and when. No I/O.
 #pragma once
 
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 
 #include <chrono>
 #include <cstdint>

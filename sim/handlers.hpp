@@ -3,7 +3,7 @@
 // wraps the payload into a frame with the request's command as the response code.
 #pragma once
 
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 #include "sim/clock.hpp"
 #include "sim/unit_state.hpp"
 

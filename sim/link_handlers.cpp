@@ -3,7 +3,7 @@
 // first answer asked it to follow.
 #include "sim/handlers.hpp"
 
-#include "link/line_speed.hpp"
+#include "protocol/line_speed.hpp"
 
 namespace torl7::sim {
 

@@ -4,9 +4,9 @@
 // Time comes from the PC clock handed in; nothing here sleeps or does I/O.
 #pragma once
 
-#include "config/config_record_codec.hpp"
-#include "journal/accounting_codec.hpp"
-#include "journal/event_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 #include "sim/clock.hpp"
 
 #include <array>

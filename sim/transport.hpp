@@ -2,7 +2,7 @@
 // in-memory peer in tests. The serving loop uses nothing else of the operating system.
 #pragma once
 
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 
 #include <chrono>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "sim/unit_model.hpp"
 
-#include "config/calibration_codec.hpp"
-#include "link/line_speed.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/line_speed.hpp"
 #include "sim/handlers.hpp"
 
 namespace torl7::sim {

@@ -2,7 +2,7 @@
 // no timing: the serving loop and the fault layer put the answer on the wire.
 #pragma once
 
-#include "link/frame.hpp"
+#include "protocol/frame.hpp"
 #include "sim/clock.hpp"
 #include "sim/unit_state.hpp"
 

@@ -2,7 +2,7 @@
 // the answer on the wire through the fault layer, with the wire time when asked for.
 #pragma once
 
-#include "link/frame_assembler.hpp"
+#include "protocol/frame_assembler.hpp"
 #include "sim/faults.hpp"
 #include "sim/transport.hpp"
 #include "sim/unit_model.hpp"

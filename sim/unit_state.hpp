@@ -2,7 +2,7 @@
 // change it; nothing here does I/O.
 #pragma once
 
-#include "config/config_record_codec.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 #include "sim/clock.hpp"
 #include "sim/event_protocol.hpp"
 #include "sim/plant.hpp"

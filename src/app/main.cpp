@@ -1,9 +1,9 @@
 // torl7: the service tool. Without options it starts plainly; --simulate also starts the
 // simulated unit on a pseudo-terminal and offers its port first; --port offers more ports.
-#include "app/main_window.hpp"
-#include "app/message_boxes.hpp"
 #include "app/simulate.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "session/qt_serial_line.hpp"
 
 #include <QApplication>
 #include <QCommandLineParser>

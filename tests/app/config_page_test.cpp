@@ -1,7 +1,7 @@
-#include "app/config_page.hpp"
+#include "gui/pages/config_page.hpp"
 
 #include "app/control_expectations.hpp"
-#include "app/step_buttons.hpp"
+#include "gui/widgets/step_buttons.hpp"
 
 #include <QLabel>
 #include <QSignalSpy>

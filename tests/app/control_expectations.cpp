@@ -1,7 +1,7 @@
 #include "app/control_expectations.hpp"
 
-#include "app/indicator_shape.hpp"
-#include "app/step_buttons.hpp"
+#include "gui/widgets/indicator_shape.hpp"
+#include "gui/widgets/step_buttons.hpp"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

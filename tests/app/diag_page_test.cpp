@@ -1,7 +1,7 @@
-#include "app/diag_page.hpp"
+#include "gui/pages/diag_page.hpp"
 
 #include "app/control_expectations.hpp"
-#include "app/indicator_shape.hpp"
+#include "gui/widgets/indicator_shape.hpp"
 
 #include <QApplication>
 #include <QChart>

@@ -17,7 +17,8 @@ class MainWindowTest : public WindowFixture {};
 } // namespace
 
 TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
-    EXPECT_EQ(w().windowTitle(), QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9"));
+    EXPECT_EQ(w().windowTitle(),
+              QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9"));
     EXPECT_FALSE(w().windowFlags() & Qt::WindowMaximizeButtonHint);
     ASSERT_EQ(w().PageControl1->count(), 3);
     EXPECT_EQ(w().PageControl1->tabText(0), QStringLiteral("Конфигурация"));
@@ -25,8 +26,8 @@ TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
     EXPECT_EQ(w().PageControl1->tabText(2), QStringLiteral("Протокол"));
     EXPECT_EQ(w().PageControl1->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link().Timer3->isActive());
-    EXPECT_FALSE(link().Timer4->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
+    EXPECT_FALSE(session().Timer4->isActive());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -51,18 +52,18 @@ TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
 
 TEST_F(MainWindowTest, tabChangeStopsThePollAndClosesThePortButLeavesTheTimeoutRunning) {
     diag().diagnos->setText(kDiagnosRunning);
-    link().comopen();
-    link().requestKind = kind::ConfigRead;
-    link().TXD();
+    openPort(session(), boxes);
+    session().requestKind = kind::ConfigRead;
+    session().TXD();
     w().PageControl1->setCurrentIndex(0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link().Timer4->isActive());
-    EXPECT_TRUE(link().Timer3->isActive()) << "the missing answer is still reported";
+    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_TRUE(session().Timer3->isActive()) << "the missing answer is still reported";
 }
 
 TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
-    ASSERT_TRUE(link().comopen());
+    ASSERT_TRUE(openPort(session(), boxes));
     diag().frm1_zn->setValue(599);
     EXPECT_EQ(diag().cb_speed->currentIndex(), 6);
     EXPECT_EQ(line.baudRate(), 14400) << "applies to the open port at once";
@@ -72,8 +73,8 @@ TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
     EXPECT_EQ(line.baudRate(), 115200);
     // Every request carries the number now shown.
     diag().frm1_zn->setValue(65535);
-    link().requestKind = kind::ConfigRead;
-    link().TXD();
+    session().requestKind = kind::ConfigRead;
+    session().TXD();
     EXPECT_EQ(sentFrames().back(), buildFrame(65535, 2, {}));
 }
 
@@ -84,7 +85,7 @@ TEST_F(MainWindowTest, choosingASpeedOrAPortStopsThePoll) {
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_EQ(line.baudRate(), 9600);
 
-    ASSERT_TRUE(link().comopen());
+    ASSERT_TRUE(openPort(session(), boxes));
     diag().diagnos->setText(kDiagnosRunning);
     w().cmbPortsChange();
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
@@ -92,15 +93,15 @@ TEST_F(MainWindowTest, choosingASpeedOrAPortStopsThePoll) {
 }
 
 TEST_F(MainWindowTest, closingTheWindowClosesThePort) {
-    ASSERT_TRUE(link().comopen());
+    ASSERT_TRUE(openPort(session(), boxes));
     w().close();
     EXPECT_FALSE(line.isOpen());
 }
 
 TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
-    ASSERT_TRUE(link().comopen());
+    ASSERT_TRUE(openPort(session(), boxes));
     diag().diagnos->setText(kDiagnosRunning);
-    link().searchState = 13;
+    session().searchState = 13;
     bool shown = false;
     QTimer::singleShot(0, w().Form2, [&] {
         shown = w().Form2->isVisible();
@@ -108,7 +109,7 @@ TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
     });
     w().Button6Click();
     EXPECT_TRUE(shown);
-    EXPECT_EQ(link().searchState, 0);
+    EXPECT_EQ(session().searchState, 0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_TRUE(line.isOpen());
 }

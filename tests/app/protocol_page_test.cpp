@@ -1,4 +1,4 @@
-#include "app/protocol_page.hpp"
+#include "gui/pages/protocol_page.hpp"
 
 #include "app/control_expectations.hpp"
 

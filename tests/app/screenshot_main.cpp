@@ -2,12 +2,12 @@
 // layout can be looked at without the program. Usage: page_shots OUTPUT_DIR
 // The "_live" shots carry made-up values (waveforms, lamps, grid rows) to show how the
 // pages look in use.
-#include "app/config_page.hpp"
-#include "app/diag_page.hpp"
-#include "app/indicator_shape.hpp"
-#include "app/protocol_page.hpp"
-#include "search/search_dialog.hpp"
-#include "tcc/tcc_dialog.hpp"
+#include "gui/dialogs/search_dialog.hpp"
+#include "gui/dialogs/tcc_dialog.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
+#include "gui/widgets/indicator_shape.hpp"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // The window's link against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: what a user gets with --simulate.
-#include "app/diag_page.hpp"
-#include "app/main_window.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/main_window.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -29,9 +29,9 @@ struct SimulatedWindow {
 
     // Sends a request of `requestKind` and waits for the answer to be counted.
     bool exchange(std::uint8_t requestKind) {
-        Link& link = window->link();
+        UnitSession& link = window->session();
         const QString before = window->TabSheet2->st_rxd->text();
-        if (!link.comopen()) {
+        if (!openPort(link, boxes)) {
             return false;
         }
         link.requestKind = requestKind;
@@ -50,8 +50,8 @@ struct SimulatedWindow {
 
 TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
     SimulatedWindow sim(115200);
-    Link& link = sim.window->link();
-    ASSERT_TRUE(link.comopen());
+    UnitSession& link = sim.window->session();
+    ASSERT_TRUE(openPort(link, sim.boxes));
     link.sendUncounted(buildFrame(600, kind::Ping, {}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
     EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
@@ -85,7 +85,8 @@ TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {
     SimulatedWindow sim(9600);
     EXPECT_FALSE(sim.exchange(kind::ProtectionReset));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sim.boxes.shown.empty(); }, 3000));
-    EXPECT_EQ(sim.boxes.shown.back().text,
-              QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику."));
+    EXPECT_EQ(
+        sim.boxes.shown.back().text,
+        QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику."));
     EXPECT_FALSE(sim.line.isOpen());
 }

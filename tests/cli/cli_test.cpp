@@ -1,11 +1,11 @@
 // torl7-cli against the simulated unit over a real pseudo-terminal: what each command sends
 // to the unit, what it prints and how it exits.
 #include "commands.hpp"
-#include "config/calibration_codec.hpp"
-#include "config/settings_file.hpp"
-#include "config/speed_change_codec.hpp"
-#include "config/version_codec.hpp"
-#include "link/request_kind.hpp"
+#include "documents/settings_file.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
+#include "protocol/request_kind.hpp"
 #include "report/docx_reader.hpp"
 #include "sim/simulated_unit.hpp"
 

@@ -2,11 +2,11 @@
 // byte, nothing is sent, a bad file leaves the page alone, and the window writes the same file
 // as torl7-cli.
 #include "commands.hpp"
-#include "config/configuration.hpp"
-#include "config/settings_file.hpp"
-#include "config/settings_transfer.hpp"
-#include "report/report_writer.hpp"
-#include "report/settings_values.hpp"
+#include "documents/settings_file.hpp"
+#include "documents/settings_values.hpp"
+#include "gui/controllers/configuration.hpp"
+#include "gui/controllers/report_writer.hpp"
+#include "gui/controllers/settings_transfer.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 

@@ -1,4 +1,4 @@
-#include "config/calibration_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
 
 #include <gtest/gtest.h>
 

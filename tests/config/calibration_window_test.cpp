@@ -1,6 +1,6 @@
 // Auto-calibration on the configuration page against an in-memory line: ten samples, the
 // coefficients of the ticked channels, their write and the unit's acknowledgement.
-#include "config/calibration_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QCheckBox>

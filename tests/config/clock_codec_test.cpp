@@ -1,4 +1,4 @@
-#include "config/clock_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Clock correction, protection reset and firmware version over an in-memory line.
-#include "config/clock_commands.hpp"
-#include "config/version_codec.hpp"
-#include "diag/diagnostics.hpp"
-#include "diag/snapshot_codec.hpp"
+#include "gui/controllers/clock_commands.hpp"
+#include "gui/controllers/diagnostics.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QCheckBox>
@@ -59,8 +59,8 @@ TEST_F(ClockCommandsTest, clockCorrectionStopsThePollAndSendsThePcClockWithThePa
               (Bytes{0x23, 0x09, 0x05, 0x14, 0x03, 0x08, 0x12, 0x26, 0x80}));
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_TRUE(line.isOpen());
-    EXPECT_TRUE(link().Timer3->isActive());
-    EXPECT_EQ(link().Timer3->interval(), 300);
+    EXPECT_TRUE(session().Timer3->isActive());
+    EXPECT_EQ(session().Timer3->interval(), 300);
     EXPECT_TRUE(boxes.shown.empty()) << "the answer brings the message";
 }
 
@@ -105,7 +105,7 @@ TEST_F(ClockCommandsTest, correctionAnswerClosesThePortAndConfirms) {
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Корректировка выполнена!"));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Корректировка времени"));
     EXPECT_TRUE(closedWhileShown);
-    EXPECT_FALSE(link().Timer3->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
 }
 
 TEST_F(ClockCommandsTest, protectionResetWhilePollingStopsThePollAndSendsTheResetAtOnce) {
@@ -115,7 +115,7 @@ TEST_F(ClockCommandsTest, protectionResetWhilePollingStopsThePollAndSendsTheRese
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     ASSERT_EQ(sentFrames().size(), 1u);
     EXPECT_EQ(sentFrames()[0], buildFrame(600, kind::ProtectionReset, {}));
-    EXPECT_TRUE(link().Timer3->isActive());
+    EXPECT_TRUE(session().Timer3->isActive());
 
     // The poll's snapshot was under way: it is shown, asks for nothing, and the reset's own
     // answer is still awaited and confirmed.
@@ -124,13 +124,13 @@ TEST_F(ClockCommandsTest, protectionResetWhilePollingStopsThePollAndSendsTheRese
     answer(kind::Diagnostics, encodeSnapshot(snapshot));
     EXPECT_EQ(diag().st_ua->text(), QStringLiteral("225"));
     EXPECT_EQ(sentFrames().size(), 1u);
-    EXPECT_EQ(link().payload[0], 0) << "the selector is left alone";
-    EXPECT_TRUE(link().Timer3->isActive()) << "the reset still waits for its answer";
+    EXPECT_EQ(session().payload[0], 0) << "the selector is left alone";
+    EXPECT_TRUE(session().Timer3->isActive()) << "the reset still waits for its answer";
     answer(kind::ProtectionReset, {});
     ASSERT_EQ(boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Сброс защиты"));
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link().Timer3->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
     EXPECT_EQ(diag().st_rxd->text(), QStringLiteral("2"));
 }
 
@@ -152,7 +152,7 @@ TEST_F(ClockCommandsTest, versionShowsAllSixteenCharactersAndNoMessage) {
 TEST_F(ClockCommandsTest, whileTheSpeedChangeHoldsTheLineTheButtonsDoNothing) {
     poll().diagnosClick();
     line.clearWritten();
-    link().setReserved(true);
+    session().setReserved(true);
     commands().Button11Click();
     commands().btn_monitorClick();
     commands().Button12Click();

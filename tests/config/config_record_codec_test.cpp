@@ -1,4 +1,4 @@
-#include "config/config_record_codec.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The configuration page against the simulated unit over a real pseudo-terminal and the real
 // serial line: what is written is what the unit keeps, also for a tool started afresh.
-#include "link/qt_serial_line.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 
-#include "app/step_buttons.hpp"
+#include "gui/widgets/step_buttons.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The configuration page against an in-memory line: the record built from the controls, a
 // received record applied to them, the read and write buttons, and the delay steps.
-#include "config/config_record_codec.hpp"
-#include "link/cp1251.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
+#include "protocol/cp1251.hpp"
 #include "support/window_fixture.hpp"
 
-#include "app/step_buttons.hpp"
+#include "gui/widgets/step_buttons.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -82,7 +82,7 @@ TEST_F(ConfigurationTest, startValuesWriteTheKnownRecord) {
     expected.insert(expected.end(), 32, 0x20);
     expected.insert(expected.end(), {0x00, 0x01, 0x05, 0x03, 0x00, 0x01});
     EXPECT_EQ(writeRecord(), expected);
-    EXPECT_EQ(link().Timer3->interval(), 800) << "a write waits 500 ms longer";
+    EXPECT_EQ(session().Timer3->interval(), 800) << "a write waits 500 ms longer";
 }
 
 TEST_F(ConfigurationTest, controlByteAndCosCorrectionFollowTheirControls) {
@@ -146,7 +146,7 @@ TEST_F(ConfigurationTest, fieldThatDoesNotConvertOrFitStopsTheWrite) {
         ASSERT_FALSE(boxes.shown.empty());
         EXPECT_TRUE(boxes.shown.back().text.startsWith(c.shownStart))
             << boxes.shown.back().text.toStdString();
-        EXPECT_FALSE(link().Timer3->isActive());
+        EXPECT_FALSE(session().Timer3->isActive());
         c.edit->setText(before);
     }
 }
@@ -345,7 +345,7 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
     ASSERT_TRUE(writeRecord());
     boxes.whileOpen = [&](const RecordingMessageBoxes::Shown& box) {
         if (box.text == QStringLiteral("Конфигурация записана")) {
-            link().Timer4Timer();
+            session().Timer4Timer();
         }
     };
     const int opensBefore = line.openCount;
@@ -356,19 +356,19 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
 }
 
 TEST_F(ConfigurationTest, readInTheReportChainMovesOnToTheAccountingRecordSilently) {
-    link().searchState = 20;
+    session().searchState = 20;
     Bytes record = defaultRecord();
     record[kTb] = 42;
     readRecord(record);
     EXPECT_EQ(config().sp_utb->value(), 42);
-    EXPECT_EQ(link().searchState, 21);
+    EXPECT_EQ(session().searchState, 21);
     EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::AccountingRead, {}));
     EXPECT_TRUE(line.isOpen());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(ConfigurationTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
-    link().setReserved(true);
+    session().setReserved(true);
     boxes.answers = {MessageBoxes::Answer::Yes};
     config().btn_write_konf->click();
     config().btn_read_konf->click();

@@ -1,9 +1,9 @@
 #include "app/control_expectations.hpp"
-#include "config/rs485_speed.hpp"
-#include "config/speed_change_codec.hpp"
-#include "search/device_search.hpp"
+#include "gui/controllers/device_search.hpp"
+#include "gui/controllers/rs485_speed.hpp"
+#include "gui/controllers/trip_curve_editor.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
 #include "support/window_fixture.hpp"
-#include "tcc/trip_curve_editor.hpp"
 
 #include <QComboBox>
 #include <QLabel>
@@ -39,8 +39,8 @@ protected:
         EXPECT_EQ(boxes.shown.back().caption, caption);
         EXPECT_FALSE(timer().isActive());
         EXPECT_FALSE(line.isOpen());
-        EXPECT_EQ(link().searchState, 0);
-        EXPECT_FALSE(link().reserved());
+        EXPECT_EQ(session().searchState, 0);
+        EXPECT_FALSE(session().reserved());
     }
 };
 
@@ -59,7 +59,7 @@ TEST_F(Rs485SpeedTest, answeringNoCancelsButTheComboKeepsThePickedSpeed) {
     EXPECT_EQ(config().cb_rs485->currentIndex(), 7);
     EXPECT_TRUE(line.writes.empty());
     EXPECT_FALSE(timer().isActive());
-    EXPECT_FALSE(link().reserved());
+    EXPECT_FALSE(session().reserved());
 
     // The next configuration write carries it in the record's first byte.
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
@@ -81,17 +81,17 @@ TEST_F(Rs485SpeedTest, onlyAUsersChoiceStartsIt) {
 TEST_F(Rs485SpeedTest, unitKeepsThePcSpeedPingThenSpeedSetThenSuccess) {
     pick(7);
     EXPECT_EQ(sentFrames(), (std::vector<Bytes>{{0xAA, 0x06, 0x02, 0x58, 0x00, 0x00, 0x01, 0x0A}}));
-    EXPECT_TRUE(link().reserved());
+    EXPECT_TRUE(session().reserved());
     EXPECT_TRUE(timer().isActive());
     answer(0, Bytes{0, 0});
-    EXPECT_EQ(link().searchState, Rs485SpeedChange::kAnswered);
+    EXPECT_EQ(session().searchState, Rs485SpeedChange::kAnswered);
 
     change().Timer1Timer();
     EXPECT_EQ(sentFrames().back(), (Bytes{0xAA, 0x06, 0x02, 0x58, 0x00, 0x01, 0x07, 0x01, 0x12}));
-    EXPECT_EQ(link().searchState, Rs485SpeedChange::kWaiting);
+    EXPECT_EQ(session().searchState, Rs485SpeedChange::kWaiting);
     // The unit acknowledges by repeating the request.
     line.feedBytes(speedSetFrame(600, 7));
-    EXPECT_EQ(link().searchState, Rs485SpeedChange::kConfirmed);
+    EXPECT_EQ(session().searchState, Rs485SpeedChange::kConfirmed);
 
     change().Timer1Timer();
     expectEndedWith(kSucceeded, kSucceededCaption);
@@ -100,20 +100,20 @@ TEST_F(Rs485SpeedTest, unitKeepsThePcSpeedPingThenSpeedSetThenSuccess) {
     EXPECT_EQ(line.baudRate(), 115200);
     // Neither frame is a request of the transmitter.
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("0"));
-    EXPECT_FALSE(link().Timer3->isActive());
-    EXPECT_FALSE(link().Timer4->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
+    EXPECT_FALSE(session().Timer4->isActive());
 }
 
 TEST_F(Rs485SpeedTest, unitAskingThePcToFollowEndsWithBothAtTheNewSpeed) {
     pick(7);
     answer(0, Bytes{1});
     change().Timer1Timer();
-    EXPECT_EQ(link().searchState, Rs485SpeedChange::kFollowing);
+    EXPECT_EQ(session().searchState, Rs485SpeedChange::kFollowing);
     EXPECT_EQ(line.baudRate(), 115200) << "the speed-set request goes at the old speed";
     const int opened = line.openCount;
 
     change().Timer1Timer();
-    EXPECT_EQ(link().searchState, Rs485SpeedChange::kWaiting);
+    EXPECT_EQ(session().searchState, Rs485SpeedChange::kWaiting);
     EXPECT_EQ(diag().cb_speed->currentIndex(), config().cb_rs485->currentIndex());
     EXPECT_EQ(line.baudRate(), 19200);
     EXPECT_EQ(line.openCount, opened + 1) << "the port is opened afresh";
@@ -174,13 +174,13 @@ TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
 }
 
 TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotCloseThePort) {
-    link().comopen();
-    link().requestKind = kind::ConfigRead;
-    link().TXD();
+    openPort(session(), boxes);
+    session().requestKind = kind::ConfigRead;
+    session().TXD();
     line.clearWritten();
     pick(6);
-    EXPECT_FALSE(link().Timer3->isActive());
-    EXPECT_FALSE(link().Timer4->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
+    EXPECT_FALSE(session().Timer4->isActive());
 
     boxes.clear();
     // Should a dialog open modally after all, it is closed again and the test fails.
@@ -202,5 +202,5 @@ TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotClo
     EXPECT_FALSE(w().Form2->Timer1->isActive());
 
     change().Timer1Timer();
-    EXPECT_FALSE(link().reserved());
+    EXPECT_FALSE(session().reserved());
 }

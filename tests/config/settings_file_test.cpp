@@ -1,4 +1,4 @@
-#include "config/settings_file.hpp"
+#include "documents/settings_file.hpp"
 
 #include <gtest/gtest.h>
 

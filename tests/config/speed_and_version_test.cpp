@@ -1,7 +1,7 @@
-#include "config/speed_change_codec.hpp"
-#include "config/version_codec.hpp"
-#include "link/frame.hpp"
-#include "link/line_speed.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/line_speed.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "diag/clock_stamp.hpp"
+#include "protocol/clock_stamp.hpp"
 
 #include <gtest/gtest.h>
 

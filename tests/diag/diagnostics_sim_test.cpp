@@ -1,13 +1,13 @@
 // The poll and the one-shot commands against the simulated unit over a real pseudo-terminal
 // and Qt's serial port, with the unit's clock under the test's control.
-#include "config/clock_commands.hpp"
-#include "diag/diagnostics.hpp"
-#include "link/qt_serial_line.hpp"
+#include "gui/controllers/clock_commands.hpp"
+#include "gui/controllers/diagnostics.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/plant.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 
-#include "app/indicator_shape.hpp"
+#include "gui/widgets/indicator_shape.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "diag/display_format.hpp"
+#include "protocol/display_format.hpp"
 
 #include <gtest/gtest.h>
 

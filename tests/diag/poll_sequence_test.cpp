@@ -1,4 +1,4 @@
-#include "diag/poll_sequence.hpp"
+#include "protocol/poll_sequence.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // failure is reproducible from the seed.
 #pragma once
 
-#include "diag/clock_stamp.hpp"
+#include "protocol/clock_stamp.hpp"
 
 #include <cstdint>
 #include <limits>

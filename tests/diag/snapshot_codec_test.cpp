@@ -1,5 +1,5 @@
-#include "config/clock_codec.hpp"
-#include "diag/snapshot_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
 
 #include "diag/random_values.hpp"
 

@@ -1,4 +1,4 @@
-#include "diag/waveform_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
 
 #include "diag/random_values.hpp"
 

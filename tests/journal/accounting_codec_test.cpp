@@ -1,4 +1,4 @@
-#include "journal/accounting_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
 
 #include "diag/random_values.hpp"
 

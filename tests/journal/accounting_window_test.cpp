@@ -1,7 +1,7 @@
 // Reading and resetting the accounting record in the window, and its step in the report
 // chain, over an in-memory line.
-#include "journal/accounting_codec.hpp"
-#include "journal/event_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QLabel>
@@ -62,13 +62,13 @@ TEST_F(AccountingTest, resetAsksFirst_yesSendsAndShowsTheNewRecord) {
     EXPECT_EQ(sentFrames()[0], buildFrame(600, kind::AccountingReset, {}));
 
     // The port is closed before the message; the chain is never continued from here.
-    link().searchState = 21;
+    session().searchState = 21;
     boxes.whileOpen = [&](const auto&) { EXPECT_FALSE(line.isOpen()); };
     answer(kind::AccountingReset, record(0, 0));
     EXPECT_EQ(fields(),
               (QStringList{"05.03.2016г/14:05:09", "00000:00:00", "65535", "7", "000000,0"}));
     EXPECT_EQ(sentFrames().size(), 1u);
-    EXPECT_EQ(link().searchState, 21);
+    EXPECT_EQ(session().searchState, 21);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].kind, RecordingMessageBoxes::Kind::Information);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Учетная запись обнулена!"));
@@ -79,7 +79,7 @@ TEST_F(AccountingTest, cancellingTheResetSendsNothingAndLeavesThePortAsItWas) {
     for (bool portOpen : {false, true}) {
         boxes.clear();
         if (portOpen) {
-            ASSERT_TRUE(link().comopen());
+            ASSERT_TRUE(openPort(session(), boxes));
         }
         const int opens = line.openCount;
         protocol().Button8->click(); // the default answer is No
@@ -95,18 +95,18 @@ TEST_F(AccountingTest, cancellingTheResetSendsNothingAndLeavesThePortAsItWas) {
 
 TEST_F(AccountingTest, inTheReportChainTheReadGoesOnToBlockZeroOverTheOpenPort) {
     protocol().pb_prot->setValue(3);
-    link().searchState = 21;
+    session().searchState = 21;
     protocol().Button7->click();
     const int opens = line.openCount;
     answer(kind::AccountingRead, record(3725, 0));
     EXPECT_EQ(fields()[1], QStringLiteral("00001:02:05"));
-    EXPECT_EQ(link().searchState, 22);
+    EXPECT_EQ(session().searchState, 22);
     EXPECT_EQ(protocol().pb_prot->value(), 0);
     EXPECT_TRUE(line.isOpen());
     EXPECT_EQ(line.openCount, opens) << "not reopened";
     ASSERT_EQ(sentFrames().size(), 2u);
     EXPECT_EQ(sentFrames()[1], buildFrame(600, kind::EventBlock, Bytes{0}));
-    EXPECT_TRUE(link().Timer3->isActive());
+    EXPECT_TRUE(session().Timer3->isActive());
     EXPECT_TRUE(boxes.shown.empty());
 
     // The protocol read then ends the chain in the report.
@@ -118,7 +118,7 @@ TEST_F(AccountingTest, inTheReportChainTheReadGoesOnToBlockZeroOverTheOpenPort) 
         answer(kind::EventBlock, encodeEventBlockBytes(block, erased));
     }
     EXPECT_EQ(reports, 1);
-    EXPECT_EQ(link().searchState, 0);
+    EXPECT_EQ(session().searchState, 0);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -128,11 +128,11 @@ TEST_F(AccountingTest, noAnswerKeepsTheFieldsAndEndsTheChain) {
     const QStringList before = fields();
     boxes.clear();
 
-    link().searchState = 21;
+    session().searchState = 21;
     protocol().Button7->click();
-    link().Timer3Timer();
+    session().Timer3Timer();
     EXPECT_EQ(fields(), before);
-    EXPECT_EQ(link().searchState, 0);
+    EXPECT_EQ(session().searchState, 0);
     EXPECT_FALSE(line.isOpen());
 
     // The next plain read shows its own message.
@@ -147,8 +147,8 @@ TEST_F(AccountingTest, aResetAnswerToAReadIsNotTakenForAReset) {
     answer(kind::AccountingReset, record(0, 0));
     EXPECT_TRUE(boxes.shown.empty()) << "no reset was asked for";
     EXPECT_EQ(fields()[0], QString());
-    ASSERT_TRUE(link().Timer3->isActive()) << "the read is still unanswered";
-    link().Timer3Timer();
+    ASSERT_TRUE(session().Timer3->isActive()) << "the read is still unanswered";
+    session().Timer3Timer();
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
                                  "Устройство не отвечает! Повторите попытку или обратитесь к "
                                  "разработчику.")});
@@ -156,7 +156,7 @@ TEST_F(AccountingTest, aResetAnswerToAReadIsNotTakenForAReset) {
 }
 
 TEST_F(AccountingTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
-    link().setReserved(true);
+    session().setReserved(true);
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
     protocol().Button7->click();
     protocol().Button8->click();

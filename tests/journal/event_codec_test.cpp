@@ -1,4 +1,4 @@
-#include "journal/event_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 
 #include "diag/random_values.hpp"
 

@@ -1,9 +1,9 @@
 // The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
-#include "app/main_window.hpp"
-#include "app/protocol_page.hpp"
-#include "link/qt_serial_line.hpp"
-#include "report/report_writer.hpp"
+#include "gui/controllers/report_writer.hpp"
+#include "gui/main_window.hpp"
+#include "gui/pages/protocol_page.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -129,7 +129,7 @@ TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThen
 
     ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_prot));
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол сохранен !")});
-    EXPECT_EQ(window->link().searchState, 0);
+    EXPECT_EQ(window->session().searchState, 0);
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
     EXPECT_GT(page().StGr_prot->rowCount(), 0);

@@ -1,6 +1,6 @@
 // The protocol read in the window: the chain of block requests, the grid, the messages and
 // the hand-over to the report writer, over an in-memory line.
-#include "journal/protocol_reader.hpp"
+#include "gui/controllers/protocol_reader.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QComboBox>
@@ -100,7 +100,7 @@ TEST_F(ProtocolReadTest, tenBlocksOfDistinctEventsFillHundredRowsOldestFirst) {
     }
     EXPECT_EQ(sentFrames().size(), 10u);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link().Timer3->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
 
     ASSERT_EQ(rowCount(), 100);
     for (int r = 0; r < 100; ++r) {
@@ -203,13 +203,13 @@ TEST_F(ProtocolReadTest, aTimeoutAtBlockFourKeepsTheGridAndTheNextReadWorks) {
     boxes.clear();
 
     put(2, eventAt(3, 13));
-    link().searchState = 22; // the report chain's protocol read
+    session().searchState = 22; // the report chain's protocol read
     protocol().Button1->click();
     for (int block = 0; block < 4; ++block) {
         answerRequestedBlock();
     }
     ASSERT_EQ(parseFrame(sentFrames().back())->reader().byte(0), 4);
-    link().Timer3Timer();
+    session().Timer3Timer();
     EXPECT_EQ(boxes.texts(), QStringList{kNoAnswer});
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(column(5), (QStringList{"11", "12"}));
@@ -231,11 +231,11 @@ TEST_F(ProtocolReadTest, atTheEndOfTheReportChainTheReportIsWrittenInsteadOfTheM
     w().prot_save = [&] {
         ++reports;
         portOpenWhenSaving = line.isOpen();
-        EXPECT_EQ(link().searchState, 0);
+        EXPECT_EQ(session().searchState, 0);
         EXPECT_EQ(protocol().pb_prot->value(), 0);
         EXPECT_EQ(rowCount(), 1) << "the grid is filled before the report";
     };
-    link().searchState = 22;
+    session().searchState = 22;
     readProtocol();
     EXPECT_EQ(reports, 1);
     EXPECT_FALSE(portOpenWhenSaving);
@@ -243,19 +243,19 @@ TEST_F(ProtocolReadTest, atTheEndOfTheReportChainTheReportIsWrittenInsteadOfTheM
 
     // Until a report writer is installed the end of the chain does nothing more.
     w().prot_save = nullptr;
-    link().searchState = 22;
+    session().searchState = 22;
     readProtocol();
-    EXPECT_EQ(link().searchState, 0);
+    EXPECT_EQ(session().searchState, 0);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(rowCount(), 1);
 }
 
 TEST_F(ProtocolReadTest, noRequestWhileTheSpeedChangeHoldsTheLinkOrWithoutAPort) {
-    link().setReserved(true);
+    session().setReserved(true);
     protocol().Button1->click();
     EXPECT_TRUE(sentFrames().empty());
     EXPECT_FALSE(line.isOpen());
-    link().setReserved(false);
+    session().setReserved(false);
 
     diag().cmbPorts->setCurrentIndex(-1);
     protocol().Button1->click();
@@ -265,11 +265,11 @@ TEST_F(ProtocolReadTest, noRequestWhileTheSpeedChangeHoldsTheLinkOrWithoutAPort)
 
 TEST_F(ProtocolReadTest, aBlockAnsweringAnotherRequestIsNotTakenForIt) {
     put(0, eventAt(1, 1));
-    ASSERT_TRUE(link().comopen());
-    link().requestKind = kind::AccountingRead;
-    link().TXD();
+    ASSERT_TRUE(openPort(session(), boxes));
+    session().requestKind = kind::AccountingRead;
+    session().TXD();
     answer(kind::EventBlock, blockPayload(0));
     EXPECT_EQ(sentFrames().size(), 1u) << "no block request follows";
     EXPECT_EQ(rowCount(), 0);
-    EXPECT_TRUE(link().Timer3->isActive()) << "the missing answer is still timed";
+    EXPECT_TRUE(session().Timer3->isActive()) << "the missing answer is still timed";
 }

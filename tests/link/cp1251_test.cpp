@@ -1,4 +1,4 @@
-#include "link/cp1251.hpp"
+#include "protocol/cp1251.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 
 #include <gtest/gtest.h>
 

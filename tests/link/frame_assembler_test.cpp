@@ -1,4 +1,4 @@
-#include "link/frame_assembler.hpp"
+#include "protocol/frame_assembler.hpp"
 
 #include <gtest/gtest.h>
 

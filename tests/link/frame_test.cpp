@@ -1,4 +1,4 @@
-#include "link/frame.hpp"
+#include "protocol/frame.hpp"
 
 #include <gtest/gtest.h>
 

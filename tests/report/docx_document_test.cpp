@@ -1,4 +1,4 @@
-#include "report/docx_document.hpp"
+#include "documents/docx_document.hpp"
 
 #include "report/docx_reader.hpp"
 

@@ -1,4 +1,4 @@
-#include "report/report_content.hpp"
+#include "documents/report_content.hpp"
 
 #include "report/docx_reader.hpp"
 #include "report/sample_report.hpp"

@@ -1,6 +1,6 @@
-#include "report/report_template.hpp"
+#include "documents/report_template.hpp"
 
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 #include "report/docx_reader.hpp"
 
 #include <gtest/gtest.h>

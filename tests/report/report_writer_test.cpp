@@ -1,6 +1,6 @@
 // The report from the window: what the pages show goes into the document the user saves.
+#include "gui/controllers/report_writer.hpp"
 #include "report/docx_reader.hpp"
-#include "report/report_writer.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QCheckBox>
@@ -150,7 +150,7 @@ TEST_F(ReportWriterTest, saveIntoAFolderThatDoesNotExistIsReportedAndLeavesNothi
 TEST_F(ReportWriterTest, saveButtonStartsTheChainWithAConfigurationRead) {
     protocol().pb_prot->setValue(7);
     writer->btn_save_protClick();
-    EXPECT_EQ(link().searchState, 20);
+    EXPECT_EQ(session().searchState, 20);
     EXPECT_EQ(protocol().pb_prot->value(), 0);
     ASSERT_EQ(sentFrames().size(), 1u);
     EXPECT_EQ(sentFrames()[0], buildFrame(600, 2, {}));

@@ -2,8 +2,8 @@
 // tests, the benchmark and the sample-report program that the rendering check opens.
 #pragma once
 
-#include "link/encodings.hpp"
-#include "report/report_content.hpp"
+#include "documents/report_content.hpp"
+#include "protocol/encodings.hpp"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "app/control_expectations.hpp"
-#include "config/speed_change_codec.hpp"
-#include "search/device_search.hpp"
+#include "gui/controllers/device_search.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QApplication>
@@ -100,11 +100,11 @@ TEST_F(DeviceSearchTest, unitAt9600IsFoundAtItsFirstPingThereAndTheToolStaysTher
     EXPECT_TRUE(line.isOpen());
     EXPECT_EQ(dialog().Button1->text(), QStringLiteral("Начать поиск"));
     EXPECT_EQ(dialog().pb_search->value(), 34);
-    EXPECT_EQ(link().searchState, DeviceSearch::kFound);
+    EXPECT_EQ(session().searchState, DeviceSearch::kFound);
     // The pings are not requests of the transmitter: not counted, no timeout, no idle close.
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("0"));
-    EXPECT_FALSE(link().Timer3->isActive());
-    EXPECT_FALSE(link().Timer4->isActive());
+    EXPECT_FALSE(session().Timer3->isActive());
+    EXPECT_FALSE(session().Timer4->isActive());
 }
 
 TEST_F(DeviceSearchTest, withoutAUnitItSends22PingsOverEverySpeedIn4500msAndStaysAt115200) {
@@ -141,7 +141,7 @@ TEST_F(DeviceSearchTest, withoutAUnitItSends22PingsOverEverySpeedIn4500msAndStay
     EXPECT_EQ(diag().cb_speed->currentText(), QStringLiteral("115200"));
     EXPECT_EQ(line.baudRate(), 115200);
     EXPECT_TRUE(line.isOpen());
-    EXPECT_EQ(link().searchState, DeviceSearch::kAllSpeedsTried);
+    EXPECT_EQ(session().searchState, DeviceSearch::kAllSpeedsTried);
     EXPECT_EQ(dialog().lser->text(), stepStatus("115200", 1));
 }
 
@@ -195,7 +195,7 @@ TEST_F(DeviceSearchTest, anEmptyAnswerOrAWrongSumDoesNotEndTheSearch) {
     Bytes corrupt = buildFrame(600, 0, Bytes{5});
     corrupt.back() ^= 1;
     line.feed(toQByteArray(corrupt));
-    EXPECT_EQ(link().searchState, 0);
+    EXPECT_EQ(session().searchState, 0);
     line.clearWritten();
     tick();
     tick();
@@ -205,21 +205,21 @@ TEST_F(DeviceSearchTest, anEmptyAnswerOrAWrongSumDoesNotEndTheSearch) {
 }
 
 TEST_F(DeviceSearchTest, theSearchStartsFromItsOpenPortWithNoLeftoverTimerToCloseIt) {
-    link().comopen();
-    link().requestKind = kind::ConfigRead;
-    link().TXD();
-    ASSERT_TRUE(link().Timer4->isActive());
+    openPort(session(), boxes);
+    session().requestKind = kind::ConfigRead;
+    session().TXD();
+    ASSERT_TRUE(session().Timer4->isActive());
     search().Button1Click();
-    EXPECT_FALSE(link().Timer3->isActive()) << "a lost earlier answer would close the port";
-    EXPECT_FALSE(link().Timer4->isActive()) << "the idle close would end the search after 3 s";
+    EXPECT_FALSE(session().Timer3->isActive()) << "a lost earlier answer would close the port";
+    EXPECT_FALSE(session().Timer4->isActive()) << "the idle close would end the search after 3 s";
     EXPECT_TRUE(line.isOpen());
 }
 
 TEST_F(DeviceSearchTest, pingAnswersMoveTheSearchStateOnlyWhenTheyCarryAPayload) {
     // Shown: any non-empty answer means found, whatever the state.
-    link().searchState = 4;
+    session().searchState = 4;
     answer(0, Bytes{1});
-    EXPECT_EQ(link().searchState, DeviceSearch::kFound);
+    EXPECT_EQ(session().searchState, DeviceSearch::kFound);
 
     dialog().hide();
     struct Case {
@@ -231,11 +231,11 @@ TEST_F(DeviceSearchTest, pingAnswersMoveTheSearchStateOnlyWhenTheyCarryAPayload)
                           {0, {}, 0},    {14, {}, 14},  {13, {1}, 13},
                           {16, {1}, 16}, {20, {1}, 20}, {12, {1}, 12}};
     for (const Case& c : cases) {
-        link().searchState = c.before;
-        link().sendUncounted(pingFrame(600));
+        session().searchState = c.before;
+        session().sendUncounted(pingFrame(600));
         // Unit 601, so that the empty answer is not taken for the echo of a ping.
         line.feed(toQByteArray(buildFrame(601, 0, c.payload)));
-        EXPECT_EQ(link().searchState, c.after)
+        EXPECT_EQ(session().searchState, c.after)
             << "from " << c.before << " with " << c.payload.size() << " payload bytes";
     }
 }
@@ -290,12 +290,12 @@ TEST(DeviceSearchPorts, aPortPickedInTheDialogClosesThePortAndIsUsedByTheNextOpe
     RecordingMessageBoxes boxes;
     MainWindow window(line, boxes, {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1"}});
     auto& search = *window.findChild<DeviceSearch*>();
-    ASSERT_TRUE(window.link().comopen());
+    ASSERT_TRUE(openPort(window.session(), boxes));
     window.Form2->cmbPorts->setCurrentIndex(1);
     search.cmbPortsChange();
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(window.TabSheet2->cmbPorts->currentIndex(), 1);
-    ASSERT_TRUE(window.link().comopen());
+    ASSERT_TRUE(openPort(window.session(), boxes));
     EXPECT_EQ(line.lastPortName, QStringLiteral("/dev/ttyUSB1"));
     EXPECT_TRUE(boxes.shown.empty());
 }

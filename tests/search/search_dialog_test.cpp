@@ -1,4 +1,4 @@
-#include "search/search_dialog.hpp"
+#include "gui/dialogs/search_dialog.hpp"
 
 #include "app/control_expectations.hpp"
 

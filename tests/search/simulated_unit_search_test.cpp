@@ -2,14 +2,14 @@
 // pseudo-terminal, with the real timers and Qt's serial port. The unit's speeds are slow
 // ones: their steps wait 400 ms and more for an answer, which a loaded machine running the
 // tests under the sanitizers still meets (at 9600 baud and above a step waits 50 ms).
-#include "app/config_page.hpp"
-#include "app/diag_page.hpp"
-#include "app/main_window.hpp"
-#include "config/rs485_speed.hpp"
-#include "config/speed_change_codec.hpp"
-#include "link/qt_serial_line.hpp"
-#include "search/device_search.hpp"
-#include "search/search_dialog.hpp"
+#include "gui/controllers/device_search.hpp"
+#include "gui/controllers/rs485_speed.hpp"
+#include "gui/dialogs/search_dialog.hpp"
+#include "gui/main_window.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
+#include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -47,8 +47,8 @@ protected:
 
     // Pings the unit at the tool's current speed; true when it answers.
     bool answersPing() {
-        Link& link = window->link();
-        if (!link.comopen()) {
+        UnitSession& link = window->session();
+        if (!openPort(link, boxes)) {
             return false;
         }
         link.sendUncounted(pingFrame(600));
@@ -94,7 +94,7 @@ TEST_F(SimulatedUnitSearch, speedChangeMovesAFollowingUnitAndTheToolGoesWithIt) 
               QStringLiteral("Процесс изменения скорости RS485 успешно завершен!"));
     EXPECT_EQ(window->TabSheet2->cb_speed->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(window->link().reserved());
+    EXPECT_FALSE(window->session().reserved());
     EXPECT_TRUE(answersPing()) << "the unit listens at 600 now";
     setPcSpeed(0);
     EXPECT_FALSE(answersPing()) << "and no longer at 300";

@@ -2,9 +2,9 @@
 // PC times.
 #include "sim/unit_model.hpp"
 
-#include "diag/snapshot_codec.hpp"
-#include "diag/waveform_codec.hpp"
-#include "journal/accounting_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "sim/faults.hpp"
 
-#include "link/frame.hpp"
-#include "link/frame_assembler.hpp"
+#include "protocol/frame.hpp"
+#include "protocol/frame_assembler.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The torl7-sim program as a script or the tool starts it.
 #include "raw_client.hpp"
 
-#include "link/frame.hpp"
+#include "protocol/frame.hpp"
 
 #include <csignal>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // speed with termios, writes raw requests and collects raw bytes with their arrival times.
 #pragma once
 
-#include "link/encodings.hpp"
+#include "protocol/encodings.hpp"
 
 #include <chrono>
 #include <string>

@@ -1,8 +1,8 @@
 #include "sim/unit_model.hpp"
 
-#include "config/calibration_codec.hpp"
-#include "config/clock_codec.hpp"
-#include "config/version_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // like an adapter pulled out. openCount and lastPortName tell how the tool opened it.
 #pragma once
 
-#include "link/serial_line.hpp"
+#include "session/serial_line.hpp"
 
 #include <vector>
 
@@ -42,6 +42,8 @@ public:
     }
     QString errorString() const override { return QStringLiteral("fake"); }
 
+    // Bytes that have arrived but whose receive event has not been delivered yet.
+    void queue(const QByteArray& bytes) { pending_.append(bytes); }
     void feed(const QByteArray& bytes) {
         pending_.append(bytes);
         emit readyRead();

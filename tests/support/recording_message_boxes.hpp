@@ -2,7 +2,7 @@
 // (No when the script is empty, as the default button would).
 #pragma once
 
-#include "app/message_boxes.hpp"
+#include "gui/message_boxes.hpp"
 
 #include <deque>
 #include <functional>

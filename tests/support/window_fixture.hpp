@@ -1,14 +1,14 @@
 // A main window over an in-memory line and recorded message boxes, with one port listed.
 #pragma once
 
-#include "app/config_page.hpp"
-#include "app/diag_page.hpp"
-#include "app/main_window.hpp"
-#include "app/protocol_page.hpp"
-#include "search/search_dialog.hpp"
+#include "gui/dialogs/search_dialog.hpp"
+#include "gui/dialogs/tcc_dialog.hpp"
+#include "gui/main_window.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
 #include "support/fake_serial_line.hpp"
 #include "support/recording_message_boxes.hpp"
-#include "tcc/tcc_dialog.hpp"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +30,14 @@ class WindowFixture : public ::testing::Test {
 protected:
     WindowFixture()
         : window(std::make_unique<MainWindow>(
-              line, boxes, QList<PortEntry>{{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}})) {}
+              line, boxes,
+              QList<PortEntry>{{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}})) {}
 
     MainWindow& w() { return *window; }
     ConfigPage& config() { return *window->TabSheet1; }
     DiagPage& diag() { return *window->TabSheet2; }
     ProtocolPage& protocol() { return *window->TabSheet3; }
-    Link& link() { return window->link(); }
+    UnitSession& session() { return window->session(); }
 
     // The unit answers the request just sent with `code` and `payload`.
     void answer(std::uint8_t code, const Bytes& payload) {

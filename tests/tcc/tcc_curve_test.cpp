@@ -1,4 +1,4 @@
-#include "tcc/tcc_curve.hpp"
+#include "protocol/tcc_curve.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tcc/tcc_dialog.hpp"
+#include "gui/dialogs/tcc_dialog.hpp"
 
 #include "app/control_expectations.hpp"
 

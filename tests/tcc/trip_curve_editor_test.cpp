@@ -1,6 +1,6 @@
 #include "app/control_expectations.hpp"
+#include "gui/controllers/trip_curve_editor.hpp"
 #include "support/window_fixture.hpp"
-#include "tcc/trip_curve_editor.hpp"
 
 #include <QApplication>
 #include <QFocusEvent>

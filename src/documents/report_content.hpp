@@ -1,0 +1,51 @@
+// What the protocol report holds and the order in which it is typed into the template.
+// Pure: the texts come from the caller (the controls of the main window), the typing goes
+// through DocxDocument. No Qt.
+#pragma once
+
+#include "documents/docx_document.hpp"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torl7 {
+
+inline constexpr std::size_t kEventCells = 12;
+inline constexpr std::size_t kSettingsRows = 44;
+inline constexpr std::size_t kAccountingRows = 5;
+
+// Rows of the settings table that are headings: they have a label and an empty value cell.
+inline constexpr std::array<std::size_t, 2> kSettingsHeadingRows = {0, 30};
+
+// Typed into the two state cells of an event row for the grid text "Вкл.".
+inline constexpr std::string_view kOnMark = "\xD1\x8C"; // U+044C
+inline constexpr std::string_view kOnText = "Вкл.";
+
+extern const std::array<std::string_view, kSettingsRows> kSettingsLabels;
+extern const std::array<std::string_view, kAccountingRows> kAccountingLabels;
+
+struct ReportData {
+    // Factory number as decimal text.
+    std::string factoryNumber;
+    // Grid columns 1 to 12 of each event row, oldest first, as the protocol grid shows them.
+    std::vector<std::array<std::string, kEventCells>> events;
+    // Value texts of the 44 settings rows; the entries of the heading rows are not typed.
+    std::array<std::string, kSettingsRows> settingsValues;
+    // Value texts of the 5 accounting rows.
+    std::array<std::string, kAccountingRows> accountingValues;
+};
+
+// Types the report into an opened template at its bookmarks "num", "tab1", "tab2" and
+// "tab3". `progress` receives the progress-bar positions 3, 5, 6, 7, 8, 9 and 10 as the
+// typing passes them (1 and 2 belong to opening the template). On the first engine failure
+// it stops and returns false with the engine's message in `error`.
+bool fillReport(DocxDocument& document, const ReportData& data,
+                const std::function<void(int)>& progress, std::string& error);
+
+// "ТОРЛ_№600_0812_26.docx" for factory number 600 on 8 December 2026.
+std::string defaultReportName(int factoryNumber, int year, int month, int day);
+
+} // namespace torl7

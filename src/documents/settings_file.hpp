@@ -1,0 +1,69 @@
+// Settings files: the configuration record as a JSON document a person can read, diff and
+// edit, one object per protection with the unit in every key name. Reading checks every value
+// against the limits of the configuration page's controls and names the first bad field, so a
+// file that reads is one the page could have held. Pure: no Qt.
+#pragma once
+
+#include "protocol/codecs/config_record_codec.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torl7 {
+
+// Where the settings came from. Empty texts and an absent unit number are left out of the file.
+struct SettingsProvenance {
+    std::optional<int> unit; // factory number
+    std::string readAt;      // ISO 8601 local date and time
+    std::string firmware;    // the unit's version text, when known
+    std::string toolVersion;
+
+    bool operator==(const SettingsProvenance&) const = default;
+};
+
+// The version of this tool, noted in the files it writes.
+std::string_view toolVersion();
+
+struct SettingsFile {
+    ConfigRecord record;
+    SettingsProvenance provenance;
+};
+
+// The record as the configuration page shows it after reading it: spin-edit values held to
+// their limits (a Umin of 50 V shows as 100), the two delays in whole seconds cut to whole
+// seconds and held to 1..999, cos f held to -75..75. Everything else is kept, also an RS485 or
+// protocol index that names no list item.
+ConfigRecord asPageHolds(const ConfigRecord& record);
+
+// The file's text (UTF-8, two-space indents, a final newline). The record is written as given;
+// callers that start from the unit's bytes pass it through asPageHolds first.
+std::string writeSettingsFile(const ConfigRecord& record, const SettingsProvenance& provenance);
+
+struct SettingsReadResult {
+    std::optional<SettingsFile> file;
+    // When reading failed: the field at fault ("umin.threshold_v"; empty for a document that is
+    // not JSON) and what is wrong with it.
+    std::string field;
+    std::string error;
+};
+
+// Parses and validates a whole file: every field present, no unknown field, every value within
+// the limits of its control. Stops at the first fault.
+SettingsReadResult readSettingsFile(std::string_view text);
+
+// One field whose value differs between two records, with both values as the file writes them.
+struct FieldDifference {
+    std::string field;
+    std::string expected;
+    std::string actual;
+
+    bool operator==(const FieldDifference&) const = default;
+};
+
+// The fields of the file, in file order, whose values differ.
+std::vector<FieldDifference> compareSettings(const ConfigRecord& expected,
+                                             const ConfigRecord& actual);
+
+} // namespace torl7

@@ -1,0 +1,68 @@
+// The configuration record on the "Конфигурация" page: building it from the controls when the
+// unit is written, applying the unit's record to the controls when it is read, the read and
+// write buttons with the read-back after a write, and the step buttons of the six delays.
+#pragma once
+
+#include "protocol/codecs/config_record_codec.hpp"
+
+#include <QObject>
+
+#include <optional>
+
+class QLabel;
+
+namespace torl7 {
+
+class ConfigPage;
+class Frame;
+class UnitSession;
+class MainWindow;
+class MessageBoxes;
+
+// The record as the controls hold it at this moment. Nothing when a current or coefficient
+// edit does not hold a number (the general error box says so) or a value does not fit its
+// field (an error box names the field); then nothing may be sent.
+std::optional<ConfigRecord> recordFromPage(const ConfigPage& page, MessageBoxes& boxes);
+
+// Writes every control from a received record, in record order. Spin edits clamp; an RS485
+// or bus-protocol index that names no list item leaves the list without a selection and is
+// kept, so that a later write sends it back unchanged unless the user picks an item.
+void applyRecordToPage(const ConfigRecord& record, ConfigPage& page);
+
+// Reads and writes of the record, and the delay steps. Lives as a child of the window.
+class Configuration : public QObject {
+    Q_OBJECT
+public:
+    explicit Configuration(MainWindow& window);
+
+    void btn_read_konfClick();
+    void btn_write_konfClick();
+
+    // One up and one down handler per delay text, 0.1 s a step, between 0.2 and 25.5 s.
+    void spb_zuminUpClick();
+    void spb_zuminDownClick();
+    void SpinButton1UpClick();
+    void SpinButton1DownClick();
+    void SpinButton2UpClick();
+    void SpinButton2DownClick();
+    void SpinButton3UpClick();
+    void SpinButton3DownClick();
+    void SpinButton4UpClick();
+    void SpinButton4DownClick();
+    void SpinButton5UpClick();
+    void SpinButton5DownClick();
+
+private:
+    void recordReceived(const Frame& answer);
+    void writeAcknowledged(const Frame& answer);
+    void stepUp(QLabel* delay);
+    void stepDown(QLabel* delay);
+    // The first coefficient that is 0 fails the write; a text that is no number at all too.
+    bool coefficientsPlausible();
+
+    ConfigPage& page_;
+    UnitSession& session_;
+    MessageBoxes& boxes_;
+};
+
+} // namespace torl7

@@ -1,0 +1,177 @@
+#include "gui/controllers/report_writer.hpp"
+
+#include "documents/report_template.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+namespace torl7 {
+
+namespace {
+
+constexpr int kMaxEventRows = 100;
+
+std::string text(const QString& s) {
+    return s.toStdString();
+}
+std::string yesNo(const QCheckBox* box) {
+    return box->isChecked() ? "ДА" : "НЕТ";
+}
+std::string number(const QSpinBox* spin) {
+    return std::to_string(spin->value());
+}
+
+} // namespace
+
+ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(window) {
+    programDir = QCoreApplication::applicationDirPath().toStdString();
+    askFileName = [this](const QString& defaultName) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        return QFileDialog::getSaveFileName(&window_, QString(),
+                                            QDir(folder).filePath(defaultName));
+    };
+    connect(window.TabSheet3->btn_save_prot, &QPushButton::clicked, this,
+            &ReportWriter::btn_save_protClick);
+    window.prot_save = [this] { prot_save(); };
+}
+
+void ReportWriter::btn_save_protClick() {
+    UnitSession& link = window_.session();
+    if (link.reserved()) {
+        return;
+    }
+    window_.TabSheet3->pb_prot->setValue(0);
+    link.searchState = 20;
+    link.requestKind = kind::ConfigRead;
+    if (!openPort(link, window_.boxes())) {
+        link.searchState = 0;
+        return;
+    }
+    link.TXD();
+}
+
+ReportData ReportWriter::collectReportData() const {
+    const ConfigPage& c = *window_.TabSheet1;
+    const ProtocolPage& p = *window_.TabSheet3;
+    ReportData data;
+    data.factoryNumber = std::to_string(window_.TabSheet2->frm1_zn->value());
+
+    // The grid's rows up to the first without a row number, at most the unit's 100 events.
+    const QTableWidget& grid = *p.StGr_prot;
+    for (int row = 0; row < grid.rowCount() && row < kMaxEventRows; ++row) {
+        const QTableWidgetItem* numberCell = grid.item(row, 0);
+        if (!numberCell || numberCell->text().isEmpty()) {
+            break;
+        }
+        std::array<std::string, kEventCells> cells;
+        for (int column = 1; column <= static_cast<int>(kEventCells); ++column) {
+            const QTableWidgetItem* cell = grid.item(row, column);
+            cells[static_cast<std::size_t>(column - 1)] = cell ? text(cell->text()) : "";
+        }
+        data.events.push_back(std::move(cells));
+    }
+
+    data.settingsValues = {
+        "",
+        yesNo(c.blok_z),
+        yesNo(c.z_umin_ok),
+        number(c.z_umin_v),
+        text(c.st_zumin_t->text()),
+        yesNo(c.z_umax_ok),
+        number(c.z_umax_v),
+        text(c.st_zumax_t->text()),
+        yesNo(c.z_uasm_ok),
+        number(c.z_uasm),
+        text(c.st_zuasm_t->text()),
+        yesNo(c.z_ihol_ok),
+        text(c.z_ihol_a->text()),
+        number(c.z_ihol_t),
+        yesNo(c.z_iasm_ok),
+        number(c.z_iasm),
+        text(c.st_ziasm_t->text()),
+        yesNo(c.z_ivtz_ok),
+        text(c.z_inom_a->text()),
+        number(c.z_vtz_t),
+        yesNo(c.z_zakl_ok),
+        text(c.z_izkl_a->text()),
+        text(c.st_zizakl_t->text()),
+        yesNo(c.z_idif_ok),
+        text(c.z_idif_a->text()),
+        text(c.st_zidif_t->text()),
+        yesNo(c.z_iso_ok),
+        text(c.z_iso_r->currentText()),
+        text(c.p_uf_c->currentText()),
+        text(c.p_if_c->currentText()),
+        "",
+        text(c.st_kua->text()),
+        text(c.st_kub->text()),
+        text(c.st_kuc->text()),
+        text(c.st_kia->text()),
+        text(c.st_kib->text()),
+        text(c.st_kic->text()),
+        text(c.st_kidif->text()),
+        number(c.pcosf),
+        text(c.cb_rs485->currentText()),
+        text(c.cb_uprotbus->currentText()),
+        number(c.sp_uaddr),
+        number(c.sp_utb),
+        number(c.sp_ute),
+    };
+    data.accountingValues = {text(p.st_nuh->text()), text(p.st_tdv->text()),
+                             text(p.st_kvdv->text()), text(p.st_kzdv->text()),
+                             text(p.st_nwa->text())};
+    return data;
+}
+
+void ReportWriter::prot_save() {
+    MessageBoxes& boxes = window_.boxes();
+    QProgressBar* progress = window_.TabSheet3->pb_prot;
+    const auto templatePath = findReportTemplate(programDir);
+    if (!templatePath) {
+        boxes.error(QStringLiteral("Не найден шаблон !"), kCaptionTool);
+        return;
+    }
+    progress->setValue(1);
+    DocxDocument document;
+    if (!document.openFile(templatePath->string())) {
+        boxes.error(QString::fromStdString(document.error()), kCaptionTool);
+        return;
+    }
+    progress->setValue(2);
+    std::string error;
+    if (!fillReport(
+            document, collectReportData(),
+            [progress](int position) { progress->setValue(position); }, error)) {
+        boxes.error(QString::fromStdString(error), kCaptionTool);
+        return;
+    }
+    const QDate date = today();
+    const QString defaultName = QString::fromStdString(defaultReportName(
+        window_.TabSheet2->frm1_zn->value(), date.year(), date.month(), date.day()));
+    const QString path = askFileName(defaultName);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!document.saveAs(QDir::toNativeSeparators(path).toStdString())) {
+        boxes.error(QString::fromStdString(document.error()), kCaptionTool);
+        return;
+    }
+    boxes.information(QStringLiteral("Протокол сохранен !"), kCaptionTool);
+}
+
+} // namespace torl7

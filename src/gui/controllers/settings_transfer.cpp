@@ -1,0 +1,118 @@
+#include "gui/controllers/settings_transfer.hpp"
+
+#include "documents/settings_file.hpp"
+#include "gui/controllers/configuration.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QStandardPaths>
+
+namespace torl7 {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Настройки ТОРЛ-7 (*.json);;Все файлы (*)");
+
+} // namespace
+
+SettingsTransfer::SettingsTransfer(MainWindow& window) : QObject(&window), window_(window) {
+    const auto folder = [] {
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    };
+    askSaveName = [this, folder](const QString& defaultName) {
+        return QFileDialog::getSaveFileName(&window_, QStringLiteral("Сохранить настройки"),
+                                            QDir(folder()).filePath(defaultName), kFilter);
+    };
+    askOpenName = [this, folder] {
+        return QFileDialog::getOpenFileName(&window_, QStringLiteral("Загрузить настройки"),
+                                            folder(), kFilter);
+    };
+    connect(window.TabSheet1->btn_save_settings, &QPushButton::clicked, this,
+            &SettingsTransfer::btn_save_settingsClick);
+    connect(window.TabSheet1->btn_load_settings, &QPushButton::clicked, this,
+            &SettingsTransfer::btn_load_settingsClick);
+}
+
+std::string SettingsTransfer::settingsText() const {
+    const auto record = recordFromPage(*window_.TabSheet1, window_.boxes());
+    if (!record) {
+        return {};
+    }
+    SettingsProvenance origin;
+    origin.unit = window_.TabSheet2->frm1_zn->value();
+    origin.readAt = now().toString(Qt::ISODate).toStdString();
+    // The firmware text the unit gave last, without the blanks that pad it to 16 characters.
+    QString firmware = window_.TabSheet1->st_vpmk->text();
+    while (firmware.endsWith(QLatin1Char(' ')) || firmware.endsWith(QChar(0))) {
+        firmware.chop(1);
+    }
+    origin.firmware = firmware.toStdString();
+    origin.toolVersion = std::string(toolVersion());
+    return writeSettingsFile(*record, origin);
+}
+
+void SettingsTransfer::btn_save_settingsClick() {
+    if (window_.session().reserved()) {
+        return;
+    }
+    const std::string text = settingsText();
+    if (text.empty()) {
+        return;
+    }
+    const QString defaultName =
+        QStringLiteral("ТОРЛ_№%1_настройки.json").arg(window_.TabSheet2->frm1_zn->value());
+    const QString path = askSaveName(defaultName);
+    if (path.isEmpty()) {
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        window_.boxes().error(QStringLiteral("Настройки не сохранены: %1").arg(file.errorString()),
+                              kCaptionTool);
+        return;
+    }
+    window_.boxes().information(QStringLiteral("Настройки сохранены !"), kCaptionTool);
+}
+
+void SettingsTransfer::btn_load_settingsClick() {
+    if (window_.session().reserved()) {
+        return;
+    }
+    const QString path = askOpenName();
+    if (path.isEmpty()) {
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1").arg(file.errorString()),
+                              kCaptionTool);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const SettingsReadResult read = readSettingsFile(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!read.file) {
+        const QString where =
+            read.field.empty() ? QString() : QString::fromStdString(read.field) + ": ";
+        window_.boxes().error(QStringLiteral("Файл настроек не загружен. %1%2")
+                                  .arg(where, QString::fromStdString(read.error)),
+                              kCaptionTool);
+        return;
+    }
+    // A file that reads is complete and within every limit: the page takes all of it.
+    applyRecordToPage(read.file->record, *window_.TabSheet1);
+}
+
+} // namespace torl7

@@ -1,0 +1,161 @@
+#include "gui/main_window.hpp"
+
+#include "gui/dialogs/search_dialog.hpp"
+#include "gui/dialogs/tcc_dialog.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
+#include "gui/subsystems.hpp"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+namespace torl7 {
+
+MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEntry>& ports,
+                       QWidget* parent)
+    : QMainWindow(parent), boxes_(boxes) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    // System menu and minimise only: the pages have a fixed layout.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new ConfigPage;
+    TabSheet2 = new DiagPage;
+    TabSheet3 = new ProtocolPage;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Конфигурация"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Диагностика"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Протокол"));
+    PageControl1->setCurrentIndex(1);
+    setCentralWidget(PageControl1);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    DiagPage& diag = *TabSheet2;
+    session_ = std::make_unique<UnitSession>(line, this);
+
+    // The dialogs come after the window: the search dialog's creation fills both port lists.
+    Form2 = new SearchDialog(this);
+    Form3 = new TccDialog(this);
+    fillPortLists(ports);
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
+    connect(diag.Button6, &QPushButton::clicked, this, &MainWindow::Button6Click);
+    connect(diag.frm1_zn, &QSpinBox::valueChanged, this, &MainWindow::frm1_znChange);
+    connect(diag.cmbPorts, &QComboBox::activated, this, &MainWindow::cmbPortsChange);
+    connect(diag.cb_speed, &QComboBox::activated, this, &MainWindow::cb_speedChange);
+    followControls();
+
+    installSubsystems(*this);
+}
+
+MainWindow::~MainWindow() = default;
+
+// The session never reads a control: it is handed the factory number, the speed and the port
+// whenever they change, and its counters and failures come back here.
+void MainWindow::followControls() {
+    DiagPage& diag = *TabSheet2;
+    const auto port = [this, &diag] {
+        const int index = diag.cmbPorts->currentIndex();
+        if (index < 0) {
+            session_->clearPort();
+            return;
+        }
+        const QVariant device = diag.cmbPorts->itemData(index);
+        const QString name = diag.cmbPorts->itemText(index);
+        session_->setPort(device.isValid() ? device.toString() : name, name);
+    };
+    port();
+    session_->setFactoryNumber(static_cast<std::uint16_t>(diag.frm1_zn->value()));
+    session_->setSpeedIndex(diag.cb_speed->currentIndex());
+    connect(diag.cmbPorts, &QComboBox::currentIndexChanged, this, port);
+    connect(diag.frm1_zn, &QSpinBox::valueChanged, this,
+            [this](int value) { session_->setFactoryNumber(static_cast<std::uint16_t>(value)); });
+    connect(diag.cb_speed, &QComboBox::currentIndexChanged, this,
+            [this](int index) { session_->setSpeedIndex(index); });
+    connect(session_.get(), &UnitSession::countersChanged, this, [this, &diag] {
+        diag.st_txd->setText(QString::number(session_->requestsSent()));
+        diag.st_rxd->setText(QString::number(session_->answersVerified()));
+    });
+    // comopen used the port of the main window's list: the search dialog shows the same.
+    connect(session_.get(), &UnitSession::portOpened, this,
+            [this, &diag] { Form2->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex()); });
+    connect(session_.get(), &UnitSession::noAnswer, this,
+            [this] { boxes_.error(kNoAnswerText, kCaptionTool); });
+    connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
+        sayFailure(SessionError{SessionError::Kind::LineLost, {}, reason}, boxes_);
+    });
+}
+
+void MainWindow::fillPortLists(const QList<PortEntry>& ports) {
+    for (QComboBox* list : {Form2->cmbPorts, TabSheet2->cmbPorts}) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        for (const PortEntry& port : ports) {
+            list->addItem(port.name, port.device);
+        }
+        list->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+    }
+    if (ports.isEmpty()) {
+        boxes_.error(QStringLiteral("Не найден СОМ-порт!"), kCaptionPort);
+    }
+}
+
+void MainWindow::stopPolling() {
+    TabSheet2->diagnos->setText(kDiagnosStopped);
+}
+
+void MainWindow::PageControl1Change() {
+    stopPolling();
+    session_->comclose();
+}
+
+void MainWindow::Button6Click() {
+    if (session_->reserved()) {
+        return;
+    }
+    session_->searchState = 0;
+    stopPolling();
+    Form2->exec();
+}
+
+void MainWindow::frm1_znChange() {
+    DiagPage& diag = *TabSheet2;
+    Form2->frm2_zn->setValue(diag.frm1_zn->value());
+    // Units numbered below 600 are the older ones, which talk at 14400 baud.
+    diag.cb_speed->setCurrentIndex(diag.frm1_zn->value() >= 600 ? 10 : 6);
+    session_->Comspeed();
+}
+
+void MainWindow::cmbPortsChange() {
+    stopPolling();
+    session_->comclose();
+    Form2->cmbPorts->setCurrentIndex(TabSheet2->cmbPorts->currentIndex());
+}
+
+void MainWindow::cb_speedChange() {
+    stopPolling();
+    session_->Comspeed();
+}
+
+void MainWindow::FormClose() {
+    session_->line().close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+} // namespace torl7

@@ -1,0 +1,72 @@
+// The main window: the three pages in their tabs, the serial link they share, the two dialogs,
+// and the shell's own handlers (tab change, "Поиск устройства", the connection bar).
+#pragma once
+
+#include "session/port_probe.hpp"
+#include "session/unit_session.hpp"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QTabWidget;
+
+namespace torl7 {
+
+class ConfigPage;
+class DiagPage;
+class ProtocolPage;
+class SearchDialog;
+class TccDialog;
+class MessageBoxes;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // `line` and `boxes` are the real serial port and message boxes in the program, fakes in
+    // tests; `ports` fills both port lists (nothing found: the user is told).
+    MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEntry>& ports,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QTabWidget* PageControl1;
+    ConfigPage* TabSheet1;   // "Конфигурация"
+    DiagPage* TabSheet2;     // "Диагностика"
+    ProtocolPage* TabSheet3; // "Протокол"
+    SearchDialog* Form2;
+    TccDialog* Form3;
+
+    // Writes the report document; set by the report writer, called by the protocol reader at
+    // the end of the report chain.
+    std::function<void()> prot_save;
+
+    UnitSession& session() { return *session_; }
+    MessageBoxes& boxes() { return boxes_; }
+
+    // Stops a running poll at its next tick: the caption of `diagnos` is its run flag.
+    void stopPolling();
+
+    void PageControl1Change();
+    void Button6Click();
+    void frm1_znChange();
+    void cmbPortsChange();
+    void cb_speedChange();
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void followControls();
+    void fillPortLists(const QList<PortEntry>& ports);
+
+    MessageBoxes& boxes_;
+    std::unique_ptr<UnitSession> session_;
+};
+
+inline const QString kTitle = QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9");
+inline const QString kDiagnosStopped = QStringLiteral("Диагностика");
+inline const QString kDiagnosRunning = QStringLiteral("Остановить");
+
+} // namespace torl7

@@ -1,0 +1,70 @@
+#include "gui/message_boxes.hpp"
+
+#include "session/unit_session.hpp"
+
+#include <QMessageBox>
+
+namespace torl7 {
+
+void QtMessageBoxes::error(const QString& text, const QString& caption) {
+    QMessageBox::critical(parent_, caption, text, QMessageBox::Ok);
+}
+
+void QtMessageBoxes::information(const QString& text, const QString& caption) {
+    QMessageBox::information(parent_, caption, text, QMessageBox::Ok);
+}
+
+MessageBoxes::Answer QtMessageBoxes::question(const QString& text, const QString& caption) {
+    const auto button = QMessageBox::question(parent_, caption, text,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return button == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void QtMessageBoxes::conversionError(const QString& text) {
+    QMessageBox::critical(parent_, kCaptionTool, text, QMessageBox::Ok);
+}
+
+QString notANumberText(const QString& typed) {
+    return QStringLiteral("«%1» — не число").arg(typed);
+}
+
+QString notAnIntegerText(const QString& typed) {
+    return QStringLiteral("«%1» — не целое число").arg(typed);
+}
+
+bool openPort(UnitSession& session, MessageBoxes& boxes) {
+    const auto error = session.comopen();
+    if (error) {
+        sayFailure(*error, boxes);
+    }
+    return !error;
+}
+
+void sayFailure(const SessionError& error, MessageBoxes& boxes) {
+    switch (error.kind) {
+    case SessionError::Kind::NoPort:
+        boxes.error(QStringLiteral("Не найден СОМ-порт!"), kCaptionPort);
+        return;
+    case SessionError::Kind::PortNotOpened: {
+        // The established text, then which port it was and what the system said.
+        QString text = QStringLiteral("Ошибка открытия порта !\n%1").arg(error.port);
+        if (!error.detail.isEmpty()) {
+            text += QStringLiteral(": ") + error.detail;
+        }
+        boxes.error(text, kCaptionPort);
+        return;
+    }
+    case SessionError::Kind::LineLost:
+        boxes.error(
+            QStringLiteral("Порт закрыт: связь с адаптером потеряна (%1).").arg(error.detail),
+            kCaptionPort);
+        return;
+    case SessionError::Kind::Timeout:
+        boxes.error(kNoAnswerText, kCaptionTool);
+        return;
+    case SessionError::Kind::Refused:
+        return; // the button that asked does nothing while another exchange holds the line
+    }
+}
+
+} // namespace torl7

@@ -1,0 +1,60 @@
+// Every message the tool shows goes through this interface, so that window tests read what
+// would have been shown and answer questions themselves.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace torl7 {
+
+class UnitSession;
+struct SessionError;
+
+// Captions the unit's tool has always used: errors found by the tool and confirmation
+// questions carry one leading blank, port errors two.
+inline const QString kCaptionTool = QStringLiteral(" Норвик Ltd");
+inline const QString kCaptionPort = QStringLiteral("  Норвик Ltd");
+
+class MessageBoxes {
+public:
+    enum class Answer { Yes, No };
+
+    virtual ~MessageBoxes() = default;
+    virtual void error(const QString& text, const QString& caption) = 0;
+    virtual void information(const QString& text, const QString& caption) = 0;
+    // Yes and No, No being the default button; only Yes proceeds.
+    virtual Answer question(const QString& text, const QString& caption) = 0;
+    // A text typed by the user that is not a number: shown in the application's general
+    // error box, and the operation that read it stops before anything is sent.
+    virtual void conversionError(const QString& text) = 0;
+};
+
+// Modal QMessageBox over the given window.
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
+    // Boxes are centred over this window once it exists.
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    void error(const QString& text, const QString& caption) override;
+    void information(const QString& text, const QString& caption) override;
+    Answer question(const QString& text, const QString& caption) override;
+    void conversionError(const QString& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+// The general error box's text for a field that does not hold a number.
+QString notANumberText(const QString& typed);
+QString notAnIntegerText(const QString& typed);
+
+// Opens the session's port for a request. When it cannot be opened, one box says which port
+// and why, and the caller sends nothing.
+bool openPort(UnitSession& session, MessageBoxes& boxes);
+
+// The box for an exchange that ended without the unit's answer.
+void sayFailure(const SessionError& error, MessageBoxes& boxes);
+
+} // namespace torl7

@@ -1,0 +1,278 @@
+#include "gui/pages/diag_page.hpp"
+
+#include "gui/widgets/control_factory.hpp"
+#include "gui/widgets/indicator_shape.hpp"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace torl7 {
+
+namespace {
+
+// Sample values are bytes; the level axis leaves a pixel of room at both ends.
+constexpr double kLevelAxisMin = -1;
+constexpr double kLevelAxisMax = 260;
+// One block is 100 samples; the phase A current is drawn one sample to the right.
+constexpr double kSampleAxisMin = 0;
+constexpr double kSampleAxisMax = 101;
+
+// Widest texts of the value fields, so that live values do not make the layout jump.
+const QString kWidestMeasurement = QStringLiteral("00000");
+const QString kWidestCountdown = QStringLiteral("0000,0");
+
+QGridLayout* tightGrid(QWidget* owner) {
+    auto* grid = new QGridLayout(owner);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    return grid;
+}
+
+QLineSeries* addSeries(QChart* chart, const char* name, const QString& title, QColor color,
+                       int widthPx) {
+    auto* series = new QLineSeries(chart);
+    series->setObjectName(name);
+    series->setName(title);
+    series->setPen(QPen(color, widthPx));
+    series->setPointsVisible(false);
+    series->setPointLabelsVisible(false);
+    series->setUseOpenGL(false);
+    chart->addSeries(series);
+    return series;
+}
+
+} // namespace
+
+DiagPage::DiagPage(QWidget* parent) : QWidget(parent) {
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildChart(), 1);
+    left->addWidget(buildMeasurements());
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildProtectionState());
+    right->addWidget(buildClock());
+    right->addWidget(buildStatistics());
+    right->addStretch(1);
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(buildConnectionBar());
+    page->addLayout(columns, 1);
+    page->addLayout(buildBottomLine());
+}
+
+QLayout* DiagPage::buildConnectionBar() {
+    frm1_zn = makeSpinEdit(this, "frm1_zn", 100, 65535, 600);
+    // Filled with the ports found at start-up.
+    cmbPorts = makeDropDown(this, "cmbPorts", {}, -1);
+    cmbPorts->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbPorts->setMinimumContentsLength(12);
+    cb_speed = makeDropDown(this, "cb_speed",
+                            {"    300", "    600", "  1200", "  2400", "  4800", "  9600", " 14400",
+                             " 19200", " 38400", " 57600", "115200"},
+                            10);
+    Button6 = makeButton(this, "Button6", "Поиск устройства");
+    cmb_m = makeDropDown(this, "cmb_m", {"нет", "Фаза А", "Фаза А,В", "Фаза А,В,С"}, 1);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(makeCaption("Зав. №:", frm1_zn));
+    bar->addWidget(frm1_zn);
+    bar->addSpacing(8);
+    bar->addWidget(makeCaption("Порт:", cmbPorts));
+    bar->addWidget(cmbPorts);
+    bar->addSpacing(8);
+    bar->addWidget(cb_speed);
+    bar->addWidget(makeCaption("бод/сек", cb_speed));
+    bar->addSpacing(8);
+    bar->addWidget(Button6);
+    bar->addStretch(1);
+    bar->addWidget(makeCaption("Просмотр:", cmb_m));
+    bar->addWidget(cmb_m);
+    return bar;
+}
+
+QWidget* DiagPage::buildChart() {
+    auto* chart = new QChart;
+    // The dark theme goes first: it would override the series pens set below. Yellow lines
+    // need the dark plot area to be readable.
+    chart->setTheme(QChart::ChartThemeDark);
+    chart->setTitle("Мониторинг синусоидальной формы напряжений и токов");
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+
+    const QColor yellow(255, 255, 0);
+    const QColor green(128, 255, 0);
+    const QColor red(255, 0, 0);
+    Series1 = addSeries(chart, "Series1", "Ua", yellow, 1);
+    Series2 = addSeries(chart, "Series2", "Ia", yellow, 2);
+    Series3 = addSeries(chart, "Series3", "Ub", green, 1);
+    Series4 = addSeries(chart, "Series4", "Ib", green, 2);
+    Series5 = addSeries(chart, "Series5", "Uc", red, 1);
+    Series6 = addSeries(chart, "Series6", "Ic", red, 2);
+
+    levelAxis = new QValueAxis(chart);
+    levelAxis->setRange(kLevelAxisMin, kLevelAxisMax);
+    levelAxis->setLabelFormat("%.0f");
+    levelAxis->setTickType(QValueAxis::TicksDynamic);
+    levelAxis->setTickAnchor(0);
+    levelAxis->setTickInterval(50);
+    sampleAxis = new QValueAxis(chart);
+    sampleAxis->setRange(kSampleAxisMin, kSampleAxisMax);
+    sampleAxis->setLabelFormat("%.0f");
+    sampleAxis->setTickType(QValueAxis::TicksDynamic);
+    sampleAxis->setTickAnchor(0);
+    sampleAxis->setTickInterval(10);
+    chart->addAxis(levelAxis, Qt::AlignLeft);
+    chart->addAxis(sampleAxis, Qt::AlignBottom);
+    for (QLineSeries* series : {Series1, Series2, Series3, Series4, Series5, Series6}) {
+        series->attachAxis(sampleAxis);
+        series->attachAxis(levelAxis);
+    }
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+
+    Chart1 = new QChartView(chart, this);
+    Chart1->setObjectName("Chart1");
+    Chart1->setRenderHint(QPainter::Antialiasing);
+    Chart1->setMinimumSize(560, 330);
+    return Chart1;
+}
+
+QWidget* DiagPage::buildMeasurements() {
+    auto* group = new QGroupBox("Текущие данные", this);
+    auto* grid = tightGrid(group);
+    // Voltage side on the first line, current side on the second, in reading order.
+    struct Field {
+        QLabel*& text;
+        const char* name;
+        const char* caption;
+        int row;
+        int column;
+    };
+    const Field fields[] = {
+        {st_ua, "st_ua", "Ua, В:", 0, 0},      {st_ub, "st_ub", "Ub, В:", 0, 1},
+        {st_uc, "st_uc", "Uc, В:", 0, 2},      {st_uasm, "st_uasm", "Uasm, %:", 0, 3},
+        {st_cos, "st_cos", "cos f:", 0, 4},    {st_pa, "st_pa", "Р, кВт:", 0, 5},
+        {st_ia, "st_ia", "Ia, А:", 1, 0},      {st_ib, "st_ib", "Ib, А:", 1, 1},
+        {st_ic, "st_ic", "Ic, А:", 1, 2},      {st_iasm, "st_iasm", "Iasm, %:", 1, 3},
+        {st_idif, "st_idif", "Iут, А:", 1, 4},
+    };
+    for (const Field& field : fields) {
+        field.text = makeStaticText(group, field.name, "0", kWidestMeasurement);
+        grid->addWidget(makeCaption(field.caption, field.text), field.row, 2 * field.column,
+                        Qt::AlignRight);
+        grid->addWidget(field.text, field.row, 2 * field.column + 1);
+    }
+    return group;
+}
+
+QWidget* DiagPage::buildProtectionState() {
+    auto* group = new QGroupBox("Состояние защиты", this);
+    auto* grid = tightGrid(group);
+    using Form = IndicatorShape::Form;
+    enum Column { Caption, Lamp, Counter, Unit };
+    int row = 0;
+
+    auto addRow = [&](const QString& caption, IndicatorShape*& outer, const char* outerName,
+                      IndicatorShape** inner, const char* innerName, QLabel** counter,
+                      const char* counterName, bool withUnit) {
+        outer = new IndicatorShape(Form::RoundedSquare, outerName, group);
+        if (inner)
+            *inner = new IndicatorShape(Form::Circle, innerName, outer);
+        grid->addWidget(makeCaption(caption, outer), row, Caption);
+        grid->addWidget(outer, row, Lamp, Qt::AlignCenter);
+        if (counter) {
+            *counter = makeStaticText(group, counterName, "0", kWidestCountdown);
+            grid->addWidget(*counter, row, Counter);
+            if (withUnit)
+                grid->addWidget(makeCaption("сек", *counter), row, Unit);
+        }
+        ++row;
+    };
+    addRow("Оборуд.:", sh_dv, "sh_dv", nullptr, nullptr, nullptr, nullptr, false);
+    addRow("Изоляц.:", sh_iso, "sh_iso", nullptr, nullptr, nullptr, nullptr, false);
+    addRow("Umin:", zp_umin, "zp_umin", &sh_umin, "sh_umin", &c_umin, "c_umin", true);
+    addRow("Umax:", zp_umax, "zp_umax", &sh_umax, "sh_umax", &c_umax, "c_umax", true);
+    addRow("Uасм:", zp_uasm, "zp_uasm", &sh_uasm, "sh_uasm", &c_uasm, "c_uasm", true);
+    addRow("Защита:", Sh_z, "Sh_z", nullptr, nullptr, &st_blkz, "st_blkz", true);
+    addRow("Хол. ход:", zp_ihol, "zp_ihol", &sh_ihol, "sh_ihol", &c_ihol, "c_ihol", true);
+    addRow("Iвтз:", zp_ivtz, "zp_ivtz", &Sh_ivtz, "Sh_ivtz", &c_ivtz, "c_ivtz", true);
+    addRow("Iасм:", zp_iasm, "zp_iasm", &sh_iasm, "sh_iasm", &c_iasm, "c_iasm", true);
+    addRow("Заклин.:", zp_zakl, "zp_zakl", &sh_zakl, "sh_zakl", &c_izakl, "c_izakl", true);
+    addRow("Iут.:", zp_idif, "zp_idif", &sh_idif, "sh_idif", &c_idif, "c_idif", true);
+
+    // The overload multiple has no lamp and no unit.
+    st_ikrp = makeStaticText(group, "st_ikrp", "0", kWidestCountdown);
+    grid->addWidget(makeCaption("Кр.перег.:", st_ikrp), row, Caption);
+    grid->addWidget(st_ikrp, row, Counter);
+    return group;
+}
+
+QWidget* DiagPage::buildClock() {
+    // The clock group has no heading of its own.
+    auto* group = new QGroupBox(this);
+    ttime = makeStaticText(group, "ttime", "==:==:==", "==:==:==");
+    tDATE = makeStaticText(group, "tDATE", "==.==.====г.", "==.==.====г.");
+    rstop = makeCheckBox(group, "rstop", "Остановка часов:", false);
+    tavto = makeCheckBox(group, "tavto", "Авт. перевод часов:", false);
+    rcal = makeSpinEdit(group, "rcal", -31, 31, 0);
+    Button11 = makeButton(group, "Button11", "Корректировка часов");
+
+    auto* grid = tightGrid(group);
+    grid->addWidget(ttime, 0, 0);
+    grid->addWidget(tDATE, 0, 1);
+    grid->addWidget(rstop, 1, 0, 1, 2);
+    grid->addWidget(tavto, 2, 0, 1, 2);
+    grid->addWidget(makeCaption("Калибровка:", rcal), 3, 0);
+    grid->addWidget(rcal, 3, 1);
+    grid->addWidget(Button11, 4, 0, 1, 2);
+    return group;
+}
+
+QWidget* DiagPage::buildStatistics() {
+    auto* group = new QGroupBox("Статистика", this);
+    st_txd = makeStaticText(group, "st_txd", "0", "0000000");
+    st_rxd = makeStaticText(group, "st_rxd", "0", "0000000");
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(makeCaption("TXD:", st_txd));
+    row->addWidget(st_txd, 1);
+    row->addSpacing(6);
+    row->addWidget(makeCaption("RXD:", st_rxd));
+    row->addWidget(st_rxd, 1);
+    return group;
+}
+
+QLayout* DiagPage::buildBottomLine() {
+    st_wa = makeStaticText(this, "st_wa", "0", "0000000,000");
+    st_moto = makeStaticText(this, "st_moto", "0", "0000000:00:00");
+    diagnos = makeButton(this, "diagnos", "Диагностика");
+    btn_monitor = makeButton(this, "btn_monitor", "Сброс защиты");
+
+    auto* line = new QHBoxLayout;
+    line->addWidget(makeCaption("Wа:", st_wa));
+    line->addWidget(st_wa);
+    line->addWidget(makeCaption("кВтч", st_wa));
+    line->addSpacing(16);
+    line->addWidget(makeCaption("Наработка об., (ч:м:с):", st_moto));
+    line->addWidget(st_moto);
+    line->addStretch(1);
+    line->addWidget(diagnos);
+    line->addWidget(btn_monitor);
+    return line;
+}
+
+} // namespace torl7

@@ -1,0 +1,90 @@
+#include "gui/widgets/control_factory.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace torl7 {
+
+QSpinBox* makeSpinEdit(QWidget* parent, const QString& name, int minimum, int maximum, int value) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    return spin;
+}
+
+QComboBox* makeDropDown(QWidget* parent, const QString& name, const QStringList& items, int index) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(false);
+    combo->addItems(items);
+    combo->setCurrentIndex(index);
+    return combo;
+}
+
+QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& text, int maxLength) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    edit->setText(text);
+    return edit;
+}
+
+QLabel* makeStaticText(QWidget* parent, const QString& name, const QString& text,
+                       const QString& widest) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    label->setTextFormat(Qt::PlainText);
+    const int margins = 2 * label->frameWidth() + 2 * label->margin() + 12;
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest) + margins);
+    label->setMinimumHeight(label->fontMetrics().height() + 8);
+    return label;
+}
+
+QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption,
+                        bool checked) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    box->setChecked(checked);
+    return box;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int minimum, int maximum) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    bar->setRange(minimum, maximum);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+void fitWidthTo(QWidget* control, const QString& widest) {
+    constexpr int kFrameAndMargins = 14;
+    control->setFixedWidth(control->fontMetrics().horizontalAdvance(widest) + kFrameAndMargins);
+}
+
+QLabel* makeCaption(const QString& text, QWidget* control) {
+    auto* label = new QLabel(text, control->parentWidget());
+    label->setTextFormat(Qt::PlainText);
+    label->setBuddy(control);
+    return label;
+}
+
+} // namespace torl7

@@ -1,0 +1,31 @@
+#include "protocol/request_kind.hpp"
+
+namespace torl7 {
+
+std::size_t callerPayloadLength(std::uint8_t requestKind) {
+    switch (requestKind) {
+    case kind::Diagnostics:
+    case kind::EventBlock:
+        return 1;
+    case kind::Clock:
+        return 9;
+    default:
+        return 0;
+    }
+}
+
+bool echoNeverAnAnswer(std::uint8_t requestKind) {
+    switch (requestKind) {
+    case kind::Diagnostics:
+    case kind::ConfigRead:
+    case kind::EventBlock:
+    case kind::AccountingRead:
+    case kind::AccountingReset:
+    case kind::Version:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace torl7

@@ -1,0 +1,269 @@
+#include "session/unit_session.hpp"
+
+#include "protocol/line_speed.hpp"
+
+#include <QEventLoop>
+
+namespace torl7 {
+
+namespace {
+
+constexpr int kIdleCloseMs = 3000;
+
+QByteArray toQByteArray(const Bytes& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+UnitSession::UnitSession(SerialLine& cp1, QObject* parent)
+    : QObject(parent), Timer3(new QTimer(this)), Timer4(new QTimer(this)), cp1_(cp1) {
+    Timer3->setInterval(300);
+    Timer4->setInterval(kIdleCloseMs);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer4->setObjectName(QStringLiteral("Timer4"));
+    connect(Timer3, &QTimer::timeout, this, &UnitSession::Timer3Timer);
+    connect(Timer4, &QTimer::timeout, this, &UnitSession::Timer4Timer);
+    connect(&cp1_, &SerialLine::readyRead, this, &UnitSession::cp1RxChar);
+    connect(&cp1_, &SerialLine::lost, this, [this](const QString& reason) {
+        Timer3->stop();
+        Timer4->stop();
+        finish(Answer{std::nullopt, SessionError{SessionError::Kind::LineLost, portName_, reason}});
+        emit lineLost(reason);
+    });
+}
+
+void UnitSession::setPort(const QString& device, const QString& name) {
+    portDevice_ = device;
+    portName_ = name;
+}
+
+void UnitSession::clearPort() {
+    portDevice_.clear();
+    portName_.clear();
+}
+
+void UnitSession::setSpeedIndex(int speedIndex) {
+    speedIndex_ = speedIndex;
+}
+
+int UnitSession::timeoutMs(std::uint8_t requestKind) const {
+    return timeoutOverrideMs_ ? *timeoutOverrideMs_ : responseTimeoutMs(speedIndex_, requestKind);
+}
+
+std::optional<SessionError> UnitSession::comopen() {
+    if (portDevice_.isEmpty()) {
+        return SessionError{SessionError::Kind::NoPort, {}, {}};
+    }
+    cp1_.close();
+    if (!cp1_.open(portDevice_, cp1_.baudRate())) {
+        return SessionError{SessionError::Kind::PortNotOpened, portName_, cp1_.errorString()};
+    }
+    emit portOpened();
+    return std::nullopt;
+}
+
+void UnitSession::comclose() {
+    cp1_.close();
+    Timer4->stop();
+}
+
+void UnitSession::Comspeed() {
+    const int baud = baudForIndex(speedIndex_);
+    if (baud != 0) {
+        cp1_.setBaudRate(baud);
+    }
+}
+
+void UnitSession::request(std::uint8_t kindOfRequest, const Bytes& body, Reply reply,
+                          bool withTimeout) {
+    requestKind = kindOfRequest;
+    startRequest(buildFrame(factoryNumber_, kindOfRequest, body), echoNeverAnAnswer(kindOfRequest));
+    reply_ = std::move(reply);
+    closeOnTimeout_ = true;
+    ++requestsSent_;
+    emit countersChanged();
+    if (kindOfRequest == kind::Diagnostics && !withTimeout) {
+        Timer3->stop();
+    } else {
+        Timer3->start(timeoutMs(kindOfRequest));
+    }
+    Timer4->start(kIdleCloseMs);
+}
+
+void UnitSession::requestUncounted(const Bytes& frame, Reply reply, std::optional<int> timeoutMs) {
+    sendUncounted(frame);
+    reply_ = std::move(reply);
+    // A ping of the search is one probe of many: an unanswered one leaves the port open.
+    closeOnTimeout_ = false;
+    if (timeoutMs) {
+        Timer3->start(*timeoutMs);
+    }
+}
+
+void UnitSession::abandon() {
+    reply_ = nullptr;
+    Timer3->stop();
+}
+
+void UnitSession::TXD() {
+    Bytes body;
+    if (requestKind == kind::Write) {
+        const auto builder = writeBuilders_.find(payload[0]);
+        if (builder == writeBuilders_.end()) {
+            return;
+        }
+        auto built = builder->second();
+        if (!built) {
+            return;
+        }
+        body = std::move(*built);
+    } else {
+        const std::size_t length = callerPayloadLength(requestKind);
+        body.assign(payload.begin(), payload.begin() + static_cast<long>(length));
+    }
+    request(requestKind, body, nullptr);
+}
+
+void UnitSession::sendUncounted(const Bytes& frame) {
+    // A ping's answer is never empty, so an identical frame is the echo; a speed-set request
+    // may be acknowledged by its repetition.
+    const bool isPing = frame.size() == kFrameOverhead;
+    startRequest(frame, isPing);
+    reply_ = nullptr;
+}
+
+void UnitSession::startRequest(const Bytes& frame, bool echoIsNoAnswer) {
+    lastRequest_ = frame;
+    lastEchoIsNoAnswer_ = echoIsNoAnswer;
+    lastFrame_.reset();
+    assembler_.reset(echoIsNoAnswer ? ByteSpan(lastRequest_) : ByteSpan());
+    linkFlags = 0;
+    // Whatever is still pending answers no request of ours.
+    cp1_.readAll();
+    cp1_.write(toQByteArray(frame));
+}
+
+std::uint8_t UnitSession::answerCode() const {
+    return lastRequest_.size() >= kFrameOverhead ? lastRequest_[4] : kind::Ping;
+}
+
+void UnitSession::cp1RxChar() {
+    const QByteArray bytes = cp1_.readAll();
+    if (linkFlags & 1) {
+        return;
+    }
+    auto frame = assembler_.feed(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size())));
+    if (frame) {
+        lastFrame_ = std::move(frame);
+        linkFlags = 1;
+        RX_OK();
+    }
+}
+
+void UnitSession::RX_OK() {
+    if (linkFlags != 1) {
+        return;
+    }
+    linkFlags = 0;
+    ++answersVerified_;
+    emit countersChanged();
+    // A handler may send the next request, which replaces lastFrame_; work on a copy.
+    const Frame frame = *lastFrame_;
+    if (const auto observer = observers_.find(frame.command()); observer != observers_.end()) {
+        observer->second(frame);
+    }
+    if (frame.command() != answerCode()) {
+        // Not this request's answer: keep gathering for the real one, timeout untouched.
+        assembler_.reset(lastEchoIsNoAnswer_ ? ByteSpan(lastRequest_) : ByteSpan());
+        emit lateAnswer(frame);
+        return;
+    }
+    Timer3->stop();
+    if (reply_) {
+        finish(Answer{frame, std::nullopt});
+        return;
+    }
+    dispatch(frame);
+}
+
+void UnitSession::dispatch(const Frame& frame) {
+    const auto bySelector = selectorHandlers_.find({frame.command(), frame.reader().byte(0)});
+    if (bySelector != selectorHandlers_.end() && bySelector->second) {
+        bySelector->second(frame);
+        return;
+    }
+    const auto handler = handlers_.find(frame.command());
+    if (handler != handlers_.end() && handler->second) {
+        handler->second(frame);
+    }
+}
+
+void UnitSession::finish(Answer answer) {
+    if (!reply_) {
+        return;
+    }
+    // The reply may send the next request, which sets a reply of its own.
+    Reply reply = std::move(reply_);
+    reply_ = nullptr;
+    reply(answer);
+}
+
+void UnitSession::Timer3Timer() {
+    if (closeOnTimeout_) {
+        comclose();
+    }
+    Timer3->stop();
+    // A report chain that lost an answer is over; the next plain read must not continue it.
+    if (searchState >= 20 && searchState <= 22) {
+        searchState = 0;
+    }
+    if (reply_) {
+        finish(Answer{std::nullopt, SessionError{SessionError::Kind::Timeout, portName_, {}}});
+        return;
+    }
+    emit noAnswer();
+}
+
+void UnitSession::Timer4Timer() {
+    comclose();
+}
+
+Answer waitForAnswer(const std::function<void(UnitSession::Reply)>& send) {
+    QEventLoop loop;
+    std::optional<Answer> answer;
+    send([&](const Answer& a) {
+        answer = a;
+        loop.quit();
+    });
+    if (!answer) {
+        loop.exec();
+    }
+    return *answer;
+}
+
+void UnitSession::resetCounters() {
+    requestsSent_ = 0;
+    answersVerified_ = 0;
+    emit countersChanged();
+}
+
+void UnitSession::setHandler(std::uint8_t responseCode, Handler handler) {
+    handlers_[responseCode] = std::move(handler);
+}
+
+void UnitSession::setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler) {
+    selectorHandlers_[{responseCode, selector}] = std::move(handler);
+}
+
+void UnitSession::observeAnswers(std::uint8_t responseCode, Handler observer) {
+    observers_[responseCode] = std::move(observer);
+}
+
+void UnitSession::setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder) {
+    writeBuilders_[subMode] = std::move(builder);
+}
+
+} // namespace torl7

@@ -1,0 +1,183 @@
+// The one exchange with the unit, for the window and the headless client alike: the serial
+// line, one request outstanding, the receive assembler, the response timeout by line speed,
+// the idle close, and the counters. It never reads a control: the caller hands it the port,
+// the factory number and the line speed, and failures come back as values. Everything runs on
+// the thread that owns it.
+//
+// A request is answered by the first verified frame that carries its code (a ping or
+// speed-set request by code 0). A verified frame with another code answers some earlier
+// request (a poll answer that was under way when another command went out): it is counted
+// and handed to whoever listens for that code, and the wait for the real answer goes on with
+// its timeout untouched.
+#pragma once
+
+#include "protocol/frame_assembler.hpp"
+#include "protocol/request_kind.hpp"
+#include "session/serial_line.hpp"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace torl7 {
+
+// Why an exchange ended without the unit's answer.
+struct SessionError {
+    enum class Kind {
+        NoPort,        // no port is selected (none was found)
+        PortNotOpened, // the port could not be opened: nothing was sent
+        Timeout,       // the request went out and no answer came in time
+        LineLost,      // the port went away (an adapter pulled out)
+        Refused,       // another exchange holds the line
+    };
+    Kind kind;
+    QString port;   // the port concerned
+    QString detail; // what the system said, when it said anything
+};
+
+// The answer to one request, or why there is none.
+struct Answer {
+    std::optional<Frame> frame;
+    std::optional<SessionError> error;
+    explicit operator bool() const { return frame.has_value(); }
+};
+
+class UnitSession : public QObject {
+    Q_OBJECT
+public:
+    explicit UnitSession(SerialLine& cp1, QObject* parent = nullptr);
+
+    // ---- What the caller hands in ----
+    // The port to open: its device path and the name the user knows it by.
+    void setPort(const QString& device, const QString& name);
+    void clearPort();
+    void setFactoryNumber(std::uint16_t factoryNumber) { factoryNumber_ = factoryNumber; }
+    // The speed for the timeouts and the next Comspeed.
+    void setSpeedIndex(int speedIndex);
+    // Replaces the timeouts by line speed (the headless client's --timeout).
+    void setTimeoutOverride(std::optional<int> timeoutMs) { timeoutOverrideMs_ = timeoutMs; }
+
+    std::uint16_t factoryNumber() const { return factoryNumber_; }
+    int speedIndex() const { return speedIndex_; }
+    const QString& portName() const { return portName_; }
+    const std::optional<int>& timeoutOverride() const { return timeoutOverrideMs_; }
+    // How long a request of `requestKind` waits for its answer.
+    int timeoutMs(std::uint8_t requestKind) const;
+
+    // ---- The port ----
+    // Opens the port (reopening it if open). Nothing when it is open, else why not.
+    std::optional<SessionError> comopen();
+    void comclose();
+    void Comspeed();
+    bool isOpen() const { return cp1_.isOpen(); }
+
+    // ---- Requests with an answer ----
+    using Reply = std::function<void(const Answer&)>;
+    // Sends a request of `requestKind` carrying `payload`, counts it, and hands `reply` the
+    // answer or the failure, exactly once. A request still outstanding is replaced: its reply
+    // is dropped (the caller that sends over it knows). The response timeout is off for the
+    // poll's own requests (kind 1) unless `withTimeout`; the poll watchdog covers them.
+    void request(std::uint8_t requestKind, const Bytes& payload, Reply reply,
+                 bool withTimeout = false);
+    // A frame built elsewhere (the ping and speed-set request of the search and the speed
+    // change): not counted. With a timeout when one is given; else the caller paces it.
+    void requestUncounted(const Bytes& frame, Reply reply, std::optional<int> timeoutMs = {});
+    // Forgets the outstanding request without a word (the user stopped the exchange).
+    void abandon();
+    bool outstanding() const { return static_cast<bool>(reply_); }
+
+    // ---- The window's request buffer (the request kind and payload left by the caller) ----
+    std::uint8_t requestKind = 0;
+    std::array<std::uint8_t, kMaxPayload> payload{};
+    // Shared by the device search (0..12), the RS485 speed change (13..16) and the report
+    // chain (20..22); 0 is idle.
+    int searchState = 0;
+    // Bit 0: a verified frame is being handed over. Bit 1: armed by the poll watchdog, cleared
+    // by every request and every verified frame.
+    std::uint8_t linkFlags = 0;
+    // Sends a request of `requestKind` from the buffer; kind 3 takes its payload from the
+    // builder of its sub-mode. Its answer goes to the handler of its code.
+    void TXD();
+    void sendUncounted(const Bytes& frame);
+
+    using Handler = std::function<void(const Frame&)>;
+    void setHandler(std::uint8_t responseCode, Handler handler);
+    // Answers of one code whose payload byte 0 is `selector` go to this handler instead.
+    void setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler);
+    // Sees every verified frame of a code before anyone else does, answer or not.
+    void observeAnswers(std::uint8_t responseCode, Handler observer);
+    // Kind 3 payloads by sub-mode; nothing means a field did not convert (already said).
+    using PayloadBuilder = std::function<std::optional<Bytes>()>;
+    void setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder);
+
+    QTimer* const Timer3; // response timeout
+    QTimer* const Timer4; // idle close, counted from the last request
+    void cp1RxChar();
+    void Timer3Timer();
+    void Timer4Timer();
+
+    // ---- What the session knows ----
+    const std::optional<Frame>& lastFrame() const { return lastFrame_; }
+    const Bytes& lastRequest() const { return lastRequest_; }
+    int requestsSent() const { return requestsSent_; }
+    int answersVerified() const { return answersVerified_; }
+    void resetCounters();
+    SerialLine& line() { return cp1_; }
+
+    // While the RS485 speed change runs, no other exchange may use the line.
+    void setReserved(bool reserved) { reserved_ = reserved; }
+    bool reserved() const { return reserved_; }
+
+signals:
+    void countersChanged();
+    // A request sent from the buffer (TXD) went unanswered; the port is closed.
+    void noAnswer();
+    // The port went away under us; it is closed.
+    void lineLost(const QString& reason);
+    // The port was opened for a request.
+    void portOpened();
+    // A verified frame that does not answer the request outstanding (a poll answer that was
+    // still under way when another command went out).
+    void lateAnswer(const Frame& frame);
+
+private:
+    void startRequest(const Bytes& frame, bool echoIsNoAnswer);
+    void RX_OK();
+    void dispatch(const Frame& frame);
+    void finish(Answer answer);
+    std::uint8_t answerCode() const;
+
+    SerialLine& cp1_;
+    QString portDevice_;
+    QString portName_;
+    std::uint16_t factoryNumber_ = 600;
+    int speedIndex_ = 10;
+    std::optional<int> timeoutOverrideMs_;
+    FrameAssembler assembler_;
+    std::map<std::uint8_t, Handler> handlers_;
+    std::map<std::pair<std::uint8_t, std::uint8_t>, Handler> selectorHandlers_;
+    std::map<std::uint8_t, Handler> observers_;
+    std::map<std::uint8_t, PayloadBuilder> writeBuilders_;
+    std::optional<Frame> lastFrame_;
+    Bytes lastRequest_;
+    bool lastEchoIsNoAnswer_ = false;
+    Reply reply_;
+    bool closeOnTimeout_ = true;
+    int requestsSent_ = 0;
+    int answersVerified_ = 0;
+    bool reserved_ = false;
+};
+
+// Sends one request through `send`, which is handed the reply to pass on, and waits in a local
+// event loop until its answer or failure (the headless client's way to run an exchange).
+Answer waitForAnswer(const std::function<void(UnitSession::Reply)>& send);
+
+// What the tool says when the unit leaves a request unanswered.
+inline const QString kNoAnswerText =
+    QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику.");
+
+} // namespace torl7
