@@ -17,14 +17,12 @@
 #include "protocol/request_kind.hpp"
 #include "session/qt_serial_line.hpp"
 #include "session/unit_session.hpp"
+#include "json_output.hpp"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <fstream>
 #include <map>
@@ -51,117 +49,10 @@ std::string trimmedRight(std::string text) {
     return text;
 }
 
-std::string json(const QJsonValue& value, bool compact = false) {
-    const auto format = compact ? QJsonDocument::Compact : QJsonDocument::Indented;
-    const QJsonDocument doc =
-        value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
-    std::string text = doc.toJson(format).toStdString();
-    if (compact) {
-        text += '\n';
-    }
-    return text;
-}
-
-const char* colorName(IndicatorColor color) {
-    switch (color) {
-    case IndicatorColor::Red:
-        return "red";
-    case IndicatorColor::Green:
-        return "green";
-    default:
-        return "silver";
-    }
-}
-
-QJsonObject stampJson(const ClockStamp& s) {
-    return {{"seconds", s.seconds}, {"minutes", s.minutes}, {"hours", s.hours},
-            {"day", s.day},         {"month", s.month},     {"year", s.year}};
-}
-
-QJsonObject snapshotJson(const Snapshot& s, int unit) {
-    const QJsonObject raw{
-        {"clock", stampJson(s.clock)},
-        {"clock_stopped", s.clockStopped},
-        {"clock_calibration", s.clockCalibration},
-        {"auto_dst", s.autoDst},
-        {"trip_flags", s.tripFlags},
-        {"equipment_flags", s.equipmentFlags},
-        {"function_flags", s.functionFlags},
-        {"ua_v", s.uaVolts},
-        {"ub_v", s.ubVolts},
-        {"uc_v", s.ucVolts},
-        {"ia_tenths_a", s.iaTenthsAmp},
-        {"ib_tenths_a", s.ibTenthsAmp},
-        {"ic_tenths_a", s.icTenthsAmp},
-        {"idif_tenths_a", s.idifTenthsAmp},
-        {"cos_f_byte", s.cosByte},
-        {"u_asymmetry_percent", s.voltageAsymmetryPercent},
-        {"i_asymmetry_percent", s.currentAsymmetryPercent},
-        {"overload_tenths", s.overloadTenths},
-        {"umin_remaining_tenths_s", s.uminDelayTenthsSec},
-        {"umax_remaining_tenths_s", s.umaxDelayTenthsSec},
-        {"u_asymmetry_remaining_tenths_s", s.uasmDelayTenthsSec},
-        {"idle_current_remaining_tenths_s", s.iholDelayTenthsSec},
-        {"i_asymmetry_remaining_tenths_s", s.iasmDelayTenthsSec},
-        {"overload_remaining_tenths_s", s.ivtzDelayTenthsSec},
-        {"locked_rotor_remaining_tenths_s", s.izaklDelayTenthsSec},
-        {"leakage_remaining_tenths_s", s.idifDelayTenthsSec},
-        {"power_tenths_kw", s.powerTenthsKw},
-        {"energy_millionths_kwh", static_cast<qint64>(s.energyMillionthsKwh)},
-        {"running_s", static_cast<qint64>(s.runningSeconds)},
-        {"reset_lock_s", s.resetLockSeconds},
-    };
-    const SnapshotTexts t = formatSnapshot(s);
-    const QJsonObject texts{
-        {"ttime", q(t.ttime)},     {"tDATE", q(t.tDATE)},     {"st_ua", q(t.st_ua)},
-        {"st_ub", q(t.st_ub)},     {"st_uc", q(t.st_uc)},     {"st_ia", q(t.st_ia)},
-        {"st_ib", q(t.st_ib)},     {"st_ic", q(t.st_ic)},     {"st_idif", q(t.st_idif)},
-        {"st_cos", q(t.st_cos)},   {"st_uasm", q(t.st_uasm)}, {"st_iasm", q(t.st_iasm)},
-        {"st_ikrp", q(t.st_ikrp)}, {"c_umin", q(t.c_umin)},   {"c_umax", q(t.c_umax)},
-        {"c_uasm", q(t.c_uasm)},   {"c_ihol", q(t.c_ihol)},   {"c_iasm", q(t.c_iasm)},
-        {"c_ivtz", q(t.c_ivtz)},   {"c_izakl", q(t.c_izakl)}, {"c_idif", q(t.c_idif)},
-        {"st_pa", q(t.st_pa)},     {"st_wa", q(t.st_wa)},     {"st_moto", q(t.st_moto)},
-        {"st_blkz", q(t.st_blkz)},
-    };
-    const IndicatorStates i = indicatorStates(s);
-    const QJsonObject indicators{
-        {"sh_umin", colorName(i.sh_umin)}, {"sh_umax", colorName(i.sh_umax)},
-        {"sh_uasm", colorName(i.sh_uasm)}, {"sh_ihol", colorName(i.sh_ihol)},
-        {"sh_iasm", colorName(i.sh_iasm)}, {"Sh_ivtz", colorName(i.Sh_ivtz)},
-        {"sh_zakl", colorName(i.sh_zakl)}, {"sh_idif", colorName(i.sh_idif)},
-        {"zp_umin", colorName(i.zp_umin)}, {"zp_umax", colorName(i.zp_umax)},
-        {"zp_uasm", colorName(i.zp_uasm)}, {"zp_ihol", colorName(i.zp_ihol)},
-        {"zp_iasm", colorName(i.zp_iasm)}, {"zp_ivtz", colorName(i.zp_ivtz)},
-        {"zp_zakl", colorName(i.zp_zakl)}, {"zp_idif", colorName(i.zp_idif)},
-        {"Sh_z", colorName(i.Sh_z)},       {"sh_dv", colorName(i.sh_dv)},
-        {"sh_iso", colorName(i.sh_iso)},
-    };
-    return {{"unit", unit}, {"raw", raw}, {"texts", texts}, {"indicators", indicators}};
-}
-
-QJsonObject accountingJson(const AccountingRecord& r) {
-    const AccountingTexts t = formatAccounting(r);
-    return {
-        {"raw", QJsonObject{{"running_s", static_cast<qint64>(r.runningSeconds)},
-                            {"starts", r.starts},
-                            {"trips", r.trips},
-                            {"energy_millionths_kwh", static_cast<qint64>(r.energyMillionthsKwh)},
-                            {"start", stampJson(r.start)}}},
-        {"texts", QJsonObject{{"start_of_accounting", q(t.st_nuh)},
-                              {"running_time", q(t.st_tdv)},
-                              {"starts", q(t.st_kvdv)},
-                              {"trips", q(t.st_kzdv)},
-                              {"energy_kwh", q(t.st_nwa)}}},
-    };
-}
-
 // Grid columns 1..12 of the event protocol.
 const std::array<const char*, 12> kEventHeader = {"Дата/Время", "ТОРЛ",  "Обор.",  "Защита",
                                                   "Ua, В",      "Ub, В", "Uc, В",  "Ia, A",
                                                   "Ib, A",      "Ic, A", "Iут, А", "cos f"};
-const std::array<const char*, 12> kEventKeys = {"date_time", "unit", "equipment", "protection",
-                                                "ua_v",      "ub_v", "uc_v",      "ia_a",
-                                                "ib_a",      "ic_a", "idif_a",    "cos_f"};
 
 std::string csvCell(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -180,8 +71,6 @@ std::string csvCell(const std::string& text) {
 const std::map<std::string, Channel> kChannelNames = {
     {"ua", Channel::Ua}, {"ub", Channel::Ub}, {"uc", Channel::Uc},    {"ia", Channel::Ia},
     {"ib", Channel::Ib}, {"ic", Channel::Ic}, {"idif", Channel::Idif}};
-const std::array<const char*, kCoefficientCount> kChannelKeys = {"ua", "ub", "uc",  "ia",
-                                                                 "ib", "ic", "idif"};
 
 struct CommandInfo {
     const char* name;
@@ -555,7 +444,7 @@ int Cli::search() {
 int Cli::snapshot() {
     openPort();
     const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
-    out_ << json(snapshotJson(decodeSnapshot(answer.payload()), unit_));
+    out_ << snapshotJson(decodeSnapshot(answer.payload()), unit_);
     return exitcode::Done;
 }
 
@@ -567,7 +456,7 @@ int Cli::monitor(QCommandLineParser& parser) {
     openPort();
     for (std::int64_t n = 0; *count == 0 || n < *count; ++n) {
         const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
-        out_ << json(snapshotJson(decodeSnapshot(answer.payload()), unit_), true);
+        out_ << snapshotJson(decodeSnapshot(answer.payload()), unit_, JsonLayout::OneLine);
         out_.flush();
     }
     return exitcode::Done;
@@ -580,29 +469,18 @@ int Cli::waveforms(QCommandLineParser& parser) {
     }
     const int view = static_cast<int>(*phases);
     openPort();
-    static const char* const kPhaseNames[] = {"", "A", "B", "C"};
-    QJsonArray blocks;
+    std::vector<PhaseSamples> blocks;
     std::uint8_t selector = selectorAfterSnapshot(view);
     for (;;) {
         const Frame answer = exchange(kind::Diagnostics, {selector}, "waveform");
-        const WaveformBlock block = decodeWaveformBlock(answer.payload());
-        QJsonArray voltage;
-        QJsonArray current;
-        for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-            voltage.append(block.voltage[i]);
-            current.append(block.current[i]);
-        }
-        blocks.append(QJsonObject{{"phase", kPhaseNames[selector & 3]},
-                                  {"selector", selector},
-                                  {"voltage", voltage},
-                                  {"current", current}});
+        blocks.push_back({selector, decodeWaveformBlock(answer.payload())});
         const BlockStep step = stepAfterBlock(selector, view);
         if (step.draw) {
             break;
         }
         selector = step.nextSelector;
     }
-    out_ << json(QJsonObject{{"unit", unit_}, {"phases", blocks}});
+    out_ << waveformsJson(unit_, blocks);
     return exitcode::Done;
 }
 
@@ -687,22 +565,14 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
         }
         return exitcode::Done;
     }
-    QJsonArray events;
-    for (const EventRow& row : rows) {
-        QJsonObject event;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            event.insert(kEventKeys[i], q(row[i]));
-        }
-        events.append(event);
-    }
-    out_ << json(events);
+    out_ << eventsJson(rows);
     return exitcode::Done;
 }
 
 int Cli::readAccounting() {
     openPort();
     const Frame answer = exchange(kind::AccountingRead, {}, "accounting read");
-    out_ << json(accountingJson(decodeAccounting(answer.payload())));
+    out_ << accountingJson(decodeAccounting(answer.payload()));
     return exitcode::Done;
 }
 
@@ -710,7 +580,7 @@ int Cli::resetAccounting(QCommandLineParser& parser) {
     requireYes(parser, "reset-accounting");
     openPort();
     const Frame answer = exchange(kind::AccountingReset, {}, "accounting reset");
-    out_ << json(accountingJson(decodeAccounting(answer.payload())));
+    out_ << accountingJson(decodeAccounting(answer.payload()));
     return exitcode::Done;
 }
 
@@ -816,13 +686,7 @@ int Cli::calibrate(QCommandLineParser& parser) {
                       "a coefficient lies outside 0..65535; nothing was written"};
     }
     const Frame answer = exchange(kind::Write, *payload, "coefficient write");
-    const CoefficientAck ack = decodeCoefficientAck(answer.payload());
-    QJsonObject held;
-    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        held.insert(kChannelKeys[i], ack.coefficients[i]);
-    }
-    out_ << json(
-        QJsonObject{{"coefficients", held}, {"protection_blocked", ack.protectionBlocked}});
+    out_ << calibrationJson(decodeCoefficientAck(answer.payload()));
     return exitcode::Done;
 }
 

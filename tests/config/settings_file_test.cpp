@@ -209,7 +209,13 @@ TEST(SettingsFile, aBrokenOrIncompleteDocumentNamesWhatIsWrong) {
     std::string extraGroup = good;
     extraGroup.insert(extraGroup.rfind('}'), ",\"comment\": 1");
     EXPECT_EQ(fieldOf(extraGroup), "comment");
-    EXPECT_EQ(fieldOf(withValue(good, "umin", "delay_s", "10.0, \"delay_s\": 11.0")), "");
+    const auto twice =
+        readSettingsFile(withValue(good, "umin", "delay_s", "10.0, \"delay_s\": 11.0"));
+    EXPECT_EQ(twice.field, "");
+    EXPECT_NE(twice.error.find("\"delay_s\" given twice at line 19"), std::string::npos)
+        << twice.error;
+    EXPECT_TRUE(readSettingsFile("\xEF\xBB\xBF" + good).file) << "a byte order mark is passed over";
+    EXPECT_EQ(fieldOf(withValue(good, "umin", "threshold_v", "0170")), "") << "no leading zeros";
     EXPECT_EQ(fieldOf(withValue(good, "umin", "delay_s", "\"\\ud800\"")), "");
 }
 

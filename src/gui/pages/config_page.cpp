@@ -2,6 +2,7 @@
 
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/step_buttons.hpp"
+#include "protocol/config_fields.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,6 +41,11 @@ void equalWidths(std::initializer_list<QWidget*> controls) {
     }
     for (QWidget* control : controls)
         control->setFixedWidth(width);
+}
+
+// A spin edit over the limits of its field of the configuration record.
+QSpinBox* spinEdit(QWidget* parent, const QString& name, const ConfigField& field, int value) {
+    return makeSpinEdit(parent, name, field.min, field.max, value);
 }
 
 QGridLayout* tightGrid(QWidget* owner) {
@@ -124,11 +130,11 @@ QWidget* ConfigPage::buildRs485() {
     cb_rs485->setToolTip("Скорость RS485");
     cb_uprotbus = makeDropDown(group, "cb_uprotbus", {"RURUDE", "ZEVERE"}, 0);
     cb_uprotbus->setToolTip("Протокол передачи данных");
-    sp_uaddr = makeSpinEdit(group, "sp_uaddr", 1, 247, 1);
+    sp_uaddr = spinEdit(group, "sp_uaddr", configField("rs485", "address"), 1);
     sp_uaddr->setToolTip("Сетевой адрес устройства");
-    sp_utb = makeSpinEdit(group, "sp_utb", 3, 200, 5);
+    sp_utb = spinEdit(group, "sp_utb", configField("rs485", "tb_ms"), 5);
     sp_utb->setToolTip("Время тишины между сообщениями");
-    sp_ute = makeSpinEdit(group, "sp_ute", 2, 99, 3);
+    sp_ute = spinEdit(group, "sp_ute", configField("rs485", "te_ms"), 3);
     sp_ute->setToolTip("Время окончания сообщения");
     equalWidths({cb_rs485, cb_uprotbus, sp_uaddr, sp_utb, sp_ute});
 
@@ -159,31 +165,31 @@ QWidget* ConfigPage::buildProtection() {
 
     blok_z = makeCheckBox(group, "blok_z", "Блокировка защиты", false);
     blok_z->setToolTip("Ограничение повторных пусков после срабатывания защиты");
-    sp_bsz = makeSpinEdit(group, "sp_bsz", 1, 999, 1);
+    sp_bsz = spinEdit(group, "sp_bsz", configField("protection_block", "reset_lock_s"), 1);
     sp_bsz->setToolTip("Время блокировки сброса защиты");
 
     z_umin_ok = makeCheckBox(group, "z_umin_ok", "Umin:", false);
-    z_umin_v = makeSpinEdit(group, "z_umin_v", 100, 6000, 170);
+    z_umin_v = spinEdit(group, "z_umin_v", configField("umin", "threshold_v"), 170);
     st_zumin_t = makeStaticText(group, "st_zumin_t", "10,0", kWidestDelay);
     spb_zumin = new StepButtons("spb_zumin", group);
 
     z_umax_ok = makeCheckBox(group, "z_umax_ok", "Umax:", false);
-    z_umax_v = makeSpinEdit(group, "z_umax_v", 100, 7000, 250);
+    z_umax_v = spinEdit(group, "z_umax_v", configField("umax", "threshold_v"), 250);
     st_zumax_t = makeStaticText(group, "st_zumax_t", "10,0", kWidestDelay);
     SpinButton1 = new StepButtons("SpinButton1", group);
 
     z_uasm_ok = makeCheckBox(group, "z_uasm_ok", "Uасм:", true);
-    z_uasm = makeSpinEdit(group, "z_uasm", 1, 99, 30);
+    z_uasm = spinEdit(group, "z_uasm", configField("u_asymmetry", "threshold_percent"), 30);
     st_zuasm_t = makeStaticText(group, "st_zuasm_t", "15,0", kWidestDelay);
     SpinButton2 = new StepButtons("SpinButton2", group);
 
     z_iasm_ok = makeCheckBox(group, "z_iasm_ok", "Iасм:", true);
-    z_iasm = makeSpinEdit(group, "z_iasm", 1, 99, 25);
+    z_iasm = spinEdit(group, "z_iasm", configField("i_asymmetry", "threshold_percent"), 25);
     st_ziasm_t = makeStaticText(group, "st_ziasm_t", "5,0", kWidestDelay);
     SpinButton5 = new StepButtons("SpinButton5", group);
 
     z_ivtz_ok = makeCheckBox(group, "z_ivtz_ok", "Перегруз:", true);
-    z_vtz_t = makeSpinEdit(group, "z_vtz_t", 1, 999, 300);
+    z_vtz_t = spinEdit(group, "z_vtz_t", configField("overload", "time_s"), 300);
     z_inom_a = makeTextEdit(group, "z_inom_a", "15", 5);
     Button9 = makeButton(group, "Button9", "График ВТЗ");
 
@@ -202,7 +208,7 @@ QWidget* ConfigPage::buildProtection() {
 
     z_ihol_ok = makeCheckBox(group, "z_ihol_ok", "Iхол:", false);
     z_ihol_a = makeTextEdit(group, "z_ihol_a", "0", 5);
-    z_ihol_t = makeSpinEdit(group, "z_ihol_t", 1, 999, 60);
+    z_ihol_t = spinEdit(group, "z_ihol_t", configField("idle_current", "delay_s"), 60);
 
     for (QLineEdit* edit : {z_inom_a, z_izkl_a, z_idif_a, z_ihol_a})
         fitWidthTo(edit, kWidestValue);
@@ -290,7 +296,7 @@ QWidget* ConfigPage::buildCalibration() {
     st_kia = makeTextEdit(group, "st_kia", "200");
     st_kib = makeTextEdit(group, "st_kib", "200");
     st_kic = makeTextEdit(group, "st_kic", "200");
-    pcosf = makeSpinEdit(group, "pcosf", -75, 75, 0);
+    pcosf = spinEdit(group, "pcosf", configField("calibration", "cos_f_correction"), 0);
     st_kidif = makeTextEdit(group, "st_kidif", "5000");
     for (QLineEdit* edit : {st_kua, st_kub, st_kuc, st_kia, st_kib, st_kic, st_kidif})
         fitWidthTo(edit, kWidestValue);

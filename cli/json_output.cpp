@@ -1,0 +1,202 @@
+#include "json_output.hpp"
+
+#include <nlohmann/json.hpp>
+
+namespace torl7 {
+
+namespace {
+
+// Keys kept sorted, as the client has always printed them.
+using Json = nlohmann::json;
+
+// One value a line, four spaces a level; an empty array or object still takes two lines.
+// Scalars are as the library writes them: strings in UTF-8 with control characters escaped.
+void print(const Json& value, int depth, JsonLayout layout, std::string& out) {
+    constexpr auto kEscape = Json::error_handler_t::replace;
+    if (!value.is_structured()) {
+        out += value.dump(-1, ' ', false, kEscape);
+        return;
+    }
+    const bool indented = layout == JsonLayout::Indented;
+    const bool object = value.is_object();
+    out += object ? '{' : '[';
+    if (indented) {
+        out += '\n';
+    }
+    bool first = true;
+    for (auto item = value.begin(); item != value.end(); ++item) {
+        if (!first) {
+            out += indented ? ",\n" : ",";
+        }
+        first = false;
+        if (indented) {
+            out.append(static_cast<std::size_t>(4 * (depth + 1)), ' ');
+        }
+        if (object) {
+            out += Json(item.key()).dump(-1, ' ', false, kEscape);
+            out += indented ? ": " : ":";
+        }
+        print(*item, depth + 1, layout, out);
+    }
+    if (indented) {
+        if (!first) {
+            out += '\n';
+        }
+        out.append(static_cast<std::size_t>(4 * depth), ' ');
+    }
+    out += object ? '}' : ']';
+}
+
+std::string printed(const Json& document, JsonLayout layout = JsonLayout::Indented) {
+    std::string out;
+    print(document, 0, layout, out);
+    return out + '\n';
+}
+
+const char* colorName(IndicatorColor color) {
+    switch (color) {
+    case IndicatorColor::Red:
+        return "red";
+    case IndicatorColor::Green:
+        return "green";
+    default:
+        return "silver";
+    }
+}
+
+Json stampJson(const ClockStamp& s) {
+    return {{"seconds", s.seconds}, {"minutes", s.minutes}, {"hours", s.hours},
+            {"day", s.day},         {"month", s.month},     {"year", s.year}};
+}
+
+Json rawSnapshot(const Snapshot& s) {
+    return {
+        {"clock", stampJson(s.clock)},
+        {"clock_stopped", s.clockStopped},
+        {"clock_calibration", s.clockCalibration},
+        {"auto_dst", s.autoDst},
+        {"trip_flags", s.tripFlags},
+        {"equipment_flags", s.equipmentFlags},
+        {"function_flags", s.functionFlags},
+        {"ua_v", s.uaVolts},
+        {"ub_v", s.ubVolts},
+        {"uc_v", s.ucVolts},
+        {"ia_tenths_a", s.iaTenthsAmp},
+        {"ib_tenths_a", s.ibTenthsAmp},
+        {"ic_tenths_a", s.icTenthsAmp},
+        {"idif_tenths_a", s.idifTenthsAmp},
+        {"cos_f_byte", s.cosByte},
+        {"u_asymmetry_percent", s.voltageAsymmetryPercent},
+        {"i_asymmetry_percent", s.currentAsymmetryPercent},
+        {"overload_tenths", s.overloadTenths},
+        {"umin_remaining_tenths_s", s.uminDelayTenthsSec},
+        {"umax_remaining_tenths_s", s.umaxDelayTenthsSec},
+        {"u_asymmetry_remaining_tenths_s", s.uasmDelayTenthsSec},
+        {"idle_current_remaining_tenths_s", s.iholDelayTenthsSec},
+        {"i_asymmetry_remaining_tenths_s", s.iasmDelayTenthsSec},
+        {"overload_remaining_tenths_s", s.ivtzDelayTenthsSec},
+        {"locked_rotor_remaining_tenths_s", s.izaklDelayTenthsSec},
+        {"leakage_remaining_tenths_s", s.idifDelayTenthsSec},
+        {"power_tenths_kw", s.powerTenthsKw},
+        {"energy_millionths_kwh", s.energyMillionthsKwh},
+        {"running_s", s.runningSeconds},
+        {"reset_lock_s", s.resetLockSeconds},
+    };
+}
+
+Json snapshotTexts(const SnapshotTexts& t) {
+    return {
+        {"ttime", t.ttime},     {"tDATE", t.tDATE},     {"st_ua", t.st_ua},
+        {"st_ub", t.st_ub},     {"st_uc", t.st_uc},     {"st_ia", t.st_ia},
+        {"st_ib", t.st_ib},     {"st_ic", t.st_ic},     {"st_idif", t.st_idif},
+        {"st_cos", t.st_cos},   {"st_uasm", t.st_uasm}, {"st_iasm", t.st_iasm},
+        {"st_ikrp", t.st_ikrp}, {"c_umin", t.c_umin},   {"c_umax", t.c_umax},
+        {"c_uasm", t.c_uasm},   {"c_ihol", t.c_ihol},   {"c_iasm", t.c_iasm},
+        {"c_ivtz", t.c_ivtz},   {"c_izakl", t.c_izakl}, {"c_idif", t.c_idif},
+        {"st_pa", t.st_pa},     {"st_wa", t.st_wa},     {"st_moto", t.st_moto},
+        {"st_blkz", t.st_blkz},
+    };
+}
+
+Json indicatorColors(const IndicatorStates& i) {
+    return {
+        {"sh_umin", colorName(i.sh_umin)}, {"sh_umax", colorName(i.sh_umax)},
+        {"sh_uasm", colorName(i.sh_uasm)}, {"sh_ihol", colorName(i.sh_ihol)},
+        {"sh_iasm", colorName(i.sh_iasm)}, {"Sh_ivtz", colorName(i.Sh_ivtz)},
+        {"sh_zakl", colorName(i.sh_zakl)}, {"sh_idif", colorName(i.sh_idif)},
+        {"zp_umin", colorName(i.zp_umin)}, {"zp_umax", colorName(i.zp_umax)},
+        {"zp_uasm", colorName(i.zp_uasm)}, {"zp_ihol", colorName(i.zp_ihol)},
+        {"zp_iasm", colorName(i.zp_iasm)}, {"zp_ivtz", colorName(i.zp_ivtz)},
+        {"zp_zakl", colorName(i.zp_zakl)}, {"zp_idif", colorName(i.zp_idif)},
+        {"Sh_z", colorName(i.Sh_z)},       {"sh_dv", colorName(i.sh_dv)},
+        {"sh_iso", colorName(i.sh_iso)},
+    };
+}
+
+// Grid columns 1..12 of the event protocol.
+const std::array<const char*, 12> kEventKeys = {"date_time", "unit", "equipment", "protection",
+                                                "ua_v",      "ub_v", "uc_v",      "ia_a",
+                                                "ib_a",      "ic_a", "idif_a",    "cos_f"};
+
+} // namespace
+
+std::string snapshotJson(const Snapshot& s, int unit, JsonLayout layout) {
+    const Json document = {{"unit", unit},
+                           {"raw", rawSnapshot(s)},
+                           {"texts", snapshotTexts(formatSnapshot(s))},
+                           {"indicators", indicatorColors(indicatorStates(s))}};
+    return printed(document, layout);
+}
+
+std::string accountingJson(const AccountingRecord& r) {
+    const AccountingTexts t = formatAccounting(r);
+    const Json document = {
+        {"raw",
+         {{"running_s", r.runningSeconds},
+          {"starts", r.starts},
+          {"trips", r.trips},
+          {"energy_millionths_kwh", r.energyMillionthsKwh},
+          {"start", stampJson(r.start)}}},
+        {"texts",
+         {{"start_of_accounting", t.st_nuh},
+          {"running_time", t.st_tdv},
+          {"starts", t.st_kvdv},
+          {"trips", t.st_kzdv},
+          {"energy_kwh", t.st_nwa}}},
+    };
+    return printed(document);
+}
+
+std::string waveformsJson(int unit, const std::vector<PhaseSamples>& phases) {
+    static const char* const kPhaseNames[] = {"", "A", "B", "C"};
+    Json blocks = Json::array();
+    for (const PhaseSamples& p : phases) {
+        blocks.push_back({{"phase", kPhaseNames[p.selector & 3]},
+                          {"selector", p.selector},
+                          {"voltage", p.block.voltage},
+                          {"current", p.block.current}});
+    }
+    return printed({{"unit", unit}, {"phases", blocks}});
+}
+
+std::string eventsJson(const std::vector<EventRow>& rows) {
+    Json events = Json::array();
+    for (const EventRow& row : rows) {
+        Json event = Json::object();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            event[kEventKeys[i]] = row[i];
+        }
+        events.push_back(std::move(event));
+    }
+    return printed(events);
+}
+
+std::string calibrationJson(const CoefficientAck& ack) {
+    Json held = Json::object();
+    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
+        held[kChannelKeys[i]] = ack.coefficients[i];
+    }
+    return printed({{"coefficients", held}, {"protection_blocked", ack.protectionBlocked}});
+}
+
+} // namespace torl7

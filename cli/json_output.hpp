@@ -1,0 +1,42 @@
+// What torl7-cli prints as JSON: the status snapshot, the accounting record, the waveforms,
+// the event protocol and the result of a calibration. Members stand in alphabetical order of
+// their keys; a document is indented by four spaces with one value a line, or, for
+// `monitor`, compact on one line. Every document ends with a newline.
+#pragma once
+
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace torl7 {
+
+enum class JsonLayout { Indented, OneLine };
+
+// The calibration channels as the client names them: "--ref ua=230", "coefficients.ua".
+inline constexpr std::array<const char*, kCoefficientCount> kChannelKeys = {"ua", "ub", "uc",  "ia",
+                                                                            "ib", "ic", "idif"};
+
+// The samples of one phase, with the selector they were asked with.
+struct PhaseSamples {
+    std::uint8_t selector = 0;
+    WaveformBlock block;
+};
+
+// Raw values, the page's texts and the indicator colours, with the unit's factory number.
+std::string snapshotJson(const Snapshot& snapshot, int unit,
+                         JsonLayout layout = JsonLayout::Indented);
+std::string accountingJson(const AccountingRecord& record);
+std::string waveformsJson(int unit, const std::vector<PhaseSamples>& phases);
+// The rows of the event protocol, one object each, keyed like the grid's columns.
+std::string eventsJson(const std::vector<EventRow>& rows);
+// The coefficients the unit holds after a coefficient write.
+std::string calibrationJson(const CoefficientAck& ack);
+
+} // namespace torl7

@@ -1,0 +1,111 @@
+#include "documents/strict_json.hpp"
+
+#include <algorithm>
+#include <iterator>
+#include <set>
+#include <vector>
+
+namespace torl7 {
+
+namespace {
+
+// A document nests a few levels deep; anything far deeper is not one of ours.
+constexpr int kMaxDepth = 64;
+
+// Hands the text to the parser a character at a time and counts what it has read, so that a
+// fault the parser's callback finds (a key given twice) can be placed in the text.
+class CountingReader {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    CountingReader(const char* at, std::size_t* read) : at_(at), read_(read) {}
+    reference operator*() const { return *at_; }
+    CountingReader& operator++() {
+        ++at_;
+        ++*read_;
+        return *this;
+    }
+    CountingReader operator++(int) {
+        CountingReader before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const CountingReader& other) const { return at_ == other.at_; }
+
+private:
+    const char* at_;
+    std::size_t* read_;
+};
+
+// A fault the callback finds, at the byte offset of the character it lies on.
+struct DocumentFault {
+    std::string message;
+    std::size_t offset;
+};
+
+std::string located(std::string_view text, std::size_t offset) {
+    offset = std::min(offset, text.size());
+    const auto before = text.substr(0, offset);
+    const auto line = 1 + std::count(before.begin(), before.end(), '\n');
+    const auto lastBreak = before.rfind('\n');
+    const auto column = lastBreak == std::string_view::npos ? offset + 1 : offset - lastBreak;
+    return " at line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// The parser's own words without its exception name ("[json.exception.parse_error.101] ")
+// and its "parse error at ...: ", as the position is given our way.
+std::string explanation(const StrictJson::exception& error) {
+    std::string what = error.what();
+    if (const auto name = what.find("] "); !what.empty() && what[0] == '[' && name != what.npos) {
+        what.erase(0, name + 2);
+    }
+    if (what.starts_with("parse error")) {
+        if (const auto colon = what.find(": "); colon != what.npos) {
+            what.erase(0, colon + 2);
+        }
+    }
+    return what;
+}
+
+} // namespace
+
+std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error) {
+    std::size_t read = 0;
+    std::vector<std::set<std::string>> keysOfOpenObjects;
+    auto check = [&](int depth, StrictJson::parse_event_t event, StrictJson& parsed) {
+        if (depth > kMaxDepth) {
+            throw DocumentFault{"nesting too deep", read == 0 ? 0 : read - 1};
+        }
+        if (event == StrictJson::parse_event_t::object_start) {
+            keysOfOpenObjects.emplace_back();
+        } else if (event == StrictJson::parse_event_t::object_end) {
+            keysOfOpenObjects.pop_back();
+        } else if (event == StrictJson::parse_event_t::key) {
+            // The reader stands just past the key's closing quote: the fault is placed there.
+            const auto& name = parsed.get_ref<const std::string&>();
+            if (!keysOfOpenObjects.back().insert(name).second) {
+                throw DocumentFault{"member \"" + name + "\" given twice", read};
+            }
+        }
+        return true;
+    };
+    try {
+        return StrictJson::parse(CountingReader(text.data(), &read),
+                                 CountingReader(text.data() + text.size(), &read), check);
+    } catch (const DocumentFault& fault) {
+        error = fault.message + located(text, fault.offset);
+    } catch (const StrictJson::parse_error& fault) {
+        // fault.byte counts the characters read, the one at fault last.
+        error = explanation(fault) + located(text, fault.byte == 0 ? 0 : fault.byte - 1);
+    } catch (const StrictJson::exception& fault) {
+        // A number too large for a double: placed where the reader stands, just past it.
+        error = explanation(fault) + located(text, read == 0 ? 0 : read - 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace torl7

@@ -1,0 +1,35 @@
+// The layout of the client's JSON, which scripts read: keys in alphabetical order, four
+// spaces a level, a final newline; `monitor` prints one line per snapshot.
+#include "json_output.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace torl7;
+
+TEST(JsonOutput, keysAreSortedIndentedByFourAndEveryDocumentEndsAtALineEnd) {
+    CoefficientAck ack;
+    ack.coefficients = {570, 571, 572, 200, 201, 202, 5000};
+    EXPECT_EQ(calibrationJson(ack), "{\n"
+                                    "    \"coefficients\": {\n"
+                                    "        \"ia\": 200,\n"
+                                    "        \"ib\": 201,\n"
+                                    "        \"ic\": 202,\n"
+                                    "        \"idif\": 5000,\n"
+                                    "        \"ua\": 570,\n"
+                                    "        \"ub\": 571,\n"
+                                    "        \"uc\": 572\n"
+                                    "    },\n"
+                                    "    \"protection_blocked\": false\n"
+                                    "}\n");
+    EXPECT_EQ(eventsJson({}), "[\n]\n") << "an empty protocol is an empty array on two lines";
+    EventRow row;
+    row[0] = "09.12.2026 \"02:05\"\t";
+    EXPECT_EQ(eventsJson({row}).substr(0, 50),
+              "[\n    {\n        \"cos_f\": \"\",\n        \"date_time\": ")
+        << eventsJson({row});
+    EXPECT_NE(eventsJson({row}).find("\"09.12.2026 \\\"02:05\\\"\\t\""), std::string::npos);
+
+    const std::string line = snapshotJson(Snapshot{}, 600, JsonLayout::OneLine);
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    EXPECT_EQ(line.rfind(",\"unit\":600}\n"), line.size() - 13) << line;
+}
