@@ -24,6 +24,15 @@ struct Json {
     std::vector<Json> items;
     std::vector<std::pair<std::string, Json>> members;
 
+    // The destructor is defined below the class: clang 14 otherwise defines it while
+    // std::pair<std::string, Json> is still being instantiated and refuses the pair.
+    Json() = default;
+    Json(const Json&) = default;
+    Json(Json&&) = default;
+    Json& operator=(const Json&) = default;
+    Json& operator=(Json&&) = default;
+    ~Json();
+
     const Json* find(std::string_view key) const {
         for (const auto& [name, value] : members) {
             if (name == key) {
@@ -33,6 +42,8 @@ struct Json {
         return nullptr;
     }
 };
+
+Json::~Json() = default;
 
 class JsonParser {
 public:
@@ -864,7 +875,9 @@ SettingsReadResult readSettingsFile(std::string_view text) {
         if (object->type != Json::Type::Object) {
             return fault(group, "must be an object");
         }
-        for (const auto& [name, value] : object->members) {
+        for (const auto& member : object->members) {
+            // A plain reference, not a structured binding: clang 14 cannot capture one.
+            const std::string& name = member.first;
             const bool known = std::any_of(fields().begin(), fields().end(), [&](const Field& f) {
                 return f.group == group &&
                        std::find(f.keys.begin(), f.keys.end(), name) != f.keys.end();
