@@ -331,6 +331,10 @@ int Cli::run(const QStringList& arguments) {
             out_ << generalHelp();
             return exitcode::Done;
         }
+        if (arguments.contains("--version")) {
+            out_ << "torl7-cli " << toolVersion() << '\n';
+            return exitcode::Done;
+        }
         return fail({exitcode::Usage, command.empty()
                                           ? "no command given (try --help)"
                                           : "unknown command '" + command + "' (try --help)"});

@@ -3,6 +3,7 @@
 #include "app/main_window.hpp"
 #include "app/message_boxes.hpp"
 #include "app/simulate.hpp"
+#include "config/settings_file.hpp"
 #include "link/qt_serial_line.hpp"
 
 #include <QApplication>
@@ -17,7 +18,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torl7"));
-    QApplication::setApplicationVersion(QStringLiteral("16.9"));
+    // The tool's own release (the package's version), not the "v16.9" of the window title.
+    QApplication::setApplicationVersion(QString::fromUtf8(torl7::toolVersion()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
