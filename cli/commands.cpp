@@ -817,14 +817,14 @@ int Cli::report(QCommandLineParser& parser) {
     if (path.isEmpty()) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
-    const auto templatePath =
-        findReportTemplate(QCoreApplication::applicationDirPath().toStdString());
+    const auto templatePath = findReportTemplate(
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
     if (!templatePath) {
         throw Failure{exitcode::Invalid,
                       "the report template " + std::string(kReportTemplateName) + " was not found"};
     }
     DocxDocument document;
-    if (!document.openFile(templatePath->string())) {
+    if (!document.openFile(utf8Path(*templatePath))) {
         throw Failure{exitcode::Invalid, document.error()};
     }
     PortOpener::open(*client_, port_);
