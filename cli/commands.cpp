@@ -225,6 +225,10 @@ int Cli::run(const QStringList& arguments) {
             out_ << generalHelp();
             return exitcode::Done;
         }
+        if (arguments.contains("--version")) {
+            out_ << "torl7-cli " << toolVersion() << '\n';
+            return exitcode::Done;
+        }
         return fail({exitcode::Usage, command.empty()
                                           ? "no command given (try --help)"
                                           : "unknown command '" + command + "' (try --help)"});
@@ -695,14 +699,14 @@ int Cli::report(QCommandLineParser& parser) {
     if (path.isEmpty()) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
-    const auto templatePath =
-        findReportTemplate(QCoreApplication::applicationDirPath().toStdString());
+    const auto templatePath = findReportTemplate(
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
     if (!templatePath) {
         throw Failure{exitcode::Invalid,
                       "the report template " + std::string(kReportTemplateName) + " was not found"};
     }
     DocxDocument document;
-    if (!document.openFile(templatePath->string())) {
+    if (!document.openFile(utf8Path(*templatePath))) {
         throw Failure{exitcode::Invalid, document.error()};
     }
     openPort();

@@ -1,11 +1,27 @@
 // A deterministic stand-in for libFuzzer: mutates the seeds with a fixed random sequence and
 // runs the target on every mutant, so CTest exercises each target under the sanitizers.
+// `--write-seeds DIR` instead writes the seeds as files, the starting corpus of a libFuzzer run.
 #include "fuzz_target.hpp"
 
+#include <fstream>
 #include <random>
 #include <string>
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-seeds") {
+        const auto seeds = fuzzSeeds();
+        for (std::size_t i = 0; i < seeds.size(); ++i) {
+            std::ofstream out(std::string(argv[2]) + "/seed-" + std::to_string(i),
+                              std::ios::binary);
+            out.write(reinterpret_cast<const char*>(seeds[i].data()),
+                      static_cast<std::streamsize>(seeds[i].size()));
+            if (!out) {
+                std::fprintf(stderr, "cannot write the seeds into %s\n", argv[2]);
+                return 1;
+            }
+        }
+        return 0;
+    }
     const long runs = argc > 1 ? std::stol(argv[1]) : 100000;
     std::mt19937 rng(0x70524C37); // fixed: a failure is reproducible from the run count
     auto seeds = fuzzSeeds();
@@ -13,7 +29,9 @@ int main(int argc, char** argv) {
     for (const auto& seed : seeds) {
         LLVMFuzzerTestOneInput(seed.data(), seed.size());
     }
-    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n)(rng); };
+    auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n)(rng);
+    };
     for (long run = 0; run < runs; ++run) {
         std::vector<std::uint8_t> input = seeds[pick(seeds.size() - 1)];
         const std::size_t edits = 1 + pick(7);

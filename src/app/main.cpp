@@ -1,6 +1,7 @@
 // torl7: the service tool. Without options it starts plainly; --simulate also starts the
 // simulated unit on a pseudo-terminal and offers its port first; --port offers more ports.
 #include "app/simulate.hpp"
+#include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "session/qt_serial_line.hpp"
@@ -17,7 +18,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torl7"));
-    QApplication::setApplicationVersion(QStringLiteral("16.9"));
+    // The tool's own release (the package's version), not the "v16.9" of the window title.
+    QApplication::setApplicationVersion(QString::fromUtf8(torl7::toolVersion()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -2,10 +2,6 @@
 
 #include <system_error>
 
-#ifndef TORL7_DATA_DIR
-#define TORL7_DATA_DIR "/usr/local/share/torl7"
-#endif
-
 namespace torl7 {
 
 namespace fs = std::filesystem;
@@ -13,10 +9,9 @@ namespace fs = std::filesystem;
 std::vector<fs::path> reportTemplateCandidates(const fs::path& executableDir) {
     const fs::path name{std::u8string(kReportTemplateName.begin(), kReportTemplateName.end())};
     return {
+        executableDir / ".." / "share" / "torl7" / "docs" / name,
         executableDir / "docs" / name,
         executableDir / ".." / "docs" / name,
-        executableDir / ".." / "share" / "torl7" / "docs" / name,
-        fs::path(TORL7_DATA_DIR) / "docs" / name,
     };
 }
 
@@ -28,6 +23,11 @@ std::optional<fs::path> findReportTemplate(const fs::path& executableDir) {
         }
     }
     return std::nullopt;
+}
+
+std::string utf8Path(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 } // namespace torl7

@@ -171,6 +171,9 @@ TEST_F(CliAgainstUnit, helpIsGivenForTheProgramAndForEachCommand) {
     EXPECT_EQ(r.code, exitcode::Done);
     EXPECT_NE(r.out.find("--format"), std::string::npos);
     EXPECT_EQ(r.out.find("--count"), std::string::npos) << "only this command's options";
+    r = run({"--version"}, false);
+    EXPECT_EQ(r.code, exitcode::Done);
+    EXPECT_EQ(r.out, "torl7-cli " + std::string(toolVersion()) + "\n");
 }
 
 TEST_F(CliAgainstUnit, searchFindsTheUnitsSpeedPingingSlowestFirst) {

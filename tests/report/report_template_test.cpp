@@ -94,9 +94,9 @@ TEST_F(ShippedTemplateTest, everyPartTheContentTypesNameIsInThePackage) {
 class TemplateLookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        top = fs::temp_directory_path() /
-              ("template-lookup-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        // A folder name outside ASCII, like a Cyrillic user name.
+        top = fs::temp_directory_path() / fs::path(u8"шаблон Иванова ");
+        top += ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(top);
         fs::create_directories(top / "bin");
     }
@@ -108,19 +108,19 @@ protected:
     fs::path top;
 };
 
-TEST_F(TemplateLookupTest, besideTheProgramComesFirstThenTheFolderAboveThenTheInstalledTree) {
+TEST_F(TemplateLookupTest, installedTreeComesFirstThenBesideTheProgramThenTheBuildTree) {
     EXPECT_FALSE(findReportTemplate(top / "bin"));
     // A folder named like the template is not the template.
     fs::create_directories(top / "bin" / "docs" / "prot-torl.docx");
     EXPECT_FALSE(findReportTemplate(top / "bin"));
     fs::remove_all(top / "bin" / "docs");
 
-    place(top / "share" / "torl7" / "docs");
-    EXPECT_EQ(findReportTemplate(top / "bin"), top / "share" / "torl7" / "docs" / "prot-torl.docx");
     place(top / "docs");
     EXPECT_EQ(findReportTemplate(top / "bin"), top / "docs" / "prot-torl.docx");
     place(top / "bin" / "docs");
     EXPECT_EQ(findReportTemplate(top / "bin"), top / "bin" / "docs" / "prot-torl.docx");
+    place(top / "share" / "torl7" / "docs");
+    EXPECT_EQ(findReportTemplate(top / "bin"), top / "share" / "torl7" / "docs" / "prot-torl.docx");
 }
 
 } // namespace

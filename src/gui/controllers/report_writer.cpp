@@ -39,7 +39,7 @@ std::string number(const QSpinBox* spin) {
 } // namespace
 
 ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(window) {
-    programDir = QCoreApplication::applicationDirPath().toStdString();
+    programDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
     askFileName = [this](const QString& defaultName) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         return QFileDialog::getSaveFileName(&window_, QString(),
@@ -148,7 +148,7 @@ void ReportWriter::prot_save() {
     }
     progress->setValue(1);
     DocxDocument document;
-    if (!document.openFile(templatePath->string())) {
+    if (!document.openFile(utf8Path(*templatePath))) {
         boxes.error(QString::fromStdString(document.error()), kCaptionTool);
         return;
     }
