@@ -4,11 +4,11 @@
 // `monitor`, compact on one line. Every document ends with a newline.
 #pragma once
 
+#include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
 #include "protocol/codecs/snapshot_codec.hpp"
 #include "protocol/codecs/waveform_codec.hpp"
-#include "protocol/codecs/accounting_codec.hpp"
-#include "protocol/codecs/event_codec.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,0 +1,106 @@
+// The command-line front end of torl7-cli: options, the session it opens, the steps the
+// commands share. The commands themselves are grouped by what they do to the unit:
+// unit_commands.cpp (search, live values, clock, reset, version), config_commands.cpp
+// (settings and calibration), journal_commands.cpp (events, accounting, report).
+#pragma once
+
+#include "commands.hpp"
+
+#include "documents/report_content.hpp"
+#include "documents/report_template.hpp"
+#include "documents/settings_file.hpp"
+#include "documents/settings_values.hpp"
+#include "json_output.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/calibration_codec.hpp"
+#include "protocol/codecs/clock_codec.hpp"
+#include "protocol/codecs/event_codec.hpp"
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/speed_change_codec.hpp"
+#include "protocol/codecs/version_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/line_speed.hpp"
+#include "protocol/poll_sequence.hpp"
+#include "protocol/request_kind.hpp"
+#include "session/qt_serial_line.hpp"
+#include "session/unit_session.hpp"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace torl7 {
+
+QString q(std::string_view s);
+std::string trimmedRight(std::string text);
+// Grid columns 1..12 of the event protocol.
+extern const std::array<const char*, 12> kEventHeader;
+std::string csvCell(const std::string& text);
+extern const std::map<std::string, Channel> kChannelNames;
+
+// A failure that ends the command: its exit code and the one line said about it.
+struct Failure {
+    int code;
+    std::string message;
+};
+
+class Cli {
+public:
+    Cli(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    int run(const QStringList& arguments);
+
+private:
+    void addGlobalOptions(QCommandLineParser& parser);
+    void addCommandOptions(QCommandLineParser& parser, const std::string& command);
+    std::string generalHelp() const;
+    int fail(const Failure& failure) {
+        err_ << "torl7-cli: " << failure.message << '\n';
+        return failure.code;
+    }
+
+    void openPort();
+    void setSpeed(int speedIndex);
+    // Sends one request and returns its answer, or nothing.
+    std::optional<Frame> tryExchange(std::uint8_t requestKind, const Bytes& payload);
+    // Sends one request and returns its answer, or throws the "no answer" failure.
+    Frame exchange(std::uint8_t requestKind, const Bytes& payload, const char* what);
+    ConfigRecord readRecord();
+    SettingsFile readSettings(const QString& path);
+    std::vector<EventRow> readEvents();
+
+    int search();
+    int snapshot();
+    int waveforms(QCommandLineParser& parser);
+    int readConfig(QCommandLineParser& parser);
+    int writeConfig(QCommandLineParser& parser);
+    int diffConfig(QCommandLineParser& parser);
+    int readEventsCommand(QCommandLineParser& parser);
+    int readAccounting();
+    int resetAccounting(QCommandLineParser& parser);
+    int setClock(QCommandLineParser& parser);
+    int resetProtection();
+    int version();
+    int calibrate(QCommandLineParser& parser);
+    int report(QCommandLineParser& parser);
+    int monitor(QCommandLineParser& parser);
+
+    void requireYes(QCommandLineParser& parser, const char* what);
+    QString onlyArgument(QCommandLineParser& parser, const char* what);
+    void writeOutput(const QString& path, const std::string& text);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    QtSerialLine line_;
+    std::unique_ptr<UnitSession> session_;
+    QString port_;
+    int unit_ = 600;
+    std::optional<SessionError> lastError_;
+};
+
+} // namespace torl7

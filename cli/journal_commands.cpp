@@ -1,0 +1,87 @@
+#include "cli.hpp"
+
+namespace torl7 {
+
+int Cli::readEventsCommand(QCommandLineParser& parser) {
+    const QString format = parser.value("format");
+    if (format != "csv" && format != "json") {
+        throw Failure{exitcode::Usage, "--format must be csv or json"};
+    }
+    openPort();
+    const std::vector<EventRow> rows = readEvents();
+    if (format == "csv") {
+        for (std::size_t i = 0; i < kEventHeader.size(); ++i) {
+            out_ << (i ? "," : "") << csvCell(kEventHeader[i]);
+        }
+        out_ << '\n';
+        for (const EventRow& row : rows) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                out_ << (i ? "," : "") << csvCell(row[i]);
+            }
+            out_ << '\n';
+        }
+        return exitcode::Done;
+    }
+    out_ << eventsJson(rows);
+    return exitcode::Done;
+}
+
+int Cli::readAccounting() {
+    openPort();
+    const Frame answer = exchange(kind::AccountingRead, {}, "accounting read");
+    out_ << accountingJson(decodeAccounting(answer.payload()));
+    return exitcode::Done;
+}
+
+int Cli::resetAccounting(QCommandLineParser& parser) {
+    requireYes(parser, "reset-accounting");
+    openPort();
+    const Frame answer = exchange(kind::AccountingReset, {}, "accounting reset");
+    out_ << accountingJson(decodeAccounting(answer.payload()));
+    return exitcode::Done;
+}
+
+int Cli::report(QCommandLineParser& parser) {
+    const QString path = parser.value("output");
+    if (path.isEmpty()) {
+        throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
+    }
+    const auto templatePath = findReportTemplate(
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
+    if (!templatePath) {
+        throw Failure{exitcode::Invalid,
+                      "the report template " + std::string(kReportTemplateName) + " was not found"};
+    }
+    DocxDocument document;
+    if (!document.openFile(utf8Path(*templatePath))) {
+        throw Failure{exitcode::Invalid, document.error()};
+    }
+    openPort();
+    // The window's report chain: configuration, accounting record, event protocol.
+    const ConfigRecord record = readRecord();
+    const AccountingRecord accounting =
+        decodeAccounting(exchange(kind::AccountingRead, {}, "accounting read").payload());
+    const std::vector<EventRow> events = readEvents();
+    session_->comclose();
+
+    ReportData data;
+    data.factoryNumber = std::to_string(unit_);
+    data.events.assign(events.begin(), events.end());
+    data.settingsValues = settingsValuesFor(record);
+    const AccountingTexts texts = formatAccounting(accounting);
+    data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
+                             texts.st_nwa};
+    std::string error;
+    if (!fillReport(
+            document, data, [](int) {}, error)) {
+        throw Failure{exitcode::Invalid, error};
+    }
+    if (!document.saveAs(path.toStdString())) {
+        throw Failure{exitcode::Invalid,
+                      "cannot write " + path.toStdString() + ": " + document.error()};
+    }
+    out_ << "report written to " << path.toStdString() << '\n';
+    return exitcode::Done;
+}
+
+} // namespace torl7
