@@ -64,6 +64,8 @@ private:
         return failure.code;
     }
 
+    void setUpSession(QCommandLineParser& parser);
+    int dispatch(const std::string& command, QCommandLineParser& parser);
     void openPort();
     void setSpeed(int speedIndex);
     // Sends one request and returns its answer, or nothing.

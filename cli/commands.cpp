@@ -165,73 +165,81 @@ int Cli::run(const QStringList& arguments) {
     }
 
     try {
-        if (!parser.isSet("port")) {
-            throw Failure{exitcode::Usage, "--port PATH is required"};
-        }
-        port_ = parser.value("port");
-        auto number = [&](const char* name, std::int64_t min, std::int64_t max,
-                          std::int64_t fallback) {
-            if (!parser.isSet(name)) {
-                return fallback;
-            }
-            const auto value = parseInteger(parser.value(name).toStdString());
-            if (!value || *value < min || *value > max) {
-                throw Failure{exitcode::Invalid,
-                              std::string("--") + name + " must be a number from " +
-                                  std::to_string(min) + " to " + std::to_string(max)};
-            }
-            return *value;
-        };
-        session_ = std::make_unique<UnitSession>(line_);
-        unit_ = static_cast<int>(number("unit", kMinFactoryNumber, kMaxFactoryNumber, 600));
-        session_->setFactoryNumber(static_cast<std::uint16_t>(unit_));
-        const auto baud = number("speed", 300, 115200, 115200);
-        const int speedIndex = indexForBaud(static_cast<int>(baud));
-        if (speedIndex < 0) {
-            throw Failure{exitcode::Invalid, "--speed must be one of 300, 600, 1200, 2400, 4800, "
-                                             "9600, 14400, 19200, 38400, 57600, 115200"};
-        }
-        setSpeed(speedIndex);
-        if (parser.isSet("timeout-ms")) {
-            session_->setTimeoutOverride(static_cast<int>(number("timeout-ms", 1, 600000, 0)));
-        }
-        session_->setPort(port_, port_);
+        setUpSession(parser);
 
-        // Options are checked before the port is touched, so a usage error sends nothing.
-        const std::map<std::string, int (Cli::*)(QCommandLineParser&)> withOptions = {
-            {"waveforms", &Cli::waveforms},
-            {"read-config", &Cli::readConfig},
-            {"write-config", &Cli::writeConfig},
-            {"diff-config", &Cli::diffConfig},
-            {"read-events", &Cli::readEventsCommand},
-            {"reset-accounting", &Cli::resetAccounting},
-            {"set-clock", &Cli::setClock},
-            {"calibrate", &Cli::calibrate},
-            {"report", &Cli::report},
-            {"monitor", &Cli::monitor},
-        };
-        const std::map<std::string, int (Cli::*)()> plain = {
-            {"search", &Cli::search},
-            {"snapshot", &Cli::snapshot},
-            {"read-accounting", &Cli::readAccounting},
-            {"reset-protection", &Cli::resetProtection},
-            {"version", &Cli::version},
-        };
-        if (const auto it = plain.find(command); it != plain.end()) {
-            if (parser.positionalArguments().size() > 1) {
-                throw Failure{exitcode::Usage, command + " takes no arguments"};
-            }
-        }
-        // The commands open the port through this after their own checks.
-        if (const auto it = withOptions.find(command); it != withOptions.end()) {
-            return (this->*(it->second))(parser);
-        }
-        return (this->*(plain.at(command)))();
+        return dispatch(command, parser);
     } catch (const Failure& failure) {
         session_.reset();
         line_.close();
         return fail(failure);
     }
+}
+
+// The session of this run, from the global options; a bad option throws before anything opens.
+void Cli::setUpSession(QCommandLineParser& parser) {
+    if (!parser.isSet("port")) {
+        throw Failure{exitcode::Usage, "--port PATH is required"};
+    }
+    port_ = parser.value("port");
+    auto number = [&](const char* name, std::int64_t min, std::int64_t max, std::int64_t fallback) {
+        if (!parser.isSet(name)) {
+            return fallback;
+        }
+        const auto value = parseInteger(parser.value(name).toStdString());
+        if (!value || *value < min || *value > max) {
+            throw Failure{exitcode::Invalid, std::string("--") + name + " must be a number from " +
+                                                 std::to_string(min) + " to " +
+                                                 std::to_string(max)};
+        }
+        return *value;
+    };
+    session_ = std::make_unique<UnitSession>(line_);
+    unit_ = static_cast<int>(number("unit", kMinFactoryNumber, kMaxFactoryNumber, 600));
+    session_->setFactoryNumber(static_cast<std::uint16_t>(unit_));
+    const auto baud = number("speed", 300, 115200, 115200);
+    const int speedIndex = indexForBaud(static_cast<int>(baud));
+    if (speedIndex < 0) {
+        throw Failure{exitcode::Invalid, "--speed must be one of 300, 600, 1200, 2400, 4800, "
+                                         "9600, 14400, 19200, 38400, 57600, 115200"};
+    }
+    setSpeed(speedIndex);
+    if (parser.isSet("timeout-ms")) {
+        session_->setTimeoutOverride(static_cast<int>(number("timeout-ms", 1, 600000, 0)));
+    }
+    session_->setPort(port_, port_);
+}
+
+int Cli::dispatch(const std::string& command, QCommandLineParser& parser) {
+    // Options are checked before the port is touched, so a usage error sends nothing.
+    const std::map<std::string, int (Cli::*)(QCommandLineParser&)> withOptions = {
+        {"waveforms", &Cli::waveforms},
+        {"read-config", &Cli::readConfig},
+        {"write-config", &Cli::writeConfig},
+        {"diff-config", &Cli::diffConfig},
+        {"read-events", &Cli::readEventsCommand},
+        {"reset-accounting", &Cli::resetAccounting},
+        {"set-clock", &Cli::setClock},
+        {"calibrate", &Cli::calibrate},
+        {"report", &Cli::report},
+        {"monitor", &Cli::monitor},
+    };
+    const std::map<std::string, int (Cli::*)()> plain = {
+        {"search", &Cli::search},
+        {"snapshot", &Cli::snapshot},
+        {"read-accounting", &Cli::readAccounting},
+        {"reset-protection", &Cli::resetProtection},
+        {"version", &Cli::version},
+    };
+    if (const auto it = plain.find(command); it != plain.end()) {
+        if (parser.positionalArguments().size() > 1) {
+            throw Failure{exitcode::Usage, command + " takes no arguments"};
+        }
+    }
+    // The commands open the port through this after their own checks.
+    if (const auto it = withOptions.find(command); it != withOptions.end()) {
+        return (this->*(it->second))(parser);
+    }
+    return (this->*(plain.at(command)))();
 }
 
 // ---- Shared steps ----

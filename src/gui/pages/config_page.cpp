@@ -215,6 +215,12 @@ QWidget* ConfigPage::buildProtection() {
     equalWidths({sp_bsz, z_umin_v, z_umax_v, z_uasm, z_iasm, z_vtz_t, z_inom_a, z_iso_r, z_izkl_a,
                  z_idif_a, z_ihol_a});
 
+    layOutProtection(group);
+    return group;
+}
+
+// The protection rows: one grid whose columns line every row's parts up under each other.
+void ConfigPage::layOutProtection(QGroupBox* group) {
     // Columns: enable box, inner caption, value, unit, delay text, step buttons, "Сек".
     enum Column { Enable, Inner, Value, Unit, Delay, Step, Seconds };
     auto* grid = tightGrid(group);
@@ -284,7 +290,6 @@ QWidget* ConfigPage::buildProtection() {
     addValue(row, z_ihol_a, "A");
     grid->addWidget(z_ihol_t, row, Delay, 1, 2);
     grid->addWidget(makeCaption("Сек", z_ihol_t), row, Seconds);
-    return group;
 }
 
 QWidget* ConfigPage::buildCalibration() {

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QGroupBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -117,6 +118,7 @@ private:
     QWidget* buildPhaseMonitoring();
     QWidget* buildRs485();
     QWidget* buildProtection();
+    void layOutProtection(QGroupBox* group);
     QWidget* buildCalibration();
 };
 
