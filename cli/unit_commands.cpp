@@ -1,37 +1,31 @@
 #include "cli.hpp"
 
 #include "session/operations/diag_poll.hpp"
+#include "session/operations/unit_search.hpp"
 
 #include <QEventLoop>
 
 namespace torl7 {
 
 int Cli::search() {
-    // The search dialog's schedule: two pings per speed, slowest first, each waiting the
-    // interval of its speed for the answer.
+    // The search dialog's search: two pings per speed, slowest first, each waiting the ping
+    // wait of its speed (or --timeout-ms) for the answer.
     setSpeed(0);
     openPort();
-    const Bytes ping = pingFrame(static_cast<std::uint16_t>(unit_));
-    for (int speed = 0; speed < kSpeedCount; ++speed) {
-        setSpeed(speed);
-        const int intervalMs = speed == 0   ? 800
-                               : speed == 1 ? 400
-                               : speed == 2 ? 200
-                               : speed == 3 ? 100
-                                            : 50;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const Answer answer = waitForAnswer([&](UnitSession::Reply reply) {
-                session_->requestUncounted(ping, std::move(reply),
-                                           session_->timeoutOverride().value_or(intervalMs));
-            });
-            if (answer.frame && answer.frame->length() > 0) {
-                out_ << baudForIndex(speed) << '\n';
-                return exitcode::Done;
-            }
-        }
+    UnitSearch search(*session_);
+    std::optional<bool> found;
+    QObject::connect(&search, &UnitSearch::finished, &search, [&](bool f) { found = f; });
+    search.start(static_cast<std::uint16_t>(unit_), session_->timeoutOverride());
+    QEventLoop loop;
+    while (!found) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
-    throw Failure{exitcode::NoAnswer,
-                  "no unit " + std::to_string(unit_) + " answered at any speed"};
+    if (!*found) {
+        throw Failure{exitcode::NoAnswer,
+                      "no unit " + std::to_string(unit_) + " answered at any speed"};
+    }
+    out_ << baudForIndex(search.speedIndex()) << '\n';
+    return exitcode::Done;
 }
 
 namespace {
