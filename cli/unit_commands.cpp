@@ -1,39 +1,65 @@
 #include "cli.hpp"
 
+#include "session/operations/diag_poll.hpp"
+#include "session/operations/unit_search.hpp"
+
+#include <QEventLoop>
+
 namespace torl7 {
 
 int Cli::search() {
-    // The search dialog's schedule: two pings per speed, slowest first, each waiting the
-    // interval of its speed for the answer.
+    // The search dialog's search: two pings per speed, slowest first, each waiting the ping
+    // wait of its speed (or --timeout-ms) for the answer.
     setSpeed(0);
     openPort();
-    const Bytes ping = pingFrame(static_cast<std::uint16_t>(unit_));
-    for (int speed = 0; speed < kSpeedCount; ++speed) {
-        setSpeed(speed);
-        const int intervalMs = speed == 0   ? 800
-                               : speed == 1 ? 400
-                               : speed == 2 ? 200
-                               : speed == 3 ? 100
-                                            : 50;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const Answer answer = waitForAnswer([&](UnitSession::Reply reply) {
-                session_->requestUncounted(ping, std::move(reply),
-                                           session_->timeoutOverride().value_or(intervalMs));
-            });
-            if (answer.frame && answer.frame->length() > 0) {
-                out_ << baudForIndex(speed) << '\n';
-                return exitcode::Done;
-            }
-        }
+    UnitSearch search(*session_);
+    std::optional<bool> found;
+    QObject::connect(&search, &UnitSearch::finished, &search, [&](bool f) { found = f; });
+    search.start(static_cast<std::uint16_t>(unit_), session_->timeoutOverride());
+    QEventLoop loop;
+    while (!found) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
-    throw Failure{exitcode::NoAnswer,
-                  "no unit " + std::to_string(unit_) + " answered at any speed"};
+    if (!*found) {
+        throw Failure{exitcode::NoAnswer,
+                      "no unit " + std::to_string(unit_) + " answered at any speed"};
+    }
+    out_ << baudForIndex(search.speedIndex()) << '\n';
+    return exitcode::Done;
 }
+
+namespace {
+
+// Runs the window's diagnostics poll with a response timeout on each request, from
+// `firstSelector`, until a report handler stops it; a request left unanswered ends it with
+// the "no answer" failure.
+void runPoll(DiagPoll& poll, int view, std::uint8_t firstSelector, const char* what) {
+    std::optional<SessionError> error;
+    QObject::connect(&poll, &DiagPoll::failed, &poll, [&](const SessionError& e) { error = e; });
+    poll.start(view, DiagPoll::Pace::ResponseTimeout, firstSelector);
+    QEventLoop loop;
+    while (poll.running()) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (error) {
+        std::string message = std::string("the unit did not answer the ") + what + " request";
+        if (error->kind == SessionError::Kind::LineLost) {
+            message += " (" + error->detail.toStdString() + ")";
+        }
+        throw Failure{exitcode::NoAnswer, message};
+    }
+}
+
+} // namespace
 
 int Cli::snapshot() {
     openPort();
-    const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
-    out_ << snapshotJson(decodeSnapshot(answer.payload()), unit_);
+    DiagPoll poll(*session_);
+    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, [&](const Snapshot& snapshot) {
+        poll.stop();
+        out_ << snapshotJson(snapshot, unit_);
+    });
+    runPoll(poll, 0, kSnapshotSelector, "status snapshot");
     return exitcode::Done;
 }
 
@@ -43,11 +69,16 @@ int Cli::monitor(QCommandLineParser& parser) {
         throw Failure{exitcode::Invalid, "--count must be a whole number, 0 or more"};
     }
     openPort();
-    for (std::int64_t n = 0; *count == 0 || n < *count; ++n) {
-        const Frame answer = exchange(kind::Diagnostics, {kSnapshotSelector}, "status snapshot");
-        out_ << snapshotJson(decodeSnapshot(answer.payload()), unit_, JsonLayout::OneLine);
+    DiagPoll poll(*session_);
+    std::int64_t shown = 0;
+    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, [&](const Snapshot& snapshot) {
+        if (*count != 0 && ++shown >= *count) {
+            poll.stop(); // before the next request goes out
+        }
+        out_ << snapshotJson(snapshot, unit_, JsonLayout::OneLine);
         out_.flush();
-    }
+    });
+    runPoll(poll, 0, kSnapshotSelector, "status snapshot");
     return exitcode::Done;
 }
 
@@ -58,18 +89,25 @@ int Cli::waveforms(QCommandLineParser& parser) {
     }
     const int view = static_cast<int>(*phases);
     openPort();
-    std::vector<PhaseSamples> blocks;
-    std::uint8_t selector = selectorAfterSnapshot(view);
-    for (;;) {
-        const Frame answer = exchange(kind::Diagnostics, {selector}, "waveform");
-        blocks.push_back({selector, decodeWaveformBlock(answer.payload())});
-        const BlockStep step = stepAfterBlock(selector, view);
-        if (step.draw) {
-            break;
+    DiagPoll poll(*session_);
+    QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
+        poll.stop();
+        std::vector<PhaseSamples> blocks;
+        for (int i = 0; i < poll.blockCount(); ++i) {
+            const std::uint8_t selector = poll.blockSelectors()[static_cast<std::size_t>(i)];
+            const auto phase = static_cast<std::size_t>((selector & 3) - 1);
+            PhaseSamples block{selector, {}};
+            block.block.selector = selector;
+            for (std::size_t k = 0; k < kWaveformSamples; ++k) {
+                block.block.voltage[k] = static_cast<std::uint8_t>(s.voltage[phase][k]);
+                block.block.current[k] = static_cast<std::uint8_t>(s.current[phase][k]);
+            }
+            blocks.push_back(block);
         }
-        selector = step.nextSelector;
-    }
-    out_ << waveformsJson(unit_, blocks);
+        out_ << waveformsJson(unit_, blocks);
+    });
+    // Straight to the blocks: the snapshot before them is the snapshot command's.
+    runPoll(poll, view, selectorAfterSnapshot(view), "waveform");
     return exitcode::Done;
 }
 

@@ -39,7 +39,7 @@ protected:
         EXPECT_EQ(boxes.shown.back().caption, caption);
         EXPECT_FALSE(timer().isActive());
         EXPECT_FALSE(line.isOpen());
-        EXPECT_EQ(session().searchState, 0);
+        EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Idle);
         EXPECT_FALSE(session().reserved());
     }
 };
@@ -84,14 +84,14 @@ TEST_F(Rs485SpeedTest, unitKeepsThePcSpeedPingThenSpeedSetThenSuccess) {
     EXPECT_TRUE(session().reserved());
     EXPECT_TRUE(timer().isActive());
     answer(0, Bytes{0, 0});
-    EXPECT_EQ(session().searchState, Rs485SpeedChange::kAnswered);
+    EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Answered);
 
     change().Timer1Timer();
     EXPECT_EQ(sentFrames().back(), (Bytes{0xAA, 0x06, 0x02, 0x58, 0x00, 0x01, 0x07, 0x01, 0x12}));
-    EXPECT_EQ(session().searchState, Rs485SpeedChange::kWaiting);
+    EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Waiting);
     // The unit acknowledges by repeating the request.
     line.feedBytes(speedSetFrame(600, 7));
-    EXPECT_EQ(session().searchState, Rs485SpeedChange::kConfirmed);
+    EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Confirmed);
 
     change().Timer1Timer();
     expectEndedWith(kSucceeded, kSucceededCaption);
@@ -108,12 +108,12 @@ TEST_F(Rs485SpeedTest, unitAskingThePcToFollowEndsWithBothAtTheNewSpeed) {
     pick(7);
     answer(0, Bytes{1});
     change().Timer1Timer();
-    EXPECT_EQ(session().searchState, Rs485SpeedChange::kFollowing);
+    EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Following);
     EXPECT_EQ(line.baudRate(), 115200) << "the speed-set request goes at the old speed";
     const int opened = line.openCount;
 
     change().Timer1Timer();
-    EXPECT_EQ(session().searchState, Rs485SpeedChange::kWaiting);
+    EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Waiting);
     EXPECT_EQ(diag().cb_speed->currentIndex(), config().cb_rs485->currentIndex());
     EXPECT_EQ(line.baudRate(), 19200);
     EXPECT_EQ(line.openCount, opened + 1) << "the port is opened afresh";

@@ -111,9 +111,17 @@ protected:
 } // namespace
 
 TEST_F(DiagnosticsTest, startResetsTheCountersOpensThePortAndAsksForASnapshotWhateverWasPending) {
+    // An earlier poll stopped while it waited for phase C's block.
+    diag().cmb_m->setCurrentIndex(3);
+    start();
+    answerPending();
+    answerPending();
+    answerPending();
+    ASSERT_EQ(poll().operation().nextSelector(), 19);
+    poll().diagnosClick();
+    line.clearWritten();
     diag().st_txd->setText(QStringLiteral("17"));
     diag().st_rxd->setText(QStringLiteral("12"));
-    session().payload[0] = 19; // left by an earlier poll
     start();
     EXPECT_TRUE(running());
     EXPECT_TRUE(line.isOpen());
@@ -234,7 +242,7 @@ TEST_F(DiagnosticsTest, answersAfterAStopAreShownButAskForNothing) {
     answer(kind::Diagnostics, encodeSnapshot(snapshot));
     EXPECT_EQ(diag().st_ua->text(), QStringLiteral("231"));
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("1")) << "no request follows";
-    EXPECT_EQ(session().payload[0], 17) << "the selector still moves on";
+    EXPECT_EQ(poll().operation().nextSelector(), 17) << "the selector still moves on";
 
     start(); // a new start asks for a snapshot again
     answerPending();
@@ -243,7 +251,7 @@ TEST_F(DiagnosticsTest, answersAfterAStopAreShownButAskForNothing) {
     answerPending();
     EXPECT_EQ(diag().Series1->count(), 101) << "the finished sequence is still drawn";
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("2"));
-    EXPECT_EQ(session().payload[0], 0);
+    EXPECT_EQ(poll().operation().nextSelector(), 0);
 }
 
 TEST_F(DiagnosticsTest, slowLineRepetitionReopensThePortThatTheIdleCloseReleased) {

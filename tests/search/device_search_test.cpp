@@ -100,7 +100,7 @@ TEST_F(DeviceSearchTest, unitAt9600IsFoundAtItsFirstPingThereAndTheToolStaysTher
     EXPECT_TRUE(line.isOpen());
     EXPECT_EQ(dialog().Button1->text(), QStringLiteral("Начать поиск"));
     EXPECT_EQ(dialog().pb_search->value(), 34);
-    EXPECT_EQ(session().searchState, DeviceSearch::kFound);
+    EXPECT_EQ(search().operation().step(), UnitSearch::Step::Found);
     // The pings are not requests of the transmitter: not counted, no timeout, no idle close.
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("0"));
     EXPECT_FALSE(session().Timer3->isActive());
@@ -141,7 +141,7 @@ TEST_F(DeviceSearchTest, withoutAUnitItSends22PingsOverEverySpeedIn4500msAndStay
     EXPECT_EQ(diag().cb_speed->currentText(), QStringLiteral("115200"));
     EXPECT_EQ(line.baudRate(), 115200);
     EXPECT_TRUE(line.isOpen());
-    EXPECT_EQ(session().searchState, DeviceSearch::kAllSpeedsTried);
+    EXPECT_EQ(search().operation().step(), UnitSearch::Step::AllSpeedsTried);
     EXPECT_EQ(dialog().lser->text(), stepStatus("115200", 1));
 }
 
@@ -195,7 +195,8 @@ TEST_F(DeviceSearchTest, anEmptyAnswerOrAWrongSumDoesNotEndTheSearch) {
     Bytes corrupt = buildFrame(600, 0, Bytes{5});
     corrupt.back() ^= 1;
     line.feed(toQByteArray(corrupt));
-    EXPECT_EQ(session().searchState, 0);
+    EXPECT_EQ(search().operation().step(), UnitSearch::Step::Pinging);
+    EXPECT_EQ(search().operation().speedIndex(), 0);
     line.clearWritten();
     tick();
     tick();
@@ -213,31 +214,6 @@ TEST_F(DeviceSearchTest, theSearchStartsFromItsOpenPortWithNoLeftoverTimerToClos
     EXPECT_FALSE(session().Timer3->isActive()) << "a lost earlier answer would close the port";
     EXPECT_FALSE(session().Timer4->isActive()) << "the idle close would end the search after 3 s";
     EXPECT_TRUE(line.isOpen());
-}
-
-TEST_F(DeviceSearchTest, pingAnswersMoveTheSearchStateOnlyWhenTheyCarryAPayload) {
-    // Shown: any non-empty answer means found, whatever the state.
-    session().searchState = 4;
-    answer(0, Bytes{1});
-    EXPECT_EQ(session().searchState, DeviceSearch::kFound);
-
-    dialog().hide();
-    struct Case {
-        int before;
-        Bytes payload;
-        int after;
-    };
-    const Case cases[] = {{0, {1}, 13},  {14, {1}, 15}, {14, {1, 2}, 15},
-                          {0, {}, 0},    {14, {}, 14},  {13, {1}, 13},
-                          {16, {1}, 16}, {20, {1}, 20}, {12, {1}, 12}};
-    for (const Case& c : cases) {
-        session().searchState = c.before;
-        session().sendUncounted(pingFrame(600));
-        // Unit 601, so that the empty answer is not taken for the echo of a ping.
-        line.feed(toQByteArray(buildFrame(601, 0, c.payload)));
-        EXPECT_EQ(session().searchState, c.after)
-            << "from " << c.before << " with " << c.payload.size() << " payload bytes";
-    }
 }
 
 TEST_F(DeviceSearchTest, aNumberTypedBelow100BringsBothWindowsTo100WhenTheFieldIsLeft) {

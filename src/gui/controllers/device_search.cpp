@@ -5,8 +5,6 @@
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/widgets/lenient_spin_box.hpp"
-#include "protocol/codecs/speed_change_codec.hpp"
-#include "protocol/frame.hpp"
 
 #include <QComboBox>
 #include <QLabel>
@@ -29,28 +27,19 @@ const QString kNoCaption;
 } // namespace
 
 DeviceSearch::DeviceSearch(MainWindow& window)
-    : QObject(&window), window_(window), dialog_(*window.Form2), session_(window.session()) {
+    : QObject(&window), window_(window), dialog_(*window.Form2), session_(window.session()),
+      search_(window.session(), window.Form2->Timer1, this) {
     setObjectName(QStringLiteral("DeviceSearch"));
     connect(dialog_.frm2_zn, &LenientSpinBox::shownTextChanged, this, &DeviceSearch::frm2_znChange);
     connect(dialog_.cmbPorts, &QComboBox::activated, this, &DeviceSearch::cmbPortsChange);
     connect(dialog_.Button1, &QPushButton::clicked, this, &DeviceSearch::Button1Click);
+    // The dialog's timer ticks this controller, which hands the typed number to the search.
+    disconnect(dialog_.Timer1, &QTimer::timeout, &search_, &UnitSearch::Timer1Timer);
     connect(dialog_.Timer1, &QTimer::timeout, this, &DeviceSearch::Timer1Timer);
-    session_.setHandler(kind::Ping, [this](const Frame& frame) { answerToPing(frame); });
-}
-
-int DeviceSearch::stepIntervalMs(int speedIndex) {
-    switch (speedIndex) {
-    case 0:
-        return SearchDialog::kFirstStepMs;
-    case 1:
-        return 400;
-    case 2:
-        return 200;
-    case 3:
-        return 100;
-    default:
-        return 50;
-    }
+    connect(&search_, &UnitSearch::speedTried, this,
+            [this](int speedIndex) { window_.TabSheet2->cb_speed->setCurrentIndex(speedIndex); });
+    connect(&search_, &UnitSearch::stepTaken, this, [this](int, int retry) { showStep(retry); });
+    connect(&search_, &UnitSearch::finished, this, &DeviceSearch::finish);
 }
 
 void DeviceSearch::frm2_znChange() {
@@ -75,6 +64,14 @@ void DeviceSearch::cmbPortsChange() {
     window_.TabSheet2->cmbPorts->setCurrentIndex(dialog_.cmbPorts->currentIndex());
 }
 
+std::uint16_t DeviceSearch::typedFactoryNumber() const {
+    // The number as typed, within the field's limits (a half-typed number is still in the
+    // field while the search runs).
+    const LenientSpinBox& number = *dialog_.frm2_zn;
+    return static_cast<std::uint16_t>(
+        std::clamp(number.typedValue(), number.minimum(), number.maximum()));
+}
+
 void DeviceSearch::Button1Click() {
     if (session_.reserved()) {
         return;
@@ -82,7 +79,7 @@ void DeviceSearch::Button1Click() {
     if (dialog_.Button1->text() != kStart) {
         session_.comclose();
         dialog_.Button1->setText(kStart);
-        dialog_.Timer1->stop();
+        search_.stop();
         window_.boxes().information(QStringLiteral("Процесс поиска остановлен!"), kNoCaption);
         dialog_.pb_search->setValue(SearchDialog::kProgressMax);
         return;
@@ -90,60 +87,34 @@ void DeviceSearch::Button1Click() {
     if (!openPort(session_, window_.boxes())) {
         return; // no port listed: said so, nothing to search on
     }
-    // The pings arm no timer of their own; a timeout or idle close left over from an earlier
-    // request would otherwise close the port in the middle of the search.
-    session_.Timer3->stop();
-    session_.Timer4->stop();
     dialog_.Button1->setText(kStop);
-    session_.searchState = 0;
-    retry_ = 0;
-    dialog_.Timer1->setInterval(SearchDialog::kFirstStepMs);
     dialog_.pb_search->setValue(0);
-    window_.TabSheet2->cb_speed->setCurrentIndex(0);
-    session_.Comspeed();
-    dialog_.Timer1->start();
+    search_.start(typedFactoryNumber());
     dialog_.lser->setText(QStringLiteral("Процесс:... "));
 }
 
 void DeviceSearch::Timer1Timer() {
-    QComboBox* speed = window_.TabSheet2->cb_speed;
-    // The number as typed, within the field's limits (a half-typed number is still in the
-    // field while the search runs).
-    const LenientSpinBox& number = *dialog_.frm2_zn;
-    const auto factoryNumber = static_cast<std::uint16_t>(
-        std::clamp(number.typedValue(), number.minimum(), number.maximum()));
-    if (++retry_ > kPingsPerSpeed) {
-        if (session_.searchState < kAllSpeedsTried) {
-            ++session_.searchState;
-        }
-        retry_ = 1;
-        if (session_.searchState < kAllSpeedsTried) {
-            speed->setCurrentIndex(session_.searchState);
-            session_.Comspeed();
-            dialog_.Timer1->setInterval(stepIntervalMs(session_.searchState));
-        }
-    }
-    dialog_.pb_search->setValue(dialog_.pb_search->value() + 1);
-    dialog_.lser->setText(
-        QStringLiteral("Процесс: %1 бод/сек   повтор №%2").arg(speed->currentText()).arg(retry_));
-    if (session_.searchState < kAllSpeedsTried) {
-        session_.sendUncounted(pingFrame(factoryNumber));
-    } else {
-        finish();
-    }
+    search_.setFactoryNumber(typedFactoryNumber());
+    search_.Timer1Timer();
     if (!dialog_.isVisible()) {
         // Closed during the search: the ping of this tick has gone out, nothing more will.
         dialog_.Button1->setText(kStart);
-        dialog_.Timer1->stop();
+        search_.stop();
     }
 }
 
-void DeviceSearch::finish() {
+void DeviceSearch::showStep(int retry) {
+    dialog_.pb_search->setValue(dialog_.pb_search->value() + 1);
+    dialog_.lser->setText(QStringLiteral("Процесс: %1 бод/сек   повтор №%2")
+                              .arg(window_.TabSheet2->cb_speed->currentText())
+                              .arg(retry));
+}
+
+void DeviceSearch::finish(bool found) {
     dialog_.pb_search->setValue(SearchDialog::kProgressMax);
     dialog_.Button1->setText(kStart);
-    dialog_.Timer1->stop();
     // The port stays open at the speed reached, found or not.
-    if (session_.searchState == kFound) {
+    if (found) {
         window_.boxes().information(QStringLiteral("Процесс поиска завершен! Устройство найдено!"),
                                     kNoCaption);
         dialog_.lser->setText(QStringLiteral("Найдено устройство: скорость %1 бод/сек")
@@ -151,23 +122,6 @@ void DeviceSearch::finish() {
     } else {
         window_.boxes().information(
             QStringLiteral("Процесс поиска завершен! Устройство не обнаружено!"), kNoCaption);
-    }
-}
-
-void DeviceSearch::answerToPing(const Frame& frame) {
-    // An empty answer is not taken as the unit's; the factory number in it is not compared.
-    if (frame.length() == 0) {
-        return;
-    }
-    if (dialog_.isVisible()) {
-        session_.searchState = kFound;
-        return;
-    }
-    // Steps of the RS485 speed change: its first ping answered, then its check answered.
-    if (session_.searchState == 0) {
-        session_.searchState = 13;
-    } else if (session_.searchState == 14) {
-        session_.searchState = 15;
     }
 }
 

@@ -4,9 +4,8 @@
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/widgets/indicator_shape.hpp"
+#include "gui/widgets/waveform_chart.hpp"
 #include "protocol/codecs/snapshot_codec.hpp"
-#include "protocol/line_speed.hpp"
-#include "protocol/poll_sequence.hpp"
 #include "session/unit_session.hpp"
 
 #include <QCheckBox>
@@ -20,10 +19,6 @@ namespace torl7 {
 
 namespace {
 
-constexpr int kInitialWatchdogMs = 300;
-constexpr std::uint8_t kArmedFlag = 2;
-constexpr std::uint8_t kCalibrationSelector = 4;
-
 QColor colorOf(IndicatorColor color) {
     switch (color) {
     case IndicatorColor::Red:
@@ -36,12 +31,6 @@ QColor colorOf(IndicatorColor color) {
     return QColor(192, 192, 192);
 }
 
-// Selectors of the waveform blocks: phases 1..3, with 16 added on the last of a sequence.
-bool isWaveformSelector(std::uint8_t selector) {
-    const int phase = selector & ~kLastBlockFlag;
-    return phase >= 1 && phase <= kPhases;
-}
-
 void setText(QLabel* label, const std::string& utf8) {
     label->setText(QString::fromStdString(utf8));
 }
@@ -49,20 +38,24 @@ void setText(QLabel* label, const std::string& utf8) {
 } // namespace
 
 Diagnostics::Diagnostics(MainWindow& window)
-    : QObject(&window), Timer2(new QTimer(this)), window_(window), page_(*window.TabSheet2),
-      session_(window.session()) {
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(kInitialWatchdogMs);
+    : QObject(&window), window_(window), page_(*window.TabSheet2), session_(window.session()),
+      poll_(window.session(), this) {
+    Timer2 = poll_.Timer2;
+    // The caption is checked at every tick before the poll's own watchdog work.
+    disconnect(Timer2, &QTimer::timeout, &poll_, &DiagPoll::Timer2Timer);
     connect(Timer2, &QTimer::timeout, this, &Diagnostics::Timer2Timer);
     connect(page_.diagnos, &QPushButton::clicked, this, &Diagnostics::diagnosClick);
-    session_.setHandler(kind::Diagnostics, [this](const Frame& frame) { answerReceived(frame); });
-    session_.observeAnswers(kind::Diagnostics, [this](const Frame&) { misses_ = 0; });
-    // A poll answer still under way when another command went out is shown all the same.
-    connect(&session_, &UnitSession::lateAnswer, this, [this](const Frame& frame) {
-        if (frame.command() == kind::Diagnostics) {
-            answerReceived(frame);
-        }
+    connect(page_.cmb_m, &QComboBox::currentIndexChanged, &poll_, &DiagPoll::setView);
+    connect(&poll_, &DiagPoll::snapshotReceived, this, [this](const Snapshot& snapshot) {
+        showSnapshot(snapshot);
+        followRunFlag();
     });
+    connect(&poll_, &DiagPoll::blockReceived, this, &Diagnostics::followRunFlag);
+    connect(&poll_, &DiagPoll::waveformsReady, this, [this](const WaveformSamples& samples) {
+        drawWaveforms(page_, samples);
+        followRunFlag();
+    });
+    connect(&poll_, &DiagPoll::failed, this, &Diagnostics::pollFailed);
 }
 
 // A label whose size may change asks its layout to run again with every new text, and the
@@ -85,6 +78,12 @@ bool Diagnostics::running() const {
     return page_.diagnos->text() == kDiagnosRunning;
 }
 
+void Diagnostics::followRunFlag() {
+    if (!running()) {
+        poll_.stop();
+    }
+}
+
 void Diagnostics::diagnosClick() {
     if (session_.reserved()) {
         return;
@@ -93,74 +92,34 @@ void Diagnostics::diagnosClick() {
         freezeLiveTexts();
         page_.diagnos->setText(kDiagnosRunning);
         session_.resetCounters();
-        Timer2->start();
-        session_.requestKind = kind::Diagnostics;
-        session_.payload[0] = kSnapshotSelector;
-        misses_ = 0;
         if (!openPort(session_, window_.boxes())) {
             // No port to poll: that has been said, and a poll would only miss five times.
-            Timer2->stop();
             window_.stopPolling();
             return;
         }
-        send();
+        poll_.start(page_.cmb_m->currentIndex());
     } else {
         session_.comclose();
         window_.stopPolling();
-        Timer2->stop();
+        poll_.stop();
     }
 }
 
 void Diagnostics::Timer2Timer() {
     if (!running()) {
-        Timer2->stop();
+        poll_.stop();
         return;
     }
-    if ((session_.linkFlags & kArmedFlag) == 0) {
-        session_.linkFlags = kArmedFlag;
-        return;
+    poll_.Timer2Timer();
+}
+
+void Diagnostics::pollFailed(const SessionError& error) {
+    if (error.kind == SessionError::Kind::Timeout) {
+        window_.boxes().error(kNoAnswerText, kCaptionTool);
+    } else {
+        sayFailure(error, window_.boxes());
     }
-    // A whole period went by with no request sent and no answer verified.
-    Timer2->setInterval(responseTimeoutMs(page_.cb_speed->currentIndex(), kind::Diagnostics));
-    ++misses_;
-    if (misses_ < kMaxMisses) {
-        session_.requestKind = kind::Diagnostics;
-        if (!session_.line().isOpen() && lastSentOnOpenPort_) {
-            openPort(session_, window_.boxes());
-        }
-        send();
-        return;
-    }
-    Timer2->stop();
-    window_.boxes().error(kNoAnswerText, kCaptionTool);
     window_.stopPolling();
-}
-
-void Diagnostics::send() {
-    lastSentOnOpenPort_ = session_.line().isOpen();
-    session_.TXD();
-}
-
-void Diagnostics::answerReceived(const Frame& frame) {
-    misses_ = 0;
-    const std::uint8_t selector = frame.reader().byte(0);
-    // An answer to a poll request that was under way when another command took the line (a
-    // protection reset pressed while polling) is shown, but payload byte 0 now belongs to
-    // that command, and its own answer is still to come.
-    const Bytes& request = session_.lastRequest();
-    const bool pollOutstanding =
-        request.size() >= kFrameOverhead && request[4] == kind::Diagnostics;
-
-    if (selector == kSnapshotSelector) {
-        showSnapshot(decodeSnapshot(frame.payload()));
-        if (pollOutstanding) {
-            next(selectorAfterSnapshot(page_.cmb_m->currentIndex()));
-        }
-    } else if (isWaveformSelector(selector)) {
-        blockReceived(selector, frame.payload(), pollOutstanding);
-    }
-    // Any other selector (4 is a calibration sample) shows nothing here and asks for nothing:
-    // the watchdog repeats the request.
 }
 
 void Diagnostics::showSnapshot(const Snapshot& snapshot) {
@@ -199,30 +158,6 @@ void Diagnostics::showSnapshot(const Snapshot& snapshot) {
     };
     for (const auto& [label, text] : texts) {
         setText(label, text);
-    }
-}
-
-void Diagnostics::blockReceived(std::uint8_t selector, ByteSpan payload, bool pollOutstanding) {
-    samples_.store(selector & 3, decodeWaveformBlock(payload));
-    const BlockStep step = stepAfterBlock(selector, page_.cmb_m->currentIndex());
-    if (!step.draw) {
-        if (pollOutstanding) {
-            next(step.nextSelector);
-        }
-        return;
-    }
-    drawWaveforms(page_, samples_);
-    if (pollOutstanding) {
-        next(kSnapshotSelector);
-    }
-    samples_.clear();
-}
-
-void Diagnostics::next(std::uint8_t selector) {
-    session_.payload[0] = selector;
-    if (running()) {
-        session_.requestKind = kind::Diagnostics;
-        send();
     }
 }
 

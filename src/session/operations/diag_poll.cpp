@@ -1,0 +1,144 @@
+#include "session/operations/diag_poll.hpp"
+
+#include "protocol/poll_sequence.hpp"
+#include "protocol/request_kind.hpp"
+
+namespace torl7 {
+
+namespace {
+
+// Selectors of the waveform blocks: phases 1..3, with 16 added on the last of a sequence.
+bool isWaveformSelector(std::uint8_t selector) {
+    const int phase = selector & ~kLastBlockFlag;
+    return phase >= 1 && phase <= kPhases;
+}
+
+} // namespace
+
+DiagPoll::DiagPoll(UnitSession& session, QObject* parent)
+    : QObject(parent), Timer2(new QTimer(this)), session_(session) {
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(kFirstWatchdogMs);
+    connect(Timer2, &QTimer::timeout, this, &DiagPoll::Timer2Timer);
+    // Every request counted and every frame verified moves the counters: traffic on the line.
+    connect(&session_, &UnitSession::countersChanged, this, [this] { armed_ = false; });
+    // A poll answer still under way when another command went out is reported all the same.
+    connect(&session_, &UnitSession::lateAnswer, this, [this](const Frame& frame) {
+        if (frame.command() == kind::Diagnostics) {
+            answerReceived(frame, false);
+        }
+    });
+}
+
+void DiagPoll::start(int viewIndex, Pace pace, std::uint8_t firstSelector) {
+    pace_ = pace;
+    view_ = viewIndex;
+    misses_ = 0;
+    blockCount_ = 0;
+    samples_.clear();
+    running_ = true;
+    if (pace_ == Pace::Watchdog) {
+        Timer2->start();
+    }
+    next(firstSelector);
+}
+
+void DiagPoll::stop() {
+    running_ = false;
+    step_ = Step::Idle;
+    Timer2->stop();
+}
+
+void DiagPoll::fail(const SessionError& error) {
+    stop();
+    emit failed(error);
+}
+
+void DiagPoll::Timer2Timer() {
+    if (!running_) {
+        Timer2->stop();
+        return;
+    }
+    if (!armed_) {
+        armed_ = true;
+        return;
+    }
+    // A whole period went by with no request sent and no answer verified.
+    Timer2->setInterval(session_.timeoutMs(kind::Diagnostics));
+    ++misses_;
+    if (misses_ >= kMaxMisses) {
+        fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
+        return;
+    }
+    if (!session_.isOpen() && lastSentOnOpenPort_) {
+        if (const auto error = session_.comopen()) {
+            fail(*error);
+            return;
+        }
+    }
+    send();
+}
+
+void DiagPoll::next(std::uint8_t selector) {
+    selector_ = selector;
+    if (running_) {
+        send();
+    }
+}
+
+void DiagPoll::send() {
+    lastSentOnOpenPort_ = session_.isOpen();
+    step_ = selector_ == kSnapshotSelector ? Step::Snapshot : Step::Waveform;
+    const bool withTimeout = pace_ == Pace::ResponseTimeout;
+    session_.request(
+        kind::Diagnostics, Bytes{selector_},
+        [this](const Answer& answer) {
+            if (answer.frame) {
+                answerReceived(*answer.frame, true);
+            } else if (pace_ == Pace::ResponseTimeout && running_ && answer.error) {
+                fail(*answer.error);
+            }
+            // In the window the watchdog repeats what went unanswered.
+        },
+        withTimeout);
+}
+
+void DiagPoll::answerReceived(const Frame& frame, bool pollOutstanding) {
+    misses_ = 0;
+    const std::uint8_t selector = frame.reader().byte(0);
+    if (selector == kSnapshotSelector) {
+        blockCount_ = 0;
+        emit snapshotReceived(decodeSnapshot(frame.payload()));
+        if (pollOutstanding) {
+            next(selectorAfterSnapshot(view_));
+        }
+    } else if (isWaveformSelector(selector)) {
+        blockArrived(selector, frame.payload(), pollOutstanding);
+    }
+    // Any other selector (4 is a calibration sample) reports nothing and asks for nothing:
+    // the watchdog repeats the request.
+}
+
+void DiagPoll::blockArrived(std::uint8_t selector, ByteSpan payload, bool pollOutstanding) {
+    const WaveformBlock block = decodeWaveformBlock(payload);
+    samples_.store(selector & 3, block);
+    if (blockCount_ < kPhases) {
+        blockSelectors_[static_cast<std::size_t>(blockCount_++)] = selector;
+    }
+    const BlockStep step = stepAfterBlock(selector, view_);
+    if (!step.draw) {
+        emit blockReceived(selector);
+        if (pollOutstanding) {
+            next(step.nextSelector);
+        }
+        return;
+    }
+    emit waveformsReady(samples_);
+    if (pollOutstanding) {
+        next(kSnapshotSelector);
+    }
+    samples_.clear();
+    blockCount_ = 0;
+}
+
+} // namespace torl7

@@ -1,0 +1,146 @@
+// The diagnostics poll on the fake line: the sequence of selectors, the two ways it is paced,
+// answers that arrive while another command holds the line, and how it ends.
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/codecs/waveform_codec.hpp"
+#include "session/operations/diag_poll.hpp"
+#include "support/fake_serial_line.hpp"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+class DiagPollTest : public ::testing::Test {
+protected:
+    DiagPollTest() {
+        session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
+        EXPECT_FALSE(session.comopen());
+        QObject::connect(&poll, &DiagPoll::snapshotReceived, [this] { ++snapshots; });
+        QObject::connect(&poll, &DiagPoll::waveformsReady,
+                         [this](const WaveformSamples& s) { drawn.push_back(s.voltage[1][0]); });
+        QObject::connect(&poll, &DiagPoll::failed,
+                         [this](const SessionError& e) { errors.push_back(e.kind); });
+    }
+
+    void feed(std::uint8_t code, const Bytes& payload) {
+        line.feedBytes(buildFrame(600, code, payload));
+    }
+    // The unit answers the last diagnostics request as a healthy unit would.
+    void answerPending() {
+        const int selector = selectorsSent().back();
+        if (selector == kSnapshotSelector) {
+            feed(kind::Diagnostics, encodeSnapshot(Snapshot{}));
+            return;
+        }
+        WaveformBlock block;
+        block.selector = static_cast<std::uint8_t>(selector);
+        block.voltage.fill(static_cast<std::uint8_t>(selector));
+        feed(kind::Diagnostics, encodeWaveformBlock(block));
+    }
+    std::vector<int> selectorsSent() const {
+        std::vector<int> selectors;
+        for (const QByteArray& write : line.writes) {
+            if (write.size() == 9 && write[4] == kind::Diagnostics) {
+                selectors.push_back(static_cast<std::uint8_t>(write[6]));
+            }
+        }
+        return selectors;
+    }
+
+    FakeSerialLine line;
+    UnitSession session{line};
+    DiagPoll poll{session};
+    int snapshots = 0;
+    std::vector<int> drawn; // phase B's first voltage sample of each drawing
+    std::vector<SessionError::Kind> errors;
+};
+
+} // namespace
+
+TEST_F(DiagPollTest, eachViewFetchesItsBlocksAfterEverySnapshotThenDrawsAndStartsAgain) {
+    struct Case {
+        int view;
+        std::vector<int> selectors; // two rounds
+        int drawings;
+    };
+    const Case cases[] = {
+        {0, {0, 0, 0}, 0},
+        {1, {0, 17, 0, 17, 0}, 2},
+        {2, {0, 1, 18, 0, 1, 18, 0}, 2},
+        {3, {0, 1, 2, 19, 0, 1, 2, 19, 0}, 2},
+    };
+    for (const Case& c : cases) {
+        line.clearWritten();
+        drawn.clear();
+        poll.start(c.view);
+        while (selectorsSent().size() < c.selectors.size()) {
+            answerPending();
+        }
+        EXPECT_EQ(selectorsSent(), c.selectors) << "view " << c.view;
+        EXPECT_EQ(static_cast<int>(drawn.size()), c.drawings) << "view " << c.view;
+        poll.stop();
+    }
+    EXPECT_EQ(drawn.back(), 2) << "phase B's block went into phase B's arrays";
+}
+
+TEST_F(DiagPollTest, withResponseTimeoutsTheFirstUnansweredRequestEndsItWithoutARepetition) {
+    poll.start(2, DiagPoll::Pace::ResponseTimeout, 1);
+    EXPECT_FALSE(poll.Timer2->isActive()) << "no watchdog";
+    EXPECT_TRUE(session.Timer3->isActive()) << "the request has its response timeout";
+    answerPending();
+    ASSERT_EQ(poll.blockCount(), 1);
+    EXPECT_EQ(poll.blockSelectors()[0], 1);
+    session.Timer3Timer();
+    EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
+    EXPECT_FALSE(poll.running());
+    EXPECT_EQ(selectorsSent(), (std::vector<int>{1, 18}));
+}
+
+TEST_F(DiagPollTest, fifthMissEndsItWithATimeoutAndAPortThatWillNotReopenEndsItAtOnce) {
+    poll.start(0);
+    for (int tick = 0; tick < 2 * DiagPoll::kMaxMisses - 1; ++tick) {
+        poll.Timer2Timer();
+    }
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(selectorsSent().size(), 5u) << "the request and four repetitions";
+    poll.Timer2Timer();
+    EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
+    EXPECT_FALSE(poll.Timer2->isActive());
+
+    errors.clear();
+    poll.start(0);
+    session.Timer4Timer(); // the idle close
+    line.failNextOpen = true;
+    poll.Timer2Timer();
+    poll.Timer2Timer();
+    EXPECT_EQ(errors, std::vector{SessionError::Kind::PortNotOpened});
+    EXPECT_FALSE(poll.running());
+}
+
+TEST_F(DiagPollTest, aPollAnswerBehindAnotherCommandIsReportedButAsksForNothing) {
+    poll.start(1);
+    std::optional<Answer> versionAnswer;
+    session.request(
+        kind::Version, {}, [&](const Answer& a) { versionAnswer = a; }, true);
+    line.clearWritten();
+    feed(kind::Diagnostics, encodeSnapshot(Snapshot{}));
+    EXPECT_EQ(snapshots, 1);
+    EXPECT_TRUE(selectorsSent().empty()) << "the version request still waits for its answer";
+    EXPECT_FALSE(versionAnswer);
+    // The watchdog repeats the poll's request in time.
+    poll.Timer2Timer();
+    poll.Timer2Timer();
+    EXPECT_EQ(selectorsSent(), std::vector<int>{0});
+}
+
+TEST_F(DiagPollTest, stoppedFromTheReportOfAnAnswerItAsksForNothingMore) {
+    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, &DiagPoll::stop);
+    poll.start(3);
+    answerPending();
+    EXPECT_EQ(snapshots, 1);
+    EXPECT_EQ(selectorsSent(), std::vector<int>{0});
+    EXPECT_EQ(poll.nextSelector(), 1) << "the selector still moves on";
+}
