@@ -7,12 +7,10 @@
 #include "protocol/calibration_rules.hpp"
 #include "session/unit_session.hpp"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 
 namespace torl7 {
 

@@ -1,6 +1,7 @@
 // The configuration record on the "Конфигурация" page: building it from the controls when the
-// unit is written, applying the unit's record to the controls when it is read, the read and
-// write buttons with the read-back after a write, and the step buttons of the six delays.
+// unit is written, applying the unit's record to the controls when it is read
+// (config_page_record.cpp), the read and write buttons, which run ReadConfiguration and
+// WriteConfiguration (with its read-back), and the step buttons of the six delays.
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
