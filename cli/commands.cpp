@@ -265,21 +265,30 @@ std::optional<Frame> Cli::tryExchange(std::uint8_t requestKind, const Bytes& pay
     return answer.frame;
 }
 
+Failure Cli::noAnswer(const char* what, const std::optional<SessionError>& error) {
+    std::string message = std::string("the unit did not answer the ") + what + " request";
+    if (error && error->kind == SessionError::Kind::LineLost) {
+        message += " (" + error->detail.toStdString() + ")";
+    }
+    return Failure{exitcode::NoAnswer, message};
+}
+
 Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* what) {
     auto answer = tryExchange(requestKind, payload);
     if (!answer) {
-        std::string message = std::string("the unit did not answer the ") + what + " request";
-        if (lastError_ && lastError_->kind == SessionError::Kind::LineLost) {
-            message += " (" + lastError_->detail.toStdString() + ")";
-        }
-        throw Failure{exitcode::NoAnswer, message};
+        throw noAnswer(what, lastError_);
     }
     return *answer;
 }
 
 ConfigRecord Cli::readRecord() {
-    const Frame answer = exchange(kind::ConfigRead, {}, "configuration read");
-    return decodeConfigRecord(answer.payload());
+    ReadConfiguration read(*session_);
+    const auto result = runOperation<ReadConfiguration::Result>(
+        [&](auto finished) { read.start(std::move(finished)); });
+    if (!result.record) {
+        throw noAnswer("configuration read", result.error);
+    }
+    return *result.record;
 }
 
 SettingsFile Cli::readSettings(const QString& path) {

@@ -21,34 +21,44 @@ int Cli::writeConfig(QCommandLineParser& parser) {
     const QString path = onlyArgument(parser, "settings file");
     requireYes(parser, "write-config");
     const SettingsFile file = readSettings(path);
-    // The unit cannot measure with a coefficient of 0; the window refuses such a write too,
-    // checking Ua, Ia, Ub, Ib, Uc, Ic, Iут in this order.
-    for (const std::size_t channel : {0, 3, 1, 4, 2, 5, 6}) {
-        if (file.record.coefficients[channel] == 0) {
-            throw Failure{exitcode::Invalid, path.toStdString() + ": calibration." +
-                                                 kChannelKeys[channel] +
-                                                 "_coefficient: 0 is no valid coefficient; "
-                                                 "nothing was written"};
-        }
+    // The unit cannot measure with a coefficient of 0; the window refuses such a write too.
+    std::array<std::string, kCoefficientCount> typed;
+    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
+        typed[i] = std::to_string(file.record.coefficients[i]);
+    }
+    if (const auto fault = checkCoefficients(typed)) {
+        throw Failure{exitcode::Invalid, path.toStdString() + ": calibration." +
+                                             kChannelKeys[fault->channel] +
+                                             "_coefficient: 0 is no valid coefficient; "
+                                             "nothing was written"};
     }
     openPort();
-    exchange(kind::Write, configWritePayload(file.record), "configuration write");
-    const ConfigRecord readBack = readRecord();
-    if (encodeConfigRecord(readBack) == encodeConfigRecord(file.record)) {
+    WriteConfiguration write(*session_);
+    const auto result = runOperation<WriteConfiguration::Result>([&](auto finished) {
+        write.start(file.record, {nullptr, std::move(finished)});
+    });
+    if (!result.readBack) {
+        if (result.error && result.error->kind == SessionError::Kind::PortNotOpened) {
+            throw Failure{exitcode::PortFailed, "cannot open " + port_.toStdString() + ": " +
+                                                    result.error->detail.toStdString()};
+        }
+        throw noAnswer(result.acknowledged ? "configuration read" : "configuration write",
+                       result.error);
+    }
+    if (result.identical) {
         out_ << "written and read back: the unit holds the settings of " << path.toStdString()
              << '\n';
         return exitcode::Done;
     }
-    const auto differences = compareSettings(file.record, readBack);
-    for (const FieldDifference& d : differences) {
+    for (const FieldDifference& d : result.differences) {
         out_ << d.field << ": sent " << d.expected << ", the unit holds " << d.actual << '\n';
     }
-    if (differences.empty()) {
+    if (result.differences.empty()) {
         out_ << "the record read back differs from the record sent in bytes no field shows\n";
     }
     throw Failure{exitcode::NoAnswer,
                   "the unit did not take " +
-                      std::to_string(std::max<std::size_t>(differences.size(), 1)) +
+                      std::to_string(std::max<std::size_t>(result.differences.size(), 1)) +
                       " field(s) as sent"};
 }
 
@@ -64,7 +74,8 @@ int Cli::diffConfig(QCommandLineParser& parser) {
 }
 
 int Cli::calibrate(QCommandLineParser& parser) {
-    std::map<Channel, double> references;
+    CalibrationRun::Inputs inputs;
+    bool anyReference = false;
     for (const QString& given : parser.values("ref")) {
         const auto eq = given.indexOf('=');
         const std::string name = given.left(eq).trimmed().toLower().toStdString();
@@ -74,57 +85,50 @@ int Cli::calibrate(QCommandLineParser& parser) {
                                            "uc, ia, ib, ic, idif: '" +
                                                given.toStdString() + "'"};
         }
-        const auto value = parseDecimal(given.mid(eq + 1).toStdString());
+        const std::string typed = given.mid(eq + 1).toStdString();
+        const auto value = parseDecimal(typed);
         if (!value || !(*value > 0)) {
             throw Failure{exitcode::Invalid,
                           "--ref " + name + ": the reference must be a number above 0"};
         }
-        references[channel->second] = *value;
+        inputs.references[static_cast<std::size_t>(channel->second)] = typed;
+        anyReference = true;
     }
-    if (references.empty()) {
+    if (!anyReference) {
         throw Failure{exitcode::Usage, "calibrate needs at least one --ref CHANNEL=VALUE"};
     }
     requireYes(parser, "calibrate");
     openPort();
     // Channels not named keep the coefficients the unit holds now.
     const ConfigRecord record = readRecord();
-    std::array<CalibrationSum, kCoefficientCount> sums{};
-    for (int sample = 0; sample < kCalibrationSampleCount; ++sample) {
-        const Frame answer =
-            exchange(kind::Diagnostics, {kCalibrationSelector}, "calibration sample");
-        if (answer.reader().byte(0) != kCalibrationSelector) {
-            throw Failure{exitcode::NoAnswer,
-                          "the unit answered the calibration sample with selector " +
-                              std::to_string(answer.reader().byte(0))};
-        }
-        const CalibrationSample s = decodeCalibrationSample(answer.payload());
-        for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-            sums[i] += static_cast<CalibrationSum>(s.readings[i]);
-        }
-    }
-    std::array<std::int64_t, kCoefficientCount> coefficients{};
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        coefficients[i] = record.coefficients[i];
+        inputs.kept[i] = std::to_string(record.coefficients[i]);
     }
-    for (const auto& [channel, reference] : references) {
-        const auto index = static_cast<std::size_t>(channel);
-        const auto coefficient = computeCoefficient(channel, sums[index], reference);
-        if (!coefficient || *coefficient < 0 || *coefficient > kMaxWord) {
-            throw Failure{exitcode::Invalid, std::string("calibration.") + kChannelKeys[index] +
-                                                 "_coefficient: the reference gives " +
-                                                 (coefficient ? std::to_string(*coefficient)
-                                                              : std::string("no value")) +
-                                                 ", outside 0..65535; nothing was written"};
-        }
-        coefficients[index] = *coefficient;
+    CalibrationRun run(*session_);
+    int progress = 0;
+    const auto result = runOperation<CalibrationRun::Result>([&](auto finished) {
+        run.start(inputs, {[&](int count) { progress = count; }, nullptr, std::move(finished)});
+    });
+    if (result.error) {
+        throw noAnswer(progress > kCalibrationSampleCount ? "coefficient write"
+                                                          : "calibration sample",
+                       result.error);
     }
-    const auto payload = coefficientWritePayload(coefficients);
-    if (!payload) {
+    if (result.unexpectedSelector) {
+        throw Failure{exitcode::NoAnswer,
+                      "the unit answered the calibration sample with selector " +
+                          std::to_string(*result.unexpectedSelector)};
+    }
+    if (result.fault) {
+        const CalibrationFault& fault = *result.fault;
+        const bool computed = fault.kind == CalibrationFault::Kind::CoefficientNotAWord;
         throw Failure{exitcode::Invalid,
-                      "a coefficient lies outside 0..65535; nothing was written"};
+                      std::string("calibration.") + kChannelKeys[fault.channel] +
+                          "_coefficient: the reference gives " +
+                          (computed ? std::to_string(fault.value) : std::string("no value")) +
+                          ", outside 0..65535; nothing was written"};
     }
-    const Frame answer = exchange(kind::Write, *payload, "coefficient write");
-    out_ << calibrationJson(decodeCoefficientAck(answer.payload()));
+    out_ << calibrationJson(*result.ack);
     return exitcode::Done;
 }
 

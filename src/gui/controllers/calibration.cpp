@@ -38,12 +38,7 @@ QString coefficientOutOfRange(std::size_t channel, std::int64_t value) {
 
 Calibration::Calibration(MainWindow& window)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
-      boxes_(window.boxes()) {
-    session_.setWriteBuilder(kWriteSubModeCoefficients, [this] { return coefficientPayload(); });
-    session_.setHandler(kind::Diagnostics, kCalibrationSelector,
-                        [this](const Frame& answer) { sampleReceived(answer); });
-    session_.setHandler(kind::Write, kWriteSubModeCoefficients,
-                        [this](const Frame& answer) { coefficientsAcknowledged(answer); });
+      boxes_(window.boxes()), run_(window.session()) {
     connect(page_.Button5, &QPushButton::clicked, this, &Calibration::Button5Click);
 }
 
@@ -55,129 +50,103 @@ void Calibration::Button5Click() {
         boxes_.information(kCancelled, kCaptionCalibration);
         return;
     }
-    sums_.fill(0);
-    progressCount_ = 1;
-    collecting_ = true;
     page_.PBk->setValue(0);
-    session_.payload[0] = kCalibrationSelector;
-    session_.requestKind = kind::Diagnostics;
     if (!openPort(session_, boxes_)) {
-        collecting_ = false;
         return;
     }
-    session_.TXD();
+    CalibrationRun::Callbacks callbacks;
+    callbacks.progress = [this](int count) { page_.PBk->setValue(count); };
+    callbacks.computed = [this](const TickedCoefficients& computed) { showComputed(computed); };
+    callbacks.finished = [this](const CalibrationRun::Result& result) { showResult(result); };
+    run_.start(inputsFromPage(), std::move(callbacks));
 }
 
-void Calibration::sampleReceived(const Frame& answer) {
-    if (!collecting_) {
-        return;
-    }
-    const CalibrationSample sample = decodeCalibrationSample(answer.payload());
-    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        // Ten 24-bit readings stay far below 2^31.
-        sums_[i] += static_cast<CalibrationSum>(sample.readings[i]);
-    }
-    page_.PBk->setValue(progressCount_);
-    if (progressCount_ < kCalibrationSampleCount) {
-        ++progressCount_;
-        session_.payload[0] = kCalibrationSelector;
-        session_.TXD();
-        return;
-    }
-    collecting_ = false;
-    if (!computeTickedCoefficients()) {
-        return;
-    }
-    session_.requestKind = kind::Write;
-    session_.payload[0] = kWriteSubModeCoefficients;
-    session_.TXD();
+std::array<QLineEdit*, kCoefficientCount> Calibration::coefficientEdits() const {
+    return {page_.st_kua, page_.st_kub, page_.st_kuc,  page_.st_kia,
+            page_.st_kib, page_.st_kic, page_.st_kidif};
 }
 
-bool Calibration::computeTickedCoefficients() {
+CalibrationRun::Inputs Calibration::inputsFromPage() const {
     const struct {
         const QCheckBox* ticked;
         const QLineEdit* reference;
-        QLineEdit* coefficient;
     } channels[kCoefficientCount] = {
-        {page_.CB_uak, page_.ua_k, page_.st_kua},       {page_.CB_ubk, page_.ub_k, page_.st_kub},
-        {page_.CB_uck, page_.uc_k, page_.st_kuc},       {page_.CB_iak, page_.ia_k, page_.st_kia},
-        {page_.CB_ibk, page_.ib_k, page_.st_kib},       {page_.CB_ick, page_.ic_k, page_.st_kic},
-        {page_.CB_idifk, page_.idif_k, page_.st_kidif},
+        {page_.CB_uak, page_.ua_k},     {page_.CB_ubk, page_.ub_k}, {page_.CB_uck, page_.uc_k},
+        {page_.CB_iak, page_.ia_k},     {page_.CB_ibk, page_.ib_k}, {page_.CB_ick, page_.ic_k},
+        {page_.CB_idifk, page_.idif_k},
     };
-    std::array<std::optional<std::int64_t>, kCoefficientCount> computed;
+    const auto edits = coefficientEdits();
+    CalibrationRun::Inputs inputs;
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        if (!channels[i].ticked->isChecked()) {
-            continue;
+        if (channels[i].ticked->isChecked()) {
+            inputs.references[i] = channels[i].reference->text().toStdString();
         }
-        const QString typed = channels[i].reference->text();
-        const auto reference = parseDecimal(typed.toStdString());
-        if (!reference) {
-            boxes_.conversionError(notANumberText(typed));
-            return false;
-        }
-        if (*reference == 0) {
-            boxes_.error(QStringLiteral("Деление на ноль: опорное значение %1 равно 0. "
-                                        "Калибровка прервана.")
-                             .arg(channelName(i)),
-                         kCaptionTool);
-            return false;
-        }
-        const auto coefficient = computeCoefficient(static_cast<Channel>(i), sums_[i], *reference);
-        if (!coefficient) {
-            boxes_.error(QStringLiteral("Коэффициент %1 слишком велик (опорное значение %2). "
-                                        "Калибровка прервана.")
-                             .arg(channelName(i), typed),
-                         kCaptionTool);
-            return false;
-        }
-        if (*coefficient < 0 || *coefficient > kMaxWord) {
-            boxes_.error(coefficientOutOfRange(i, *coefficient), kCaptionTool);
-            return false;
-        }
-        computed[i] = coefficient;
+        inputs.kept[i] = edits[i]->text().toStdString();
     }
+    // The poll watchdog covers the samples, as it covers the poll's own requests.
+    inputs.sampleTimeout = false;
+    return inputs;
+}
+
+void Calibration::showComputed(const TickedCoefficients& computed) {
+    const auto edits = coefficientEdits();
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
         if (computed[i]) {
-            channels[i].coefficient->setText(QString::number(*computed[i]));
+            edits[i]->setText(QString::number(*computed[i]));
         }
     }
-    return true;
 }
 
-std::optional<Bytes> Calibration::coefficientPayload() {
-    const QLineEdit* edits[kCoefficientCount] = {page_.st_kua,  page_.st_kub, page_.st_kuc,
-                                                 page_.st_kia,  page_.st_kib, page_.st_kic,
-                                                 page_.st_kidif};
-    std::array<std::int64_t, kCoefficientCount> coefficients{};
-    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        const auto value = parseInteger(edits[i]->text().toStdString());
-        if (!value) {
-            boxes_.conversionError(notAnIntegerText(edits[i]->text()));
-            return std::nullopt;
-        }
-        if (*value < 0 || *value > kMaxWord) {
-            boxes_.error(coefficientOutOfRange(i, *value), kCaptionTool);
-            return std::nullopt;
-        }
-        coefficients[i] = *value;
+void Calibration::sayFault(const CalibrationFault& fault) {
+    using Kind = CalibrationFault::Kind;
+    const QString typed = QString::fromStdString(fault.text);
+    switch (fault.kind) {
+    case Kind::ReferenceNotANumber:
+        boxes_.conversionError(notANumberText(typed));
+        return;
+    case Kind::ZeroReference:
+        boxes_.error(QStringLiteral("Деление на ноль: опорное значение %1 равно 0. "
+                                    "Калибровка прервана.")
+                         .arg(channelName(fault.channel)),
+                     kCaptionTool);
+        return;
+    case Kind::ReferenceTooSmall:
+        boxes_.error(QStringLiteral("Коэффициент %1 слишком велик (опорное значение %2). "
+                                    "Калибровка прервана.")
+                         .arg(channelName(fault.channel), typed),
+                     kCaptionTool);
+        return;
+    case Kind::CoefficientNotAWord:
+    case Kind::KeptCoefficientNotAWord:
+        boxes_.error(coefficientOutOfRange(fault.channel, fault.value), kCaptionTool);
+        return;
+    case Kind::CoefficientNotInteger:
+        boxes_.conversionError(notAnIntegerText(typed));
+        return;
     }
-    auto payload = coefficientWritePayload(coefficients);
-    if (payload) {
-        ++progressCount_;
-        page_.PBk->setValue(progressCount_);
-    }
-    return payload;
 }
 
-void Calibration::coefficientsAcknowledged(const Frame& answer) {
+void Calibration::showResult(const CalibrationRun::Result& result) {
+    if (result.fault) {
+        sayFault(*result.fault);
+        return;
+    }
+    if (result.error) {
+        // A lost line has its own box from the window.
+        if (result.error->kind != SessionError::Kind::LineLost) {
+            sayFailure(*result.error, boxes_);
+        }
+        return;
+    }
+    if (!result.ack) {
+        return; // a sample with another selector: another exchange's answer ended the run
+    }
     session_.comclose();
-    const CoefficientAck ack = decodeCoefficientAck(answer.payload());
-    QLineEdit* edits[kCoefficientCount] = {page_.st_kua, page_.st_kub, page_.st_kuc,  page_.st_kia,
-                                           page_.st_kib, page_.st_kic, page_.st_kidif};
+    const auto edits = coefficientEdits();
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        edits[i]->setText(QString::number(ack.coefficients[i]));
+        edits[i]->setText(QString::number(result.ack->coefficients[i]));
     }
-    page_.blok_z->setChecked(ack.protectionBlocked);
+    page_.blok_z->setChecked(result.ack->protectionBlocked);
     boxes_.information(kDone, kCaptionCalibration);
 }
 

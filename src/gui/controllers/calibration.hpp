@@ -3,14 +3,15 @@
 // all seven coefficients, and the unit's acknowledgement (which also blocks its protection).
 #pragma once
 
-#include "protocol/codecs/calibration_codec.hpp"
+#include "session/operations/calibration_run.hpp"
 
 #include <QObject>
+
+class QLineEdit;
 
 namespace torl7 {
 
 class ConfigPage;
-class Frame;
 class UnitSession;
 class MainWindow;
 class MessageBoxes;
@@ -22,26 +23,20 @@ public:
 
     void Button5Click();
 
-    // Samples arrived so far in this run (1 to 10 while collecting, 11 once the coefficients
-    // have been sent), as `PBk` shows it.
-    int progressCount() const { return progressCount_; }
+    const CalibrationRun& run() const { return run_; }
 
 private:
-    void sampleReceived(const Frame& answer);
-    void coefficientsAcknowledged(const Frame& answer);
-    // New coefficient texts for the ticked channels, all or nothing. Nothing when a reference
-    // is unusable or a coefficient would not fit a word; the user has been told.
-    bool computeTickedCoefficients();
-    std::optional<Bytes> coefficientPayload();
+    // The run's inputs as the page holds them now.
+    CalibrationRun::Inputs inputsFromPage() const;
+    std::array<QLineEdit*, kCoefficientCount> coefficientEdits() const;
+    void showComputed(const TickedCoefficients& computed);
+    void showResult(const CalibrationRun::Result& result);
+    void sayFault(const CalibrationFault& fault);
 
     ConfigPage& page_;
     UnitSession& session_;
     MessageBoxes& boxes_;
-    std::array<CalibrationSum, kCoefficientCount> sums_{};
-    int progressCount_ = 0;
-    // Only a run that is collecting takes samples: a late or stray sample after the tenth
-    // would otherwise compute and send coefficients nobody asked for.
-    bool collecting_ = false;
+    CalibrationRun run_;
 };
 
 } // namespace torl7

@@ -1,9 +1,11 @@
 // The configuration record on the "Конфигурация" page: building it from the controls when the
-// unit is written, applying the unit's record to the controls when it is read, the read and
-// write buttons with the read-back after a write, and the step buttons of the six delays.
+// unit is written, applying the unit's record to the controls when it is read
+// (config_page_record.cpp), the read and write buttons, which run ReadConfiguration and
+// WriteConfiguration (with its read-back), and the step buttons of the six delays.
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
+#include "session/operations/write_configuration.hpp"
 
 #include <QObject>
 
@@ -18,6 +20,11 @@ class Frame;
 class UnitSession;
 class MainWindow;
 class MessageBoxes;
+
+// A tenths byte carries at most 25.5 s.
+inline constexpr std::int64_t kMaxDelayTenths = 255;
+// Dynamic property of a list that received an index naming none of its items.
+inline constexpr const char* kUnlistedIndex = "unlistedIndex";
 
 // The record as the controls hold it at this moment. Nothing when a current or coefficient
 // edit does not hold a number (the general error box says so) or a value does not fit its
@@ -52,9 +59,17 @@ public:
     void SpinButton5UpClick();
     void SpinButton5DownClick();
 
+    const ReadConfiguration& reading() const { return read_; }
+    const WriteConfiguration& writing() const { return write_; }
+
 private:
-    void recordReceived(const Frame& answer);
-    void writeAcknowledged(const Frame& answer);
+    void showRecord(const ConfigRecord& record);
+    void showReadFailure(const SessionError& error);
+    void writeFinished(const WriteConfiguration::Result& result);
+    // Report chain hook: the chain still reads the record by the old way (searchState 20)
+    // and moves on to the accounting record. True when the record belonged to the chain.
+    // Goes once the report chain runs ReadConfiguration itself.
+    bool reportChainTakesRecord();
     void stepUp(QLabel* delay);
     void stepDown(QLabel* delay);
     // The first coefficient that is 0 fails the write; a text that is no number at all too.
@@ -63,6 +78,8 @@ private:
     ConfigPage& page_;
     UnitSession& session_;
     MessageBoxes& boxes_;
+    ReadConfiguration read_;
+    WriteConfiguration write_;
 };
 
 } // namespace torl7

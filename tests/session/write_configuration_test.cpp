@@ -1,0 +1,129 @@
+// Writing the configuration record: the write, the acknowledgement, the read-back and its
+// comparison, and the ways the read-back does not happen.
+#include "operation_fixture.hpp"
+#include "session/operations/write_configuration.hpp"
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+Bytes recordBytes(const ConfigRecord& record) {
+    const auto encoded = encodeConfigRecord(record);
+    return Bytes(encoded.begin(), encoded.end());
+}
+
+class WriteConfigurationTest : public OperationFixture {
+public:
+    WriteConfigurationTest() { sent.uminVolts = 300; }
+
+    void start(std::function<void()> whileAcknowledged = {}) {
+        write.start(sent, {[this, whileAcknowledged] {
+                               ++acknowledgements;
+                               writesAtAcknowledgement = line.writes.size();
+                               if (whileAcknowledged) {
+                                   whileAcknowledged();
+                               }
+                           },
+                           [this](const WriteConfiguration::Result& r) { results.push_back(r); }});
+    }
+
+    ConfigRecord sent;
+    WriteConfiguration write{session};
+    int acknowledgements = 0;
+    std::size_t writesAtAcknowledgement = 0;
+    std::vector<WriteConfiguration::Result> results;
+};
+
+} // namespace
+
+TEST_F(WriteConfigurationTest, acknowledgedWriteIsReadBackAndCompared) {
+    const struct {
+        const char* name;
+        std::function<void(ConfigRecord&)> unitKeeps;
+        bool identical;
+        std::size_t differences;
+    } cases[] = {
+        {"all taken", [](ConfigRecord&) {}, true, 0},
+        {"Umin refused", [](ConfigRecord& r) { r.uminVolts = 170; }, false, 1},
+    };
+    for (const auto& c : cases) {
+        results.clear();
+        line.clearWritten();
+        start();
+        const auto frame = lastSent();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->command(), kind::Write);
+        const ByteSpan payload = frame->payload();
+        EXPECT_EQ(payload[0], kWriteSubModeConfig);
+        EXPECT_EQ(Bytes(payload.begin() + 1, payload.end()), recordBytes(sent));
+
+        answer(kind::Write, Bytes{0});
+        EXPECT_EQ(writesAtAcknowledgement, 1u) << "the read-back waits for the acknowledgement";
+        EXPECT_EQ(lastSent()->command(), kind::ConfigRead) << c.name;
+        EXPECT_EQ(write.step(), WriteConfiguration::Step::ReadingBack);
+
+        ConfigRecord stored = sent;
+        c.unitKeeps(stored);
+        answer(kind::ConfigRead, recordBytes(stored));
+        ASSERT_EQ(results.size(), 1u) << c.name;
+        EXPECT_TRUE(results[0].acknowledged);
+        ASSERT_TRUE(results[0].readBack);
+        EXPECT_EQ(results[0].readBack->uminVolts, stored.uminVolts);
+        EXPECT_EQ(results[0].identical, c.identical) << c.name;
+        EXPECT_EQ(results[0].differences.size(), c.differences) << c.name;
+    }
+}
+
+TEST_F(WriteConfigurationTest, readBackReopensThePortTheIdleCloseShut) {
+    start([this] { session.Timer4Timer(); });
+    const int opensBefore = line.openCount;
+    answer(kind::Write, Bytes{0});
+    EXPECT_EQ(line.openCount, opensBefore + 1);
+    EXPECT_EQ(lastSent()->command(), kind::ConfigRead);
+}
+
+TEST_F(WriteConfigurationTest, withoutReadBackTheResultSaysWhy) {
+    const struct {
+        const char* name;
+        std::function<void(WriteConfigurationTest&)> whileAcknowledged;
+        bool answerWrite;
+        std::optional<SessionError::Kind> error;
+        bool reserved;
+    } cases[] = {
+        {"write unanswered", {}, false, SessionError::Kind::Timeout, false},
+        {"port will not reopen",
+         [](WriteConfigurationTest& t) {
+             t.session.Timer4Timer();
+             t.line.failNextOpen = true;
+         },
+         true, SessionError::Kind::PortNotOpened, false},
+        {"speed change took the line",
+         [](WriteConfigurationTest& t) { t.session.setReserved(true); }, true, std::nullopt, true},
+    };
+    for (const auto& c : cases) {
+        results.clear();
+        acknowledgements = 0;
+        session.setReserved(false);
+        ASSERT_FALSE(session.comopen());
+        start([this, &c] {
+            if (c.whileAcknowledged) {
+                c.whileAcknowledged(*this);
+            }
+        });
+        const std::size_t writesAfterStart = line.writes.size();
+        if (c.answerWrite) {
+            answer(kind::Write, Bytes{0});
+        } else {
+            session.Timer3Timer();
+        }
+        ASSERT_EQ(results.size(), 1u) << c.name;
+        EXPECT_EQ(line.writes.size(), writesAfterStart) << c.name << ": no read-back sent";
+        EXPECT_EQ(acknowledgements, c.answerWrite ? 1 : 0) << c.name;
+        EXPECT_EQ(results[0].acknowledged, c.answerWrite) << c.name;
+        EXPECT_FALSE(results[0].readBack) << c.name;
+        EXPECT_EQ(results[0].error ? std::optional(results[0].error->kind) : std::nullopt, c.error)
+            << c.name;
+        EXPECT_EQ(results[0].stop.has_value(), c.reserved) << c.name;
+    }
+}
