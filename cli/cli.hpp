@@ -22,6 +22,9 @@
 #include "protocol/line_speed.hpp"
 #include "protocol/poll_sequence.hpp"
 #include "protocol/request_kind.hpp"
+#include "session/operations/journal_reads.hpp"
+#include "session/operations/report_chain.hpp"
+#include "session/operations/unit_commands.hpp"
 #include "session/qt_serial_line.hpp"
 #include "session/unit_session.hpp"
 
@@ -48,6 +51,17 @@ struct Failure {
     int code;
     std::string message;
 };
+
+// The failure of a request the unit left unanswered: `what` names the request.
+Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what);
+
+// The value of an operation, or the failure that ends the command.
+template <typename Result> Result valueOf(const Outcome<Result>& outcome, const char* what) {
+    if (!outcome) {
+        throw noAnswerFailure(outcome.error, what);
+    }
+    return *outcome.result;
+}
 
 class Cli {
 public:

@@ -257,14 +257,18 @@ std::optional<Frame> Cli::tryExchange(std::uint8_t requestKind, const Bytes& pay
     return answer.frame;
 }
 
+Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what) {
+    std::string message = std::string("the unit did not answer the ") + what + " request";
+    if (error && error->kind == SessionError::Kind::LineLost) {
+        message += " (" + error->detail.toStdString() + ")";
+    }
+    return Failure{exitcode::NoAnswer, message};
+}
+
 Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* what) {
     auto answer = tryExchange(requestKind, payload);
     if (!answer) {
-        std::string message = std::string("the unit did not answer the ") + what + " request";
-        if (lastError_ && lastError_->kind == SessionError::Kind::LineLost) {
-            message += " (" + lastError_->detail.toStdString() + ")";
-        }
-        throw Failure{exitcode::NoAnswer, message};
+        throw noAnswerFailure(lastError_, what);
     }
     return *answer;
 }
@@ -293,11 +297,9 @@ SettingsFile Cli::readSettings(const QString& path) {
 
 std::vector<EventRow> Cli::readEvents() {
     EventTable table;
-    for (std::uint8_t block = 0; block < kEventBlocks; ++block) {
-        const Frame answer = exchange(kind::EventBlock, {block}, "event block");
-        table.storeBlock(decodeEventBlock(answer.payload()));
-    }
-    return table.finish();
+    EventProtocolRead read(*session_, table);
+    return valueOf(runToEnd<EventRows>([&](auto done) { read.start(nullptr, std::move(done)); }),
+                   "event block");
 }
 
 void Cli::requireYes(QCommandLineParser& parser, const char* what) {

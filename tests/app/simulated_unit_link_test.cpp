@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -38,6 +39,12 @@ struct SimulatedWindow {
         link.TXD();
         return QTest::qWaitFor([&] { return window->TabSheet2->st_rxd->text() != before; }, 5000);
     }
+    // "Сброс защиты", and the wait for its answer to be counted.
+    bool resetProtection() {
+        const QString before = window->TabSheet2->st_rxd->text();
+        window->TabSheet2->btn_monitor->click();
+        return QTest::qWaitFor([&] { return window->TabSheet2->st_rxd->text() != before; }, 5000);
+    }
 
     sim::SimulatedUnit unit;
     QString port;
@@ -61,7 +68,7 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     ASSERT_TRUE(sim.exchange(kind::ConfigRead));
     EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
     EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
-    ASSERT_TRUE(sim.exchange(kind::ProtectionReset));
+    ASSERT_TRUE(sim.resetProtection());
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
     EXPECT_FALSE(link.Timer3->isActive());
@@ -77,13 +84,13 @@ TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     sim.window->TabSheet2->frm1_zn->setValue(600); // the unit's number; back at 115200
     sim.window->TabSheet2->cb_speed->setCurrentIndex(6);
     sim.window->cb_speedChange();
-    ASSERT_TRUE(sim.exchange(kind::ProtectionReset)) << "no answer at 14400 baud";
+    ASSERT_TRUE(sim.resetProtection()) << "no answer at 14400 baud";
     EXPECT_EQ(sim.boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
 }
 
 TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {
     SimulatedWindow sim(9600);
-    EXPECT_FALSE(sim.exchange(kind::ProtectionReset));
+    EXPECT_FALSE(sim.resetProtection());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sim.boxes.shown.empty(); }, 3000));
     EXPECT_EQ(
         sim.boxes.shown.back().text,

@@ -29,11 +29,6 @@ const QString kCaptionWritten = QStringLiteral("Запись конфигура�
 const QString kRead = QStringLiteral("Конфигурация считана");
 const QString kCaptionRead = QStringLiteral("Считывание конфигурации");
 
-// The report chain reads the configuration first; its answer moves the chain on to the
-// accounting record.
-constexpr int kReportChainConfig = 20;
-constexpr int kReportChainAccounting = 21;
-
 // A tenths byte carries at most 25.5 s; stepping down stops at 0.2 s.
 constexpr std::int64_t kMaxDelayTenths = 255;
 constexpr std::int64_t kMinSteppedDelayTenths = 2;
@@ -369,12 +364,6 @@ bool Configuration::coefficientsPlausible() {
 
 void Configuration::recordReceived(const Frame& answer) {
     applyRecordToPage(decodeConfigRecord(answer.payload()), page_);
-    if (session_.searchState == kReportChainConfig) {
-        session_.searchState = kReportChainAccounting;
-        session_.requestKind = kind::AccountingRead;
-        session_.TXD();
-        return;
-    }
     session_.comclose();
     boxes_.information(kRead, kCaptionRead);
 }
