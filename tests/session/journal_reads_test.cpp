@@ -119,12 +119,4 @@ TEST_F(JournalReadsTest, accountingReadAndResetSendTheirKindAndDecodeTheAnswer) 
         EXPECT_EQ(accountingEnds[0].result, record);
         EXPECT_FALSE(line.isOpen());
     }
-
-    std::optional<SessionError> error;
-    ASSERT_FALSE(session.comopen().has_value());
-    exchangeAccounting(session, AccountingRequest::Read,
-                       [&](const auto& end) { error = end.error; });
-    session.Timer3Timer();
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind, SessionError::Kind::Timeout);
 }

@@ -43,7 +43,7 @@ void ReportChain::start(Observer observer, Done done) {
                     done(Outcome<ReportChainData>{std::move(data_), std::nullopt});
                 });
             },
-            false);
+            /*closeWhenDone=*/false);
     });
 }
 
