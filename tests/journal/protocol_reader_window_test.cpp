@@ -290,9 +290,7 @@ TEST_F(ProtocolReadTest, noRequestWhileTheSpeedChangeHoldsTheLinkOrWithoutAPort)
 
 TEST_F(ProtocolReadTest, aBlockAnsweringAnotherRequestIsNotTakenForIt) {
     put(0, eventAt(1, 1));
-    ASSERT_TRUE(openPort(session(), boxes));
-    session().requestKind = kind::AccountingRead;
-    session().TXD();
+    protocol().Button7->click(); // the accounting read
     answer(kind::EventBlock, blockPayload(0));
     EXPECT_EQ(sentFrames().size(), 1u) << "no block request follows";
     EXPECT_EQ(rowCount(), 0);
