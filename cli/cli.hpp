@@ -24,6 +24,9 @@
 #include "protocol/request_kind.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/write_configuration.hpp"
+#include "session/operations/journal_reads.hpp"
+#include "session/operations/report_chain.hpp"
+#include "session/operations/unit_commands.hpp"
 #include "session/qt_serial_line.hpp"
 #include "session/unit_session.hpp"
 
@@ -52,6 +55,17 @@ struct Failure {
     std::string message;
 };
 
+// The failure of a request the unit left unanswered: `what` names the request.
+Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what);
+
+// The value of an operation, or the failure that ends the command.
+template <typename Result> Result valueOf(const Outcome<Result>& outcome, const char* what) {
+    if (!outcome) {
+        throw noAnswerFailure(outcome.error, what);
+    }
+    return *outcome.result;
+}
+
 class Cli {
 public:
     Cli(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
@@ -76,7 +90,6 @@ private:
     // Sends one request and returns its answer, or throws the "no answer" failure.
     Frame exchange(std::uint8_t requestKind, const Bytes& payload, const char* what);
     // The "no answer" failure for the request named `what`.
-    static Failure noAnswer(const char* what, const std::optional<SessionError>& error);
     // Runs an operation until it ends: `start` starts it, handing it the callback that ends it.
     template <typename Result>
     static Result

@@ -265,7 +265,7 @@ std::optional<Frame> Cli::tryExchange(std::uint8_t requestKind, const Bytes& pay
     return answer.frame;
 }
 
-Failure Cli::noAnswer(const char* what, const std::optional<SessionError>& error) {
+Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what) {
     std::string message = std::string("the unit did not answer the ") + what + " request";
     if (error && error->kind == SessionError::Kind::LineLost) {
         message += " (" + error->detail.toStdString() + ")";
@@ -276,7 +276,7 @@ Failure Cli::noAnswer(const char* what, const std::optional<SessionError>& error
 Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* what) {
     auto answer = tryExchange(requestKind, payload);
     if (!answer) {
-        throw noAnswer(what, lastError_);
+        throw noAnswerFailure(lastError_, what);
     }
     return *answer;
 }
@@ -286,7 +286,7 @@ ConfigRecord Cli::readRecord() {
     const auto result = runOperation<ReadConfiguration::Result>(
         [&](auto finished) { read.start(std::move(finished)); });
     if (!result.record) {
-        throw noAnswer("configuration read", result.error);
+        throw noAnswerFailure(result.error, "configuration read");
     }
     return *result.record;
 }
@@ -310,11 +310,9 @@ SettingsFile Cli::readSettings(const QString& path) {
 
 std::vector<EventRow> Cli::readEvents() {
     EventTable table;
-    for (std::uint8_t block = 0; block < kEventBlocks; ++block) {
-        const Frame answer = exchange(kind::EventBlock, {block}, "event block");
-        table.storeBlock(decodeEventBlock(answer.payload()));
-    }
-    return table.finish();
+    EventProtocolRead read(*session_, table);
+    return valueOf(runToEnd<EventRows>([&](auto done) { read.start(nullptr, std::move(done)); }),
+                   "event block");
 }
 
 void Cli::requireYes(QCommandLineParser& parser, const char* what) {

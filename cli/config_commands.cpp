@@ -42,8 +42,8 @@ int Cli::writeConfig(QCommandLineParser& parser) {
             throw Failure{exitcode::PortFailed, "cannot open " + port_.toStdString() + ": " +
                                                     result.error->detail.toStdString()};
         }
-        throw noAnswer(result.acknowledged ? "configuration read" : "configuration write",
-                       result.error);
+        throw noAnswerFailure(result.error,
+                              result.acknowledged ? "configuration read" : "configuration write");
     }
     if (result.identical) {
         out_ << "written and read back: the unit holds the settings of " << path.toStdString()
@@ -110,9 +110,9 @@ int Cli::calibrate(QCommandLineParser& parser) {
         run.start(inputs, {[&](int count) { progress = count; }, nullptr, std::move(finished)});
     });
     if (result.error) {
-        throw noAnswer(progress > kCalibrationSampleCount ? "coefficient write"
-                                                          : "calibration sample",
-                       result.error);
+        throw noAnswerFailure(result.error, progress > kCalibrationSampleCount
+                                                ? "coefficient write"
+                                                : "calibration sample");
     }
     if (result.unexpectedSelector) {
         throw Failure{exitcode::NoAnswer,

@@ -26,18 +26,26 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
     return exitcode::Done;
 }
 
+namespace {
+
+AccountingRecord runAccounting(UnitSession& session, AccountingRequest request) {
+    return valueOf(runToEnd<AccountingRecord>(
+                       [&](auto done) { exchangeAccounting(session, request, std::move(done)); }),
+                   request == AccountingRequest::Read ? "accounting read" : "accounting reset");
+}
+
+} // namespace
+
 int Cli::readAccounting() {
     openPort();
-    const Frame answer = exchange(kind::AccountingRead, {}, "accounting read");
-    out_ << accountingJson(decodeAccounting(answer.payload()));
+    out_ << accountingJson(runAccounting(*session_, AccountingRequest::Read));
     return exitcode::Done;
 }
 
 int Cli::resetAccounting(QCommandLineParser& parser) {
     requireYes(parser, "reset-accounting");
     openPort();
-    const Frame answer = exchange(kind::AccountingReset, {}, "accounting reset");
-    out_ << accountingJson(decodeAccounting(answer.payload()));
+    out_ << accountingJson(runAccounting(*session_, AccountingRequest::Reset));
     return exitcode::Done;
 }
 
@@ -58,17 +66,20 @@ int Cli::report(QCommandLineParser& parser) {
     }
     openPort();
     // The window's report chain: configuration, accounting record, event protocol.
-    const ConfigRecord record = readRecord();
-    const AccountingRecord accounting =
-        decodeAccounting(exchange(kind::AccountingRead, {}, "accounting read").payload());
-    const std::vector<EventRow> events = readEvents();
-    session_->comclose();
+    EventTable table;
+    ReportChain chain(*session_, table);
+    const Outcome<ReportChainData> read =
+        runToEnd<ReportChainData>([&](auto done) { chain.start({}, std::move(done)); });
+    const char* const step = chain.failedStep() == ReportStep::Configuration ? "configuration read"
+                             : chain.failedStep() == ReportStep::Accounting  ? "accounting read"
+                                                                             : "event block";
+    const ReportChainData chained = valueOf(read, step);
 
     ReportData data;
     data.factoryNumber = std::to_string(unit_);
-    data.events.assign(events.begin(), events.end());
-    data.settingsValues = settingsValuesFor(record);
-    const AccountingTexts texts = formatAccounting(accounting);
+    data.events.assign(chained.events.begin(), chained.events.end());
+    data.settingsValues = settingsValuesFor(chained.record);
+    const AccountingTexts texts = formatAccounting(chained.accounting);
     data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
                              texts.st_nwa};
     std::string error;

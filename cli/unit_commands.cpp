@@ -119,36 +119,33 @@ int Cli::setClock(QCommandLineParser& parser) {
     }
     openPort();
     const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    ClockCorrection correction;
-    correction.calibration = static_cast<int>(*calibration);
-    correction.clock.seconds = time.second();
-    correction.clock.minutes = time.minute();
-    correction.clock.hours = time.hour();
-    correction.clock.weekday = date.dayOfWeek() % 7 + 1; // the unit counts from Sunday = 1
-    correction.clock.day = date.day();
-    correction.clock.month = date.month();
-    correction.clock.year = date.year() % 100;
-    correction.clock.stopped = parser.isSet("stop");
-    correction.autoDst = parser.isSet("auto-dst");
-    exchange(kind::Clock, encodeClockCorrection(correction, date.year()), "clock correction");
+    const LocalDateTime local{now.date().year(), now.date().month(),  now.date().day(),
+                              now.time().hour(), now.time().minute(), now.time().second()};
+    valueOf(runToEnd<Acknowledged>([&](auto done) {
+                correctClock(*session_, local, static_cast<int>(*calibration), parser.isSet("stop"),
+                             parser.isSet("auto-dst"), std::move(done));
+            }),
+            "clock correction");
     out_ << "clock set to " << now.toString("dd.MM.yyyy HH:mm:ss").toStdString() << '\n';
     return exitcode::Done;
 }
 
 int Cli::resetProtection() {
     openPort();
-    exchange(kind::ProtectionReset, {}, "protection reset");
+    valueOf(runToEnd<Acknowledged>(
+                [&](auto done) { torl7::resetProtection(*session_, std::move(done)); }),
+            "protection reset");
     out_ << "protection reset\n";
     return exitcode::Done;
 }
 
 int Cli::version() {
     openPort();
-    const Frame answer = exchange(kind::Version, {}, "firmware version");
+    const std::string text =
+        valueOf(runToEnd<std::string>([&](auto done) { readVersion(*session_, std::move(done)); }),
+                "firmware version");
     // Without the blanks and zero bytes that fill the 16 positions, so scripts compare texts.
-    out_ << trimmedRight(decodeVersionText(answer.payload())) << '\n';
+    out_ << trimmedRight(text) << '\n';
     return exitcode::Done;
 }
 

@@ -37,10 +37,6 @@ public:
     SearchDialog* Form2;
     TccDialog* Form3;
 
-    // Writes the report document; set by the report writer, called by the protocol reader at
-    // the end of the report chain.
-    std::function<void()> prot_save;
-
     UnitSession& session() { return *session_; }
     MessageBoxes& boxes() { return boxes_; }
 

@@ -67,4 +67,10 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes) {
     }
 }
 
+void sayExchangeFailure(const SessionError& error, MessageBoxes& boxes) {
+    if (error.kind != SessionError::Kind::LineLost) {
+        sayFailure(error, boxes);
+    }
+}
+
 } // namespace torl7

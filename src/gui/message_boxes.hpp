@@ -57,4 +57,8 @@ bool openPort(UnitSession& session, MessageBoxes& boxes);
 // The box for an exchange that ended without the unit's answer.
 void sayFailure(const SessionError& error, MessageBoxes& boxes);
 
+// The box for an operation that ended without the unit's answer. A lost line is not said
+// here: the window says it once, when the port goes away.
+void sayExchangeFailure(const SessionError& error, MessageBoxes& boxes);
+
 } // namespace torl7

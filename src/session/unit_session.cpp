@@ -216,10 +216,6 @@ void UnitSession::Timer3Timer() {
         comclose();
     }
     Timer3->stop();
-    // A report chain that lost an answer is over; the next plain read must not continue it.
-    if (searchState >= 20 && searchState <= 22) {
-        searchState = 0;
-    }
     if (reply_) {
         finish(Answer{std::nullopt, SessionError{SessionError::Kind::Timeout, portName_, {}}});
         return;

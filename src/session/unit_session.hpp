@@ -93,8 +93,7 @@ public:
     // ---- The window's request buffer (the request kind and payload left by the caller) ----
     std::uint8_t requestKind = 0;
     std::array<std::uint8_t, kMaxPayload> payload{};
-    // Shared by the device search (0..12), the RS485 speed change (13..16) and the report
-    // chain (20..22); 0 is idle.
+    // Shared by the device search (0..12) and the RS485 speed change (13..16); 0 is idle.
     int searchState = 0;
     // Bit 0: a verified frame is being handed over. Bit 1: armed by the poll watchdog, cleared
     // by every request and every verified frame.

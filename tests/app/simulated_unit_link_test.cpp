@@ -1,6 +1,7 @@
 // The window's link against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: what a user gets with --simulate.
 #include "gui/main_window.hpp"
+#include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
@@ -8,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -27,17 +29,13 @@ struct SimulatedWindow {
     }
     ~SimulatedWindow() { unit.stop(); }
 
-    // Sends a request of `requestKind` and waits for the answer to be counted.
-    bool exchange(std::uint8_t requestKind) {
-        UnitSession& link = window->session();
+    // Presses a button that asks the unit, and waits for its answer to be counted.
+    bool press(QPushButton* button) {
         const QString before = window->TabSheet2->st_rxd->text();
-        if (!openPort(link, boxes)) {
-            return false;
-        }
-        link.requestKind = requestKind;
-        link.TXD();
+        button->click();
         return QTest::qWaitFor([&] { return window->TabSheet2->st_rxd->text() != before; }, 5000);
     }
+    bool resetProtection() { return press(window->TabSheet2->btn_monitor); }
 
     sim::SimulatedUnit unit;
     QString port;
@@ -58,10 +56,10 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
 
-    ASSERT_TRUE(sim.exchange(kind::ConfigRead));
+    ASSERT_TRUE(sim.press(sim.window->TabSheet1->btn_read_konf)); // "Считать конфигурацию"
     EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
     EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
-    ASSERT_TRUE(sim.exchange(kind::ProtectionReset));
+    ASSERT_TRUE(sim.resetProtection());
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
     EXPECT_FALSE(link.Timer3->isActive());
@@ -77,13 +75,13 @@ TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     sim.window->TabSheet2->frm1_zn->setValue(600); // the unit's number; back at 115200
     sim.window->TabSheet2->cb_speed->setCurrentIndex(6);
     sim.window->cb_speedChange();
-    ASSERT_TRUE(sim.exchange(kind::ProtectionReset)) << "no answer at 14400 baud";
+    ASSERT_TRUE(sim.resetProtection()) << "no answer at 14400 baud";
     EXPECT_EQ(sim.boxes.texts(), QStringList{QStringLiteral("Защита сброшена!")});
 }
 
 TEST(SimulatedUnitLink, aUnitAtAnotherSpeedStaysSilentAndTheTimeoutSaysSo) {
     SimulatedWindow sim(9600);
-    EXPECT_FALSE(sim.exchange(kind::ProtectionReset));
+    EXPECT_FALSE(sim.resetProtection());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sim.boxes.shown.empty(); }, 3000));
     EXPECT_EQ(
         sim.boxes.shown.back().text,

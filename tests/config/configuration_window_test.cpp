@@ -355,18 +355,6 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
     EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::ConfigRead, {}));
 }
 
-TEST_F(ConfigurationTest, readInTheReportChainMovesOnToTheAccountingRecordSilently) {
-    session().searchState = 20;
-    Bytes record = defaultRecord();
-    record[kTb] = 42;
-    readRecord(record);
-    EXPECT_EQ(config().sp_utb->value(), 42);
-    EXPECT_EQ(session().searchState, 21);
-    EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::AccountingRead, {}));
-    EXPECT_TRUE(line.isOpen());
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
 TEST_F(ConfigurationTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
     session().setReserved(true);
     boxes.answers = {MessageBoxes::Answer::Yes};

@@ -1,12 +1,15 @@
 // Reading and resetting the accounting record in the window, and its step in the report
 // chain, over an in-memory line.
+#include "gui/controllers/report_writer.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 #include "protocol/codecs/event_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace torl7;
 using namespace torl7::test;
@@ -25,11 +28,23 @@ protected:
         return encodeAccounting(r);
     }
 
+    ReportWriter& writer() { return *w().findChild<ReportWriter*>(); }
+    // The save button, and the configuration answered: the chain asks for the record.
+    void chainUpToTheAccountingRead() {
+        writer().programDir = noTemplate.path().toStdString();
+        protocol().btn_save_prot->click();
+        const auto config = encodeConfigRecord(ConfigRecord{});
+        answer(kind::ConfigRead, Bytes(config.begin(), config.end()));
+        ASSERT_EQ(writer().chainStep(), ReportStep::Accounting);
+    }
+
     QStringList fields() const {
         const ProtocolPage& p = *window->TabSheet3;
         return {p.st_nuh->text(), p.st_tdv->text(), p.st_kvdv->text(), p.st_kzdv->text(),
                 p.st_nwa->text()};
     }
+
+    QTemporaryDir noTemplate; // the report writer finds no template here
 };
 
 const QString kResetQuestion =
@@ -61,14 +76,12 @@ TEST_F(AccountingTest, resetAsksFirst_yesSendsAndShowsTheNewRecord) {
     ASSERT_EQ(sentFrames().size(), 1u);
     EXPECT_EQ(sentFrames()[0], buildFrame(600, kind::AccountingReset, {}));
 
-    // The port is closed before the message; the chain is never continued from here.
-    session().searchState = 21;
+    // The port is closed before the message; no chain is continued from here.
     boxes.whileOpen = [&](const auto&) { EXPECT_FALSE(line.isOpen()); };
     answer(kind::AccountingReset, record(0, 0));
     EXPECT_EQ(fields(),
               (QStringList{"05.03.2016г/14:05:09", "00000:00:00", "65535", "7", "000000,0"}));
     EXPECT_EQ(sentFrames().size(), 1u);
-    EXPECT_EQ(session().searchState, 21);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].kind, RecordingMessageBoxes::Kind::Information);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Учетная запись обнулена!"));
@@ -94,32 +107,28 @@ TEST_F(AccountingTest, cancellingTheResetSendsNothingAndLeavesThePortAsItWas) {
 }
 
 TEST_F(AccountingTest, inTheReportChainTheReadGoesOnToBlockZeroOverTheOpenPort) {
+    chainUpToTheAccountingRead();
     protocol().pb_prot->setValue(3);
-    session().searchState = 21;
-    protocol().Button7->click();
     const int opens = line.openCount;
     answer(kind::AccountingRead, record(3725, 0));
     EXPECT_EQ(fields()[1], QStringLiteral("00001:02:05"));
-    EXPECT_EQ(session().searchState, 22);
+    EXPECT_EQ(writer().chainStep(), ReportStep::Events);
     EXPECT_EQ(protocol().pb_prot->value(), 0);
     EXPECT_TRUE(line.isOpen());
     EXPECT_EQ(line.openCount, opens) << "not reopened";
-    ASSERT_EQ(sentFrames().size(), 2u);
-    EXPECT_EQ(sentFrames()[1], buildFrame(600, kind::EventBlock, Bytes{0}));
+    ASSERT_EQ(sentFrames().size(), 3u);
+    EXPECT_EQ(sentFrames()[2], buildFrame(600, kind::EventBlock, Bytes{0}));
     EXPECT_TRUE(session().Timer3->isActive());
     EXPECT_TRUE(boxes.shown.empty());
 
     // The protocol read then ends the chain in the report.
-    int reports = 0;
-    w().prot_save = [&] { ++reports; };
     for (std::uint8_t block = 0; block < 10; ++block) {
         std::array<Bytes, kEventsPerBlock> erased;
         erased.fill(erasedEventRecordBytes());
         answer(kind::EventBlock, encodeEventBlockBytes(block, erased));
     }
-    EXPECT_EQ(reports, 1);
-    EXPECT_EQ(session().searchState, 0);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Не найден шаблон !")});
+    EXPECT_EQ(writer().chainStep(), ReportStep::Idle);
 }
 
 TEST_F(AccountingTest, noAnswerKeepsTheFieldsAndEndsTheChain) {
@@ -128,11 +137,10 @@ TEST_F(AccountingTest, noAnswerKeepsTheFieldsAndEndsTheChain) {
     const QStringList before = fields();
     boxes.clear();
 
-    session().searchState = 21;
-    protocol().Button7->click();
+    chainUpToTheAccountingRead();
     session().Timer3Timer();
     EXPECT_EQ(fields(), before);
-    EXPECT_EQ(session().searchState, 0);
+    EXPECT_EQ(writer().chainStep(), ReportStep::Idle);
     EXPECT_FALSE(line.isOpen());
 
     // The next plain read shows its own message.

@@ -129,7 +129,7 @@ TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThen
 
     ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_prot));
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол сохранен !")});
-    EXPECT_EQ(window->session().searchState, 0);
+    EXPECT_EQ(writer->chainStep(), ReportStep::Idle);
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
     EXPECT_GT(page().StGr_prot->rowCount(), 0);

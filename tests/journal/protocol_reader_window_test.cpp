@@ -1,12 +1,16 @@
 // The protocol read in the window: the chain of block requests, the grid, the messages and
 // the hand-over to the report writer, over an in-memory line.
 #include "gui/controllers/protocol_reader.hpp"
+#include "gui/controllers/report_writer.hpp"
+#include "protocol/codecs/accounting_codec.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 
 using namespace torl7;
 using namespace torl7::test;
@@ -15,6 +19,9 @@ namespace {
 
 const QString kNoAnswer =
     QStringLiteral("Устройство не отвечает! Повторите попытку или обратитесь к разработчику.");
+// The report writer finds no template in an empty folder: its box tells that the report was
+// begun.
+const QString kReportBegun = QStringLiteral("Не найден шаблон !");
 
 class ProtocolReadTest : public WindowFixture {
 protected:
@@ -54,6 +61,20 @@ protected:
         answer(kind::EventBlock, blockPayload(request.reader().byte(0)));
     }
 
+    // The report chain up to its protocol read: the save button, then the configuration and
+    // the accounting record answered.
+    void chainUpToTheProtocolRead() {
+        ReportWriter& writer = *w().findChild<ReportWriter*>();
+        writer.programDir = noTemplate.path().toStdString();
+        line.clearWritten();
+        protocol().btn_save_prot->click();
+        const auto record = encodeConfigRecord(ConfigRecord{});
+        answer(kind::ConfigRead, Bytes(record.begin(), record.end()));
+        answer(kind::AccountingRead, encodeAccounting(AccountingRecord{}));
+        ASSERT_EQ(writer.chainStep(), ReportStep::Events);
+    }
+    ReportStep chainStep() { return w().findChild<ReportWriter*>()->chainStep(); }
+
     // A whole read: the button, then every block the tool asks for.
     void readProtocol() {
         line.clearWritten();
@@ -77,6 +98,7 @@ protected:
     int rowCount() const { return window->TabSheet3->StGr_prot->rowCount(); }
 
     std::array<Bytes, EventTable::kEntries> unitEntries;
+    QTemporaryDir noTemplate;
 };
 
 } // namespace
@@ -203,8 +225,7 @@ TEST_F(ProtocolReadTest, aTimeoutAtBlockFourKeepsTheGridAndTheNextReadWorks) {
     boxes.clear();
 
     put(2, eventAt(3, 13));
-    session().searchState = 22; // the report chain's protocol read
-    protocol().Button1->click();
+    chainUpToTheProtocolRead(); // the report chain's protocol read
     for (int block = 0; block < 4; ++block) {
         answerRequestedBlock();
     }
@@ -216,37 +237,41 @@ TEST_F(ProtocolReadTest, aTimeoutAtBlockFourKeepsTheGridAndTheNextReadWorks) {
     EXPECT_EQ(protocol().pb_prot->value(), 4);
     boxes.clear();
 
-    int reports = 0;
-    w().prot_save = [&] { ++reports; };
     readProtocol();
-    EXPECT_EQ(reports, 0) << "the interrupted chain is over";
+    EXPECT_EQ(chainStep(), ReportStep::Idle) << "the interrupted chain is over";
     EXPECT_EQ(column(5), (QStringList{"11", "12", "13"}));
-    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол считан!")});
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол считан!")})
+        << "no report is begun";
 }
 
 TEST_F(ProtocolReadTest, atTheEndOfTheReportChainTheReportIsWrittenInsteadOfTheMessage) {
     put(4, eventAt(1, 44));
     bool portOpenWhenSaving = true;
-    int reports = 0;
-    w().prot_save = [&] {
-        ++reports;
+    boxes.whileOpen = [&](const RecordingMessageBoxes::Shown& box) {
+        if (box.text != kReportBegun) {
+            return;
+        }
         portOpenWhenSaving = line.isOpen();
-        EXPECT_EQ(session().searchState, 0);
+        EXPECT_EQ(chainStep(), ReportStep::Idle);
         EXPECT_EQ(protocol().pb_prot->value(), 0);
         EXPECT_EQ(rowCount(), 1) << "the grid is filled before the report";
     };
-    session().searchState = 22;
-    readProtocol();
-    EXPECT_EQ(reports, 1);
+    chainUpToTheProtocolRead();
+    for (int block = 0; block < 10 && line.isOpen(); ++block) {
+        answerRequestedBlock();
+    }
+    EXPECT_EQ(boxes.texts(), QStringList{kReportBegun}) << "the report, not the message";
     EXPECT_FALSE(portOpenWhenSaving);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(sentFrames().size(), 12u);
 
-    // Until a report writer is installed the end of the chain does nothing more.
-    w().prot_save = nullptr;
-    session().searchState = 22;
-    readProtocol();
-    EXPECT_EQ(session().searchState, 0);
-    EXPECT_TRUE(boxes.shown.empty());
+    // A second chain ends the same way.
+    boxes.clear();
+    chainUpToTheProtocolRead();
+    for (int block = 0; block < 10 && line.isOpen(); ++block) {
+        answerRequestedBlock();
+    }
+    EXPECT_EQ(chainStep(), ReportStep::Idle);
+    EXPECT_EQ(boxes.texts(), QStringList{kReportBegun});
     EXPECT_EQ(rowCount(), 1);
 }
 
@@ -265,9 +290,7 @@ TEST_F(ProtocolReadTest, noRequestWhileTheSpeedChangeHoldsTheLinkOrWithoutAPort)
 
 TEST_F(ProtocolReadTest, aBlockAnsweringAnotherRequestIsNotTakenForIt) {
     put(0, eventAt(1, 1));
-    ASSERT_TRUE(openPort(session(), boxes));
-    session().requestKind = kind::AccountingRead;
-    session().TXD();
+    protocol().Button7->click(); // the accounting read
     answer(kind::EventBlock, blockPayload(0));
     EXPECT_EQ(sentFrames().size(), 1u) << "no block request follows";
     EXPECT_EQ(rowCount(), 0);

@@ -225,14 +225,12 @@ TEST_F(UnitSessionTest, repeatedRequestCountsAsTheAcknowledgementOfAProtectionRe
     EXPECT_EQ(acks, 1);
 }
 
-TEST_F(UnitSessionTest, timeoutClosesThePortEndsAReportChainAndSaysSo) {
-    link.searchState = 21;
+TEST_F(UnitSessionTest, timeoutClosesThePortAndSaysSo) {
     openAndSend(kind::AccountingRead);
     link.Timer3Timer();
     EXPECT_FALSE(line.isOpen());
     EXPECT_FALSE(link.Timer3->isActive());
     EXPECT_FALSE(link.Timer4->isActive());
-    EXPECT_EQ(link.searchState, 0);
     EXPECT_EQ(noAnswers, 1);
     // The search and the speed change keep their states: they have their own clock.
     link.searchState = 14;

@@ -1,5 +1,6 @@
 // The report from the window: what the pages show goes into the document the user saves.
 #include "gui/controllers/report_writer.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 #include "report/docx_reader.hpp"
 #include "support/window_fixture.hpp"
 
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -150,8 +152,21 @@ TEST_F(ReportWriterTest, saveIntoAFolderThatDoesNotExistIsReportedAndLeavesNothi
 TEST_F(ReportWriterTest, saveButtonStartsTheChainWithAConfigurationRead) {
     protocol().pb_prot->setValue(7);
     writer->btn_save_protClick();
-    EXPECT_EQ(session().searchState, 20);
+    EXPECT_EQ(writer->chainStep(), ReportStep::Configuration);
     EXPECT_EQ(protocol().pb_prot->value(), 0);
     ASSERT_EQ(sentFrames().size(), 1u);
     EXPECT_EQ(sentFrames()[0], buildFrame(600, 2, {}));
+}
+
+TEST_F(ReportWriterTest, theChainsConfigurationReadFillsThePageAndMovesOnToTheAccountingSilently) {
+    protocol().btn_save_prot->click();
+    ConfigRecord record;
+    record.tbMs = 42;
+    const auto bytes = encodeConfigRecord(record);
+    answer(kind::ConfigRead, Bytes(bytes.begin(), bytes.end()));
+    EXPECT_EQ(config().sp_utb->value(), 42);
+    EXPECT_EQ(writer->chainStep(), ReportStep::Accounting);
+    EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::AccountingRead, {}));
+    EXPECT_TRUE(line.isOpen());
+    EXPECT_TRUE(boxes.shown.empty());
 }

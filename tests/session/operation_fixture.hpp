@@ -16,16 +16,22 @@ public:
         EXPECT_FALSE(session.comopen());
     }
 
+    // The unit answers with `code` and `payload`.
     void answer(std::uint8_t code, const Bytes& payload) {
         line.feedBytes(buildFrame(600, code, payload));
     }
+    // The frames written, each parsed.
+    std::vector<Frame> sent() const {
+        std::vector<Frame> frames;
+        for (const QByteArray& write : line.writes) {
+            frames.push_back(*parseFrame(Bytes(write.begin(), write.end())));
+        }
+        return frames;
+    }
     // The last frame written, parsed.
     std::optional<Frame> lastSent() const {
-        if (line.writes.empty()) {
-            return std::nullopt;
-        }
-        const QByteArray& last = line.writes.back();
-        return parseFrame(Bytes(last.begin(), last.end()));
+        const auto frames = sent();
+        return frames.empty() ? std::nullopt : std::optional<Frame>(frames.back());
     }
 
     FakeSerialLine line;

@@ -1,9 +1,8 @@
 // The accounting record on the "Протокол" page: read it, or reset it after a confirmation;
-// either answer fills the five fields. In the report chain the read is the step before the
-// protocol read, which it starts over the open port.
+// either answer fills the five fields.
 #pragma once
 
-#include "protocol/frame.hpp"
+#include "session/operations/journal_reads.hpp"
 
 #include <QObject>
 
@@ -13,10 +12,13 @@ class UnitSession;
 class MainWindow;
 class ProtocolPage;
 
+// The five fields of the record.
+void showAccounting(const AccountingRecord& record, ProtocolPage& page);
+
 class Accounting : public QObject {
     Q_OBJECT
 public:
-    // Connects the two buttons and takes the answers with codes 7 and 8.
+    // Connects the two buttons.
     explicit Accounting(MainWindow& window);
 
     // "Считать учетную запись".
@@ -24,12 +26,7 @@ public:
     // "Обнулить учетную запись": the unit resets the record and answers with the new one.
     void Button8Click();
 
-    void recordRead(const Frame& frame);
-    void recordReset(const Frame& frame);
-
 private:
-    void show(const Frame& frame);
-
     MainWindow& window_;
     UnitSession& session_;
     ProtocolPage& page_;

@@ -28,11 +28,6 @@ const QString kCaptionWritten = QStringLiteral("Запись конфигура�
 const QString kRead = QStringLiteral("Конфигурация считана");
 const QString kCaptionRead = QStringLiteral("Считывание конфигурации");
 
-// The report chain reads the configuration first; its answer moves the chain on to the
-// accounting record.
-constexpr int kReportChainConfig = 20;
-constexpr int kReportChainAccounting = 21;
-
 // Stepping a delay down stops at 0.2 s.
 constexpr std::int64_t kMinSteppedDelayTenths = 2;
 
@@ -45,11 +40,6 @@ QString text(const std::string& utf8) {
 Configuration::Configuration(MainWindow& window)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
       boxes_(window.boxes()), read_(window.session()), write_(window.session()) {
-    // Report chain hook: the chain's own read of the record still arrives by its code.
-    session_.setHandler(kind::ConfigRead, [this](const Frame& answer) {
-        showRecord(decodeConfigRecord(answer.payload()));
-    });
-
     connect(page_.btn_read_konf, &QPushButton::clicked, this, &Configuration::btn_read_konfClick);
     connect(page_.btn_write_konf, &QPushButton::clicked, this, &Configuration::btn_write_konfClick);
 
@@ -141,9 +131,6 @@ bool Configuration::coefficientsPlausible() {
 
 void Configuration::showRecord(const ConfigRecord& record) {
     applyRecordToPage(record, page_);
-    if (reportChainTakesRecord()) {
-        return;
-    }
     session_.comclose();
     boxes_.information(kRead, kCaptionRead);
 }
@@ -162,16 +149,6 @@ void Configuration::writeFinished(const WriteConfiguration::Result& result) {
     } else if (result.error) {
         showReadFailure(*result.error);
     }
-}
-
-bool Configuration::reportChainTakesRecord() {
-    if (session_.searchState != kReportChainConfig) {
-        return false;
-    }
-    session_.searchState = kReportChainAccounting;
-    session_.requestKind = kind::AccountingRead;
-    session_.TXD();
-    return true;
 }
 
 void Configuration::stepUp(QLabel* delay) {

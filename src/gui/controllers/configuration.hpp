@@ -66,10 +66,6 @@ private:
     void showRecord(const ConfigRecord& record);
     void showReadFailure(const SessionError& error);
     void writeFinished(const WriteConfiguration::Result& result);
-    // Report chain hook: the chain still reads the record by the old way (searchState 20)
-    // and moves on to the accounting record. True when the record belonged to the chain.
-    // Goes once the report chain runs ReadConfiguration itself.
-    bool reportChainTakesRecord();
     void stepUp(QLabel* delay);
     void stepDown(QLabel* delay);
     // The first coefficient that is 0 fails the write; a text that is no number at all too.

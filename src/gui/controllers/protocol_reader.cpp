@@ -8,67 +8,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include <algorithm>
-
 namespace torl7 {
 
-namespace {
-
-// The report chain's last step: the protocol read that ends in the report.
-constexpr int kReportChainProtocolRead = 22;
-
-} // namespace
-
-ProtocolReader::ProtocolReader(MainWindow& window)
-    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3) {
-    setObjectName(QStringLiteral("ProtocolReader"));
-    connect(page_.Button1, &QPushButton::clicked, this, &ProtocolReader::Button1Click);
-    session_.setHandler(kind::EventBlock,
-                        [this](const Frame& frame) { eventBlockReceived(frame); });
-}
-
-void ProtocolReader::Button1Click() {
-    if (session_.reserved()) {
-        return;
-    }
-    page_.pb_prot->setValue(0);
-    session_.requestKind = kind::EventBlock;
-    session_.payload[0] = 0;
-    if (!openPort(session_, window_.boxes())) {
-        return;
-    }
-    session_.TXD();
-}
-
-void ProtocolReader::eventBlockReceived(const Frame& frame) {
-    const EventBlock block = decodeEventBlock(frame.payload());
-    table_.storeBlock(block);
-    page_.pb_prot->setValue(std::min<int>(block.index + 1, page_.pb_prot->maximum()));
-    if (block.index + 1 < static_cast<int>(kEventBlocks)) {
-        session_.payload[0] = static_cast<std::uint8_t>(block.index + 1);
-        session_.TXD();
-        return;
-    }
-    finishRead();
-}
-
-void ProtocolReader::finishRead() {
-    fillGrid(table_.finish());
-    session_.comclose();
-    if (session_.searchState == kReportChainProtocolRead) {
-        page_.pb_prot->setValue(0);
-        session_.searchState = 0;
-        if (window_.prot_save) {
-            window_.prot_save();
-        }
-        return;
-    }
-    window_.boxes().information(QStringLiteral("Протокол считан!"),
-                                QStringLiteral("Считывание протокола"));
-}
-
-void ProtocolReader::fillGrid(const std::vector<EventRow>& rows) {
-    QTableWidget& grid = *page_.StGr_prot;
+void fillEventGrid(const EventRows& rows, QTableWidget& grid) {
     grid.setUpdatesEnabled(false);
     grid.clearContents();
     grid.setRowCount(static_cast<int>(rows.size()));
@@ -82,6 +24,35 @@ void ProtocolReader::fillGrid(const std::vector<EventRow>& rows) {
         }
     }
     grid.setUpdatesEnabled(true);
+}
+
+ProtocolReader::ProtocolReader(MainWindow& window)
+    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
+      read_(window.session(), table_) {
+    setObjectName(QStringLiteral("ProtocolReader"));
+    connect(page_.Button1, &QPushButton::clicked, this, &ProtocolReader::Button1Click);
+}
+
+void ProtocolReader::Button1Click() {
+    if (session_.reserved()) {
+        return;
+    }
+    page_.pb_prot->setValue(0);
+    if (!openPort(session_, window_.boxes())) {
+        return;
+    }
+    read_.start([this](int blocksDone) { page_.pb_prot->setValue(blocksDone); },
+                [this](const Outcome<EventRows>& outcome) { finishRead(outcome); });
+}
+
+void ProtocolReader::finishRead(const Outcome<EventRows>& outcome) {
+    if (!outcome) {
+        sayExchangeFailure(*outcome.error, window_.boxes());
+        return;
+    }
+    fillEventGrid(*outcome.result, *page_.StGr_prot);
+    window_.boxes().information(QStringLiteral("Протокол считан!"),
+                                QStringLiteral("Считывание протокола"));
 }
 
 } // namespace torl7

@@ -1,15 +1,13 @@
-// Reads the unit's event protocol into the grid of the "Протокол" page: ten block requests in
-// a chain, each asked for by the block index of the answer before it, then the valid events
-// in time order. At the end of the report chain it hands over to the report writer instead of
-// saying that the protocol was read.
+// Reads the unit's event protocol into the grid of the "Протокол" page and says so. The read
+// itself is the session's event protocol operation; the report chain reads the protocol into
+// the same table and shows it in the same grid.
 #pragma once
 
-#include "protocol/codecs/event_codec.hpp"
-#include "protocol/frame.hpp"
+#include "session/operations/journal_reads.hpp"
 
 #include <QObject>
 
-#include <vector>
+class QTableWidget;
 
 namespace torl7 {
 
@@ -17,28 +15,29 @@ class UnitSession;
 class MainWindow;
 class ProtocolPage;
 
+// Rows numbered from 1, then the twelve texts of each event.
+void fillEventGrid(const EventRows& rows, QTableWidget& grid);
+
 class ProtocolReader : public QObject {
     Q_OBJECT
 public:
-    // Connects "Считать протокол" and takes the answers with code 6.
+    // Connects "Считать протокол".
     explicit ProtocolReader(MainWindow& window);
 
-    // "Считать протокол": asks for block 0; every answer asks for the block after its own.
+    // "Считать протокол": the ten blocks, the progress bar following them, then the grid.
     void Button1Click();
 
-    // One event block. The chain goes on with the block after the answer's index while that
-    // index is below 9; block 9, or an index that names no block, ends the read.
-    void eventBlockReceived(const Frame& frame);
+    // Lives across reads: an entry a later read does not rewrite stays marked as used.
+    EventTable& eventTable() { return table_; }
 
 private:
-    void finishRead();
-    void fillGrid(const std::vector<EventRow>& rows);
+    void finishRead(const Outcome<EventRows>& outcome);
 
     MainWindow& window_;
     UnitSession& session_;
     ProtocolPage& page_;
-    // Lives across reads: an entry a later read does not rewrite stays marked as used.
     EventTable table_;
+    EventProtocolRead read_;
 };
 
 } // namespace torl7

@@ -1,6 +1,9 @@
 #include "gui/controllers/report_writer.hpp"
 
 #include "documents/report_template.hpp"
+#include "gui/controllers/accounting.hpp"
+#include "gui/controllers/configuration.hpp"
+#include "gui/controllers/protocol_reader.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -47,7 +50,9 @@ ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(windo
     };
     connect(window.TabSheet3->btn_save_prot, &QPushButton::clicked, this,
             &ReportWriter::btn_save_protClick);
-    window.prot_save = [this] { prot_save(); };
+    // The chain reads the protocol into the protocol reader's table, as a plain read does.
+    chain_ = std::make_unique<ReportChain>(window.session(),
+                                           window.findChild<ProtocolReader*>()->eventTable());
 }
 
 void ReportWriter::btn_save_protClick() {
@@ -55,14 +60,33 @@ void ReportWriter::btn_save_protClick() {
     if (link.reserved()) {
         return;
     }
-    window_.TabSheet3->pb_prot->setValue(0);
-    link.searchState = 20;
-    link.requestKind = kind::ConfigRead;
+    ProtocolPage* page = window_.TabSheet3;
+    page->pb_prot->setValue(0);
     if (!openPort(link, window_.boxes())) {
-        link.searchState = 0;
         return;
     }
-    link.TXD();
+    ReportChain::Observer show;
+    show.configurationRead = [this](const ConfigRecord& record) {
+        applyRecordToPage(record, *window_.TabSheet1);
+    };
+    show.accountingRead = [page](const AccountingRecord& record) {
+        showAccounting(record, *page);
+        page->pb_prot->setValue(0);
+    };
+    show.blocksRead = [page](int blocksDone) { page->pb_prot->setValue(blocksDone); };
+    chain_->start(std::move(show),
+                  [this](const Outcome<ReportChainData>& outcome) { chainEnded(outcome); });
+}
+
+void ReportWriter::chainEnded(const Outcome<ReportChainData>& outcome) {
+    if (!outcome) {
+        sayExchangeFailure(*outcome.error, window_.boxes());
+        return;
+    }
+    // The configuration and the accounting record are on their pages already.
+    fillEventGrid(outcome.result->events, *window_.TabSheet3->StGr_prot);
+    window_.TabSheet3->pb_prot->setValue(0);
+    prot_save();
 }
 
 ReportData ReportWriter::collectReportData() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "documents/report_content.hpp"
+#include "session/operations/report_chain.hpp"
 
 #include <QDate>
 #include <QObject>
@@ -10,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace torl7 {
 
@@ -20,9 +22,12 @@ class ReportWriter : public QObject {
 public:
     explicit ReportWriter(MainWindow& window);
 
+    // Runs the report chain; each step's data is shown on its page as it arrives, and at the
+    // end, with the port closed, the report is written from the pages.
     void btn_save_protClick();
-    // Writes the document from what the pages show; the chain calls it with the port closed.
+    // Writes the document from what the pages show.
     void prot_save();
+    ReportStep chainStep() const { return chain_ ? chain_->step() : ReportStep::Idle; }
 
     // What the report holds, read from the controls of the pages at this moment.
     ReportData collectReportData() const;
@@ -35,7 +40,10 @@ public:
     std::filesystem::path programDir;
 
 private:
+    void chainEnded(const Outcome<ReportChainData>& outcome);
+
     MainWindow& window_;
+    std::unique_ptr<ReportChain> chain_;
 };
 
 } // namespace torl7

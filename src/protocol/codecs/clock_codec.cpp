@@ -47,4 +47,33 @@ int decodeClockCalibration(std::uint8_t byte) {
     return (byte & 0x20) != 0 ? magnitude : -magnitude;
 }
 
+int unitWeekday(int year, int month, int day) {
+    // Days since 1 March of year 0 in the proleptic Gregorian calendar; that day was a
+    // Wednesday.
+    const int y = month <= 2 ? year - 1 : year;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const long long days = static_cast<long long>(era) * 146097 + dayOfEra;
+    const int sinceSunday = static_cast<int>(((days + 3) % 7 + 7) % 7);
+    return sinceSunday + 1;
+}
+
+ClockCorrection clockCorrectionAt(const LocalDateTime& now, int calibration, bool stopClock,
+                                  bool autoDst) {
+    ClockCorrection correction;
+    correction.calibration = calibration;
+    correction.clock.seconds = now.seconds;
+    correction.clock.minutes = now.minutes;
+    correction.clock.hours = now.hours;
+    correction.clock.weekday = unitWeekday(now.year, now.month, now.day);
+    correction.clock.day = now.day;
+    correction.clock.month = now.month;
+    correction.clock.year = now.year % 100;
+    correction.clock.stopped = stopClock;
+    correction.autoDst = autoDst;
+    return correction;
+}
+
 } // namespace torl7

@@ -29,6 +29,25 @@ Bytes encodeClockCorrection(const ClockCorrection& correction, int fullYear);
 // The request as the unit reads it; the year is the year within the century.
 ClockCorrection decodeClockCorrection(ByteSpan payload);
 
+// A date and time of the PC's local clock, as the user reads it.
+struct LocalDateTime {
+    int year = 2000; // full year
+    int month = 1;
+    int day = 1;
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+};
+
+// The day of the week the unit counts: 1 = Sunday ... 7 = Saturday (Gregorian calendar).
+int unitWeekday(int year, int month, int day);
+
+// The correction that sets the unit's clock to `now`, with the clock panel's calibration, stop
+// and summer-time settings. Time, date and day of the week all come from the one reading, so a
+// correction taken at midnight cannot mix two days.
+ClockCorrection clockCorrectionAt(const LocalDateTime& now, int calibration, bool stopClock,
+                                  bool autoDst);
+
 // Sign and magnitude: bit 5 set for zero and positive values, magnitude in bits 4..0. The
 // status snapshot reports the calibration the same way. Values are held to -31..31.
 std::uint8_t encodeClockCalibration(int calibration);
