@@ -91,8 +91,6 @@ void MainWindow::followControls() {
     // comopen used the port of the main window's list: the search dialog shows the same.
     connect(session_.get(), &UnitSession::portOpened, this,
             [this, &diag] { Form2->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex()); });
-    connect(session_.get(), &UnitSession::noAnswer, this,
-            [this] { boxes_.error(kNoAnswerText, kCaptionTool); });
     connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
         sayFailure(SessionError{SessionError::Kind::LineLost, {}, reason}, boxes_);
     });
@@ -125,7 +123,6 @@ void MainWindow::Button6Click() {
     if (session_->reserved()) {
         return;
     }
-    session_->searchState = 0;
     stopPolling();
     Form2->exec();
 }

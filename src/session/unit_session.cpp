@@ -78,7 +78,6 @@ void UnitSession::Comspeed() {
 
 void UnitSession::request(std::uint8_t kindOfRequest, const Bytes& body, Reply reply,
                           bool withTimeout) {
-    requestKind = kindOfRequest;
     startRequest(buildFrame(factoryNumber_, kindOfRequest, body), echoNeverAnAnswer(kindOfRequest));
     reply_ = std::move(reply);
     closeOnTimeout_ = true;
@@ -94,6 +93,7 @@ void UnitSession::request(std::uint8_t kindOfRequest, const Bytes& body, Reply r
 
 void UnitSession::requestUncounted(const Bytes& frame, Reply reply, std::optional<int> timeoutMs) {
     sendUncounted(frame);
+    Timer3->stop();
     reply_ = std::move(reply);
     // A ping of the search is one probe of many: an unanswered one leaves the port open.
     closeOnTimeout_ = false;
@@ -107,31 +107,11 @@ void UnitSession::abandon() {
     Timer3->stop();
 }
 
-void UnitSession::TXD() {
-    Bytes body;
-    if (requestKind == kind::Write) {
-        const auto builder = writeBuilders_.find(payload[0]);
-        if (builder == writeBuilders_.end()) {
-            return;
-        }
-        auto built = builder->second();
-        if (!built) {
-            return;
-        }
-        body = std::move(*built);
-    } else {
-        const std::size_t length = callerPayloadLength(requestKind);
-        body.assign(payload.begin(), payload.begin() + static_cast<long>(length));
-    }
-    request(requestKind, body, nullptr);
-}
-
 void UnitSession::sendUncounted(const Bytes& frame) {
     // A ping's answer is never empty, so an identical frame is the echo; a speed-set request
     // may be acknowledged by its repetition.
     const bool isPing = frame.size() == kFrameOverhead;
     startRequest(frame, isPing);
-    reply_ = nullptr;
 }
 
 void UnitSession::startRequest(const Bytes& frame, bool echoIsNoAnswer) {
@@ -139,7 +119,7 @@ void UnitSession::startRequest(const Bytes& frame, bool echoIsNoAnswer) {
     lastEchoIsNoAnswer_ = echoIsNoAnswer;
     lastFrame_.reset();
     assembler_.reset(echoIsNoAnswer ? ByteSpan(lastRequest_) : ByteSpan());
-    linkFlags = 0;
+    handingOver_ = false;
     // Whatever is still pending answers no request of ours.
     cp1_.readAll();
     cp1_.write(toQByteArray(frame));
@@ -151,30 +131,27 @@ std::uint8_t UnitSession::answerCode() const {
 
 void UnitSession::cp1RxChar() {
     const QByteArray bytes = cp1_.readAll();
-    if (linkFlags & 1) {
+    if (handingOver_) {
         return;
     }
     auto frame = assembler_.feed(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                           static_cast<std::size_t>(bytes.size())));
     if (frame) {
         lastFrame_ = std::move(frame);
-        linkFlags = 1;
+        handingOver_ = true;
         RX_OK();
     }
 }
 
 void UnitSession::RX_OK() {
-    if (linkFlags != 1) {
+    if (!handingOver_) {
         return;
     }
-    linkFlags = 0;
+    handingOver_ = false;
     ++answersVerified_;
     emit countersChanged();
-    // A handler may send the next request, which replaces lastFrame_; work on a copy.
+    // A reply may send the next request, which replaces lastFrame_; work on a copy.
     const Frame frame = *lastFrame_;
-    if (const auto observer = observers_.find(frame.command()); observer != observers_.end()) {
-        observer->second(frame);
-    }
     if (frame.command() != answerCode()) {
         // Not this request's answer: keep gathering for the real one, timeout untouched.
         assembler_.reset(lastEchoIsNoAnswer_ ? ByteSpan(lastRequest_) : ByteSpan());
@@ -182,23 +159,7 @@ void UnitSession::RX_OK() {
         return;
     }
     Timer3->stop();
-    if (reply_) {
-        finish(Answer{frame, std::nullopt});
-        return;
-    }
-    dispatch(frame);
-}
-
-void UnitSession::dispatch(const Frame& frame) {
-    const auto bySelector = selectorHandlers_.find({frame.command(), frame.reader().byte(0)});
-    if (bySelector != selectorHandlers_.end() && bySelector->second) {
-        bySelector->second(frame);
-        return;
-    }
-    const auto handler = handlers_.find(frame.command());
-    if (handler != handlers_.end() && handler->second) {
-        handler->second(frame);
-    }
+    finish(Answer{frame, std::nullopt});
 }
 
 void UnitSession::finish(Answer answer) {
@@ -216,11 +177,7 @@ void UnitSession::Timer3Timer() {
         comclose();
     }
     Timer3->stop();
-    if (reply_) {
-        finish(Answer{std::nullopt, SessionError{SessionError::Kind::Timeout, portName_, {}}});
-        return;
-    }
-    emit noAnswer();
+    finish(Answer{std::nullopt, SessionError{SessionError::Kind::Timeout, portName_, {}}});
 }
 
 void UnitSession::Timer4Timer() {
@@ -244,22 +201,6 @@ void UnitSession::resetCounters() {
     requestsSent_ = 0;
     answersVerified_ = 0;
     emit countersChanged();
-}
-
-void UnitSession::setHandler(std::uint8_t responseCode, Handler handler) {
-    handlers_[responseCode] = std::move(handler);
-}
-
-void UnitSession::setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler) {
-    selectorHandlers_[{responseCode, selector}] = std::move(handler);
-}
-
-void UnitSession::observeAnswers(std::uint8_t responseCode, Handler observer) {
-    observers_[responseCode] = std::move(observer);
-}
-
-void UnitSession::setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder) {
-    writeBuilders_[subMode] = std::move(builder);
 }
 
 } // namespace torl7

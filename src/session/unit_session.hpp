@@ -90,29 +90,6 @@ public:
     void abandon();
     bool outstanding() const { return static_cast<bool>(reply_); }
 
-    // ---- The window's request buffer (the request kind and payload left by the caller) ----
-    std::uint8_t requestKind = 0;
-    std::array<std::uint8_t, kMaxPayload> payload{};
-    // Shared by the device search (0..12) and the RS485 speed change (13..16); 0 is idle.
-    int searchState = 0;
-    // Bit 0: a verified frame is being handed over. Bit 1: armed by the poll watchdog, cleared
-    // by every request and every verified frame.
-    std::uint8_t linkFlags = 0;
-    // Sends a request of `requestKind` from the buffer; kind 3 takes its payload from the
-    // builder of its sub-mode. Its answer goes to the handler of its code.
-    void TXD();
-    void sendUncounted(const Bytes& frame);
-
-    using Handler = std::function<void(const Frame&)>;
-    void setHandler(std::uint8_t responseCode, Handler handler);
-    // Answers of one code whose payload byte 0 is `selector` go to this handler instead.
-    void setHandler(std::uint8_t responseCode, std::uint8_t selector, Handler handler);
-    // Sees every verified frame of a code before anyone else does, answer or not.
-    void observeAnswers(std::uint8_t responseCode, Handler observer);
-    // Kind 3 payloads by sub-mode; nothing means a field did not convert (already said).
-    using PayloadBuilder = std::function<std::optional<Bytes>()>;
-    void setWriteBuilder(std::uint8_t subMode, PayloadBuilder builder);
-
     QTimer* const Timer3; // response timeout
     QTimer* const Timer4; // idle close, counted from the last request
     void cp1RxChar();
@@ -133,8 +110,6 @@ public:
 
 signals:
     void countersChanged();
-    // A request sent from the buffer (TXD) went unanswered; the port is closed.
-    void noAnswer();
     // The port went away under us; it is closed.
     void lineLost(const QString& reason);
     // The port was opened for a request.
@@ -144,9 +119,9 @@ signals:
     void lateAnswer(const Frame& frame);
 
 private:
+    void sendUncounted(const Bytes& frame);
     void startRequest(const Bytes& frame, bool echoIsNoAnswer);
     void RX_OK();
-    void dispatch(const Frame& frame);
     void finish(Answer answer);
     std::uint8_t answerCode() const;
 
@@ -157,10 +132,8 @@ private:
     int speedIndex_ = 10;
     std::optional<int> timeoutOverrideMs_;
     FrameAssembler assembler_;
-    std::map<std::uint8_t, Handler> handlers_;
-    std::map<std::pair<std::uint8_t, std::uint8_t>, Handler> selectorHandlers_;
-    std::map<std::uint8_t, Handler> observers_;
-    std::map<std::uint8_t, PayloadBuilder> writeBuilders_;
+    // Set while a verified frame is handed over: bytes that arrive meanwhile are dropped.
+    bool handingOver_ = false;
     std::optional<Frame> lastFrame_;
     Bytes lastRequest_;
     bool lastEchoIsNoAnswer_ = false;

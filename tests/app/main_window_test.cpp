@@ -53,8 +53,7 @@ TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
 TEST_F(MainWindowTest, tabChangeStopsThePollAndClosesThePortButLeavesTheTimeoutRunning) {
     diag().diagnos->setText(kDiagnosRunning);
     openPort(session(), boxes);
-    session().requestKind = kind::ConfigRead;
-    session().TXD();
+    session().request(kind::ConfigRead, {}, nullptr);
     w().PageControl1->setCurrentIndex(0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen());
@@ -73,8 +72,7 @@ TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
     EXPECT_EQ(line.baudRate(), 115200);
     // Every request carries the number now shown.
     diag().frm1_zn->setValue(65535);
-    session().requestKind = kind::ConfigRead;
-    session().TXD();
+    session().request(kind::ConfigRead, {}, nullptr);
     EXPECT_EQ(sentFrames().back(), buildFrame(65535, 2, {}));
 }
 
@@ -101,7 +99,6 @@ TEST_F(MainWindowTest, closingTheWindowClosesThePort) {
 TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
     ASSERT_TRUE(openPort(session(), boxes));
     diag().diagnos->setText(kDiagnosRunning);
-    session().searchState = 13;
     bool shown = false;
     QTimer::singleShot(0, w().Form2, [&] {
         shown = w().Form2->isVisible();
@@ -109,7 +106,6 @@ TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
     });
     w().Button6Click();
     EXPECT_TRUE(shown);
-    EXPECT_EQ(session().searchState, 0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_TRUE(line.isOpen());
 }

@@ -50,7 +50,7 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     SimulatedWindow sim(115200);
     UnitSession& link = sim.window->session();
     ASSERT_TRUE(openPort(link, sim.boxes));
-    link.sendUncounted(buildFrame(600, kind::Ping, {}));
+    link.requestUncounted(buildFrame(600, kind::Ping, {}), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
     EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
     EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";

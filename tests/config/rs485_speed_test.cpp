@@ -175,8 +175,7 @@ TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
 
 TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotCloseThePort) {
     openPort(session(), boxes);
-    session().requestKind = kind::ConfigRead;
-    session().TXD();
+    session().request(kind::ConfigRead, {}, nullptr);
     line.clearWritten();
     pick(6);
     EXPECT_FALSE(session().Timer3->isActive());

@@ -23,22 +23,22 @@ QByteArray toQ(const Bytes& b) {
 
 class UnitSessionTest : public ::testing::Test {
 protected:
-    UnitSessionTest() {
-        link.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
-        QObject::connect(&link, &UnitSession::noAnswer, [this] { ++noAnswers; });
-    }
+    UnitSessionTest() { link.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0")); }
 
-    void openAndSend(std::uint8_t requestKind) {
+    // Opens the port and sends a request whose answers and failures land in `answers`.
+    void openAndSend(std::uint8_t requestKind, const Bytes& payload = {}) {
         ASSERT_FALSE(link.comopen());
-        link.requestKind = requestKind;
-        link.TXD();
+        send(requestKind, payload);
     }
-    QString txd() const { return QString::number(link.requestsSent()); }
-    QString rxd() const { return QString::number(link.answersVerified()); }
+    void send(std::uint8_t requestKind, const Bytes& payload = {}) {
+        link.request(requestKind, payload, [this](const Answer& a) { answers.push_back(a); });
+    }
+    int sent() const { return link.requestsSent(); }
+    int verified() const { return link.answersVerified(); }
 
     FakeSerialLine line;
     UnitSession link{line};
-    int noAnswers = 0;
+    std::vector<Answer> answers;
 };
 
 } // namespace
@@ -47,97 +47,77 @@ TEST_F(UnitSessionTest, configurationReadRequestIsTheEightKnownBytesAndArmsBothT
     openAndSend(kind::ConfigRead);
     EXPECT_EQ(line.lastPortName, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(line.written(), bytes({0xAA, 0x06, 0x02, 0x58, 0x02, 0x00, 0x01, 0x0C}));
-    EXPECT_EQ(txd(), QStringLiteral("1"));
+    EXPECT_EQ(sent(), 1);
     EXPECT_TRUE(link.Timer3->isActive());
     EXPECT_EQ(link.Timer3->interval(), 300);
     EXPECT_TRUE(link.Timer4->isActive());
     EXPECT_EQ(link.Timer4->interval(), 3000);
 }
 
-TEST_F(UnitSessionTest, callerOwnedPayloadBytesGoOutWithTheirKindsLength) {
-    ASSERT_FALSE(link.comopen());
-    link.payload[0] = 17;
-    link.requestKind = kind::Diagnostics;
-    link.TXD();
-    EXPECT_EQ(line.writes.back(), toQ(buildFrame(600, 1, Bytes{17})));
-    link.payload[0] = 4;
-    link.requestKind = kind::EventBlock;
-    link.TXD();
-    EXPECT_EQ(line.writes.back(), toQ(buildFrame(600, 6, Bytes{4})));
+TEST_F(UnitSessionTest, everyKindGoesOutWithItsPayloadAndIsCounted) {
     const Bytes clock{0x23, 0x09, 0x05, 0x14, 0x03, 0x08, 0x12, 0x26, 0x80};
-    std::copy(clock.begin(), clock.end(), link.payload.begin());
-    link.requestKind = kind::Clock;
-    link.TXD();
-    EXPECT_EQ(line.writes.back(), toQ(buildFrame(600, 4, clock)));
-    for (std::uint8_t k :
-         {kind::ProtectionReset, kind::AccountingRead, kind::AccountingReset, kind::Version}) {
-        link.requestKind = k;
-        link.TXD();
-        EXPECT_EQ(line.writes.back(), toQ(buildFrame(600, k, {}))) << int(k);
+    const struct {
+        std::uint8_t kind;
+        Bytes payload;
+    } cases[] = {
+        {kind::Diagnostics, {17}},   {kind::EventBlock, {4}},    {kind::Clock, clock},
+        {kind::ProtectionReset, {}}, {kind::AccountingRead, {}}, {kind::AccountingReset, {}},
+        {kind::Version, {}},
+    };
+    ASSERT_FALSE(link.comopen());
+    for (const auto& c : cases) {
+        send(c.kind, c.payload);
+        EXPECT_EQ(line.writes.back(), toQ(buildFrame(600, c.kind, c.payload))) << int(c.kind);
     }
-    EXPECT_EQ(txd(), QStringLiteral("7"));
+    EXPECT_EQ(sent(), 7);
 }
 
 TEST_F(UnitSessionTest, responseTimeoutFollowsTheLineSpeedAndWritesWaitLonger) {
     const int expected[] = {10000, 5000, 2500, 1250, 625, 350, 300, 300, 300, 300, 300};
     for (int index = 0; index < kSpeedCount; ++index) {
         link.setSpeedIndex(index);
-        link.requestKind = kind::ConfigRead;
-        link.TXD();
+        send(kind::ConfigRead);
         EXPECT_EQ(link.Timer3->interval(), expected[index]) << index;
-        link.setWriteBuilder(0, [] { return Bytes(81, 0); });
-        link.payload[0] = 0;
-        link.requestKind = kind::Write;
-        link.TXD();
+        send(kind::Write, Bytes(81, 0));
         EXPECT_EQ(link.Timer3->interval(), expected[index] + 500) << index;
     }
 }
 
 TEST_F(UnitSessionTest, requestsAreCountedAlsoWhenThePortIsClosed) {
-    link.requestKind = kind::Version;
-    link.TXD();
-    link.TXD();
-    EXPECT_EQ(txd(), QStringLiteral("2"));
+    send(kind::Version);
+    send(kind::Version);
+    EXPECT_EQ(sent(), 2);
     EXPECT_TRUE(line.written().isEmpty());
     EXPECT_TRUE(link.Timer3->isActive()) << "the lost request is reported by the timeout";
 }
 
-TEST_F(UnitSessionTest, diagnosticsRequestSwitchesOffARunningResponseTimeout) {
+TEST_F(UnitSessionTest, pollRequestSwitchesOffARunningResponseTimeoutUnlessItAsksForOne) {
     openAndSend(kind::ConfigRead);
     ASSERT_TRUE(link.Timer3->isActive());
-    link.payload[0] = 0;
-    openAndSend(kind::Diagnostics);
+    send(kind::Diagnostics, {0});
     EXPECT_FALSE(link.Timer3->isActive());
     EXPECT_TRUE(link.Timer4->isActive());
+    link.request(kind::Diagnostics, {0}, nullptr, true); // the headless client's poll
+    EXPECT_TRUE(link.Timer3->isActive());
 }
 
-TEST_F(UnitSessionTest, writeWhoseFieldDoesNotConvertSendsNothingAndLeavesTheTimersAlone) {
-    link.setWriteBuilder(0, [] { return std::optional<Bytes>(); });
-    link.payload[0] = 0;
-    openAndSend(kind::Write);
-    EXPECT_TRUE(line.written().isEmpty());
-    EXPECT_EQ(txd(), QStringLiteral("0"));
-    EXPECT_FALSE(link.Timer3->isActive());
-    EXPECT_FALSE(link.Timer4->isActive());
-}
-
-TEST_F(UnitSessionTest, verifiedAnswerIsCountedStopsTheTimeoutAndReachesItsHandler) {
-    std::vector<Bytes> seen;
-    link.setHandler(
-        7, [&](const Frame& f) { seen.emplace_back(f.payload().begin(), f.payload().end()); });
+TEST_F(UnitSessionTest, verifiedAnswerInPiecesIsRepliedOnceCountedAndStopsTheTimeout) {
     openAndSend(kind::AccountingRead);
     const Bytes answer = buildFrame(600, 7, Bytes(19, 0x11));
     line.feed(toQ(answer).left(5));
-    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(answers.empty());
     line.feed(toQ(answer).mid(5));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0], Bytes(19, 0x11));
-    EXPECT_EQ(rxd(), QStringLiteral("1"));
+    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(answers[0].frame);
+    EXPECT_EQ(Bytes(answers[0].frame->payload().begin(), answers[0].frame->payload().end()),
+              Bytes(19, 0x11));
+    EXPECT_EQ(verified(), 1);
     EXPECT_FALSE(link.Timer3->isActive());
-    // Stray bytes before the next request never hand the same answer out again.
+    // Stray bytes and a repetition before the next request never hand an answer out again.
     line.feed(bytes({0x00}));
-    EXPECT_EQ(seen.size(), 1u);
-    EXPECT_EQ(rxd(), QStringLiteral("1"));
+    line.feed(toQ(answer));
+    EXPECT_EQ(answers.size(), 1u);
+    EXPECT_EQ(verified(), 1);
 }
 
 TEST_F(UnitSessionTest, wrongChecksumLeavesTheCounterAndTheTimeoutRunning) {
@@ -145,97 +125,69 @@ TEST_F(UnitSessionTest, wrongChecksumLeavesTheCounterAndTheTimeoutRunning) {
     Bytes answer = buildFrame(600, 2, Bytes(80, 0x01));
     answer.back() ^= 0xFF;
     line.feed(toQ(answer));
-    EXPECT_EQ(rxd(), QStringLiteral("0"));
+    EXPECT_EQ(verified(), 0);
+    EXPECT_TRUE(answers.empty());
     EXPECT_TRUE(link.Timer3->isActive());
 }
 
 TEST_F(UnitSessionTest, answerWithAnotherCodeIsCountedAndTheWaitGoesOnUntouched) {
-    int configAnswers = 0;
     std::vector<int> late;
-    link.setHandler(2, [&](const Frame&) { ++configAnswers; });
     QObject::connect(&link, &UnitSession::lateAnswer,
                      [&](const Frame& f) { late.push_back(f.command()); });
     openAndSend(kind::ConfigRead);
     link.Timer3->setInterval(123); // a restart would set the interval of the speed again
     line.feed(toQ(buildFrame(600, 9, Bytes{1, 2})));
     line.feed(toQ(buildFrame(600, 1, Bytes{0, 1})));
-    EXPECT_EQ(rxd(), QStringLiteral("2"));
+    EXPECT_EQ(verified(), 2);
     EXPECT_EQ(late, (std::vector<int>{9, 1}));
+    EXPECT_TRUE(answers.empty());
     EXPECT_TRUE(link.Timer3->isActive()) << "the configuration answer is still awaited";
     EXPECT_EQ(link.Timer3->interval(), 123) << "and its timeout was not restarted";
     line.feed(toQ(buildFrame(600, 2, Bytes(80, 0x05))));
-    EXPECT_EQ(configAnswers, 1);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].frame->command(), kind::ConfigRead);
     EXPECT_FALSE(link.Timer3->isActive());
-    EXPECT_EQ(noAnswers, 0);
 }
 
-TEST_F(UnitSessionTest, requestWithAReplyGetsItsAnswerOrItsFailureExactlyOnce) {
-    std::vector<Answer> answers;
-    const auto keep = [&](const Answer& a) { answers.push_back(a); };
-    ASSERT_FALSE(link.comopen());
-    link.request(kind::AccountingRead, {}, keep);
-    line.feed(toQ(buildFrame(600, 6, Bytes(10, 0)))); // another request's code
-    ASSERT_TRUE(answers.empty());
-    line.feed(toQ(buildFrame(600, 7, Bytes(19, 0x11))));
-    line.feed(toQ(buildFrame(600, 7, Bytes(19, 0x11)))); // repeated: no second reply
-    ASSERT_EQ(answers.size(), 1u);
-    ASSERT_TRUE(answers[0].frame);
-    EXPECT_EQ(answers[0].frame->command(), 7);
-
-    link.request(kind::Version, {}, keep);
+TEST_F(UnitSessionTest, timeoutAndALostLineEndTheRequestWithTheirError) {
+    openAndSend(kind::Version);
     link.Timer3Timer();
-    ASSERT_EQ(answers.size(), 2u);
-    ASSERT_TRUE(answers[1].error);
-    EXPECT_EQ(answers[1].error->kind, SessionError::Kind::Timeout);
-    EXPECT_EQ(noAnswers, 0) << "the reply carries the failure; nothing else is said";
+    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(answers[0].error);
+    EXPECT_EQ(answers[0].error->kind, SessionError::Kind::Timeout);
+    EXPECT_FALSE(line.isOpen()) << "a timeout closes the port";
+    EXPECT_FALSE(link.Timer3->isActive());
+    EXPECT_FALSE(link.Timer4->isActive());
 
-    ASSERT_FALSE(link.comopen());
-    link.request(kind::Version, {}, keep);
+    openAndSend(kind::Version);
     line.loseDevice();
-    ASSERT_EQ(answers.size(), 3u);
-    EXPECT_EQ(answers[2].error->kind, SessionError::Kind::LineLost);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].error->kind, SessionError::Kind::LineLost);
+    EXPECT_EQ(answers[1].error->detail, QStringLiteral("device removed"));
+    EXPECT_FALSE(link.Timer4->isActive());
 }
 
 TEST_F(UnitSessionTest, bytesPendingBeforeARequestAreNotTakenForItsAnswer) {
-    std::vector<Answer> answers;
     ASSERT_FALSE(link.comopen());
     line.queue(toQ(buildFrame(600, 2, Bytes(80, 0x01)))); // arrived, not yet read
-    link.request(kind::ConfigRead, {}, [&](const Answer& a) { answers.push_back(a); });
+    send(kind::ConfigRead);
     line.feed({});
     EXPECT_TRUE(answers.empty());
 }
 
-TEST_F(UnitSessionTest, echoedRequestIsIgnoredWhereTheAnswerAlwaysDiffers) {
-    int configAnswers = 0;
-    link.setHandler(2, [&](const Frame&) { ++configAnswers; });
+TEST_F(UnitSessionTest, echoedRequestIsIgnoredWhereTheAnswerAlwaysDiffersAndAcknowledgesAReset) {
     openAndSend(kind::ConfigRead);
     line.feed(line.written()); // an RS-485 adapter that hears itself
-    EXPECT_EQ(configAnswers, 0);
-    EXPECT_EQ(rxd(), QStringLiteral("0"));
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(verified(), 0);
     EXPECT_TRUE(link.Timer3->isActive());
     line.feed(toQ(buildFrame(600, 2, Bytes(80, 0x05))));
-    EXPECT_EQ(configAnswers, 1);
-}
+    EXPECT_EQ(answers.size(), 1u);
 
-TEST_F(UnitSessionTest, repeatedRequestCountsAsTheAcknowledgementOfAProtectionReset) {
-    int acks = 0;
-    link.setHandler(5, [&](const Frame&) { ++acks; });
-    openAndSend(kind::ProtectionReset);
+    line.clearWritten();
+    send(kind::ProtectionReset);
     line.feed(line.written());
-    EXPECT_EQ(acks, 1);
-}
-
-TEST_F(UnitSessionTest, timeoutClosesThePortAndSaysSo) {
-    openAndSend(kind::AccountingRead);
-    link.Timer3Timer();
-    EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link.Timer3->isActive());
-    EXPECT_FALSE(link.Timer4->isActive());
-    EXPECT_EQ(noAnswers, 1);
-    // The search and the speed change keep their states: they have their own clock.
-    link.searchState = 14;
-    link.Timer3Timer();
-    EXPECT_EQ(link.searchState, 14);
+    EXPECT_EQ(answers.size(), 2u) << "a repetition of the reset is its acknowledgement";
 }
 
 TEST_F(UnitSessionTest, idleCloseReleasesThePort) {
@@ -258,13 +210,6 @@ TEST_F(UnitSessionTest, portThatWillNotOpenIsAnErrorNamingIt) {
     EXPECT_EQ(link.comopen()->kind, SessionError::Kind::NoPort);
 }
 
-TEST_F(UnitSessionTest, adapterPulledOutIsReportedAndNotReadAgain) {
-    openAndSend(kind::Version);
-    line.loseDevice();
-    EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(link.Timer4->isActive());
-}
-
 TEST_F(UnitSessionTest, speedChangeAppliesToTheLineAtOnce) {
     ASSERT_FALSE(link.comopen());
     link.setSpeedIndex(6);
@@ -275,28 +220,24 @@ TEST_F(UnitSessionTest, speedChangeAppliesToTheLineAtOnce) {
     EXPECT_EQ(line.baudRate(), 14400) << "no selection changes nothing";
 }
 
-TEST_F(UnitSessionTest, uncountedPingClearsTheReceiveSideButArmsNothing) {
-    int pings = 0;
-    link.setHandler(0, [&](const Frame& f) { pings += f.length() > 0; });
+TEST_F(UnitSessionTest, uncountedPingSkipsItsEchoArmsNoTimerAndAnUnansweredOneLeavesThePortOpen) {
     ASSERT_FALSE(link.comopen());
     const Bytes ping = buildFrame(600, 0, {});
-    link.sendUncounted(ping);
-    EXPECT_EQ(txd(), QStringLiteral("0"));
+    link.requestUncounted(ping, [this](const Answer& a) { answers.push_back(a); });
+    EXPECT_EQ(sent(), 0);
     EXPECT_FALSE(link.Timer3->isActive());
     EXPECT_FALSE(link.Timer4->isActive());
     line.feed(toQ(ping)); // its echo
+    EXPECT_TRUE(answers.empty());
     line.feed(toQ(buildFrame(600, 0, Bytes{1})));
-    EXPECT_EQ(pings, 1);
-}
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].frame->length(), 1);
 
-TEST_F(UnitSessionTest, answersGoToTheHandlerOfTheirSelectorBeforeTheHandlerOfTheirCode) {
-    std::vector<int> seen;
-    link.setHandler(1, [&](const Frame& f) { seen.push_back(f.reader().byte(0)); });
-    link.setHandler(1, 4, [&](const Frame&) { seen.push_back(-4); });
-    for (std::uint8_t selector : {0, 4, 17}) {
-        link.payload[0] = selector;
-        openAndSend(kind::Diagnostics);
-        line.feed(toQ(buildFrame(600, 1, Bytes{selector, 0x01})));
-    }
-    EXPECT_EQ(seen, (std::vector<int>{0, -4, 17}));
+    link.requestUncounted(
+        ping, [this](const Answer& a) { answers.push_back(a); }, 800);
+    EXPECT_EQ(link.Timer3->interval(), 800);
+    link.Timer3Timer();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].error->kind, SessionError::Kind::Timeout);
+    EXPECT_TRUE(line.isOpen()) << "one probe of many: the search goes on";
 }

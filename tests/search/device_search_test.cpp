@@ -207,8 +207,7 @@ TEST_F(DeviceSearchTest, anEmptyAnswerOrAWrongSumDoesNotEndTheSearch) {
 
 TEST_F(DeviceSearchTest, theSearchStartsFromItsOpenPortWithNoLeftoverTimerToCloseIt) {
     openPort(session(), boxes);
-    session().requestKind = kind::ConfigRead;
-    session().TXD();
+    session().request(kind::ConfigRead, {}, nullptr);
     ASSERT_TRUE(session().Timer4->isActive());
     search().Button1Click();
     EXPECT_FALSE(session().Timer3->isActive()) << "a lost earlier answer would close the port";

@@ -51,7 +51,7 @@ protected:
         if (!openPort(link, boxes)) {
             return false;
         }
-        link.sendUncounted(pingFrame(600));
+        link.requestUncounted(pingFrame(600), nullptr);
         return QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 1000);
     }
 
