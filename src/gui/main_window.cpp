@@ -46,8 +46,8 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     session_ = std::make_unique<UnitSession>(line, this);
 
     // The dialogs come after the window: the search dialog's creation fills both port lists.
-    Form2 = new SearchDialog(this);
-    Form3 = new TccDialog(this);
+    searchDialog_ = new SearchDialog(this);
+    tccDialog_ = new TccDialog(this);
     fillPortLists(ports);
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
@@ -89,15 +89,16 @@ void MainWindow::followControls() {
         diag.st_rxd->setText(QString::number(session_->answersVerified()));
     });
     // comopen used the port of the main window's list: the search dialog shows the same.
-    connect(session_.get(), &UnitSession::portOpened, this,
-            [this, &diag] { Form2->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex()); });
+    connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
+        searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
+    });
     connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
         sayFailure(SessionError{SessionError::Kind::LineLost, {}, reason}, boxes_);
     });
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {
-    for (QComboBox* list : {Form2->cmbPorts, TabSheet2->cmbPorts}) {
+    for (QComboBox* list : {searchDialog()->cmbPorts, TabSheet2->cmbPorts}) {
         const QSignalBlocker quiet(list);
         list->clear();
         for (const PortEntry& port : ports) {
@@ -124,12 +125,12 @@ void MainWindow::Button6Click() {
         return;
     }
     stopPolling();
-    Form2->exec();
+    searchDialog()->exec();
 }
 
 void MainWindow::frm1_znChange() {
     DiagPage& diag = *TabSheet2;
-    Form2->frm2_zn->setValue(diag.frm1_zn->value());
+    searchDialog()->frm2_zn->setValue(diag.frm1_zn->value());
     // Units numbered below 600 are the older ones, which talk at 14400 baud.
     diag.cb_speed->setCurrentIndex(diag.frm1_zn->value() >= 600 ? 10 : 6);
     session_->Comspeed();
@@ -138,7 +139,7 @@ void MainWindow::frm1_znChange() {
 void MainWindow::cmbPortsChange() {
     stopPolling();
     session_->comclose();
-    Form2->cmbPorts->setCurrentIndex(TabSheet2->cmbPorts->currentIndex());
+    searchDialog()->cmbPorts->setCurrentIndex(TabSheet2->cmbPorts->currentIndex());
 }
 
 void MainWindow::cb_speedChange() {

@@ -34,10 +34,10 @@ public:
     ConfigPage* TabSheet1;   // "Конфигурация"
     DiagPage* TabSheet2;     // "Диагностика"
     ProtocolPage* TabSheet3; // "Протокол"
-    SearchDialog* Form2;
-    TccDialog* Form3;
 
     UnitSession& session() { return *session_; }
+    SearchDialog* searchDialog() const { return searchDialog_; }
+    TccDialog* tccDialog() const { return tccDialog_; }
     MessageBoxes& boxes() { return boxes_; }
 
     // Stops a running poll at its next tick: the caption of `diagnos` is its run flag.
@@ -59,6 +59,8 @@ private:
 
     MessageBoxes& boxes_;
     std::unique_ptr<UnitSession> session_;
+    SearchDialog* searchDialog_ = nullptr; // "Поиск устройства"
+    TccDialog* tccDialog_ = nullptr;       // the time-current characteristic
 };
 
 inline const QString kTitle = QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9");

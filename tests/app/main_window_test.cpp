@@ -32,7 +32,7 @@ TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
 }
 
 TEST_F(MainWindowTest, portListsOfBothWindowsHoldTheFoundPortsFirstSelected) {
-    for (QComboBox* list : {diag().cmbPorts, w().Form2->cmbPorts}) {
+    for (QComboBox* list : {diag().cmbPorts, w().searchDialog()->cmbPorts}) {
         ASSERT_EQ(list->count(), 1);
         EXPECT_EQ(list->currentIndex(), 0);
         EXPECT_EQ(list->currentText(), QStringLiteral("ttyUSB0"));
@@ -47,7 +47,7 @@ TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Не найден СОМ-порт!"));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("  Норвик Ltd"));
     EXPECT_EQ(window.TabSheet2->cmbPorts->count(), 0);
-    EXPECT_EQ(window.Form2->cmbPorts->count(), 0);
+    EXPECT_EQ(window.searchDialog()->cmbPorts->count(), 0);
 }
 
 TEST_F(MainWindowTest, tabChangeStopsThePollAndClosesThePortButLeavesTheTimeoutRunning) {
@@ -66,7 +66,7 @@ TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
     diag().frm1_zn->setValue(599);
     EXPECT_EQ(diag().cb_speed->currentIndex(), 6);
     EXPECT_EQ(line.baudRate(), 14400) << "applies to the open port at once";
-    EXPECT_EQ(w().Form2->frm2_zn->value(), 599);
+    EXPECT_EQ(w().searchDialog()->frm2_zn->value(), 599);
     diag().frm1_zn->setValue(600);
     EXPECT_EQ(diag().cb_speed->currentIndex(), 10);
     EXPECT_EQ(line.baudRate(), 115200);
@@ -100,9 +100,9 @@ TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
     ASSERT_TRUE(openPort(session(), boxes));
     diag().diagnos->setText(kDiagnosRunning);
     bool shown = false;
-    QTimer::singleShot(0, w().Form2, [&] {
-        shown = w().Form2->isVisible();
-        w().Form2->reject();
+    QTimer::singleShot(0, w().searchDialog(), [&] {
+        shown = w().searchDialog()->isVisible();
+        w().searchDialog()->reject();
     });
     w().Button6Click();
     EXPECT_TRUE(shown);

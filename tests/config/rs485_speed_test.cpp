@@ -184,9 +184,9 @@ TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotClo
     boxes.clear();
     // Should a dialog open modally after all, it is closed again and the test fails.
     bool dialogShown = false;
-    QTimer::singleShot(0, w().Form2, [&] {
+    QTimer::singleShot(0, w().searchDialog(), [&] {
         for (QDialog* dialog :
-             {static_cast<QDialog*>(w().Form2), static_cast<QDialog*>(w().Form3)}) {
+             {static_cast<QDialog*>(w().searchDialog()), static_cast<QDialog*>(w().tccDialog())}) {
             dialogShown = dialogShown || dialog->isVisible();
             dialog->reject();
         }
@@ -198,7 +198,7 @@ TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotClo
     EXPECT_FALSE(dialogShown);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(sentFrames().size(), 1u);
-    EXPECT_FALSE(w().Form2->Timer1->isActive());
+    EXPECT_FALSE(w().searchDialog()->Timer1->isActive());
 
     change().Timer1Timer();
     EXPECT_FALSE(session().reserved());

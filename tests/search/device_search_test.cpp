@@ -50,7 +50,7 @@ protected:
     }
 
     DeviceSearch& search() { return *w().findChild<DeviceSearch*>(); }
-    SearchDialog& dialog() { return *w().Form2; }
+    SearchDialog& dialog() { return *w().searchDialog(); }
 
     // One tick of the search timer, then the unit answers if it listens at `unitBaud` and
     // a ping went out at that speed.
@@ -266,7 +266,7 @@ TEST(DeviceSearchPorts, aPortPickedInTheDialogClosesThePortAndIsUsedByTheNextOpe
     MainWindow window(line, boxes, {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1"}});
     auto& search = *window.findChild<DeviceSearch*>();
     ASSERT_TRUE(openPort(window.session(), boxes));
-    window.Form2->cmbPorts->setCurrentIndex(1);
+    window.searchDialog()->cmbPorts->setCurrentIndex(1);
     search.cmbPortsChange();
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(window.TabSheet2->cmbPorts->currentIndex(), 1);
@@ -280,11 +280,11 @@ TEST(DeviceSearchPorts, withNoPortTheSearchSaysSoAndDoesNotStart) {
     RecordingMessageBoxes boxes;
     MainWindow window(line, boxes, {});
     boxes.clear();
-    window.Form2->show();
+    window.searchDialog()->show();
     window.findChild<DeviceSearch*>()->Button1Click();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Не найден СОМ-порт!"));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("  Норвик Ltd"));
-    EXPECT_FALSE(window.Form2->Timer1->isActive());
-    EXPECT_EQ(window.Form2->Button1->text(), QStringLiteral("Начать поиск"));
+    EXPECT_FALSE(window.searchDialog()->Timer1->isActive());
+    EXPECT_EQ(window.searchDialog()->Button1->text(), QStringLiteral("Начать поиск"));
 }

@@ -65,7 +65,7 @@ protected:
 
 TEST_F(SimulatedUnitSearch, findsTheUnitAtTheSpeedItWasSetTo) {
     startUnit(600, false);
-    SearchDialog& dialog = *window->Form2;
+    SearchDialog& dialog = *window->searchDialog();
     dialog.show();
     dialog.frm2_zn->setValue(600);
     window->findChild<DeviceSearch*>()->Button1Click();

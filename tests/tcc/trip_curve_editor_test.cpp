@@ -21,7 +21,7 @@ namespace {
 class TripCurveEditorTest : public WindowFixture {
 protected:
     TripCurveEditor& editor() { return *w().findChild<TripCurveEditor*>(); }
-    TccDialog& dialog() { return *w().Form3; }
+    TccDialog& dialog() { return *w().tccDialog(); }
     QLineSeries& curve() { return *dialog().Series1; }
 
     // "График ВТЗ"; the modal dialog is looked at and closed once it shows.

@@ -27,8 +27,8 @@ const QString kNoCaption;
 } // namespace
 
 DeviceSearch::DeviceSearch(MainWindow& window)
-    : QObject(&window), window_(window), dialog_(*window.Form2), session_(window.session()),
-      search_(window.session(), window.Form2->Timer1, this) {
+    : QObject(&window), window_(window), dialog_(*window.searchDialog()),
+      session_(window.session()), search_(window.session(), window.searchDialog()->Timer1, this) {
     setObjectName(QStringLiteral("DeviceSearch"));
     connect(dialog_.frm2_zn, &LenientSpinBox::shownTextChanged, this, &DeviceSearch::frm2_znChange);
     connect(dialog_.cmbPorts, &QComboBox::activated, this, &DeviceSearch::cmbPortsChange);

@@ -16,7 +16,7 @@
 namespace torl7 {
 
 TripCurveEditor::TripCurveEditor(MainWindow& window)
-    : QObject(&window), window_(window), dialog_(*window.Form3) {
+    : QObject(&window), window_(window), dialog_(*window.tccDialog()) {
     setObjectName(QStringLiteral("TripCurveEditor"));
     connect(window.TabSheet1->Button9, &QPushButton::clicked, this, &TripCurveEditor::Button9Click);
     connect(dialog_.g_vtz_t, &LenientSpinBox::shownTextChanged, this,
