@@ -23,17 +23,17 @@
 #include "protocol/poll_sequence.hpp"
 #include "protocol/request_kind.hpp"
 #include "session/operations/calibration_run.hpp"
-#include "session/operations/write_configuration.hpp"
 #include "session/operations/journal_reads.hpp"
 #include "session/operations/report_chain.hpp"
 #include "session/operations/unit_commands.hpp"
+#include "session/operations/write_configuration.hpp"
 #include "session/qt_serial_line.hpp"
 #include "session/unit_session.hpp"
 
+#include "session/wait_until_ended.hpp"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFile>
 
 #include <fstream>
@@ -89,22 +89,6 @@ private:
     std::optional<Frame> tryExchange(std::uint8_t requestKind, const Bytes& payload);
     // Sends one request and returns its answer, or throws the "no answer" failure.
     Frame exchange(std::uint8_t requestKind, const Bytes& payload, const char* what);
-    // The "no answer" failure for the request named `what`.
-    // Runs an operation until it ends: `start` starts it, handing it the callback that ends it.
-    template <typename Result>
-    static Result
-    runOperation(const std::function<void(std::function<void(const Result&)>)>& start) {
-        QEventLoop loop;
-        std::optional<Result> result;
-        start([&](const Result& r) {
-            result = r;
-            loop.quit();
-        });
-        if (!result) {
-            loop.exec();
-        }
-        return *result;
-    }
     ConfigRecord readRecord();
     SettingsFile readSettings(const QString& path);
     std::vector<EventRow> readEvents();

@@ -283,7 +283,7 @@ Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* 
 
 ConfigRecord Cli::readRecord() {
     ReadConfiguration read(*session_);
-    const auto result = runOperation<ReadConfiguration::Result>(
+    const auto result = waitUntilEnded<ReadConfiguration::Result>(
         [&](auto finished) { read.start(std::move(finished)); });
     if (!result.record) {
         throw noAnswerFailure(result.error, "configuration read");

@@ -34,7 +34,7 @@ int Cli::writeConfig(QCommandLineParser& parser) {
     }
     openPort();
     WriteConfiguration write(*session_);
-    const auto result = runOperation<WriteConfiguration::Result>([&](auto finished) {
+    const auto result = waitUntilEnded<WriteConfiguration::Result>([&](auto finished) {
         write.start(file.record, {nullptr, std::move(finished)});
     });
     if (!result.readBack) {
@@ -106,7 +106,7 @@ int Cli::calibrate(QCommandLineParser& parser) {
     }
     CalibrationRun run(*session_);
     int progress = 0;
-    const auto result = runOperation<CalibrationRun::Result>([&](auto finished) {
+    const auto result = waitUntilEnded<CalibrationRun::Result>([&](auto finished) {
         run.start(inputs, {[&](int count) { progress = count; }, nullptr, std::move(finished)});
     });
     if (result.error) {

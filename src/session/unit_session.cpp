@@ -1,8 +1,7 @@
 #include "session/unit_session.hpp"
 
 #include "protocol/line_speed.hpp"
-
-#include <QEventLoop>
+#include "session/wait_until_ended.hpp"
 
 namespace torl7 {
 
@@ -185,16 +184,7 @@ void UnitSession::Timer4Timer() {
 }
 
 Answer waitForAnswer(const std::function<void(UnitSession::Reply)>& send) {
-    QEventLoop loop;
-    std::optional<Answer> answer;
-    send([&](const Answer& a) {
-        answer = a;
-        loop.quit();
-    });
-    if (!answer) {
-        loop.exec();
-    }
-    return *answer;
+    return waitUntilEnded<Answer>(send);
 }
 
 void UnitSession::resetCounters() {

@@ -2,8 +2,7 @@
 #pragma once
 
 #include "session/unit_session.hpp"
-
-#include <QEventLoop>
+#include "session/wait_until_ended.hpp"
 
 #include <functional>
 #include <optional>
@@ -16,21 +15,11 @@ template <typename Result> struct Outcome {
     explicit operator bool() const { return result.has_value(); }
 };
 
-// Starts an operation through `start`, which is handed the callback that ends it, and waits in
-// a local event loop until it has ended (the headless client's way to run an operation).
+// Runs an operation to its end in a local event loop (the headless client's way).
 template <typename Result>
 Outcome<Result>
 runToEnd(const std::function<void(std::function<void(const Outcome<Result>&)>)>& start) {
-    QEventLoop loop;
-    std::optional<Outcome<Result>> outcome;
-    start([&](const Outcome<Result>& ended) {
-        outcome = ended;
-        loop.quit();
-    });
-    if (!outcome) {
-        loop.exec();
-    }
-    return *outcome;
+    return waitUntilEnded<Outcome<Result>>(start);
 }
 
 } // namespace torl7
