@@ -1,7 +1,5 @@
 #include "session/operations/report_chain.hpp"
 
-#include "protocol/request_kind.hpp"
-
 namespace torl7 {
 
 void ReportChain::start(Observer observer, Done done) {
@@ -10,12 +8,12 @@ void ReportChain::start(Observer observer, Done done) {
     data_ = {};
     failedStep_ = ReportStep::Idle;
     step_ = ReportStep::Configuration;
-    session_.request(kind::ConfigRead, {}, [this](const Answer& answer) {
-        if (!answer) {
-            fail(answer.error);
+    configuration_.start([this](const ReadConfiguration::Result& read) {
+        if (!read.record) {
+            fail(read.error);
             return;
         }
-        data_.record = decodeConfigRecord(answer.frame->payload());
+        data_.record = *read.record;
         if (observer_.configurationRead) {
             observer_.configurationRead(data_.record);
         }

@@ -5,6 +5,7 @@
 
 #include "protocol/codecs/config_record_codec.hpp"
 #include "session/operations/journal_reads.hpp"
+#include "session/operations/read_configuration.hpp"
 
 namespace torl7 {
 
@@ -30,7 +31,7 @@ public:
     // The event table is the one the plain protocol read uses: the unit's protocol is read the
     // same way whichever asks for it.
     ReportChain(UnitSession& session, EventTable& table)
-        : session_(session), events_(session, table) {}
+        : session_(session), configuration_(session), events_(session, table) {}
 
     // Over the open port; the port is closed when the chain ends.
     void start(Observer observer, Done done);
@@ -42,6 +43,7 @@ private:
     void fail(const std::optional<SessionError>& error);
 
     UnitSession& session_;
+    ReadConfiguration configuration_;
     EventProtocolRead events_;
     ReportStep step_ = ReportStep::Idle;
     ReportStep failedStep_ = ReportStep::Idle;
