@@ -145,98 +145,99 @@ std::chrono::milliseconds ms(const std::string& name, const std::string& v) {
     return std::chrono::milliseconds(integerIn(name, v, 0, 600000));
 }
 
-// The options that take a value and the flags, each writing into `line` (references to
-// parts of `line` are bound to `line` itself, which outlives the table).
-std::pair<std::map<std::string, Setter>, std::map<std::string, Flag>>
-optionTable(CommandLine& line) {
+// The flags, each writing into `line`.
+std::map<std::string, Flag> flagTable(CommandLine& line) {
+    SimOptions& o = line.options;
+    return {
+        {"--wire-time", [&] { o.server.wireTime = true; }},
+        {"--follow", [&] { o.unit.askToFollowSpeedChange = true; }},
+        {"--verbose", [&] { line.verbose = true; }},
+        {"--help", [&] { line.help = true; }},
+        {"-h", [&] { line.help = true; }},
+    };
+}
+
+// The options that take a value, each writing into `line` (references to parts of `line` are
+// bound to `line` itself, which outlives the table).
+std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
     return {
-        std::map<std::string, Setter>{
-            {"--unit",
-             [&](const std::string& v) {
-                 o.unit.factoryNumber =
-                     static_cast<std::uint16_t>(integerIn("--unit", v, 100, 65535));
-             }},
-            {"--speed",
-             [&](const std::string& v) {
-                 const auto baud = parseInteger(v);
-                 if (!baud || indexForBaud(static_cast<int>(*baud)) < 0) {
-                     throw ParseError{"--speed wants one of 300, 600, 1200, 2400, 4800, 9600, "
-                                      "14400, 19200, 38400, 57600, 115200, not \"" +
-                                      v + "\""};
-                 }
-                 o.unit.lineSpeedBaud = static_cast<int>(*baud);
-             }},
-            {"--device", [&](const std::string& v) { o.devicePath = v; }},
-            {"--trip", [&](const std::string& v) { o.unit.trips.push_back(provokedTrip(v)); }},
-            {"--events", [&](const std::string& v) { o.unit.events = eventsFromFile(v); }},
-            {"--version-text", [&](const std::string& v) { o.unit.versionText = v; }},
-            {"--ref", [&](const std::string& v) { setInput(o.unit.inputs, v); }},
-            {"--limit-umin",
-             [&](const std::string& v) {
-                 o.unit.uminLimitVolts =
-                     static_cast<std::uint16_t>(integerIn("--limit-umin", v, 0, 65535));
-             }},
-            {"--limit-coefficient",
-             [&](const std::string& v) {
-                 o.unit.coefficientLimit =
-                     static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
-             }},
-            {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
-            {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
-            {"--fault-kinds",
-             [&](const std::string& v) {
-                 o.faults.randomKinds.clear();
-                 for (const auto& name : splitList(v, ',')) {
-                     o.faults.randomKinds.push_back(faultKind("--fault-kinds", name));
-                 }
-             }},
-            {"--seed",
-             [&](const std::string& v) {
-                 o.faults.seed = static_cast<std::uint32_t>(integerIn("--seed", v, 0, UINT32_MAX));
-                 o.unit.seed = o.faults.seed;
-             }},
-            {"--split-pieces",
-             [&](const std::string& v) {
-                 fp.splitPieces = static_cast<int>(integerIn("--split-pieces", v, 2, 255));
-             }},
-            {"--split-gap-ms",
-             [&](const std::string& v) { fp.splitGap = ms("--split-gap-ms", v); }},
-            {"--noise-bytes",
-             [&](const std::string& v) {
-                 fp.noiseBytes = static_cast<std::size_t>(integerIn("--noise-bytes", v, 1, 1000));
-             }},
-            {"--trailing-bytes",
-             [&](const std::string& v) {
-                 fp.trailingBytes =
-                     static_cast<std::size_t>(integerIn("--trailing-bytes", v, 1, 1000));
-             }},
-            {"--late-ms", [&](const std::string& v) { fp.lateBy = ms("--late-ms", v); }},
-            {"--wrong-code",
-             [&](const std::string& v) {
-                 fp.wrongCode = static_cast<std::uint8_t>(integerIn("--wrong-code", v, 0, 255));
-             }},
-            {"--oversized-length",
-             [&](const std::string& v) {
-                 fp.oversizedLength =
-                     static_cast<std::uint8_t>(integerIn("--oversized-length", v, 248, 255));
-             }},
-        },
-        std::map<std::string, std::function<void()>>{
-            {"--wire-time", [&] { o.server.wireTime = true; }},
-            {"--follow", [&] { o.unit.askToFollowSpeedChange = true; }},
-            {"--verbose", [&] { line.verbose = true; }},
-            {"--help", [&] { line.help = true; }},
-            {"-h", [&] { line.help = true; }},
-        }};
+        {"--unit",
+         [&](const std::string& v) {
+             o.unit.factoryNumber = static_cast<std::uint16_t>(integerIn("--unit", v, 100, 65535));
+         }},
+        {"--speed",
+         [&](const std::string& v) {
+             const auto baud = parseInteger(v);
+             if (!baud || indexForBaud(static_cast<int>(*baud)) < 0) {
+                 throw ParseError{"--speed wants one of 300, 600, 1200, 2400, 4800, 9600, "
+                                  "14400, 19200, 38400, 57600, 115200, not \"" +
+                                  v + "\""};
+             }
+             o.unit.lineSpeedBaud = static_cast<int>(*baud);
+         }},
+        {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--trip", [&](const std::string& v) { o.unit.trips.push_back(provokedTrip(v)); }},
+        {"--events", [&](const std::string& v) { o.unit.events = eventsFromFile(v); }},
+        {"--version-text", [&](const std::string& v) { o.unit.versionText = v; }},
+        {"--ref", [&](const std::string& v) { setInput(o.unit.inputs, v); }},
+        {"--limit-umin",
+         [&](const std::string& v) {
+             o.unit.uminLimitVolts =
+                 static_cast<std::uint16_t>(integerIn("--limit-umin", v, 0, 65535));
+         }},
+        {"--limit-coefficient",
+         [&](const std::string& v) {
+             o.unit.coefficientLimit =
+                 static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
+         }},
+        {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
+        {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
+        {"--fault-kinds",
+         [&](const std::string& v) {
+             o.faults.randomKinds.clear();
+             for (const auto& name : splitList(v, ',')) {
+                 o.faults.randomKinds.push_back(faultKind("--fault-kinds", name));
+             }
+         }},
+        {"--seed",
+         [&](const std::string& v) {
+             o.faults.seed = static_cast<std::uint32_t>(integerIn("--seed", v, 0, UINT32_MAX));
+             o.unit.seed = o.faults.seed;
+         }},
+        {"--split-pieces",
+         [&](const std::string& v) {
+             fp.splitPieces = static_cast<int>(integerIn("--split-pieces", v, 2, 255));
+         }},
+        {"--split-gap-ms", [&](const std::string& v) { fp.splitGap = ms("--split-gap-ms", v); }},
+        {"--noise-bytes",
+         [&](const std::string& v) {
+             fp.noiseBytes = static_cast<std::size_t>(integerIn("--noise-bytes", v, 1, 1000));
+         }},
+        {"--trailing-bytes",
+         [&](const std::string& v) {
+             fp.trailingBytes = static_cast<std::size_t>(integerIn("--trailing-bytes", v, 1, 1000));
+         }},
+        {"--late-ms", [&](const std::string& v) { fp.lateBy = ms("--late-ms", v); }},
+        {"--wrong-code",
+         [&](const std::string& v) {
+             fp.wrongCode = static_cast<std::uint8_t>(integerIn("--wrong-code", v, 0, 255));
+         }},
+        {"--oversized-length",
+         [&](const std::string& v) {
+             fp.oversizedLength =
+                 static_cast<std::uint8_t>(integerIn("--oversized-length", v, 248, 255));
+         }},
+    };
 }
 
 } // namespace
 
 std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
-    const auto [withValue, flags] = optionTable(line);
+    const auto withValue = optionTable(line);
+    const auto flags = flagTable(line);
     try {
         for (std::size_t i = 0; i < args.size(); ++i) {
             std::string name = args[i];

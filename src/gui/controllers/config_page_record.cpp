@@ -108,6 +108,28 @@ private:
     MessageBoxes& boxes_;
 };
 
+// The seven coefficients, each a whole number that fits a word.
+bool readCoefficients(const ConfigPage& page, FieldReader& read, ConfigRecord& r) {
+    const struct {
+        const QLineEdit* edit;
+        const char* field;
+    } coefficients[kCoefficientCount] = {
+        {page.st_kua, "Коэффициент Ua"},    {page.st_kub, "Коэффициент Ub"},
+        {page.st_kuc, "Коэффициент Uc"},    {page.st_kia, "Коэффициент Ia"},
+        {page.st_kib, "Коэффициент Ib"},    {page.st_kic, "Коэффициент Ic"},
+        {page.st_kidif, "Коэффициент Iут"},
+    };
+    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
+        const auto value =
+            read.coefficient(coefficients[i].edit, QString::fromUtf8(coefficients[i].field));
+        if (!value) {
+            return false;
+        }
+        r.coefficients[i] = *value;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<ConfigRecord> recordFromPage(const ConfigPage& page, MessageBoxes& boxes) {
@@ -173,22 +195,8 @@ std::optional<ConfigRecord> recordFromPage(const ConfigPage& page, MessageBoxes&
     }
     r.cosCorrectionByte = encodeCosCorrection(page.pcosf->value());
 
-    const struct {
-        const QLineEdit* edit;
-        const char* field;
-    } coefficients[kCoefficientCount] = {
-        {page.st_kua, "Коэффициент Ua"},    {page.st_kub, "Коэффициент Ub"},
-        {page.st_kuc, "Коэффициент Uc"},    {page.st_kia, "Коэффициент Ia"},
-        {page.st_kib, "Коэффициент Ib"},    {page.st_kic, "Коэффициент Ic"},
-        {page.st_kidif, "Коэффициент Iут"},
-    };
-    for (std::size_t i = 0; i < kCoefficientCount; ++i) {
-        const auto value =
-            read.coefficient(coefficients[i].edit, QString::fromUtf8(coefficients[i].field));
-        if (!value) {
-            return std::nullopt;
-        }
-        r.coefficients[i] = *value;
+    if (!readCoefficients(page, read, r)) {
+        return std::nullopt;
     }
 
     r.equipmentType = unitText16(page.tipo_text->text().toStdString());
