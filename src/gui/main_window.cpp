@@ -92,9 +92,8 @@ void MainWindow::followControls() {
     connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
-    connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
-        sayFailure(SessionError{SessionError::Kind::LineLost, {}, reason}, boxes_);
-    });
+    connect(session_.get(), &UnitSession::lineLost, this,
+            [this](const QString& reason) { sayLineLost(reason, boxes_); });
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {

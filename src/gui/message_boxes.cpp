@@ -55,10 +55,7 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes) {
         return;
     }
     case SessionError::Kind::LineLost:
-        boxes.error(
-            QStringLiteral("Порт закрыт: связь с адаптером потеряна (%1).").arg(error.detail),
-            kCaptionPort);
-        return;
+        return; // the main window says so once, when the line goes (sayLineLost)
     case SessionError::Kind::Timeout:
         boxes.error(kNoAnswerText, kCaptionTool);
         return;
@@ -67,10 +64,9 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes) {
     }
 }
 
-void sayExchangeFailure(const SessionError& error, MessageBoxes& boxes) {
-    if (error.kind != SessionError::Kind::LineLost) {
-        sayFailure(error, boxes);
-    }
+void sayLineLost(const QString& reason, MessageBoxes& boxes) {
+    boxes.error(QStringLiteral("Порт закрыт: связь с адаптером потеряна (%1).").arg(reason),
+                kCaptionPort);
 }
 
 } // namespace torl7

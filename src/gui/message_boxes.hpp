@@ -54,11 +54,9 @@ QString notAnIntegerText(const QString& typed);
 // and why, and the caller sends nothing.
 bool openPort(UnitSession& session, MessageBoxes& boxes);
 
-// The box for an exchange that ended without the unit's answer.
+// The box for an exchange that ended without the unit's answer. A lost line is not said
+// here: the main window says it once, when the port goes away (sayLineLost).
 void sayFailure(const SessionError& error, MessageBoxes& boxes);
-
-// The box for an operation that ended without the unit's answer. A lost line is not said
-// here: the window says it once, when the port goes away.
-void sayExchangeFailure(const SessionError& error, MessageBoxes& boxes);
+void sayLineLost(const QString& reason, MessageBoxes& boxes);
 
 } // namespace torl7

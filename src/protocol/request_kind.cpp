@@ -2,18 +2,6 @@
 
 namespace torl7 {
 
-std::size_t callerPayloadLength(std::uint8_t requestKind) {
-    switch (requestKind) {
-    case kind::Diagnostics:
-    case kind::EventBlock:
-        return 1;
-    case kind::Clock:
-        return 9;
-    default:
-        return 0;
-    }
-}
-
 bool echoNeverAnAnswer(std::uint8_t requestKind) {
     switch (requestKind) {
     case kind::Diagnostics:

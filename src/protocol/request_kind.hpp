@@ -20,11 +20,6 @@ inline constexpr std::uint8_t AccountingReset = 8;
 inline constexpr std::uint8_t Version = 15;
 } // namespace kind
 
-// Payload length of each request kind whose payload the caller leaves in the buffer: the
-// selector of kind 1, the block number of kind 6, the clock block of kind 4; 0 for the others
-// (kind 3 builds its own payload).
-std::size_t callerPayloadLength(std::uint8_t requestKind);
-
 // Answers that can never be byte-identical to their request: such a frame is the line's echo
 // of the request (an RS-485 adapter that hears itself). A write, clock correction or
 // protection reset may be acknowledged by a repetition of the request, so there an identical

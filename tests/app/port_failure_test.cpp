@@ -59,3 +59,25 @@ TEST_F(PortFailureTest, everyButtonThatAsksTheUnitSaysOnceWhichPortFailedAndSend
         }
     }
 }
+
+TEST_F(PortFailureTest, anAdapterPulledOutDuringAnExchangeIsSaidOnce) {
+    const struct {
+        const char* name;
+        QPushButton* button;
+    } cases[] = {
+        {"btn_read_konf", config().btn_read_konf},
+        {"Button12", config().Button12},
+        {"Button1", protocol().Button1},
+        {"Button7", protocol().Button7},
+        {"btn_save_prot", protocol().btn_save_prot},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        c.button->click();
+        ASSERT_TRUE(line.isOpen()) << c.name;
+        line.loseDevice();
+        EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
+                                     "Порт закрыт: связь с адаптером потеряна (device removed).")})
+            << c.name;
+    }
+}

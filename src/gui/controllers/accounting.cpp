@@ -38,7 +38,7 @@ void Accounting::Button7Click() {
     exchangeAccounting(session_, AccountingRequest::Read,
                        [this](const Outcome<AccountingRecord>& outcome) {
                            if (!outcome) {
-                               sayExchangeFailure(*outcome.error, window_.boxes());
+                               sayFailure(*outcome.error, window_.boxes());
                                return;
                            }
                            showAccounting(*outcome.result, page_);
@@ -64,7 +64,7 @@ void Accounting::Button8Click() {
     exchangeAccounting(
         session_, AccountingRequest::Reset, [this](const Outcome<AccountingRecord>& outcome) {
             if (!outcome) {
-                sayExchangeFailure(*outcome.error, window_.boxes());
+                sayFailure(*outcome.error, window_.boxes());
                 return;
             }
             showAccounting(*outcome.result, page_);

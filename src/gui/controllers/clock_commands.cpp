@@ -39,7 +39,7 @@ void ClockCommands::Button11Click() {
     correctClock(session_, local, page.rcal->value(), page.rstop->isChecked(),
                  page.tavto->isChecked(), [this](const Outcome<Acknowledged>& outcome) {
                      if (!outcome) {
-                         sayExchangeFailure(*outcome.error, window_.boxes());
+                         sayFailure(*outcome.error, window_.boxes());
                          return;
                      }
                      window_.boxes().information(QStringLiteral("Корректировка выполнена!"),
@@ -54,7 +54,7 @@ void ClockCommands::btn_monitorClick() {
     window_.stopPolling();
     resetProtection(session_, [this](const Outcome<Acknowledged>& outcome) {
         if (!outcome) {
-            sayExchangeFailure(*outcome.error, window_.boxes());
+            sayFailure(*outcome.error, window_.boxes());
             return;
         }
         window_.boxes().information(QStringLiteral("Защита сброшена!"),
@@ -68,7 +68,7 @@ void ClockCommands::Button12Click() {
     }
     readVersion(session_, [this](const Outcome<std::string>& outcome) {
         if (!outcome) {
-            sayExchangeFailure(*outcome.error, window_.boxes());
+            sayFailure(*outcome.error, window_.boxes());
             return;
         }
         // Exactly the 16 characters the unit sent, trailing blanks and all.

@@ -47,7 +47,7 @@ void ProtocolReader::Button1Click() {
 
 void ProtocolReader::finishRead(const Outcome<EventRows>& outcome) {
     if (!outcome) {
-        sayExchangeFailure(*outcome.error, window_.boxes());
+        sayFailure(*outcome.error, window_.boxes());
         return;
     }
     fillEventGrid(*outcome.result, *page_.StGr_prot);

@@ -80,7 +80,7 @@ void ReportWriter::btn_save_protClick() {
 
 void ReportWriter::chainEnded(const Outcome<ReportChainData>& outcome) {
     if (!outcome) {
-        sayExchangeFailure(*outcome.error, window_.boxes());
+        sayFailure(*outcome.error, window_.boxes());
         return;
     }
     // The configuration and the accounting record are on their pages already.
