@@ -126,10 +126,12 @@ TEST(FaultInjector, echo_precedesTheAnswerAndSurvivesASilentUnit) {
     Bytes expected = kRequest;
     expected.insert(expected.end(), kAnswer.begin(), kAnswer.end());
     EXPECT_EQ(wire(plan), expected);
-    // The tool, told to ignore its own request, takes the answer.
+    // The tool's receiver finds the echo and then the answer, each whole.
     FrameAssembler assembler;
-    assembler.reset(kRequest);
-    const auto frame = assembler.feed(wire(plan));
+    const auto echo = assembler.feed(wire(plan));
+    ASSERT_TRUE(echo);
+    EXPECT_EQ(echo->bytes(), kRequest);
+    const auto frame = assembler.feed({});
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->bytes(), kAnswer);
 }
