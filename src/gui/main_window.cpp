@@ -93,7 +93,7 @@ void MainWindow::followControls() {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
     connect(session_.get(), &UnitSession::lineLost, this,
-            [this](const QString& reason) { sayLineLost(reason, boxes_); });
+            [this](const QString& reason) { sayLineLost(session_->portName(), reason, boxes_); });
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {

@@ -64,8 +64,10 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes) {
     }
 }
 
-void sayLineLost(const QString& reason, MessageBoxes& boxes) {
-    boxes.error(QStringLiteral("Порт закрыт: связь с адаптером потеряна (%1).").arg(reason),
+void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes) {
+    boxes.error(QStringLiteral("Порт %1 закрыт: связь с адаптером потеряна (%2).\n"
+                               "Подключите адаптер и повторите действие.")
+                    .arg(port, reason),
                 kCaptionPort);
 }
 

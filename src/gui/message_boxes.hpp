@@ -57,6 +57,6 @@ bool openPort(UnitSession& session, MessageBoxes& boxes);
 // The box for an exchange that ended without the unit's answer. A lost line is not said
 // here: the main window says it once, when the port goes away (sayLineLost).
 void sayFailure(const SessionError& error, MessageBoxes& boxes);
-void sayLineLost(const QString& reason, MessageBoxes& boxes);
+void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes);
 
 } // namespace torl7

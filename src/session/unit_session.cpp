@@ -3,15 +3,34 @@
 #include "protocol/line_speed.hpp"
 #include "session/wait_until_ended.hpp"
 
+#include <algorithm>
+
 namespace torl7 {
 
 namespace {
 
+// The idle close of a fast line: the port is released 3 s after the line went quiet.
 constexpr int kIdleCloseMs = 3000;
 
 QByteArray toQByteArray(const Bytes& bytes) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<qsizetype>(bytes.size()));
+}
+
+// Ten bits a byte: start, eight data bits, stop.
+int wireTimeMs(std::size_t byteCount, int baud) {
+    return baud > 0 ? static_cast<int>((byteCount * 10 * 1000 + baud - 1) / baud) : 0;
+}
+
+// A ping's answer is never empty, and the answers to reads never repeat the request; a
+// speed-set request (a ping with a payload), a write, a clock correction and a protection
+// reset may be acknowledged by a frame identical to the request.
+bool answerAlwaysDiffers(const Bytes& frame) {
+    const std::uint8_t code = frame.size() >= kFrameOverhead ? frame[4] : kind::Ping;
+    if (code == kind::Ping) {
+        return frame.size() == kFrameOverhead;
+    }
+    return echoNeverAnAnswer(code);
 }
 
 } // namespace
@@ -28,12 +47,18 @@ UnitSession::UnitSession(SerialLine& cp1, QObject* parent)
     connect(&cp1_, &SerialLine::lost, this, [this](const QString& reason) {
         Timer3->stop();
         Timer4->stop();
+        assembler_.reset();
+        // Another adapter may come back in its place.
+        echo_ = Echo::Unknown;
         finish(Answer{std::nullopt, SessionError{SessionError::Kind::LineLost, portName_, reason}});
         emit lineLost(reason);
     });
 }
 
 void UnitSession::setPort(const QString& device, const QString& name) {
+    if (device != portDevice_) {
+        echo_ = Echo::Unknown;
+    }
     portDevice_ = device;
     portName_ = name;
 }
@@ -41,6 +66,7 @@ void UnitSession::setPort(const QString& device, const QString& name) {
 void UnitSession::clearPort() {
     portDevice_.clear();
     portName_.clear();
+    echo_ = Echo::Unknown;
 }
 
 void UnitSession::setSpeedIndex(int speedIndex) {
@@ -49,6 +75,12 @@ void UnitSession::setSpeedIndex(int speedIndex) {
 
 int UnitSession::timeoutMs(std::uint8_t requestKind) const {
     return timeoutOverrideMs_ ? *timeoutOverrideMs_ : responseTimeoutMs(speedIndex_, requestKind);
+}
+
+int UnitSession::idleCloseMs() const {
+    const int longestWait =
+        timeoutMs(kind::Write) + wireTimeMs(kMaxFrame, baudForIndex(speedIndex_));
+    return std::max(kIdleCloseMs, longestWait);
 }
 
 std::optional<SessionError> UnitSession::comopen() {
@@ -77,27 +109,81 @@ void UnitSession::Comspeed() {
 
 void UnitSession::request(std::uint8_t kindOfRequest, const Bytes& body, Reply reply,
                           bool withTimeout) {
-    startRequest(buildFrame(factoryNumber_, kindOfRequest, body), echoNeverAnAnswer(kindOfRequest));
-    reply_ = std::move(reply);
-    closeOnTimeout_ = true;
-    ++requestsSent_;
-    emit countersChanged();
-    if (kindOfRequest == kind::Diagnostics && !withTimeout) {
-        Timer3->stop();
-    } else {
-        Timer3->start(timeoutMs(kindOfRequest));
+    std::optional<int> timeout;
+    if (kindOfRequest != kind::Diagnostics || withTimeout) {
+        timeout = timeoutMs(kindOfRequest);
     }
-    Timer4->start(kIdleCloseMs);
+    send(Outgoing{buildFrame(factoryNumber_, kindOfRequest, body), true, true, timeout,
+                  std::move(reply)});
 }
 
 void UnitSession::requestUncounted(const Bytes& frame, Reply reply, std::optional<int> timeoutMs) {
-    sendUncounted(frame);
-    Timer3->stop();
-    reply_ = std::move(reply);
     // A ping of the search is one probe of many: an unanswered one leaves the port open.
-    closeOnTimeout_ = false;
-    if (timeoutMs) {
-        Timer3->start(*timeoutMs);
+    send(Outgoing{frame, false, false, timeoutMs, std::move(reply)});
+}
+
+void UnitSession::send(Outgoing outgoing) {
+    if (reply_ && Timer3->isActive() && lastCounted_) {
+        // Another exchange waits for its answer: sending over it would leave it without one.
+        // Only a poll request (the watchdog repeats it) or a probe paced by its sender gives
+        // way to a new request.
+        QTimer::singleShot(0, this, [this, reply = std::move(outgoing.reply)] {
+            reply(Answer{std::nullopt, SessionError{SessionError::Kind::Refused, portName_, {}}});
+        });
+        return;
+    }
+    if (echo_ == Echo::Unknown && !answerAlwaysDiffers(outgoing.frame)) {
+        settleEchoThenSend(std::move(outgoing));
+        return;
+    }
+    transmit(std::move(outgoing));
+}
+
+void UnitSession::settleEchoThenSend(Outgoing outgoing) {
+    const std::uint16_t number =
+        outgoing.frame.size() >= kFrameOverhead
+            ? static_cast<std::uint16_t>(outgoing.frame[2] << 8 | outgoing.frame[3])
+            : factoryNumber_;
+    const bool closeOnTimeout = outgoing.closeOnTimeout;
+    auto held = std::make_shared<Outgoing>(std::move(outgoing));
+    Reply afterPing = [this, held](const Answer& answer) {
+        if (!answer) {
+            // No answer to the ping: the request would be no better off. It is not sent.
+            Reply reply = std::move(held->reply);
+            reply(answer);
+            return;
+        }
+        transmit(std::move(*held));
+    };
+    transmit(Outgoing{buildFrame(number, kind::Ping, {}), false, closeOnTimeout,
+                      timeoutMs(kind::Ping), std::move(afterPing)});
+}
+
+void UnitSession::transmit(Outgoing outgoing) {
+    lastRequest_ = std::move(outgoing.frame);
+    answerAlwaysDiffers_ = answerAlwaysDiffers(lastRequest_);
+    echoSeen_ = false;
+    lastFrame_.reset();
+    // Whatever is still pending answers no request of ours.
+    assembler_.reset();
+    cp1_.readAll();
+    reply_ = std::move(outgoing.reply);
+    closeOnTimeout_ = outgoing.closeOnTimeout;
+    lastCounted_ = outgoing.counted;
+    cp1_.write(toQByteArray(lastRequest_));
+    record(TrafficEntry::Direction::Sent, lastRequest_, TrafficEntry::Sum::Good,
+           outgoing.counted ? TrafficEntry::Fate::Request : TrafficEntry::Fate::Probe);
+    if (outgoing.counted) {
+        ++requestsSent_;
+        emit countersChanged();
+    }
+    if (outgoing.timeoutMs) {
+        Timer3->start(*outgoing.timeoutMs);
+    } else {
+        Timer3->stop();
+    }
+    if (outgoing.counted) {
+        Timer4->start(idleCloseMs());
     }
 }
 
@@ -106,57 +192,75 @@ void UnitSession::abandon() {
     Timer3->stop();
 }
 
-void UnitSession::sendUncounted(const Bytes& frame) {
-    // A ping's answer is never empty, so an identical frame is the echo; a speed-set request
-    // may be acknowledged by its repetition.
-    const bool isPing = frame.size() == kFrameOverhead;
-    startRequest(frame, isPing);
-}
-
-void UnitSession::startRequest(const Bytes& frame, bool echoIsNoAnswer) {
-    lastRequest_ = frame;
-    lastEchoIsNoAnswer_ = echoIsNoAnswer;
-    lastFrame_.reset();
-    assembler_.reset(echoIsNoAnswer ? ByteSpan(lastRequest_) : ByteSpan());
-    handingOver_ = false;
-    // Whatever is still pending answers no request of ours.
-    cp1_.readAll();
-    cp1_.write(toQByteArray(frame));
-}
-
 std::uint8_t UnitSession::answerCode() const {
     return lastRequest_.size() >= kFrameOverhead ? lastRequest_[4] : kind::Ping;
 }
 
 void UnitSession::cp1RxChar() {
     const QByteArray bytes = cp1_.readAll();
-    if (handingOver_) {
+    if (bytes.isEmpty()) {
         return;
     }
-    auto frame = assembler_.feed(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                          static_cast<std::size_t>(bytes.size())));
-    if (frame) {
-        lastFrame_ = std::move(frame);
-        handingOver_ = true;
+    if (Timer4->isActive()) {
+        Timer4->start(idleCloseMs());
+    }
+    assembler_.append(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                               static_cast<std::size_t>(bytes.size())));
+    while (auto item = assembler_.next()) {
+        if (!item->frame) {
+            const bool falseStart = item->reason != FrameAssembler::Dropped::NoSync;
+            record(TrafficEntry::Direction::Received, std::move(item->dropped),
+                   falseStart ? TrafficEntry::Sum::Bad : TrafficEntry::Sum::None,
+                   TrafficEntry::Fate::Dropped);
+            continue;
+        }
+        lastFrame_ = std::move(item->frame);
         RX_OK();
     }
 }
 
 void UnitSession::RX_OK() {
-    if (!handingOver_) {
-        return;
-    }
-    handingOver_ = false;
-    ++answersVerified_;
-    emit countersChanged();
+    using Fate = TrafficEntry::Fate;
     // A reply may send the next request, which replaces lastFrame_; work on a copy.
     const Frame frame = *lastFrame_;
+    const auto note = [&](Fate fate) {
+        record(TrafficEntry::Direction::Received, frame.bytes(), TrafficEntry::Sum::Good, fate);
+    };
+    if (!reply_) {
+        note(Fate::Unasked);
+        if (frame.command() != answerCode()) {
+            // A poll answer still under way when a command's answer ended the wait.
+            ++answersVerified_;
+            emit countersChanged();
+            emit lateAnswer(frame);
+        }
+        return;
+    }
+    if (frame.bytes() == lastRequest_) {
+        if (answerAlwaysDiffers_) {
+            echo_ = Echo::Echoing;
+            echoSeen_ = true;
+            note(Fate::Echo);
+            return;
+        }
+        if (echo_ != Echo::NotEchoing && !echoSeen_) {
+            echoSeen_ = true;
+            note(Fate::Echo);
+            return;
+        }
+    }
+    ++answersVerified_;
+    emit countersChanged();
     if (frame.command() != answerCode()) {
-        // Not this request's answer: keep gathering for the real one, timeout untouched.
-        assembler_.reset(lastEchoIsNoAnswer_ ? ByteSpan(lastRequest_) : ByteSpan());
+        // Not this request's answer: keep waiting for the real one, timeout untouched.
+        note(Fate::OtherCode);
         emit lateAnswer(frame);
         return;
     }
+    if (answerAlwaysDiffers_ && !echoSeen_ && echo_ == Echo::Unknown) {
+        echo_ = Echo::NotEchoing;
+    }
+    note(Fate::Answer);
     Timer3->stop();
     finish(Answer{frame, std::nullopt});
 }
@@ -172,6 +276,7 @@ void UnitSession::finish(Answer answer) {
 }
 
 void UnitSession::Timer3Timer() {
+    recordUnfinished();
     if (closeOnTimeout_) {
         comclose();
     }
@@ -180,7 +285,26 @@ void UnitSession::Timer3Timer() {
 }
 
 void UnitSession::Timer4Timer() {
+    if (Timer3->isActive()) {
+        // An answer is still awaited: the response timeout ends that wait, not the idle close.
+        Timer4->start(idleCloseMs());
+        return;
+    }
     comclose();
+}
+
+void UnitSession::record(TrafficEntry::Direction direction, Bytes bytes, TrafficEntry::Sum sum,
+                         TrafficEntry::Fate fate) {
+    emit traffic(TrafficEntry{std::chrono::steady_clock::now(), direction, requestKind(),
+                              std::move(bytes), sum, fate});
+}
+
+void UnitSession::recordUnfinished() {
+    if (assembler_.pending() != 0) {
+        record(TrafficEntry::Direction::Received, assembler_.pendingBytes(),
+               TrafficEntry::Sum::Incomplete, TrafficEntry::Fate::Dropped);
+        assembler_.reset();
+    }
 }
 
 Answer waitForAnswer(const std::function<void(UnitSession::Reply)>& send) {

@@ -1,19 +1,30 @@
 // The one exchange with the unit, for the window and the headless client alike: the serial
-// line, one request outstanding, the receive assembler, the response timeout by line speed,
-// the idle close, and the counters. It never reads a control: the caller hands it the port,
-// the factory number and the line speed, and failures come back as values. Everything runs on
+// line, one request outstanding, the receiver, the response timeout by line speed, the idle
+// close, and the counters. It never reads a control: the caller hands it the port, the
+// factory number and the line speed, and failures come back as values. Everything runs on
 // the thread that owns it.
 //
 // A request is answered by the first verified frame that carries its code (a ping or
 // speed-set request by code 0). A verified frame with another code answers some earlier
 // request (a poll answer that was under way when another command went out): it is counted
 // and handed to whoever listens for that code, and the wait for the real answer goes on with
-// its timeout untouched.
+// its timeout untouched. A frame that arrives with no request outstanding answers nothing.
+//
+// An RS-485 adapter may hear itself and hand our own request back before the unit's answer.
+// The session learns per port whether the line echoes: a frame identical to a request whose
+// answer always differs from it (a read, a ping) is the echo, and an answer with no such frame
+// before it shows a line that does not echo. The unit acknowledges a reset (and perhaps a
+// clock correction or a write) with a frame that may be identical to the request, so such a
+// frame is taken as the answer only on a port known not to echo; on an echoing port the first
+// identical frame is the echo and the second the answer. Before such a request goes out on a
+// port whose echo is not yet known, a ping settles the question; a ping that goes unanswered
+// ends the request as unanswered, and the request itself is not sent.
 #pragma once
 
 #include "protocol/frame_assembler.hpp"
 #include "protocol/request_kind.hpp"
 #include "session/serial_line.hpp"
+#include "session/traffic.hpp"
 
 #include <QObject>
 #include <QTimer>
@@ -78,9 +89,12 @@ public:
     // ---- Requests with an answer ----
     using Reply = std::function<void(const Answer&)>;
     // Sends a request of `requestKind` carrying `payload`, counts it, and hands `reply` the
-    // answer or the failure, exactly once. A request still outstanding is replaced: its reply
-    // is dropped (the caller that sends over it knows). The response timeout is off for the
-    // poll's own requests (kind 1) unless `withTimeout`; the poll watchdog covers them.
+    // answer or the failure, exactly once. A counted request still waiting for its answer is
+    // never sent over: the new one is refused (SessionError::Refused, after the caller has
+    // returned). A poll request without a timeout, or a probe, is replaced: its reply is
+    // dropped (the poll's watchdog repeats it, the search paces its own pings). The response
+    // timeout is off for the poll's own requests (kind 1) unless `withTimeout`; the poll watchdog
+    // covers them.
     void request(std::uint8_t requestKind, const Bytes& payload, Reply reply,
                  bool withTimeout = false);
     // A frame built elsewhere (the ping and speed-set request of the search and the speed
@@ -90,8 +104,14 @@ public:
     void abandon();
     bool outstanding() const { return static_cast<bool>(reply_); }
 
+    // Whether the line of the port hands our requests back.
+    enum class Echo : std::uint8_t { Unknown, Echoing, NotEchoing };
+    Echo echo() const { return echo_; }
+
     QTimer* const Timer3; // response timeout
-    QTimer* const Timer4; // idle close, counted from the last request
+    // Idle close, counted from the last request sent or byte received, and never shorter than
+    // the response timeout plus the wire time of the longest answer at the line speed.
+    QTimer* const Timer4;
     void cp1RxChar();
     void Timer3Timer();
     void Timer4Timer();
@@ -117,13 +137,28 @@ signals:
     // A verified frame that does not answer the request outstanding (a poll answer that was
     // still under way when another command went out).
     void lateAnswer(const Frame& frame);
+    // Every frame sent and everything the receiver made of the bytes that came back.
+    void traffic(const TrafficEntry& entry);
 
 private:
-    void sendUncounted(const Bytes& frame);
-    void startRequest(const Bytes& frame, bool echoIsNoAnswer);
+    struct Outgoing {
+        Bytes frame;
+        bool counted = true;
+        bool closeOnTimeout = true;
+        std::optional<int> timeoutMs;
+        Reply reply;
+    };
+    void send(Outgoing outgoing);
+    void settleEchoThenSend(Outgoing outgoing);
+    void transmit(Outgoing outgoing);
     void RX_OK();
     void finish(Answer answer);
+    void record(TrafficEntry::Direction direction, Bytes bytes, TrafficEntry::Sum sum,
+                TrafficEntry::Fate fate);
+    void recordUnfinished();
     std::uint8_t answerCode() const;
+    std::uint8_t requestKind() const { return answerCode(); }
+    int idleCloseMs() const;
 
     SerialLine& cp1_;
     QString portDevice_;
@@ -132,13 +167,15 @@ private:
     int speedIndex_ = 10;
     std::optional<int> timeoutOverrideMs_;
     FrameAssembler assembler_;
-    // Set while a verified frame is handed over: bytes that arrive meanwhile are dropped.
-    bool handingOver_ = false;
     std::optional<Frame> lastFrame_;
     Bytes lastRequest_;
-    bool lastEchoIsNoAnswer_ = false;
+    // The answer to the request outstanding can never be identical to it.
+    bool answerAlwaysDiffers_ = true;
+    bool echoSeen_ = false; // for the request outstanding
+    Echo echo_ = Echo::Unknown;
     Reply reply_;
     bool closeOnTimeout_ = true;
+    bool lastCounted_ = false;
     int requestsSent_ = 0;
     int answersVerified_ = 0;
     bool reserved_ = false;

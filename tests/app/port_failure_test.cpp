@@ -77,7 +77,8 @@ TEST_F(PortFailureTest, anAdapterPulledOutDuringAnExchangeIsSaidOnce) {
         ASSERT_TRUE(line.isOpen()) << c.name;
         line.loseDevice();
         EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
-                                     "Порт закрыт: связь с адаптером потеряна (device removed).")})
+                                     "Порт ttyUSB0 закрыт: связь с адаптером потеряна (device removed).\n"
+                                     "Подключите адаптер и повторите действие.")})
             << c.name;
     }
 }

@@ -33,7 +33,13 @@ struct SimulatedWindow {
     bool press(QPushButton* button) {
         const QString before = window->TabSheet2->st_rxd->text();
         button->click();
-        return QTest::qWaitFor([&] { return window->TabSheet2->st_rxd->text() != before; }, 5000);
+        // A frame verified and nothing more awaited (a reset on a new port is preceded by a ping).
+        return QTest::qWaitFor(
+            [&] {
+                return window->TabSheet2->st_rxd->text() != before &&
+                       !window->session().outstanding();
+            },
+            5000);
     }
     bool resetProtection() { return press(window->TabSheet2->btn_monitor); }
 

@@ -44,6 +44,7 @@ protected:
         diag().rcal->setValue(calibration);
         diag().rstop->setChecked(stop);
         diag().tavto->setChecked(autoDst);
+        session().abandon(); // the last correction's acknowledgement is not awaited here
         commands().Button11Click();
         return lastPayload(kind::Clock);
     }

@@ -44,7 +44,10 @@ class ConfigurationTest : public WindowFixture {
 protected:
     // Presses "Записать конфигурацию" and answers Yes. The record bytes of the request sent,
     // or nothing when no request went out.
+    // A write that goes out while the last one still waits for its acknowledgement is refused:
+    // each write here starts from a line where nothing is outstanding.
     std::optional<Bytes> writeRecord() {
+        session().abandon();
         line.clearWritten();
         boxes.answers = {MessageBoxes::Answer::Yes};
         config().btn_write_konf->click();
@@ -63,6 +66,7 @@ protected:
 
     // Presses "Считать конфигурацию" and lets the unit answer with `record`.
     void readRecord(const Bytes& record) {
+        session().abandon();
         config().btn_read_konf->click();
         answer(kind::ConfigRead, record);
     }

@@ -101,6 +101,7 @@ TEST_F(CalibrationRunTest, runEndsEarlyWithNothingWritten) {
 TEST_F(CalibrationRunTest, samplesWaitWithoutTimeoutWhenTheCallerSaysSo) {
     for (const bool withTimeout : {true, false}) {
         inputs.sampleTimeout = withTimeout;
+        session.abandon();
         start();
         EXPECT_EQ(session.Timer3->isActive(), withTimeout);
     }

@@ -130,7 +130,12 @@ TEST_F(DiagPollTest, aPollAnswerBehindAnotherCommandIsReportedButAsksForNothing)
     EXPECT_EQ(snapshots, 1);
     EXPECT_TRUE(selectorsSent().empty()) << "the version request still waits for its answer";
     EXPECT_FALSE(versionAnswer);
-    // The watchdog repeats the poll's request in time.
+    // The watchdog's repetition waits for the version's answer, and then goes out.
+    poll.Timer2Timer();
+    poll.Timer2Timer();
+    EXPECT_TRUE(selectorsSent().empty()) << "sent over the version request, it would lose it";
+    feed(kind::Version, Bytes(16, 0x56));
+    ASSERT_TRUE(versionAnswer && versionAnswer->frame);
     poll.Timer2Timer();
     poll.Timer2Timer();
     EXPECT_EQ(selectorsSent(), std::vector<int>{0});

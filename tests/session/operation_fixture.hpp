@@ -3,6 +3,7 @@
 
 #include "protocol/frame.hpp"
 #include "session/unit_session.hpp"
+#include "support/clean_line.hpp"
 #include "support/fake_serial_line.hpp"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ class OperationFixture : public ::testing::Test {
 public:
     OperationFixture() {
         session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
+        knownCleanLine(session, line);
         EXPECT_FALSE(session.comopen());
     }
 

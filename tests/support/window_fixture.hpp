@@ -7,6 +7,7 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "support/clean_line.hpp"
 #include "support/fake_serial_line.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -31,7 +32,9 @@ protected:
     WindowFixture()
         : window(std::make_unique<MainWindow>(
               line, boxes,
-              QList<PortEntry>{{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}})) {}
+              QList<PortEntry>{{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}})) {
+        knownCleanLine(window->session(), line);
+    }
 
     MainWindow& w() { return *window; }
     ConfigPage& config() { return *window->TabSheet1; }

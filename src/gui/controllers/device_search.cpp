@@ -113,6 +113,9 @@ void DeviceSearch::showStep(int retry) {
 void DeviceSearch::finish(bool found) {
     dialog_.pb_search->setValue(SearchDialog::kProgressMax);
     dialog_.Button1->setText(kStart);
+    if (search_.step() == UnitSearch::Step::LineLost) {
+        return; // the main window has said that the adapter went away
+    }
     // The port stays open at the speed reached, found or not.
     if (found) {
         window_.boxes().information(QStringLiteral("Процесс поиска завершен! Устройство найдено!"),

@@ -18,7 +18,6 @@ bool isWaveformSelector(std::uint8_t selector) {
 DiagPoll::DiagPoll(UnitSession& session, QObject* parent)
     : QObject(parent), Timer2(new QTimer(this)), session_(session) {
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(kFirstWatchdogMs);
     connect(Timer2, &QTimer::timeout, this, &DiagPoll::Timer2Timer);
     // Every request counted and every frame verified moves the counters: traffic on the line.
     connect(&session_, &UnitSession::countersChanged, this, [this] { armed_ = false; });
@@ -26,6 +25,12 @@ DiagPoll::DiagPoll(UnitSession& session, QObject* parent)
     connect(&session_, &UnitSession::lateAnswer, this, [this](const Frame& frame) {
         if (frame.command() == kind::Diagnostics) {
             answerReceived(frame, false);
+        }
+    });
+    // A pulled-out adapter ends the poll: reopening a port that is gone only fails again.
+    connect(&session_, &UnitSession::lineLost, this, [this](const QString& reason) {
+        if (running_) {
+            fail(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
         }
     });
 }
@@ -38,7 +43,9 @@ void DiagPoll::start(int viewIndex, Pace pace, std::uint8_t firstSelector) {
     samples_.clear();
     running_ = true;
     if (pace_ == Pace::Watchdog) {
-        Timer2->start();
+        // Every period follows the line speed, the first too: at 2400 baud and below an
+        // answer takes longer than the fastest line's period.
+        Timer2->start(session_.timeoutMs(kind::Diagnostics));
     }
     next(firstSelector);
 }

@@ -30,7 +30,6 @@ class DiagPoll : public QObject {
 public:
     // Consecutive unanswered watchdog periods after which the poll gives up.
     static constexpr int kMaxMisses = 5;
-    static constexpr int kFirstWatchdogMs = 300;
 
     enum class Pace {
         Watchdog,        // the window: repetitions, five misses

@@ -10,6 +10,12 @@ Rs485SpeedChangeOperation::Rs485SpeedChangeOperation(UnitSession& session, QObje
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(pingWaitMs(0));
     connect(Timer1, &QTimer::timeout, this, &Rs485SpeedChangeOperation::Timer1Timer);
+    connect(&session_, &UnitSession::lineLost, this, [this](const QString& reason) {
+        if (step_ != Step::Idle) {
+            release();
+            emit failed(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
+        }
+    });
 }
 
 void Rs485SpeedChangeOperation::start(std::uint16_t factoryNumber, int unitSpeedIndex,

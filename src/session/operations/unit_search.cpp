@@ -9,6 +9,14 @@ namespace torl7 {
 UnitSearch::UnitSearch(UnitSession& session, QTimer* timer, QObject* parent)
     : QObject(parent), Timer1(timer ? timer : new QTimer(this)), session_(session) {
     connect(Timer1, &QTimer::timeout, this, &UnitSearch::Timer1Timer);
+    // A pulled-out adapter ends the search: the pings would go nowhere.
+    connect(&session_, &UnitSession::lineLost, this, [this] {
+        if (step_ != Step::Idle) {
+            Timer1->stop();
+            step_ = Step::LineLost;
+            emit finished(false);
+        }
+    });
 }
 
 void UnitSearch::start(std::uint16_t factoryNumber, std::optional<int> pingWaitOverrideMs) {
@@ -38,7 +46,7 @@ void UnitSearch::moveTo(int speedIndex) {
 }
 
 void UnitSearch::Timer1Timer() {
-    if (step_ == Step::Idle) {
+    if (step_ == Step::Idle || step_ == Step::LineLost) {
         Timer1->stop();
         return;
     }

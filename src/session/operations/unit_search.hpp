@@ -18,7 +18,8 @@ namespace torl7 {
 class UnitSearch : public QObject {
     Q_OBJECT
 public:
-    enum class Step { Idle, Pinging, AllSpeedsTried, Found };
+    // LineLost: the adapter went away during the search (finished(false) follows).
+    enum class Step { Idle, Pinging, AllSpeedsTried, Found, LineLost };
 
     // Paced by `timer` (the search dialog's), or by a timer of its own when none is given.
     explicit UnitSearch(UnitSession& session, QTimer* timer = nullptr, QObject* parent = nullptr);
