@@ -1,5 +1,6 @@
 // The window as a screen reader and a keyboard reach it: names, indicator states, keys, tab
 // order; and the search dialog's own factory number and boxes.
+#include "app/control_expectations.hpp" // readable Qt strings in failures
 #include "gui/controllers/device_search.hpp"
 #include "gui/widgets/indicator_shape.hpp"
 #include "gui/widgets/step_buttons.hpp"
