@@ -50,9 +50,13 @@ constexpr double kWireCyclesPerSecond = 115200.0 / (10.0 * (9 + 63));
 // A benchmark has nobody to click a box: say what it was and go on.
 class PrintedBoxes final : public MessageBoxes {
 public:
-    void error(const QString& text, const QString& caption) override { print(text, caption); }
-    void information(const QString& text, const QString& caption) override { print(text, caption); }
-    Answer question(const QString& text, const QString& caption) override {
+    void error(const QString& text, const QString& caption, QWidget* = nullptr) override {
+        print(text, caption);
+    }
+    void information(const QString& text, const QString& caption, QWidget* = nullptr) override {
+        print(text, caption);
+    }
+    Answer question(const QString& text, const QString& caption, QWidget* = nullptr) override {
         print(text, caption);
         return Answer::No;
     }

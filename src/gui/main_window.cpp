@@ -14,6 +14,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace torl7 {
@@ -39,6 +40,8 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     PageControl1->addTab(TabSheet2, QStringLiteral("Диагностика"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Протокол"));
     PageControl1->setCurrentIndex(1);
+    PageControl1->setAccessibleName(QStringLiteral("Страницы"));
+    PageControl1->tabBar()->setAccessibleName(QStringLiteral("Вкладки страниц"));
     setCentralWidget(PageControl1);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -49,6 +52,8 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     searchDialog_ = new SearchDialog(this);
     tccDialog_ = new TccDialog(this);
     fillPortLists(ports);
+    // The search pings the unit the window works with until another number is typed there.
+    searchDialog_->frm2_zn->setValue(diag.frm1_zn->value());
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
     connect(diag.Button6, &QPushButton::clicked, this, &MainWindow::Button6Click);

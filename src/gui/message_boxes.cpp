@@ -2,26 +2,36 @@
 
 #include "session/unit_session.hpp"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace torl7 {
 
-void QtMessageBoxes::error(const QString& text, const QString& caption) {
-    QMessageBox::critical(parent_, caption, text, QMessageBox::Ok);
+QWidget* QtMessageBoxes::ownerOf(QWidget* over) const {
+    if (over != nullptr)
+        return over;
+    // A box the main window raises while a dialog is open over it belongs over the dialog.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr ? modal : parent_;
 }
 
-void QtMessageBoxes::information(const QString& text, const QString& caption) {
-    QMessageBox::information(parent_, caption, text, QMessageBox::Ok);
+void QtMessageBoxes::error(const QString& text, const QString& caption, QWidget* over) {
+    QMessageBox::critical(ownerOf(over), caption, text, QMessageBox::Ok);
 }
 
-MessageBoxes::Answer QtMessageBoxes::question(const QString& text, const QString& caption) {
-    const auto button = QMessageBox::question(parent_, caption, text,
+void QtMessageBoxes::information(const QString& text, const QString& caption, QWidget* over) {
+    QMessageBox::information(ownerOf(over), caption, text, QMessageBox::Ok);
+}
+
+MessageBoxes::Answer QtMessageBoxes::question(const QString& text, const QString& caption,
+                                              QWidget* over) {
+    const auto button = QMessageBox::question(ownerOf(over), caption, text,
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return button == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 void QtMessageBoxes::conversionError(const QString& text) {
-    QMessageBox::critical(parent_, kCaptionTool, text, QMessageBox::Ok);
+    QMessageBox::critical(ownerOf(nullptr), kCaptionTool, text, QMessageBox::Ok);
 }
 
 QString notANumberText(const QString& typed) {
@@ -32,18 +42,18 @@ QString notAnIntegerText(const QString& typed) {
     return QStringLiteral("«%1» — не целое число").arg(typed);
 }
 
-bool openPort(UnitSession& session, MessageBoxes& boxes) {
+bool openPort(UnitSession& session, MessageBoxes& boxes, QWidget* over) {
     const auto error = session.comopen();
     if (error) {
-        sayFailure(*error, boxes);
+        sayFailure(*error, boxes, over);
     }
     return !error;
 }
 
-void sayFailure(const SessionError& error, MessageBoxes& boxes) {
+void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
     switch (error.kind) {
     case SessionError::Kind::NoPort:
-        boxes.error(QStringLiteral("Не найден СОМ-порт!"), kCaptionPort);
+        boxes.error(QStringLiteral("Не найден СОМ-порт!"), kCaptionPort, over);
         return;
     case SessionError::Kind::PortNotOpened: {
         // The established text, then which port it was and what the system said.
@@ -51,13 +61,13 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes) {
         if (!error.detail.isEmpty()) {
             text += QStringLiteral(": ") + error.detail;
         }
-        boxes.error(text, kCaptionPort);
+        boxes.error(text, kCaptionPort, over);
         return;
     }
     case SessionError::Kind::LineLost:
         return; // the main window says so once, when the line goes (sayLineLost)
     case SessionError::Kind::Timeout:
-        boxes.error(kNoAnswerText, kCaptionTool);
+        boxes.error(kNoAnswerText, kCaptionTool, over);
         return;
     case SessionError::Kind::Refused:
         return; // the button that asked does nothing while another exchange holds the line

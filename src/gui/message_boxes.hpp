@@ -16,33 +16,39 @@ struct SessionError;
 inline const QString kCaptionTool = QStringLiteral(" Норвик Ltd");
 inline const QString kCaptionPort = QStringLiteral("  Норвик Ltd");
 
+// `over` is the dialog that raises the box, which the box is centred over; nullptr stands for
+// the main window (or the dialog open over it).
 class MessageBoxes {
 public:
     enum class Answer { Yes, No };
 
     virtual ~MessageBoxes() = default;
-    virtual void error(const QString& text, const QString& caption) = 0;
-    virtual void information(const QString& text, const QString& caption) = 0;
+    virtual void error(const QString& text, const QString& caption, QWidget* over = nullptr) = 0;
+    virtual void information(const QString& text, const QString& caption,
+                             QWidget* over = nullptr) = 0;
     // Yes and No, No being the default button; only Yes proceeds.
-    virtual Answer question(const QString& text, const QString& caption) = 0;
+    virtual Answer question(const QString& text, const QString& caption,
+                            QWidget* over = nullptr) = 0;
     // A text typed by the user that is not a number: shown in the application's general
     // error box, and the operation that read it stops before anything is sent.
     virtual void conversionError(const QString& text) = 0;
 };
 
-// Modal QMessageBox over the given window.
+// Modal QMessageBox over the dialog that raised it, else over the given window.
 class QtMessageBoxes final : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
     // Boxes are centred over this window once it exists.
     void setParent(QWidget* parent) { parent_ = parent; }
 
-    void error(const QString& text, const QString& caption) override;
-    void information(const QString& text, const QString& caption) override;
-    Answer question(const QString& text, const QString& caption) override;
+    void error(const QString& text, const QString& caption, QWidget* over = nullptr) override;
+    void information(const QString& text, const QString& caption, QWidget* over = nullptr) override;
+    Answer question(const QString& text, const QString& caption, QWidget* over = nullptr) override;
     void conversionError(const QString& text) override;
 
 private:
+    QWidget* ownerOf(QWidget* over) const;
+
     QWidget* parent_;
 };
 
@@ -52,11 +58,11 @@ QString notAnIntegerText(const QString& typed);
 
 // Opens the session's port for a request. When it cannot be opened, one box says which port
 // and why, and the caller sends nothing.
-bool openPort(UnitSession& session, MessageBoxes& boxes);
+bool openPort(UnitSession& session, MessageBoxes& boxes, QWidget* over = nullptr);
 
 // The box for an exchange that ended without the unit's answer. A lost line is not said
 // here: the main window says it once, when the port goes away (sayLineLost).
-void sayFailure(const SessionError& error, MessageBoxes& boxes);
+void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over = nullptr);
 void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes);
 
 } // namespace torl7

@@ -17,16 +17,19 @@ public:
         Kind kind;
         QString text;
         QString caption;
+        // The dialog the box was raised over; nullptr: the main window.
+        QWidget* over = nullptr;
     };
 
-    void error(const QString& text, const QString& caption) override {
-        record({Kind::Error, text, caption});
+    void error(const QString& text, const QString& caption, QWidget* over = nullptr) override {
+        record({Kind::Error, text, caption, over});
     }
-    void information(const QString& text, const QString& caption) override {
-        record({Kind::Information, text, caption});
+    void information(const QString& text, const QString& caption,
+                     QWidget* over = nullptr) override {
+        record({Kind::Information, text, caption, over});
     }
-    Answer question(const QString& text, const QString& caption) override {
-        record({Kind::Question, text, caption});
+    Answer question(const QString& text, const QString& caption, QWidget* over = nullptr) override {
+        record({Kind::Question, text, caption, over});
         if (answers.empty()) {
             return Answer::No;
         }

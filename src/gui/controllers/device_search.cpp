@@ -80,11 +80,12 @@ void DeviceSearch::Button1Click() {
         session_.comclose();
         dialog_.Button1->setText(kStart);
         search_.stop();
-        window_.boxes().information(QStringLiteral("Процесс поиска остановлен!"), kNoCaption);
+        window_.boxes().information(QStringLiteral("Процесс поиска остановлен!"), kNoCaption,
+                                    &dialog_);
         dialog_.pb_search->setValue(SearchDialog::kProgressMax);
         return;
     }
-    if (!openPort(session_, window_.boxes())) {
+    if (!openPort(session_, window_.boxes(), &dialog_)) {
         return; // no port listed: said so, nothing to search on
     }
     dialog_.Button1->setText(kStop);
@@ -119,12 +120,13 @@ void DeviceSearch::finish(bool found) {
     // The port stays open at the speed reached, found or not.
     if (found) {
         window_.boxes().information(QStringLiteral("Процесс поиска завершен! Устройство найдено!"),
-                                    kNoCaption);
+                                    kNoCaption, &dialog_);
         dialog_.lser->setText(QStringLiteral("Найдено устройство: скорость %1 бод/сек")
                                   .arg(window_.TabSheet2->cb_speed->currentText()));
     } else {
         window_.boxes().information(
-            QStringLiteral("Процесс поиска завершен! Устройство не обнаружено!"), kNoCaption);
+            QStringLiteral("Процесс поиска завершен! Устройство не обнаружено!"), kNoCaption,
+            &dialog_);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "gui/dialogs/search_dialog.hpp"
 
+#include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/lenient_spin_box.hpp"
 
@@ -53,6 +54,7 @@ SearchDialog::SearchDialog(QWidget* parent)
     column->addWidget(lser);
     column->addWidget(pb_search);
     column->addWidget(Button1, 0, Qt::AlignHCenter);
+    orderTabsByLayout(this);
 }
 
 } // namespace torl7

@@ -1,5 +1,6 @@
 #include "gui/dialogs/tcc_dialog.hpp"
 
+#include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/lenient_spin_box.hpp"
 
@@ -77,6 +78,10 @@ TccDialog::TccDialog(QWidget* parent)
 
     Chart1 = new QChartView(chart, this);
     Chart1->setObjectName("Chart1");
+    Chart1->setAccessibleName(chart->title());
+    // A chart is only looked at: Tab passes it by.
+    Chart1->setFocusPolicy(Qt::NoFocus);
+    Chart1->viewport()->setFocusPolicy(Qt::NoFocus);
     Chart1->setRenderHint(QPainter::Antialiasing);
     Chart1->setFixedSize(640, 440);
 
@@ -93,6 +98,7 @@ TccDialog::TccDialog(QWidget* parent)
     column->setSizeConstraint(QLayout::SetFixedSize);
     column->addLayout(fields);
     column->addWidget(Chart1);
+    orderTabsByLayout(this);
 }
 
 } // namespace torl7

@@ -1,5 +1,6 @@
 #include "gui/pages/config_page.hpp"
 
+#include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/step_buttons.hpp"
 #include "protocol/config_fields.hpp"
@@ -55,6 +56,42 @@ QGridLayout* tightGrid(QWidget* owner) {
     return grid;
 }
 
+// The protection rows: one grid whose columns line every row's parts up under each other.
+// A field without a caption of its own is named by its row's check box ("Umin, В"); a delay
+// is "<row>, задержка", its step buttons "<row>, задержка: больше" and "...: меньше".
+struct ProtectionGrid {
+    // Columns: enable box, inner caption, value, unit, delay text, step buttons, "Сек".
+    enum Column { Enable, Inner, Value, Unit, Delay, Step, Seconds };
+
+    explicit ProtectionGrid(QGridLayout* layout) : grid(layout) {}
+
+    void addEnable(int row, QCheckBox* enable) {
+        subject = spokenCaption(enable->text());
+        grid->addWidget(enable, row, Enable);
+    }
+    void addValue(int row, QWidget* value, const QString& unit) {
+        if (value->accessibleName().isEmpty())
+            value->setAccessibleName(subject);
+        grid->addWidget(value, row, Value);
+        grid->addWidget(makeCaption(unit, value), row, Unit);
+    }
+    void addDelay(int row, QWidget* delay, StepButtons* step) {
+        const QString delayName = subject + QStringLiteral(", задержка");
+        delay->setAccessibleName(delayName);
+        if (step) {
+            step->setSubject(delayName);
+            grid->addWidget(delay, row, Delay);
+            grid->addWidget(step, row, Step);
+        } else {
+            grid->addWidget(delay, row, Delay, 1, 2); // an edit of its own, over both columns
+        }
+        grid->addWidget(makeCaption("Сек", delay), row, Seconds);
+    }
+
+    QGridLayout* grid;
+    QString subject;
+};
+
 } // namespace
 
 ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
@@ -89,6 +126,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     page->addLayout(columns);
     page->addStretch(1);
     page->addLayout(bottom);
+    orderTabsByLayout(this);
 }
 
 QWidget* ConfigPage::buildInformation() {
@@ -130,6 +168,7 @@ QWidget* ConfigPage::buildRs485() {
     cb_rs485->setToolTip("Скорость RS485");
     cb_uprotbus = makeDropDown(group, "cb_uprotbus", {"RURUDE", "ZEVERE"}, 0);
     cb_uprotbus->setToolTip("Протокол передачи данных");
+    cb_uprotbus->setAccessibleName(cb_uprotbus->toolTip()); // it has no caption
     sp_uaddr = spinEdit(group, "sp_uaddr", configField("rs485", "address"), 1);
     sp_uaddr->setToolTip("Сетевой адрес устройства");
     sp_utb = spinEdit(group, "sp_utb", configField("rs485", "tb_ms"), 5);
@@ -219,53 +258,43 @@ QWidget* ConfigPage::buildProtection() {
     return group;
 }
 
-// The protection rows: one grid whose columns line every row's parts up under each other.
 void ConfigPage::layOutProtection(QGroupBox* group) {
-    // Columns: enable box, inner caption, value, unit, delay text, step buttons, "Сек".
-    enum Column { Enable, Inner, Value, Unit, Delay, Step, Seconds };
-    auto* grid = tightGrid(group);
-    auto addValue = [grid](int row, QWidget* value, const QString& unit) {
-        grid->addWidget(value, row, Value);
-        grid->addWidget(makeCaption(unit, value), row, Unit);
-    };
-    auto addDelay = [grid](int row, QLabel* delay, StepButtons* step) {
-        grid->addWidget(delay, row, Delay);
-        grid->addWidget(step, row, Step);
-        grid->addWidget(makeCaption("Сек", delay), row, Seconds);
-    };
+    ProtectionGrid rows(tightGrid(group));
+    QGridLayout* grid = rows.grid;
+    using enum ProtectionGrid::Column;
 
     int row = 0;
     grid->addWidget(blok_z, row, Enable, 1, Seconds + 1);
     ++row;
     grid->addWidget(makeCaption("Блокировка сброса:", sp_bsz), row, Enable, 1, 2);
-    addValue(row, sp_bsz, "Сек");
+    rows.addValue(row, sp_bsz, "Сек");
     ++row;
-    grid->addWidget(z_umin_ok, row, Enable);
-    addValue(row, z_umin_v, "В");
-    addDelay(row, st_zumin_t, spb_zumin);
+    rows.addEnable(row, z_umin_ok);
+    rows.addValue(row, z_umin_v, "В");
+    rows.addDelay(row, st_zumin_t, spb_zumin);
     ++row;
-    grid->addWidget(z_umax_ok, row, Enable);
-    addValue(row, z_umax_v, "В");
-    addDelay(row, st_zumax_t, SpinButton1);
+    rows.addEnable(row, z_umax_ok);
+    rows.addValue(row, z_umax_v, "В");
+    rows.addDelay(row, st_zumax_t, SpinButton1);
     ++row;
-    grid->addWidget(z_uasm_ok, row, Enable);
-    addValue(row, z_uasm, "%");
-    addDelay(row, st_zuasm_t, SpinButton2);
+    rows.addEnable(row, z_uasm_ok);
+    rows.addValue(row, z_uasm, "%");
+    rows.addDelay(row, st_zuasm_t, SpinButton2);
     ++row;
-    grid->addWidget(z_iasm_ok, row, Enable);
-    addValue(row, z_iasm, "%");
-    addDelay(row, st_ziasm_t, SpinButton5);
+    rows.addEnable(row, z_iasm_ok);
+    rows.addValue(row, z_iasm, "%");
+    rows.addDelay(row, st_ziasm_t, SpinButton5);
     ++row;
-    grid->addWidget(z_ivtz_ok, row, Enable);
+    rows.addEnable(row, z_ivtz_ok);
     grid->addWidget(makeCaption("ВТЗ:", z_vtz_t), row, Inner);
-    addValue(row, z_vtz_t, "Сек");
+    rows.addValue(row, z_vtz_t, "Сек");
     ++row;
     grid->addWidget(makeCaption("Iном:", z_inom_a), row, Inner);
-    addValue(row, z_inom_a, "А");
+    rows.addValue(row, z_inom_a, "А");
     grid->addWidget(Button9, row, Delay, 1, 3);
     ++row;
-    grid->addWidget(z_iso_ok, row, Enable);
-    addValue(row, z_iso_r, "кОм");
+    rows.addEnable(row, z_iso_ok);
+    rows.addValue(row, z_iso_r, "кОм");
     ++row;
     // The locked-rotor caption takes two lines; the second is indented under the first
     // line's text, past the check box indicator.
@@ -278,18 +307,18 @@ void ConfigPage::layOutProtection(QGroupBox* group) {
     rotorCaption->addWidget(z_zakl_ok);
     rotorCaption->addWidget(rotor);
     grid->addLayout(rotorCaption, row, Enable);
+    rows.subject = spokenCaption(z_zakl_ok->accessibleName());
     grid->addWidget(makeCaption("Iзкл:", z_izkl_a), row, Inner);
-    addValue(row, z_izkl_a, "А");
-    addDelay(row, st_zizakl_t, SpinButton4);
+    rows.addValue(row, z_izkl_a, "А");
+    rows.addDelay(row, st_zizakl_t, SpinButton4);
     ++row;
-    grid->addWidget(z_idif_ok, row, Enable);
-    addValue(row, z_idif_a, "A");
-    addDelay(row, st_zidif_t, SpinButton3);
+    rows.addEnable(row, z_idif_ok);
+    rows.addValue(row, z_idif_a, "A");
+    rows.addDelay(row, st_zidif_t, SpinButton3);
     ++row;
-    grid->addWidget(z_ihol_ok, row, Enable);
-    addValue(row, z_ihol_a, "A");
-    grid->addWidget(z_ihol_t, row, Delay, 1, 2);
-    grid->addWidget(makeCaption("Сек", z_ihol_t), row, Seconds);
+    rows.addEnable(row, z_ihol_ok);
+    rows.addValue(row, z_ihol_a, "A");
+    rows.addDelay(row, z_ihol_t, nullptr);
 }
 
 QWidget* ConfigPage::buildCalibration() {
@@ -314,6 +343,7 @@ QWidget* ConfigPage::buildCalibration() {
                                          QWidget* edit) {
         coefficients->addWidget(makeCaption(caption, edit), row, column, Qt::AlignRight);
         coefficients->addWidget(edit, row, column + 1);
+        edit->setAccessibleName(QStringLiteral("Коэффициент ") + spokenCaption(caption));
     };
     addCoefficient(0, 0, "Ua:", st_kua);
     addCoefficient(1, 0, "Ub:", st_kub);
@@ -350,6 +380,9 @@ QWidget* ConfigPage::buildCalibration() {
         channel.box = makeCheckBox(autoBox, channel.boxName, channel.caption, false);
         channel.reference = makeTextEdit(autoBox, channel.referenceName, "0");
         fitWidthTo(channel.reference, "000,00");
+        const QString input = spokenCaption(channel.caption);
+        channel.box->setAccessibleName(QStringLiteral("Калибровать ") + input);
+        channel.reference->setAccessibleName(input + QStringLiteral(", эталон"));
         references->addWidget(channel.box, row, 0);
         references->addWidget(channel.reference, row, 1);
         references->addWidget(makeCaption(channel.unit, channel.reference), row, 2);

@@ -1,5 +1,6 @@
 #include "gui/pages/diag_page.hpp"
 
+#include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/indicator_shape.hpp"
 
@@ -73,6 +74,7 @@ DiagPage::DiagPage(QWidget* parent) : QWidget(parent) {
     page->addLayout(buildConnectionBar());
     page->addLayout(columns, 1);
     page->addLayout(buildBottomLine());
+    orderTabsByLayout(this);
 }
 
 QLayout* DiagPage::buildConnectionBar() {
@@ -85,6 +87,7 @@ QLayout* DiagPage::buildConnectionBar() {
                             {"    300", "    600", "  1200", "  2400", "  4800", "  9600", " 14400",
                              " 19200", " 38400", " 57600", "115200"},
                             10);
+    cb_speed->setAccessibleName("Скорость линии"); // its only caption is the unit
     Button6 = makeButton(this, "Button6", "Поиск устройства");
     cmb_m = makeDropDown(this, "cmb_m", {"нет", "Фаза А", "Фаза А,В", "Фаза А,В,С"}, 1);
 
@@ -147,6 +150,10 @@ QWidget* DiagPage::buildChart() {
 
     Chart1 = new QChartView(chart, this);
     Chart1->setObjectName("Chart1");
+    Chart1->setAccessibleName(chart->title());
+    // A chart is only looked at: Tab passes it by.
+    Chart1->setFocusPolicy(Qt::NoFocus);
+    Chart1->viewport()->setFocusPolicy(Qt::NoFocus);
     Chart1->setRenderHint(QPainter::Antialiasing);
     Chart1->setMinimumSize(560, 330);
     return Chart1;
@@ -185,35 +192,53 @@ QWidget* DiagPage::buildProtectionState() {
     auto* grid = tightGrid(group);
     using Form = IndicatorShape::Form;
     enum Column { Caption, Lamp, Counter, Unit };
+    // Each row: a rounded square, most with a circle inside and a countdown in seconds. A
+    // screen reader hears the row's subject and each lamp's state in words.
+    struct Row {
+        const char* caption;
+        const char* subject;
+        IndicatorShape*& outer;
+        const char* outerName;
+        IndicatorShape** inner;
+        const char* innerName;
+        QLabel** counter;
+        const char* counterName;
+    };
+    const Row rows[] = {
+        {"Оборуд.:", "Оборудование", sh_dv, "sh_dv", nullptr, nullptr, nullptr, nullptr},
+        {"Изоляц.:", "Изоляция", sh_iso, "sh_iso", nullptr, nullptr, nullptr, nullptr},
+        {"Umin:", "Umin", zp_umin, "zp_umin", &sh_umin, "sh_umin", &c_umin, "c_umin"},
+        {"Umax:", "Umax", zp_umax, "zp_umax", &sh_umax, "sh_umax", &c_umax, "c_umax"},
+        {"Uасм:", "Uасм", zp_uasm, "zp_uasm", &sh_uasm, "sh_uasm", &c_uasm, "c_uasm"},
+        {"Защита:", "Защита", Sh_z, "Sh_z", nullptr, nullptr, &st_blkz, "st_blkz"},
+        {"Хол. ход:", "Холостой ход", zp_ihol, "zp_ihol", &sh_ihol, "sh_ihol", &c_ihol, "c_ihol"},
+        {"Iвтз:", "Iвтз", zp_ivtz, "zp_ivtz", &Sh_ivtz, "Sh_ivtz", &c_ivtz, "c_ivtz"},
+        {"Iасм:", "Iасм", zp_iasm, "zp_iasm", &sh_iasm, "sh_iasm", &c_iasm, "c_iasm"},
+        {"Заклин.:", "Заклинивание", zp_zakl, "zp_zakl", &sh_zakl, "sh_zakl", &c_izakl, "c_izakl"},
+        {"Iут.:", "Iут", zp_idif, "zp_idif", &sh_idif, "sh_idif", &c_idif, "c_idif"},
+    };
     int row = 0;
-
-    auto addRow = [&](const QString& caption, IndicatorShape*& outer, const char* outerName,
-                      IndicatorShape** inner, const char* innerName, QLabel** counter,
-                      const char* counterName, bool withUnit) {
-        outer = new IndicatorShape(Form::RoundedSquare, outerName, group);
-        if (inner)
-            *inner = new IndicatorShape(Form::Circle, innerName, outer);
-        grid->addWidget(makeCaption(caption, outer), row, Caption);
-        grid->addWidget(outer, row, Lamp, Qt::AlignCenter);
-        if (counter) {
-            *counter = makeStaticText(group, counterName, "0", kWidestCountdown);
-            grid->addWidget(*counter, row, Counter);
-            if (withUnit)
-                grid->addWidget(makeCaption("сек", *counter), row, Unit);
+    for (const Row& line : rows) {
+        const QString subject = line.subject;
+        line.outer = new IndicatorShape(Form::RoundedSquare, line.outerName, group);
+        grid->addWidget(makeCaption(line.caption, line.outer), row, Caption);
+        grid->addWidget(line.outer, row, Lamp, Qt::AlignCenter);
+        if (line.inner) {
+            *line.inner = new IndicatorShape(Form::Circle, line.innerName, line.outer);
+            (*line.inner)->describe(subject, "сработала", "норма");
+            line.outer->describe(subject + ", функция", "включена", "выключена");
+        }
+        if (line.counter) {
+            *line.counter = makeStaticText(group, line.counterName, "0", kWidestCountdown);
+            (*line.counter)->setAccessibleName(subject + ", осталось");
+            grid->addWidget(*line.counter, row, Counter);
+            grid->addWidget(makeCaption("сек", *line.counter), row, Unit);
         }
         ++row;
-    };
-    addRow("Оборуд.:", sh_dv, "sh_dv", nullptr, nullptr, nullptr, nullptr, false);
-    addRow("Изоляц.:", sh_iso, "sh_iso", nullptr, nullptr, nullptr, nullptr, false);
-    addRow("Umin:", zp_umin, "zp_umin", &sh_umin, "sh_umin", &c_umin, "c_umin", true);
-    addRow("Umax:", zp_umax, "zp_umax", &sh_umax, "sh_umax", &c_umax, "c_umax", true);
-    addRow("Uасм:", zp_uasm, "zp_uasm", &sh_uasm, "sh_uasm", &c_uasm, "c_uasm", true);
-    addRow("Защита:", Sh_z, "Sh_z", nullptr, nullptr, &st_blkz, "st_blkz", true);
-    addRow("Хол. ход:", zp_ihol, "zp_ihol", &sh_ihol, "sh_ihol", &c_ihol, "c_ihol", true);
-    addRow("Iвтз:", zp_ivtz, "zp_ivtz", &Sh_ivtz, "Sh_ivtz", &c_ivtz, "c_ivtz", true);
-    addRow("Iасм:", zp_iasm, "zp_iasm", &sh_iasm, "sh_iasm", &c_iasm, "c_iasm", true);
-    addRow("Заклин.:", zp_zakl, "zp_zakl", &sh_zakl, "sh_zakl", &c_izakl, "c_izakl", true);
-    addRow("Iут.:", zp_idif, "zp_idif", &sh_idif, "sh_idif", &c_idif, "c_idif", true);
+    }
+    sh_dv->describe("Оборудование", "включено", "выключено");
+    sh_iso->describe("Изоляция", "сработала", "норма");
+    Sh_z->describe("Защита", "включена", "выключена");
 
     // The overload multiple has no lamp and no unit.
     st_ikrp = makeStaticText(group, "st_ikrp", "0", kWidestCountdown);
@@ -231,6 +256,9 @@ QWidget* DiagPage::buildClock() {
     tavto = makeCheckBox(group, "tavto", "Авт. перевод часов:", false);
     rcal = makeSpinEdit(group, "rcal", -31, 31, 0);
     Button11 = makeButton(group, "Button11", "Корректировка часов");
+    // The group has no heading: the names say whose clock it is.
+    ttime->setAccessibleName("Время устройства");
+    tDATE->setAccessibleName("Дата устройства");
 
     auto* grid = tightGrid(group);
     grid->addWidget(ttime, 0, 0);
@@ -239,6 +267,7 @@ QWidget* DiagPage::buildClock() {
     grid->addWidget(tavto, 2, 0, 1, 2);
     grid->addWidget(makeCaption("Калибровка:", rcal), 3, 0);
     grid->addWidget(rcal, 3, 1);
+    rcal->setAccessibleName("Калибровка часов"); // rather than its caption alone
     grid->addWidget(Button11, 4, 0, 1, 2);
     return group;
 }

@@ -1,5 +1,6 @@
 #include "gui/pages/protocol_page.hpp"
 
+#include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 
 #include <QGridLayout>
@@ -35,18 +36,23 @@ const QStringList kWidestCells{"100",          "00.00.00  00:00:00:15",
 } // namespace
 
 ProtocolPage::ProtocolPage(QWidget* parent) : QWidget(parent) {
+    // The grid comes first in the focus chain as on the page: a control with parts of its own
+    // (the grid's headers and scroll bars) cannot be moved ahead of others afterwards.
+    QWidget* events = buildEventGrid();
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(buildAccounting(), 1);
     bottom->addWidget(buildProtocol(), 0, Qt::AlignBottom);
 
     auto* page = new QVBoxLayout(this);
-    page->addWidget(buildEventGrid(), 1);
+    page->addWidget(events, 1);
     page->addLayout(bottom);
+    orderTabsByLayout(this);
 }
 
 QWidget* ProtocolPage::buildEventGrid() {
     StGr_prot = new QTableWidget(0, static_cast<int>(kEventColumns.size()), this);
     StGr_prot->setObjectName("StGr_prot");
+    StGr_prot->setAccessibleName("Протокол событий");
     StGr_prot->setHorizontalHeaderLabels(kEventColumns);
     StGr_prot->verticalHeader()->setVisible(false);
     StGr_prot->setEditTriggers(QAbstractItemView::NoEditTriggers);

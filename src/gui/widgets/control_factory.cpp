@@ -1,5 +1,7 @@
 #include "gui/widgets/control_factory.hpp"
 
+#include "gui/widgets/accessibility.hpp"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -39,7 +41,8 @@ QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& tex
 
 QLabel* makeStaticText(QWidget* parent, const QString& name, const QString& text,
                        const QString& widest) {
-    auto* label = new QLabel(text, parent);
+    installAccessibleInterfaces();
+    auto* label = new ValueText(text, parent);
     label->setObjectName(name);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
@@ -63,6 +66,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
+    pressOnEnter(button);
     return button;
 }
 
@@ -84,6 +88,7 @@ QLabel* makeCaption(const QString& text, QWidget* control) {
     auto* label = new QLabel(text, control->parentWidget());
     label->setTextFormat(Qt::PlainText);
     label->setBuddy(control);
+    addCaptionToName(control, text);
     return label;
 }
 

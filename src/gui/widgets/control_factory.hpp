@@ -3,12 +3,12 @@
 // returned, so no change signal can reach a handler connected later.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -28,12 +28,21 @@ QComboBox* makeDropDown(QWidget* parent, const QString& name, const QStringList&
 QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& text,
                         int maxLength = 0);
 
+// A read-only text that shows a value. Its accessible name says what the value is (its
+// captions); screen readers get the text shown as its value.
+class ValueText final : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
+
 // Read-only text in a sunken frame, wide enough for `widest` so that values written later
 // do not make the layout jump.
 QLabel* makeStaticText(QWidget* parent, const QString& name, const QString& text,
                        const QString& widest);
 
 QCheckBox* makeCheckBox(QWidget* parent, const QString& name, const QString& caption, bool checked);
+// A push button that Enter presses when it has the focus, as Space does.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
 
 // Progress bar at position 0, its text hidden (the bar alone shows the progress).
@@ -44,7 +53,9 @@ QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int minimum,
 void fitWidthTo(QWidget* control, const QString& widest);
 
 // A caption or unit text that belongs to `control`: the label's buddy is the control, so
-// keyboard focus and accessibility follow it, and the captions of a control can be found.
+// keyboard focus follows it and the captions of a control can be found, and the caption is
+// added to the control's accessible name (addCaptionToName: "Tb:" then "мСек" name the
+// field "Tb, мСек"). A field whose only caption is its unit is named first by its builder.
 QLabel* makeCaption(const QString& text, QWidget* control);
 
 } // namespace torl7

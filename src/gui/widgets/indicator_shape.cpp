@@ -1,5 +1,7 @@
 #include "gui/widgets/indicator_shape.hpp"
 
+#include "gui/widgets/accessibility.hpp"
+
 #include <QPainter>
 
 namespace torl7 {
@@ -7,10 +9,12 @@ namespace torl7 {
 namespace {
 constexpr int kSquareSide = 22;
 constexpr int kCircleDiameter = 12;
+const QColor kRed(255, 0, 0);
 } // namespace
 
 IndicatorShape::IndicatorShape(Form form, const QString& name, QWidget* parent)
     : QWidget(parent), form_(form) {
+    installAccessibleInterfaces();
     setObjectName(name);
     setFixedSize(sizeHint());
     if (auto* outer = qobject_cast<IndicatorShape*>(parent))
@@ -18,10 +22,34 @@ IndicatorShape::IndicatorShape(Form form, const QString& name, QWidget* parent)
 }
 
 void IndicatorShape::setFillColor(const QColor& color) {
-    if (color == fill_)
+    const bool firstState = !stateReceived_;
+    stateReceived_ = true;
+    if (color == fill_) {
+        if (firstState)
+            sayState(); // the same silver, but now a state received
         return;
+    }
     fill_ = color;
+    sayState();
     update();
+}
+
+void IndicatorShape::describe(const QString& subject, const QString& whenRed,
+                              const QString& otherwise) {
+    subject_ = subject;
+    whenRed_ = whenRed;
+    otherwise_ = otherwise;
+    sayState();
+}
+
+void IndicatorShape::sayState() {
+    if (subject_.isEmpty())
+        return;
+    const QString state = !stateReceived_ ? QStringLiteral("нет данных")
+                          : fill_ == kRed ? whenRed_
+                                          : otherwise_;
+    // Setting the name tells a screen reader that it changed.
+    setAccessibleName(subject_ + QStringLiteral(": ") + state);
 }
 
 QSize IndicatorShape::sizeHint() const {

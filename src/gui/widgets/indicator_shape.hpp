@@ -22,6 +22,11 @@ public:
     // Repaints only when the colour differs: the poll sets every lamp on every snapshot.
     void setFillColor(const QColor& color);
 
+    // What the lamp tells a screen reader, as its accessible name: "<subject>: <state>",
+    // `whenRed` while it is red and `otherwise` in any other colour; "нет данных" until the
+    // first state is received.
+    void describe(const QString& subject, const QString& whenRed, const QString& otherwise);
+
     QSize sizeHint() const override;
 
 protected:
@@ -30,9 +35,14 @@ protected:
 
 private:
     void centreChildren();
+    void sayState();
 
     Form form_;
     QColor fill_ = kInitialColor;
+    bool stateReceived_ = false;
+    QString subject_;
+    QString whenRed_;
+    QString otherwise_;
 };
 
 } // namespace torl7

@@ -1,5 +1,7 @@
 #include "gui/widgets/step_buttons.hpp"
 
+#include "gui/widgets/accessibility.hpp"
+
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -11,7 +13,10 @@ QToolButton* makeArrow(QWidget* parent, const QString& name, Qt::ArrowType arrow
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
     button->setArrowType(arrow);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab (a click leaves the focus where it was): the keyboard's only way to
+    // step the value. Space and Enter press it.
+    button->setFocusPolicy(Qt::TabFocus);
+    pressOnEnter(button);
     // Holding a button keeps stepping, as spin arrows do.
     button->setAutoRepeat(true);
     button->setFixedSize(18, 11);
@@ -32,6 +37,11 @@ StepButtons::StepButtons(const QString& name, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(up_, &QToolButton::clicked, this, &StepButtons::upClicked);
     connect(down_, &QToolButton::clicked, this, &StepButtons::downClicked);
+}
+
+void StepButtons::setSubject(const QString& subject) {
+    up_->setAccessibleName(subject + QStringLiteral(": больше"));
+    down_->setAccessibleName(subject + QStringLiteral(": меньше"));
 }
 
 } // namespace torl7

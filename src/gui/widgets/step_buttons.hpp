@@ -14,6 +14,10 @@ public:
     // `name` becomes the objectName of the pair; its buttons are "<name>_up" and "<name>_down".
     explicit StepButtons(const QString& name, QWidget* parent = nullptr);
 
+    // Names the buttons for screen readers by what they step: "<subject>: больше" and
+    // "<subject>: меньше".
+    void setSubject(const QString& subject);
+
     QToolButton* upButton() const { return up_; }
     QToolButton* downButton() const { return down_; }
 

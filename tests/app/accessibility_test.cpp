@@ -1,0 +1,179 @@
+// The window as a screen reader and a keyboard reach it: names, indicator states, keys, tab
+// order; and the search dialog's own factory number and boxes.
+#include "app/control_expectations.hpp" // readable Qt strings in failures
+#include "gui/controllers/device_search.hpp"
+#include "gui/widgets/indicator_shape.hpp"
+#include "gui/widgets/step_buttons.hpp"
+#include "support/window_fixture.hpp"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+using namespace torl7;
+using namespace torl7::test;
+
+namespace {
+
+QString accessible(QWidget* widget, QAccessible::Text kind = QAccessible::Name) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face == nullptr ? QString() : face->text(kind);
+}
+
+// The name a screen reader is given. On Linux Qt reports a drop-down list's shown item as its
+// name (and its caption as a relation), so the list's own accessible name is what counts.
+QString nameOf(QWidget* control) {
+    if (qobject_cast<QComboBox*>(control) != nullptr)
+        return control->accessibleName();
+    return accessible(control);
+}
+
+// Controls the user can Tab to; the inner parts of a control (a spin box's editor) are
+// Qt's ("qt_...") and reached through their control.
+bool tabStop(const QWidget* widget) {
+    return (widget->focusPolicy() & Qt::TabFocus) != 0 &&
+           !widget->objectName().startsWith(QLatin1String("qt_"));
+}
+
+// The next `count` tab stops after `from` in the focus chain, by objectName.
+QStringList tabsAfter(QWidget* from, int count) {
+    QStringList names;
+    for (QWidget* next = from->nextInFocusChain(); names.size() < count && next != from;
+         next = next->nextInFocusChain()) {
+        if (tabStop(next))
+            names << next->objectName();
+    }
+    return names;
+}
+
+class AccessibilityTest : public WindowFixture {};
+
+} // namespace
+
+TEST_F(AccessibilityTest, everyFocusableControlOfEveryPageAndDialogHasAName) {
+    int walked = 0;
+    QStringList nameless;
+    for (QWidget* root :
+         {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(w().searchDialog()),
+          static_cast<QWidget*>(w().tccDialog())}) {
+        for (QWidget* control : root->findChildren<QWidget*>()) {
+            if (control->window() != root || !tabStop(control))
+                continue;
+            ++walked;
+            if (nameOf(control).trimmed().isEmpty())
+                nameless << control->objectName() + " (" + control->metaObject()->className() + ")";
+        }
+    }
+    EXPECT_TRUE(nameless.isEmpty()) << "without a name: " << nameless.join(", ").toStdString();
+    EXPECT_GT(walked, 90) << "the walk reached the controls of all three pages and dialogs";
+}
+
+TEST_F(AccessibilityTest, controlsAreNamedByCaptionAndUnitOrByWhatTheyStep) {
+    const std::pair<QWidget*, QString> names[] = {
+        {config().spb_zumin->upButton(), "Umin, задержка: больше"},
+        {config().spb_zumin->downButton(), "Umin, задержка: меньше"},
+        {config().SpinButton4->upButton(), "Заклинивание ротора, задержка: больше"},
+        {config().z_umin_v, "Umin, В"},
+        {config().st_zumin_t, "Umin, задержка, Сек"},
+        {config().z_ihol_t, "Iхол, задержка, Сек"},
+        {config().z_inom_a, "Iном, А"},
+        {config().sp_utb, "Tb, мСек"},
+        {config().cb_rs485, "RS485, бод/сек"},
+        {config().cb_uprotbus, "Протокол передачи данных"},
+        {config().ua_k, "Ua, эталон, В"},
+        {diag().st_ua, "Ua, В"},
+        {diag().c_umin, "Umin, осталось, сек"},
+        {diag().cb_speed, "Скорость линии, бод/сек"},
+        {diag().frm1_zn, "Зав. №"},
+        {w().tccDialog()->g_vtz_t, "Время срабатывания, Сек"},
+    };
+    for (const auto& [control, name] : names) {
+        EXPECT_EQ(nameOf(control), name) << control->objectName().toStdString();
+    }
+    diag().st_ua->setText("231");
+    EXPECT_EQ(accessible(diag().st_ua, QAccessible::Value), "231") << "the value stays readable";
+}
+
+TEST_F(AccessibilityTest, indicatorsSayTheirStateInWordsAsItChanges) {
+    const QColor red(255, 0, 0), silver(192, 192, 192), green(0, 255, 0);
+    EXPECT_EQ(accessible(diag().sh_umin), "Umin: нет данных");
+    struct Case {
+        IndicatorShape* lamp;
+        QColor color;
+        QString said;
+    };
+    const Case cases[] = {
+        {diag().sh_umax, silver, "Umax: норма"}, // the first state is the colour it starts in
+        {diag().sh_umin, red, "Umin: сработала"},
+        {diag().sh_umin, silver, "Umin: норма"},
+        {diag().zp_umin, red, "Umin, функция: включена"},
+        {diag().zp_ihol, silver, "Холостой ход, функция: выключена"},
+        {diag().sh_iso, green, "Изоляция: норма"},
+        {diag().sh_iso, red, "Изоляция: сработала"},
+        {diag().sh_dv, red, "Оборудование: включено"},
+        {diag().Sh_z, silver, "Защита: выключена"},
+    };
+    for (const Case& c : cases) {
+        c.lamp->setFillColor(c.color);
+        EXPECT_EQ(accessible(c.lamp), c.said) << c.lamp->objectName().toStdString();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(c.lamp)->role(), QAccessible::Indicator);
+    }
+}
+
+TEST_F(AccessibilityTest, enterPressesTheFocusedButtonAndEscapeClosesTheDialogs) {
+    w().PageControl1->setCurrentIndex(0);
+    window->show();
+    QApplication::processEvents();
+    config().spb_zumin->upButton()->setFocus();
+    QTest::keyClick(config().spb_zumin->upButton(), Qt::Key_Return);
+    EXPECT_EQ(config().st_zumin_t->text(), "10,1");
+    config().btn_read_konf->setFocus();
+    QTest::keyClick(config().btn_read_konf, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(line.writes.size(), 1u) << "the read request went out";
+
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(w().searchDialog()), static_cast<QDialog*>(w().tccDialog())}) {
+        dialog->show();
+        QApplication::processEvents();
+        QWidget* focused = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+        QTest::keyClick(focused, Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible()) << dialog->objectName().toStdString();
+    }
+}
+
+TEST_F(AccessibilityTest, tabOrderFollowsTheLayoutOfEachPageAndDialog) {
+    const std::pair<QWidget*, QStringList> chains[] = {
+        {diag().frm1_zn, {"cmbPorts", "cb_speed", "Button6", "cmb_m"}},
+        {diag().diagnos, {"btn_monitor"}},
+        {config().z_umin_ok, {"z_umin_v", "spb_zumin_up", "spb_zumin_down", "z_umax_ok"}},
+        {config().Button12,
+         {"btn_save_settings", "btn_load_settings", "btn_read_konf", "btn_write_konf"}},
+        {config().st_kuc, {"st_kic", "pcosf", "st_kidif", "CB_uak"}},
+        {protocol().StGr_prot, {"Button7", "Button8", "Button1", "btn_save_prot"}},
+        {w().searchDialog()->frm2_zn, {"cmbPorts", "Button1"}},
+    };
+    for (const auto& [from, expected] : chains) {
+        EXPECT_EQ(tabsAfter(from, static_cast<int>(expected.size())).join(' '), expected.join(' '))
+            << "after " << from->objectName().toStdString();
+    }
+}
+
+TEST_F(AccessibilityTest, searchDialogStartsWithTheWindowsNumberAndItsBoxesStandOverIt) {
+    EXPECT_EQ(w().searchDialog()->frm2_zn->value(), diag().frm1_zn->value());
+    EXPECT_EQ(w().searchDialog()->frm2_zn->value(), 600);
+
+    DeviceSearch& search = *w().findChild<DeviceSearch*>();
+    search.Button1Click(); // start
+    search.Button1Click(); // stop: the box says so
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Процесс поиска остановлен!");
+    EXPECT_EQ(boxes.shown[0].over, w().searchDialog());
+}
