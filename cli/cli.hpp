@@ -26,6 +26,7 @@
 #include "session/operations/journal_reads.hpp"
 #include "session/operations/report_chain.hpp"
 #include "session/operations/unit_commands.hpp"
+#include "session/config_history.hpp"
 #include "session/operations/write_configuration.hpp"
 #include "session/qt_serial_line.hpp"
 #include "session/unit_session.hpp"

@@ -73,6 +73,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     st_vpmk = makeStaticText(this, "st_vpmk", QString(), "ТОРЛ-7 МК v00.00");
     btn_read_konf = makeButton(this, "btn_read_konf", "Считать конфигурацию");
     btn_write_konf = makeButton(this, "btn_write_konf", "Записать конфигурацию");
+    btn_compare_konf = makeButton(this, "btn_compare_konf", "Сравнить с устройством");
     btn_save_settings = makeButton(this, "btn_save_settings", "Сохранить настройки…");
     btn_load_settings = makeButton(this, "btn_load_settings", "Загрузить настройки…");
 
@@ -83,6 +84,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     bottom->addWidget(btn_save_settings);
     bottom->addWidget(btn_load_settings);
     bottom->addWidget(btn_read_konf);
+    bottom->addWidget(btn_compare_konf);
     bottom->addWidget(btn_write_konf);
 
     auto* page = new QVBoxLayout(this);
