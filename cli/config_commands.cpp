@@ -39,7 +39,8 @@ int Cli::writeConfig(QCommandLineParser& parser) {
         write.start(file.record, {nullptr, std::move(finished)});
     });
     if (result.kept && !*result.kept) {
-        const QString reason = result.kept->reason.isEmpty() ? QString() : ": " + result.kept->reason;
+        const QString reason =
+            result.kept->reason.isEmpty() ? QString() : ": " + result.kept->reason;
         throw Failure{exitcode::Invalid, "cannot keep the unit's settings before the write in " +
                                              (result.kept->path + reason).toStdString() +
                                              "; nothing was written"};

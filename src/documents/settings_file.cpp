@@ -1,7 +1,7 @@
 #include "documents/settings_file.hpp"
 
-#include "protocol/config_fields.hpp"
 #include "documents/strict_json.hpp"
+#include "protocol/config_fields.hpp"
 #include "protocol/cp1251.hpp"
 
 #include <algorithm>
@@ -329,9 +329,12 @@ ConfigRecord asPageHolds(const ConfigRecord& in) {
 std::vector<ClampedField> clampedFields(const ConfigRecord& record) {
     std::vector<ClampedField> clamped;
     for (const ConfigField& f : kConfigFields) {
+        if (!f.spinEdit) {
+            continue;
+        }
         const std::int64_t steps = stepsOf(f, record);
         const std::int64_t held = std::clamp<std::int64_t>(steps, f.min, f.max);
-        if (f.spinEdit && held != steps) {
+        if (held != steps) {
             clamped.push_back({&f, steps, held});
         }
     }

@@ -49,7 +49,7 @@ struct ConfigField {
     std::span<const std::string_view> items{}; // Choice: the list, in index order
     std::string_view indexKey{};               // Choice: the key of an index naming no item
     UnitText ConfigRecord::*text = nullptr;    // Text: the record's member
-    std::string_view caption{}; // what the window calls the field, in Russian
+    std::string_view caption{};                // what the window calls the field, in Russian
 
     constexpr ConfigField titled(std::string_view russian) const {
         ConfigField f = *this;

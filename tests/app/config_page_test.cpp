@@ -207,6 +207,7 @@ TEST_F(ConfigPageTest, membersPointAtTheControlsOfTheirNames) {
         TORL7_MEMBER(page, PBk),           TORL7_MEMBER(page, Button5),
         TORL7_MEMBER(page, Button12),      TORL7_MEMBER(page, st_vpmk),
         TORL7_MEMBER(page, btn_read_konf), TORL7_MEMBER(page, btn_write_konf),
+        TORL7_MEMBER(page, btn_compare_konf),
     });
 }
 

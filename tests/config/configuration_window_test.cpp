@@ -48,6 +48,7 @@ protected:
         line.clearWritten();
         boxes.answers = {MessageBoxes::Answer::Yes};
         config().btn_write_konf->click();
+        keepUnitsSettings();
         const auto frames = sentFrames();
         if (frames.empty()) {
             return std::nullopt;
@@ -59,6 +60,16 @@ protected:
         EXPECT_EQ(frame->reader().byte(0), kWriteSubModeConfig);
         const ByteSpan payload = frame->payload();
         return Bytes(payload.begin() + 1, payload.end());
+    }
+
+    // The read before a write, which keeps the unit's settings in the history, answered with
+    // the start record and taken out of the frames written, so that the write comes first.
+    void keepUnitsSettings() {
+        const auto frames = sentFrames();
+        if (frames.size() == 1 && parseFrame(frames[0])->command() == kind::ConfigRead) {
+            answer(kind::ConfigRead, defaultRecord());
+            line.writes.erase(line.writes.begin());
+        }
     }
 
     // Presses "Считать конфигурацию" and lets the unit answer with `record`.
@@ -194,10 +205,18 @@ TEST_F(ConfigurationTest, receivedRecordSetsEveryControl) {
     EXPECT_EQ(page.cb_uprotbus->currentText(), QStringLiteral("ZEVERE"));
     EXPECT_EQ(page.sp_utb->value(), 3);
     EXPECT_FALSE(line.isOpen());
-    ASSERT_EQ(boxes.shown.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].kind, Kind::Information);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Конфигурация считана"));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Считывание конфигурации"));
+    EXPECT_EQ(boxes.shown[1].text,
+              QStringLiteral("Значения устройства вне пределов полей страницы, страница "
+                             "показывает предел:\n"
+                             "Время тишины старта Tb, мСек: в устройстве 0, на странице 3 "
+                             "(нижний предел)\n"
+                             "Значение Umin, В: в устройстве 50, на странице 100 (нижний предел)"))
+        << "the values the page holds to a limit are named once, after the read";
+    EXPECT_EQ(boxes.shown[1].caption, QStringLiteral("Считывание конфигурации"));
 
     record[kCos] = 0x00;
     readRecord(record);
@@ -336,7 +355,10 @@ TEST_F(ConfigurationTest, writeIsAcknowledgedThenReadBackAndThePageShowsWhatTheU
     EXPECT_FALSE(line.isOpen());
     const QStringList expected{
         QStringLiteral("Внимание данные конфигурации будут изменены! Продолжить?"),
-        QStringLiteral("Конфигурация записана"), QStringLiteral("Конфигурация считана")};
+        QStringLiteral("Конфигурация записана"),
+        QStringLiteral("Устройство приняло не все значения:\n"
+                       "Значение Umin, В: записано 300, считано 170"),
+        QStringLiteral("Конфигурация считана")};
     EXPECT_EQ(boxes.texts(), expected);
     EXPECT_EQ(boxes.shown[1].caption, QStringLiteral("Запись конфигурации"));
 }

@@ -1,10 +1,10 @@
 #include "gui/controllers/configuration.hpp"
 
+#include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/widgets/step_buttons.hpp"
-#include "documents/settings_file.hpp"
 #include "protocol/calibration_rules.hpp"
 #include "session/unit_session.hpp"
 

@@ -30,7 +30,8 @@ QString faultPlace(const std::string& path) {
     }
     const ConfigField* field = configFieldAt(path);
     const QString key = QString::fromStdString(path);
-    return field ? QStringLiteral("%1 (%2): ").arg(QString::fromStdString(std::string(field->caption)), key)
+    return field ? QStringLiteral("%1 (%2): ")
+                       .arg(QString::fromStdString(std::string(field->caption)), key)
                  : key + QStringLiteral(": ");
 }
 
@@ -116,10 +117,10 @@ void SettingsTransfer::btn_load_settingsClick() {
     const SettingsReadResult read = readSettingsFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!read.file) {
-        window_.boxes().error(QStringLiteral("Файл настроек не загружен. %1%2")
-                                  .arg(faultPlace(read.field),
-                                       QString::fromStdString(read.errorRussian)),
-                              kCaptionTool);
+        window_.boxes().error(
+            QStringLiteral("Файл настроек не загружен. %1%2")
+                .arg(faultPlace(read.field), QString::fromStdString(read.errorRussian)),
+            kCaptionTool);
         return;
     }
     // A file that reads is complete and within every limit: the page takes all of it, but
