@@ -43,9 +43,14 @@ const Fault kNotText{"must be a text", "должно быть текстом"};
 const Fault kNotObject{"must be an object", "должно быть объектом"};
 const Fault kUnknown{"unknown field", "неизвестное поле"};
 
-// Ranges in Russian carry the decimal comma the window shows.
+// Numbers in Russian carry the decimal comma the window shows; the ".." of a range stays.
 std::string withComma(std::string text) {
-    std::replace(text.begin(), text.end(), '.', ',');
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '.' && digit(text[i - 1]) && digit(text[i + 1])) {
+            text[i] = ',';
+        }
+    }
     return text;
 }
 
