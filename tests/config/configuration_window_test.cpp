@@ -377,11 +377,35 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
     EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::ConfigRead, {}));
 }
 
+TEST_F(ConfigurationTest, compareListsWhatDiffersFromTheUnitAndLeavesThePageAlone) {
+    const struct {
+        int umin;
+        QString text;
+    } cases[] = {
+        {170, QStringLiteral("Настройки на странице совпадают с настройками устройства.")},
+        {300, QStringLiteral("Настройки на странице отличаются от настроек устройства:\n"
+                             "Значение Umin, В: на странице 300, в устройстве 170")},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        line.clearWritten();
+        config().z_umin_v->setValue(c.umin);
+        config().btn_compare_konf->click();
+        ASSERT_EQ(sentFrames(), std::vector<Bytes>{buildFrame(600, kind::ConfigRead, {})});
+        answer(kind::ConfigRead, defaultRecord());
+        EXPECT_EQ(config().z_umin_v->value(), c.umin) << "the page is left as it was";
+        EXPECT_FALSE(line.isOpen());
+        EXPECT_EQ(boxes.texts(), QStringList{c.text});
+        EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Сравнение с устройством"));
+    }
+}
+
 TEST_F(ConfigurationTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
     session().setReserved(true);
     boxes.answers = {MessageBoxes::Answer::Yes};
     config().btn_write_konf->click();
     config().btn_read_konf->click();
+    config().btn_compare_konf->click();
     EXPECT_TRUE(nothingSent());
     EXPECT_TRUE(boxes.shown.empty());
 }

@@ -92,7 +92,10 @@ void SettingsTransfer::btn_save_settingsClick() {
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        window_.boxes().error(QStringLiteral("Настройки не сохранены: %1").arg(file.errorString()),
+        // The system's words for the fault are in the machine's language: the box names the
+        // file in Russian instead.
+        window_.boxes().error(QStringLiteral("Настройки не сохранены: файл %1 не записан")
+                                  .arg(QDir::toNativeSeparators(path)),
                               kCaptionTool);
         return;
     }
@@ -109,7 +112,10 @@ void SettingsTransfer::btn_load_settingsClick() {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1").arg(file.errorString()),
+        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1 %2")
+                                  .arg(QDir::toNativeSeparators(path),
+                                       QFile::exists(path) ? QStringLiteral("не читается")
+                                                           : QStringLiteral("не найден")),
                               kCaptionTool);
         return;
     }
