@@ -2,12 +2,14 @@
 // received record applied to them, the read and write buttons, and the delay steps.
 #include "protocol/codecs/config_record_codec.hpp"
 #include "protocol/cp1251.hpp"
+#include "session/config_history.hpp"
 #include "support/window_fixture.hpp"
 
 #include "gui/widgets/step_buttons.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -66,10 +68,12 @@ protected:
     // the start record and taken out of the frames written, so that the write comes first.
     void keepUnitsSettings() {
         const auto frames = sentFrames();
-        if (frames.size() == 1 && parseFrame(frames[0])->command() == kind::ConfigRead) {
-            answer(kind::ConfigRead, defaultRecord());
-            line.writes.erase(line.writes.begin());
+        if (frames.empty()) {
+            return;
         }
+        ASSERT_EQ(parseFrame(frames[0])->command(), kind::ConfigRead) << "no write goes out first";
+        answer(kind::ConfigRead, defaultRecord());
+        line.writes.erase(line.writes.begin());
     }
 
     // Presses "Считать конфигурацию" and lets the unit answer with `record`.
@@ -335,8 +339,11 @@ TEST_F(ConfigurationTest, negativeOrFractionalCoefficientPassesTheCheckButNotThe
 }
 
 TEST_F(ConfigurationTest, writeIsAcknowledgedThenReadBackAndThePageShowsWhatTheUnitStored) {
+    const ConfigHistory history;
+    QDir(history.unitFolder(600)).removeRecursively();
     config().z_umin_v->setValue(300);
     ASSERT_TRUE(writeRecord());
+    ASSERT_EQ(history.files(600).size(), 1) << "the unit's settings are kept before the write";
     bool readBackBeforeClosed = false;
     boxes.whileOpen = [&](const RecordingMessageBoxes::Shown& box) {
         if (box.text == QStringLiteral("Конфигурация записана")) {
