@@ -331,30 +331,6 @@ ConfigRecord asPageHolds(const ConfigRecord& in) {
     return r;
 }
 
-std::vector<ClampedField> clampedFields(const ConfigRecord& record) {
-    std::vector<ClampedField> clamped;
-    for (const ConfigField& f : kConfigFields) {
-        if (!f.spinEdit) {
-            continue;
-        }
-        const std::int64_t steps = stepsOf(f, record);
-        const std::int64_t held = std::clamp<std::int64_t>(steps, f.min, f.max);
-        if (held != steps) {
-            clamped.push_back({&f, steps, held});
-        }
-    }
-    return clamped;
-}
-
-ConfigRecord withUnitSpecificOf(const ConfigRecord& settings, const ConfigRecord& unit) {
-    ConfigRecord r = settings;
-    r.coefficients = unit.coefficients;
-    r.cosCorrectionByte = unit.cosCorrectionByte;
-    r.busAddress = unit.busAddress;
-    r.rs485SpeedIndex = unit.rs485SpeedIndex;
-    return r;
-}
-
 std::string writeSettingsFile(const ConfigRecord& record, const SettingsProvenance& provenance) {
     Json document;
     document["format"] = std::string(kFormatName);

@@ -1,6 +1,6 @@
 // The settings buttons of the "Конфигурация" page: page -> file -> page keeps every record
-// byte, nothing is sent, a bad file leaves the page alone, and the window writes the same file
-// as torl7-cli.
+// byte, nothing is sent, a bad file leaves the page alone, another unit's file asks first, the
+// window writes the same file as torl7-cli, and the page is compared with the unit.
 #include "commands.hpp"
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -161,6 +162,31 @@ TEST_F(SettingsButtons, anotherUnitsFileAsksBeforeItTakesTheCalibrationAndBusSet
                 << boxes.shown[0].text.toStdString();
         }
         EXPECT_EQ(*pageRecord(), c.loaded) << c.name;
+    }
+}
+
+TEST_F(SettingsButtons, compareListsWhatDiffersFromTheUnitAndLeavesThePageAlone) {
+    const struct {
+        int umin;
+        QString text;
+    } cases[] = {
+        {170, QStringLiteral("Настройки на странице совпадают с настройками устройства.")},
+        {300, QStringLiteral("Настройки на странице отличаются от настроек устройства:\n"
+                             "Значение Umin, В: на странице 300, в устройстве 170")},
+    };
+    const auto encoded = encodeConfigRecord(ConfigRecord{});
+    const Bytes unitRecord(encoded.begin(), encoded.end());
+    for (const auto& c : cases) {
+        boxes.clear();
+        line.clearWritten();
+        config().z_umin_v->setValue(c.umin);
+        config().btn_compare_konf->click();
+        ASSERT_EQ(sentFrames(), std::vector<Bytes>{buildFrame(600, kind::ConfigRead, {})});
+        answer(kind::ConfigRead, unitRecord);
+        EXPECT_EQ(config().z_umin_v->value(), c.umin) << "the page is left as it was";
+        EXPECT_FALSE(line.isOpen());
+        EXPECT_EQ(boxes.texts(), QStringList{c.text});
+        EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Сравнение с устройством"));
     }
 }
 
