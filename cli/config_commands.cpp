@@ -14,6 +14,11 @@ int Cli::readConfig(QCommandLineParser& parser) {
     origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
     origin.toolVersion = std::string(toolVersion());
     writeOutput(parser.value("output"), writeSettingsFile(asPageHolds(record), origin));
+    // The file holds what the window's page would show; a value it cannot hold is named.
+    for (const ClampedField& c : clampedFields(record)) {
+        err_ << "torl7-cli: " << c.field->path() << ": the unit holds " << c.unitSteps
+             << ", the file the limit " << c.heldSteps << '\n';
+    }
     return exitcode::Done;
 }
 
