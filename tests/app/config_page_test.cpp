@@ -126,6 +126,7 @@ TEST_F(ConfigPageTest, buttonsAndCalibrationProgressAreInPlace) {
                                       {"Button12", "Версия программы МК"},
                                       {"btn_read_konf", "Считать конфигурацию"},
                                       {"btn_write_konf", "Записать конфигурацию"},
+                                      {"btn_compare_konf", "Сравнить с устройством"},
                                   });
     expectControls<ProgressBar>(&page, {{"PBk", 0, 11}});
 }
@@ -207,7 +208,6 @@ TEST_F(ConfigPageTest, membersPointAtTheControlsOfTheirNames) {
         TORL7_MEMBER(page, PBk),           TORL7_MEMBER(page, Button5),
         TORL7_MEMBER(page, Button12),      TORL7_MEMBER(page, st_vpmk),
         TORL7_MEMBER(page, btn_read_konf), TORL7_MEMBER(page, btn_write_konf),
-        TORL7_MEMBER(page, btn_compare_konf),
     });
 }
 
