@@ -50,16 +50,6 @@ QString differenceLines(const std::vector<FieldDifference>& differences, const Q
     return lines.join(QLatin1Char('\n'));
 }
 
-// What the unit did not take as it was written.
-QString notTakenText(const WriteConfiguration::Result& result) {
-    if (result.differences.empty()) {
-        return QStringLiteral("Считанная конфигурация отличается от записанной в байтах, "
-                              "которых не показывает ни одно поле.");
-    }
-    return QStringLiteral("Устройство приняло не все значения:\n") +
-           differenceLines(result.differences, QStringLiteral("%1: записано %2, считано %3"));
-}
-
 // The fields of a received record that the page holds to a limit of its control.
 QString clampedText(const std::vector<ClampedField>& clamped) {
     QStringList lines;
@@ -229,8 +219,12 @@ void Configuration::writeFinished(const WriteConfiguration::Result& result) {
         session_.comclose();
         return;
     }
-    if (result.readBack && !result.identical) {
-        boxes_.error(notTakenText(result), kCaptionWritten);
+    // The fields the unit did not take as written; a byte no control shows is no field.
+    if (result.readBack && !result.differences.empty()) {
+        boxes_.error(
+            QStringLiteral("Устройство приняло не все значения:\n") +
+                differenceLines(result.differences, QStringLiteral("%1: записано %2, считано %3")),
+            kCaptionWritten);
     }
     // The page shows what the unit stored, whatever of the write it took.
     if (result.readBack) {
