@@ -22,6 +22,7 @@
 #include "protocol/line_speed.hpp"
 #include "protocol/poll_sequence.hpp"
 #include "protocol/request_kind.hpp"
+#include "session/config_history.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/journal_reads.hpp"
 #include "session/operations/report_chain.hpp"

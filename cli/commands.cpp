@@ -54,7 +54,8 @@ const std::vector<CommandInfo> kCommands = {
     {"read-config", "read-config [-o FILE]",
      "The configuration as a settings file, on stdout or in FILE."},
     {"write-config", "write-config FILE --yes",
-     "Write a settings file, read it back, list the fields the unit did not take."},
+     "Keep the unit's settings in the history, write a settings file, read it back, list the "
+     "fields the unit did not take."},
     {"diff-config", "diff-config FILE",
      "The fields in which a settings file and the unit differ; no output when none."},
     {"read-events", "read-events [--format csv|json]",

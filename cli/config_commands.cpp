@@ -14,6 +14,11 @@ int Cli::readConfig(QCommandLineParser& parser) {
     origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
     origin.toolVersion = std::string(toolVersion());
     writeOutput(parser.value("output"), writeSettingsFile(asPageHolds(record), origin));
+    // The file holds what the window's page would show; a value it cannot hold is named.
+    for (const ClampedField& c : clampedFields(record)) {
+        err_ << "torl7-cli: " << c.field->path() << ": the unit holds " << c.unitSteps
+             << ", the file the limit " << c.heldSteps << '\n';
+    }
     return exitcode::Done;
 }
 
@@ -33,17 +38,29 @@ int Cli::writeConfig(QCommandLineParser& parser) {
                                              "nothing was written"};
     }
     openPort();
-    WriteConfiguration write(*session_);
+    const ConfigHistory history;
+    WriteConfiguration write(*session_, &history);
     const auto result = waitUntilEnded<WriteConfiguration::Result>([&](auto finished) {
         write.start(file.record, {nullptr, std::move(finished)});
     });
+    if (result.kept && !*result.kept) {
+        const QString reason =
+            result.kept->reason.isEmpty() ? QString() : ": " + result.kept->reason;
+        throw Failure{exitcode::Invalid, "cannot keep the unit's settings before the write in " +
+                                             (result.kept->path + reason).toStdString() +
+                                             "; nothing was written"};
+    }
+    if (result.kept) {
+        out_ << "the unit's settings before the write: " << result.kept->path.toStdString() << '\n';
+    }
     if (!result.readBack) {
         if (result.error && result.error->kind == SessionError::Kind::PortNotOpened) {
             throw Failure{exitcode::PortFailed, "cannot open " + port_.toStdString() + ": " +
                                                     result.error->detail.toStdString()};
         }
-        throw noAnswerFailure(result.error,
-                              result.acknowledged ? "configuration read" : "configuration write");
+        throw noAnswerFailure(result.error, result.acknowledged || !result.kept
+                                                ? "configuration read"
+                                                : "configuration write");
     }
     if (result.identical) {
         out_ << "written and read back: the unit holds the settings of " << path.toStdString()

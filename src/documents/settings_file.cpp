@@ -1,7 +1,7 @@
 #include "documents/settings_file.hpp"
 
-#include "protocol/config_fields.hpp"
 #include "documents/strict_json.hpp"
+#include "protocol/config_fields.hpp"
 #include "protocol/cp1251.hpp"
 
 #include <algorithm>
@@ -30,19 +30,44 @@ std::string asText(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// A field fault: the message, or empty when the value was taken.
-using Fault = std::string;
+// A field fault, in English for the headless client and in Russian for the window; empty
+// when the value was taken.
+struct Fault {
+    std::string english;
+    std::string russian;
+    bool empty() const { return english.empty(); }
+};
+
+const Fault kMissing{"missing", "нет в файле"};
+const Fault kNotText{"must be a text", "должно быть текстом"};
+const Fault kNotObject{"must be an object", "должно быть объектом"};
+const Fault kUnknown{"unknown field", "неизвестное поле"};
+
+// Numbers in Russian carry the decimal comma the window shows; the ".." of a range stays.
+std::string withComma(std::string text) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '.' && digit(text[i - 1]) && digit(text[i + 1])) {
+            text[i] = ',';
+        }
+    }
+    return text;
+}
 
 Fault needInteger(const Json* value, std::int64_t min, std::int64_t max, std::int64_t& out) {
     if (!value) {
-        return "missing";
+        return kMissing;
     }
     const double number = value->is_number() ? value->get<double>() : 0;
+    const std::string from = std::to_string(min);
+    const std::string to = std::to_string(max);
     if (!value->is_number() || number != std::floor(number)) {
-        return "must be a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+        return {"must be a whole number from " + from + " to " + to,
+                "должно быть целым числом от " + from + " до " + to};
     }
     if (number < static_cast<double>(min) || number > static_cast<double>(max)) {
-        return asText(*value) + " is outside " + std::to_string(min) + ".." + std::to_string(max);
+        return {asText(*value) + " is outside " + from + ".." + to,
+                withComma(asText(*value)) + " вне пределов " + from + ".." + to};
     }
     out = static_cast<std::int64_t>(number);
     return {};
@@ -51,19 +76,22 @@ Fault needInteger(const Json* value, std::int64_t min, std::int64_t max, std::in
 Fault needTenths(const Json* value, std::int64_t minTenths, std::int64_t maxTenths,
                  std::int64_t& out) {
     if (!value) {
-        return "missing";
+        return kMissing;
     }
     const std::string range = tenthsText(minTenths) + ".." + tenthsText(maxTenths);
     if (!value->is_number()) {
-        return "must be a number from " + range;
+        return {"must be a number from " + range, "должно быть числом " + withComma(range)};
     }
     const double scaled = value->get<double>() * 10;
     const double rounded = std::round(scaled);
+    const std::string given = asText(*value);
     if (std::fabs(scaled - rounded) > 1e-6) {
-        return asText(*value) + " has more than one decimal";
+        return {given + " has more than one decimal",
+                withComma(given) + ": больше одного знака после запятой"};
     }
     if (rounded < static_cast<double>(minTenths) || rounded > static_cast<double>(maxTenths)) {
-        return asText(*value) + " is outside " + range;
+        return {given + " is outside " + range,
+                withComma(given) + " вне пределов " + withComma(range)};
     }
     out = static_cast<std::int64_t>(rounded);
     return {};
@@ -119,7 +147,9 @@ Fault readChoice(const ConfigField& f, const Json& group, ConfigRecord& r) {
     const Json* value = member(group, key);
     const Json* index = f.indexKey.empty() ? nullptr : member(group, f.indexKey);
     if (value && index) {
-        return "give " + key + " or " + std::string(f.indexKey) + ", not both";
+        const std::string both = key + " или " + std::string(f.indexKey);
+        return {"give " + key + " or " + std::string(f.indexKey) + ", not both",
+                "нужно одно из двух: " + both};
     }
     if (index) {
         std::int64_t v = 0;
@@ -130,7 +160,7 @@ Fault readChoice(const ConfigField& f, const Json& group, ConfigRecord& r) {
         return fault;
     }
     if (!value) {
-        return "missing";
+        return kMissing;
     }
     std::string allowed;
     for (std::size_t i = 0; i < f.items.size(); ++i) {
@@ -145,22 +175,25 @@ Fault readChoice(const ConfigField& f, const Json& group, ConfigRecord& r) {
         allowed += (i ? ", " : "") + std::string(item);
     }
     const bool showable = value->is_number() || value->is_string();
-    return (showable ? asText(*value) : std::string("the value")) + " is not one of " + allowed;
+    return {(showable ? asText(*value) : std::string("the value")) + " is not one of " + allowed,
+            (showable ? asText(*value) : std::string("значение")) + " не из списка " + allowed};
 }
 
 Fault readText(const ConfigField& f, const Json* value, ConfigRecord& r) {
     if (!value) {
-        return "missing";
+        return kMissing;
     }
     if (!value->is_string()) {
-        return "must be a text";
+        return kNotText;
     }
     const std::string& text = value->get_ref<const std::string&>();
     if (utf8Length(text) > kUnitTextSize) {
-        return "longer than " + std::to_string(kUnitTextSize) + " characters";
+        const std::string size = std::to_string(kUnitTextSize);
+        return {"longer than " + size + " characters", "длиннее " + size + " знаков"};
     }
     if (decodeCp1251(encodeCp1251(text)) != text) {
-        return "holds a character the unit cannot store (Windows-1251 only)";
+        return {"holds a character the unit cannot store (Windows-1251 only)",
+                "содержит знак, которого устройство не хранит (только Windows-1251)"};
     }
     r.*f.text = unitText16(text);
     return {};
@@ -180,10 +213,10 @@ Fault readField(const ConfigField& f, const Json& group, ConfigRecord& r) {
         return fault;
     case FieldKind::Flag:
         if (!value) {
-            return "missing";
+            return kMissing;
         }
         if (!value->is_boolean()) {
-            return "must be true or false";
+            return {"must be true or false", "должно быть true или false"};
         }
         f.access.set(r, value->get<bool>() ? 1 : 0);
         return {};
@@ -221,7 +254,7 @@ NamedFault readProvenance(const Json& document, SettingsProvenance& provenance) 
         return {};
     }
     if (!origin->is_object()) {
-        return {"provenance", "must be an object"};
+        return {"provenance", kNotObject};
     }
     if (const Json* unit = member(*origin, "unit")) {
         std::int64_t number = 0;
@@ -241,7 +274,7 @@ NamedFault readProvenance(const Json& document, SettingsProvenance& provenance) 
     for (const TextMember& text : texts) {
         if (const Json* value = member(*origin, text.key)) {
             if (!value->is_string()) {
-                return {std::string("provenance.") + text.key, "must be a text"};
+                return {std::string("provenance.") + text.key, kNotText};
             }
             provenance.*text.target = value->get<std::string>();
         }
@@ -257,16 +290,16 @@ NamedFault unknownMember(const Json& document) {
         const bool known = name == "format" || name == "format_version" || name == "provenance" ||
                            std::find(groups.begin(), groups.end(), name) != groups.end();
         if (!known) {
-            return {name, "unknown field"};
+            return {name, kUnknown};
         }
     }
     for (const std::string_view group : groups) {
         const Json* object = member(document, group);
         if (!object) {
-            return {std::string(group), "missing"};
+            return {std::string(group), kMissing};
         }
         if (!object->is_object()) {
-            return {std::string(group), "must be an object"};
+            return {std::string(group), kNotObject};
         }
         for (const auto& item : object->items()) {
             const std::string& name = item.key();
@@ -275,7 +308,7 @@ NamedFault unknownMember(const Json& document) {
                     return f.group == group && isKeyOf(f, name);
                 });
             if (!known) {
-                return {std::string(group) + "." + name, "unknown field"};
+                return {std::string(group) + "." + name, kUnknown};
             }
         }
     }
@@ -325,26 +358,30 @@ std::string writeSettingsFile(const ConfigRecord& record, const SettingsProvenan
 
 SettingsReadResult readSettingsFile(std::string_view text) {
     SettingsReadResult result;
-    auto fault = [&](std::string field, std::string error) {
+    auto fault = [&](std::string field, Fault error) {
         result.field = std::move(field);
-        result.error = std::move(error);
+        result.error = std::move(error.english);
+        result.errorRussian = std::move(error.russian);
         return result;
     };
     std::string parseError;
-    const auto document = parseStrictJson(text, parseError);
+    std::string parseErrorRussian;
+    const auto document = parseStrictJson(text, parseError, &parseErrorRussian);
     if (!document) {
-        return fault("", "not a JSON document: " + parseError);
+        return fault("", {"not a JSON document: " + parseError,
+                          "это не документ JSON: " + parseErrorRussian});
     }
     if (!document->is_object()) {
-        return fault("", "the document is not a JSON object");
+        return fault("", {"the document is not a JSON object", "документ не объект JSON"});
     }
     const Json* format = member(*document, "format");
     if (!format || !format->is_string() || format->get_ref<const std::string&>() != kFormatName) {
-        return fault("format", "must be \"" + std::string(kFormatName) + "\"");
+        const std::string name = "\"" + std::string(kFormatName) + "\"";
+        return fault("format", {"must be " + name, "должно быть " + name});
     }
     const Json* version = member(*document, "format_version");
     if (!version || !version->is_number_integer() || version->get<std::int64_t>() != 1) {
-        return fault("format_version", "must be 1");
+        return fault("format_version", {"must be 1", "должно быть 1"});
     }
 
     SettingsFile file;
@@ -377,6 +414,19 @@ std::vector<FieldDifference> compareSettings(const ConfigRecord& expected,
         }
     }
     return differences;
+}
+
+std::string russianValueText(std::string_view fileText) {
+    if (fileText == "true") {
+        return "да";
+    }
+    if (fileText == "false") {
+        return "нет";
+    }
+    if (fileText.size() >= 2 && fileText.front() == '"' && fileText.back() == '"') {
+        return std::string(fileText.substr(1, fileText.size() - 2));
+    }
+    return withComma(std::string(fileText));
 }
 
 } // namespace torl7

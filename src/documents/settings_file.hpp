@@ -5,6 +5,7 @@
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
+#include "protocol/config_fields.hpp"
 
 #include <optional>
 #include <string>
@@ -37,6 +38,23 @@ struct SettingsFile {
 // protocol index that names no list item.
 ConfigRecord asPageHolds(const ConfigRecord& record);
 
+// A spin-edit field whose value in the unit's record lies outside the control's limits, so
+// that the page holds it to the nearer limit.
+struct ClampedField {
+    const ConfigField* field = nullptr;
+    std::int64_t unitSteps = 0; // as the unit holds it
+    std::int64_t heldSteps = 0; // the limit the page shows instead
+};
+
+// The fields asPageHolds changes, in file order.
+std::vector<ClampedField> clampedFields(const ConfigRecord& record);
+
+// The unit-specific part of a record: the calibration (the seven coefficients and the cos f
+// correction), the bus address and the RS485 speed, taken from `unit`; everything else from
+// `settings`. A settings file made for another unit is loaded this way unless the user asks
+// for its calibration and bus settings too.
+ConfigRecord withUnitSpecificOf(const ConfigRecord& settings, const ConfigRecord& unit);
+
 // The file's text (UTF-8, two-space indents, a final newline). The record is written as given;
 // callers that start from the unit's bytes pass it through asPageHolds first.
 std::string writeSettingsFile(const ConfigRecord& record, const SettingsProvenance& provenance);
@@ -44,9 +62,10 @@ std::string writeSettingsFile(const ConfigRecord& record, const SettingsProvenan
 struct SettingsReadResult {
     std::optional<SettingsFile> file;
     // When reading failed: the field at fault ("umin.threshold_v"; empty for a document that is
-    // not JSON) and what is wrong with it.
+    // not JSON) and what is wrong with it, in English and in Russian.
     std::string field;
     std::string error;
+    std::string errorRussian;
 };
 
 // Parses and validates a whole file: every field present, no unknown field, every value within
@@ -65,5 +84,9 @@ struct FieldDifference {
 // The fields of the file, in file order, whose values differ.
 std::vector<FieldDifference> compareSettings(const ConfigRecord& expected,
                                              const ConfigRecord& actual);
+
+// A value of a FieldDifference as the window writes it: the decimal comma, "да" and "нет"
+// for a flag, a text without its quotes.
+std::string russianValueText(std::string_view fileText);
 
 } // namespace torl7

@@ -44,16 +44,32 @@ private:
 // A fault the callback finds, at the byte offset of the character it lies on.
 struct DocumentFault {
     std::string message;
+    std::string russian;
     std::size_t offset;
 };
 
-std::string located(std::string_view text, std::size_t offset) {
+struct Place {
+    std::string line;
+    std::string column;
+};
+
+Place placeOf(std::string_view text, std::size_t offset) {
     offset = std::min(offset, text.size());
     const auto before = text.substr(0, offset);
     const auto line = 1 + std::count(before.begin(), before.end(), '\n');
     const auto lastBreak = before.rfind('\n');
     const auto column = lastBreak == std::string_view::npos ? offset + 1 : offset - lastBreak;
-    return " at line " + std::to_string(line) + ", column " + std::to_string(column);
+    return {std::to_string(line), std::to_string(column)};
+}
+
+std::string located(std::string_view text, std::size_t offset) {
+    const Place at = placeOf(text, offset);
+    return " at line " + at.line + ", column " + at.column;
+}
+
+std::string locatedRussian(std::string_view text, std::size_t offset) {
+    const Place at = placeOf(text, offset);
+    return ", строка " + at.line + ", столбец " + at.column;
 }
 
 // The parser's own words without its exception name ("[json.exception.parse_error.101] ")
@@ -73,12 +89,14 @@ std::string explanation(const StrictJson::exception& error) {
 
 } // namespace
 
-std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error) {
+std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error,
+                                          std::string* russian) {
     std::size_t read = 0;
     std::vector<std::set<std::string>> keysOfOpenObjects;
     auto check = [&](int depth, StrictJson::parse_event_t event, StrictJson& parsed) {
         if (depth > kMaxDepth) {
-            throw DocumentFault{"nesting too deep", read == 0 ? 0 : read - 1};
+            throw DocumentFault{"nesting too deep", "слишком глубокая вложенность",
+                                read == 0 ? 0 : read - 1};
         }
         if (event == StrictJson::parse_event_t::object_start) {
             keysOfOpenObjects.emplace_back();
@@ -88,22 +106,35 @@ std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& er
             // The reader stands just past the key's closing quote: the fault is placed there.
             const auto& name = parsed.get_ref<const std::string&>();
             if (!keysOfOpenObjects.back().insert(name).second) {
-                throw DocumentFault{"member \"" + name + "\" given twice", read};
+                throw DocumentFault{"member \"" + name + "\" given twice",
+                                    "поле \"" + name + "\" указано дважды", read};
             }
         }
         return true;
     };
+    // The parser's own words are English; the Russian text says where the document breaks.
+    std::string russianText;
+    std::size_t faultAt = 0;
     try {
         return StrictJson::parse(CountingReader(text.data(), &read),
                                  CountingReader(text.data() + text.size(), &read), check);
     } catch (const DocumentFault& fault) {
         error = fault.message + located(text, fault.offset);
+        russianText = fault.russian;
+        faultAt = fault.offset;
     } catch (const StrictJson::parse_error& fault) {
         // fault.byte counts the characters read, the one at fault last.
-        error = explanation(fault) + located(text, fault.byte == 0 ? 0 : fault.byte - 1);
+        faultAt = fault.byte == 0 ? 0 : fault.byte - 1;
+        error = explanation(fault) + located(text, faultAt);
+        russianText = "синтаксическая ошибка";
     } catch (const StrictJson::exception& fault) {
         // A number too large for a double: placed where the reader stands, just past it.
-        error = explanation(fault) + located(text, read == 0 ? 0 : read - 1);
+        faultAt = read == 0 ? 0 : read - 1;
+        error = explanation(fault) + located(text, faultAt);
+        russianText = "число вне допустимого диапазона";
+    }
+    if (russian) {
+        *russian = russianText + locatedRussian(text, faultAt);
     }
     return std::nullopt;
 }

@@ -16,6 +16,8 @@ using StrictJson = nlohmann::ordered_json;
 
 // The document, or nothing with `error` saying what is wrong and where: "member "a" given
 // twice at line 2, column 5". A UTF-8 byte order mark before the document is passed over.
-std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error);
+// `russian`, when given, receives the fault in Russian with the same line and column.
+std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error,
+                                          std::string* russian = nullptr);
 
 } // namespace torl7

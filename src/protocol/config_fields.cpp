@@ -23,4 +23,13 @@ void setSteps(const ConfigField& field, ConfigRecord& record, std::int64_t steps
     field.access.set(record, steps * field.scale);
 }
 
+const ConfigField* configFieldAt(std::string_view path) {
+    for (const ConfigField& f : kConfigFields) {
+        if (f.path() == path) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace torl7

@@ -49,6 +49,13 @@ struct ConfigField {
     std::span<const std::string_view> items{}; // Choice: the list, in index order
     std::string_view indexKey{};               // Choice: the key of an index naming no item
     UnitText ConfigRecord::*text = nullptr;    // Text: the record's member
+    std::string_view caption{};                // what the window calls the field, in Russian
+
+    constexpr ConfigField titled(std::string_view russian) const {
+        ConfigField f = *this;
+        f.caption = russian;
+        return f;
+    }
 
     // The key as the settings file writes it: the name, then the unit after '_'.
     std::string key() const;
@@ -162,77 +169,126 @@ inline constexpr int kCurrentTenths = 65535;
 inline constexpr std::array kConfigFields = {
     // clang-format off
     fields::choice("rs485", "speed", "baud", fields::kSpeeds,
-                   fields::member<&ConfigRecord::rs485SpeedIndex>, "speed_index", 255),
+                   fields::member<&ConfigRecord::rs485SpeedIndex>, "speed_index", 255)
+        .titled("Скорость RS485, бод/сек"),
     fields::choice("rs485", "protocol", "", fields::kProtocols,
-                   fields::member<&ConfigRecord::busProtocolIndex>, "protocol_index", 255),
-    fields::spin("rs485", "address", "", 1, 247, fields::member<&ConfigRecord::busAddress>),
-    fields::spin("rs485", "tb", "ms", 3, 200, fields::member<&ConfigRecord::tbMs>),
-    fields::spin("rs485", "te", "ms", 2, 99, fields::member<&ConfigRecord::teMs>),
+                   fields::member<&ConfigRecord::busProtocolIndex>, "protocol_index", 255)
+        .titled("Протокол передачи данных"),
+    fields::spin("rs485", "address", "", 1, 247, fields::member<&ConfigRecord::busAddress>)
+        .titled("Сетевой адрес"),
+    fields::spin("rs485", "tb", "ms", 3, 200, fields::member<&ConfigRecord::tbMs>)
+        .titled("Время тишины старта Tb, мСек"),
+    fields::spin("rs485", "te", "ms", 2, 99, fields::member<&ConfigRecord::teMs>)
+        .titled("Время окончания сообщения Te, мСек"),
 
-    fields::flag("protection_block", fields::control<&ControlFields::blockOn>),
+    fields::flag("protection_block", fields::control<&ControlFields::blockOn>)
+        .titled("Блокировка защиты"),
     fields::spin("protection_block", "reset_lock", "s", 1, 999,
-                 fields::member<&ConfigRecord::resetLockSeconds>),
+                 fields::member<&ConfigRecord::resetLockSeconds>)
+        .titled("Блокировка сброса, сек"),
 
-    fields::flag("umin", fields::enabled<0>),
-    fields::spin("umin", "threshold", "v", 100, 6000, fields::member<&ConfigRecord::uminVolts>),
+    fields::flag("umin", fields::enabled<0>)
+        .titled("Защита Umin"),
+    fields::spin("umin", "threshold", "v", 100, 6000, fields::member<&ConfigRecord::uminVolts>)
+        .titled("Значение Umin, В"),
     fields::tenths("umin", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::uminDelayTenths>),
-    fields::flag("umax", fields::enabled<1>),
-    fields::spin("umax", "threshold", "v", 100, 7000, fields::member<&ConfigRecord::umaxVolts>),
+                   fields::member<&ConfigRecord::uminDelayTenths>)
+        .titled("Время срабатывания Umin, сек"),
+    fields::flag("umax", fields::enabled<1>)
+        .titled("Защита Umax"),
+    fields::spin("umax", "threshold", "v", 100, 7000, fields::member<&ConfigRecord::umaxVolts>)
+        .titled("Значение Umax, В"),
     fields::tenths("umax", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::umaxDelayTenths>),
-    fields::flag("u_asymmetry", fields::enabled<2>),
+                   fields::member<&ConfigRecord::umaxDelayTenths>)
+        .titled("Время срабатывания Umax, сек"),
+    fields::flag("u_asymmetry", fields::enabled<2>)
+        .titled("Защита Uасм"),
     fields::spin("u_asymmetry", "threshold", "percent", 1, 99,
-                 fields::member<&ConfigRecord::uAsymPercent>),
+                 fields::member<&ConfigRecord::uAsymPercent>)
+        .titled("Значение Uасм, %"),
     fields::tenths("u_asymmetry", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::uAsymDelayTenths>),
-    fields::flag("idle_current", fields::enabled<3>),
+                   fields::member<&ConfigRecord::uAsymDelayTenths>)
+        .titled("Время срабатывания Uасм, сек"),
+    fields::flag("idle_current", fields::enabled<3>)
+        .titled("Защита Iхол"),
     fields::tenths("idle_current", "threshold", "a", fields::kCurrentTenths,
-                   fields::member<&ConfigRecord::iholTenths>),
+                   fields::member<&ConfigRecord::iholTenths>)
+        .titled("Значение Iхол, А"),
     fields::spin("idle_current", "delay", "s", 1, 999,
-                 fields::member<&ConfigRecord::iholDelayTenthsOfSecond>, 10),
-    fields::flag("i_asymmetry", fields::enabled<4>),
+                 fields::member<&ConfigRecord::iholDelayTenthsOfSecond>, 10)
+        .titled("Время срабатывания Iхол, сек"),
+    fields::flag("i_asymmetry", fields::enabled<4>)
+        .titled("Защита Iасм"),
     fields::spin("i_asymmetry", "threshold", "percent", 1, 99,
-                 fields::member<&ConfigRecord::iAsymPercent>),
+                 fields::member<&ConfigRecord::iAsymPercent>)
+        .titled("Значение Iасм, %"),
     fields::tenths("i_asymmetry", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::iAsymDelayTenths>),
-    fields::flag("overload", fields::enabled<5>),
+                   fields::member<&ConfigRecord::iAsymDelayTenths>)
+        .titled("Время срабатывания Iасм, сек"),
+    fields::flag("overload", fields::enabled<5>)
+        .titled("Защита от перегруза (ВТЗ)"),
     fields::tenths("overload", "nominal_current", "a", fields::kCurrentTenths,
-                   fields::member<&ConfigRecord::inomTenths>),
+                   fields::member<&ConfigRecord::inomTenths>)
+        .titled("Номинальный ток Iном, А"),
     fields::spin("overload", "time", "s", 1, 999,
-                 fields::member<&ConfigRecord::vtzTenthsOfSecond>, 10),
-    fields::flag("locked_rotor", fields::enabled<6>),
+                 fields::member<&ConfigRecord::vtzTenthsOfSecond>, 10)
+        .titled("Время ВТЗ, сек"),
+    fields::flag("locked_rotor", fields::enabled<6>)
+        .titled("Защита от заклинивания"),
     fields::tenths("locked_rotor", "current", "a", fields::kCurrentTenths,
-                   fields::member<&ConfigRecord::izklTenths>),
+                   fields::member<&ConfigRecord::izklTenths>)
+        .titled("Ток заклинивания Iзкл, А"),
     fields::tenths("locked_rotor", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::izklDelayTenths>),
-    fields::flag("leakage", fields::enabled<7>),
+                   fields::member<&ConfigRecord::izklDelayTenths>)
+        .titled("Время срабатывания Iзкл, сек"),
+    fields::flag("leakage", fields::enabled<7>)
+        .titled("Защита Iут"),
     fields::tenths("leakage", "current", "a", fields::kCurrentTenths,
-                   fields::member<&ConfigRecord::idifTenths>),
+                   fields::member<&ConfigRecord::idifTenths>)
+        .titled("Ток утечки Iут, А"),
     fields::tenths("leakage", "delay", "s", fields::kDelayTenths,
-                   fields::member<&ConfigRecord::idifDelayTenths>),
+                   fields::member<&ConfigRecord::idifDelayTenths>)
+        .titled("Время срабатывания Iут, сек"),
 
-    fields::flag("insulation", fields::control<&ControlFields::isoOn>),
+    fields::flag("insulation", fields::control<&ControlFields::isoOn>)
+        .titled("Контроль изоляции"),
     fields::choice("insulation", "threshold", "kohm", fields::kInsulation,
-                   fields::control<&ControlFields::isoIndex>),
+                   fields::control<&ControlFields::isoIndex>)
+        .titled("Сопротивление изоляции, кОм"),
     fields::choice("phase_monitoring", "voltage", "", fields::kPhaseSets,
-                   fields::control<&ControlFields::voltageItem>),
+                   fields::control<&ControlFields::voltageItem>)
+        .titled("Контроль Uфаз"),
     fields::choice("phase_monitoring", "current", "", fields::kPhaseSets,
-                   fields::control<&ControlFields::currentItem>),
+                   fields::control<&ControlFields::currentItem>)
+        .titled("Контроль Iфаз"),
 
-    fields::whole("calibration", "ua_coefficient", 0, 65535, fields::coefficient<0>),
-    fields::whole("calibration", "ub_coefficient", 0, 65535, fields::coefficient<1>),
-    fields::whole("calibration", "uc_coefficient", 0, 65535, fields::coefficient<2>),
-    fields::whole("calibration", "ia_coefficient", 0, 65535, fields::coefficient<3>),
-    fields::whole("calibration", "ib_coefficient", 0, 65535, fields::coefficient<4>),
-    fields::whole("calibration", "ic_coefficient", 0, 65535, fields::coefficient<5>),
-    fields::whole("calibration", "idif_coefficient", 0, 65535, fields::coefficient<6>),
-    fields::spin("calibration", "cos_f_correction", "", -75, 75, fields::cosCorrection),
+    fields::whole("calibration", "ua_coefficient", 0, 65535, fields::coefficient<0>)
+        .titled("Калибровочный коэффициент Ua"),
+    fields::whole("calibration", "ub_coefficient", 0, 65535, fields::coefficient<1>)
+        .titled("Калибровочный коэффициент Ub"),
+    fields::whole("calibration", "uc_coefficient", 0, 65535, fields::coefficient<2>)
+        .titled("Калибровочный коэффициент Uc"),
+    fields::whole("calibration", "ia_coefficient", 0, 65535, fields::coefficient<3>)
+        .titled("Калибровочный коэффициент Ia"),
+    fields::whole("calibration", "ib_coefficient", 0, 65535, fields::coefficient<4>)
+        .titled("Калибровочный коэффициент Ib"),
+    fields::whole("calibration", "ic_coefficient", 0, 65535, fields::coefficient<5>)
+        .titled("Калибровочный коэффициент Ic"),
+    fields::whole("calibration", "idif_coefficient", 0, 65535, fields::coefficient<6>)
+        .titled("Калибровочный коэффициент Iут"),
+    fields::spin("calibration", "cos_f_correction", "", -75, 75, fields::cosCorrection)
+        .titled("Поправка cos f"),
 
-    fields::unitText("equipment_type", &ConfigRecord::equipmentType),
-    fields::unitText("installation", &ConfigRecord::installation),
+    fields::unitText("equipment_type", &ConfigRecord::equipmentType)
+        .titled("Тип оборудования"),
+    fields::unitText("installation", &ConfigRecord::installation)
+        .titled("Объект/установка"),
     // clang-format on
 };
+
+// The field a path names ("umin.threshold_v", as ConfigField::path gives it); nothing for a
+// path no field has.
+const ConfigField* configFieldAt(std::string_view path);
 
 // The field of `group` written under `key`; naming a field the table lacks does not compile.
 consteval const ConfigField& configField(std::string_view group, std::string_view key) {

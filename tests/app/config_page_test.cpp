@@ -126,6 +126,7 @@ TEST_F(ConfigPageTest, buttonsAndCalibrationProgressAreInPlace) {
                                       {"Button12", "Версия программы МК"},
                                       {"btn_read_konf", "Считать конфигурацию"},
                                       {"btn_write_konf", "Записать конфигурацию"},
+                                      {"btn_compare_konf", "Сравнить с устройством"},
                                   });
     expectControls<ProgressBar>(&page, {{"PBk", 0, 11}});
 }

@@ -22,6 +22,7 @@ TEST_F(PortFailureTest, everyButtonThatAsksTheUnitSaysOnceWhichPortFailedAndSend
     } cases[] = {
         {"btn_read_konf", config().btn_read_konf, false},
         {"btn_write_konf", config().btn_write_konf, true},
+        {"btn_compare_konf", config().btn_compare_konf, false},
         {"Button12", config().Button12, false},
         {"Button5", config().Button5, true},
         {"diagnos", diag().diagnos, false},

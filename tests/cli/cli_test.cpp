@@ -260,11 +260,20 @@ TEST_F(CliAgainstUnit, settingsReadWrittenBackAndComparedFieldByField) {
     ASSERT_EQ(r.code, exitcode::Done) << r.err << r.out;
     ConfigRecord expected = read.file->record;
     expected.uminVolts = 180;
-    // A new process knows nothing of the line: a ping shows whether it echoes first.
     ASSERT_EQ(requests().size(), 3u);
-    EXPECT_EQ(requests()[0], buildFrame(600, kind::Ping, {}));
+    // The read that keeps the unit's settings also shows that the line does not echo, so no
+    // ping goes before the write.
+    EXPECT_EQ(requests()[0][4], kind::ConfigRead) << "the unit's settings are kept first";
     EXPECT_EQ(requests()[1], buildFrame(600, kind::Write, configWritePayload(expected)));
     EXPECT_EQ(requests()[2][4], kind::ConfigRead);
+    const std::string keptLine = "the unit's settings before the write: ";
+    ASSERT_EQ(r.out.rfind(keptLine, 0), 0u) << r.out;
+    const QString kept =
+        QString::fromStdString(r.out.substr(keptLine.size(), r.out.find('\n') - keptLine.size()));
+    EXPECT_TRUE(kept.contains(QStringLiteral("/torl7/history/600/"))) << kept.toStdString();
+    const SettingsReadResult before = readSettingsFile(slurp(kept));
+    ASSERT_TRUE(before.file) << before.error;
+    EXPECT_EQ(before.file->record, read.file->record) << "Umin still 170 before the write";
     EXPECT_EQ(run({"diff-config", file("changed.json")}).out, "");
 }
 

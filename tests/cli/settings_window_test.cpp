@@ -1,6 +1,6 @@
 // The settings buttons of the "Конфигурация" page: page -> file -> page keeps every record
-// byte, nothing is sent, a bad file leaves the page alone, and the window writes the same file
-// as torl7-cli.
+// byte, nothing is sent, a bad file leaves the page alone, another unit's file asks first, the
+// window writes the same file as torl7-cli, and the page is compared with the unit.
 #include "commands.hpp"
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -110,13 +111,83 @@ TEST_F(SettingsButtons, aFileWithABadFieldIsRefusedByNameAndThePageKeepsItsValue
     EXPECT_EQ(boxes.shown[0].kind, RecordingMessageBoxes::Kind::Error);
     EXPECT_TRUE(boxes.shown[0].text.contains("u_asymmetry.threshold_percent"))
         << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Файл настроек не загружен. Значение Uасм, % "
+                             "(u_asymmetry.threshold_percent): 0 вне пределов 1..99"));
     EXPECT_EQ(*pageRecord(), unusualRecord());
 
     boxes.clear();
     openPath = dir.filePath("missing.json");
     transfer->btn_load_settingsClick();
     ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Файл настроек не открыт: %1 не найден").arg(openPath));
     EXPECT_EQ(*pageRecord(), unusualRecord());
+}
+
+TEST_F(SettingsButtons, anotherUnitsFileAsksBeforeItTakesTheCalibrationAndBusSettings) {
+    const ConfigRecord thisUnit;
+    const struct {
+        const char* name;
+        std::optional<int> madeFor;
+        std::optional<MessageBoxes::Answer> answer; // nothing: no question
+        ConfigRecord loaded;
+    } cases[] = {
+        {"same unit", 600, std::nullopt, unusualRecord()},
+        {"unit not noted", std::nullopt, std::nullopt, unusualRecord()},
+        {"another unit, No", 777, MessageBoxes::Answer::No,
+         withUnitSpecificOf(unusualRecord(), thisUnit)},
+        {"another unit, Yes", 777, MessageBoxes::Answer::Yes, unusualRecord()},
+    };
+    for (const auto& c : cases) {
+        applyRecordToPage(thisUnit, config());
+        boxes.clear();
+        if (c.answer) {
+            boxes.answers = {*c.answer};
+        }
+        SettingsProvenance origin;
+        origin.unit = c.madeFor;
+        const std::string text = writeSettingsFile(unusualRecord(), origin);
+        QFile f(dir.filePath("unit.json"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        f.close();
+        openPath = f.fileName();
+        transfer->btn_load_settingsClick();
+        EXPECT_EQ(boxes.shown.size(), c.answer ? 1u : 0u) << c.name;
+        if (c.answer) {
+            EXPECT_EQ(boxes.shown[0].kind, RecordingMessageBoxes::Kind::Question);
+            EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral(
+                "Файл настроек сделан для устройства №777, выбрано устройство №600")))
+                << boxes.shown[0].text.toStdString();
+        }
+        EXPECT_EQ(*pageRecord(), c.loaded) << c.name;
+    }
+}
+
+TEST_F(SettingsButtons, compareListsWhatDiffersFromTheUnitAndLeavesThePageAlone) {
+    const struct {
+        int umin;
+        QString text;
+    } cases[] = {
+        {170, QStringLiteral("Настройки на странице совпадают с настройками устройства.")},
+        {300, QStringLiteral("Настройки на странице отличаются от настроек устройства:\n"
+                             "Значение Umin, В: на странице 300, в устройстве 170")},
+    };
+    const auto encoded = encodeConfigRecord(ConfigRecord{});
+    const Bytes unitRecord(encoded.begin(), encoded.end());
+    for (const auto& c : cases) {
+        boxes.clear();
+        line.clearWritten();
+        config().z_umin_v->setValue(c.umin);
+        config().btn_compare_konf->click();
+        ASSERT_EQ(sentFrames(), std::vector<Bytes>{buildFrame(600, kind::ConfigRead, {})});
+        answer(kind::ConfigRead, unitRecord);
+        EXPECT_EQ(config().z_umin_v->value(), c.umin) << "the page is left as it was";
+        EXPECT_FALSE(line.isOpen());
+        EXPECT_EQ(boxes.texts(), QStringList{c.text});
+        EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Сравнение с устройством"));
+    }
 }
 
 TEST_F(SettingsButtons, theWindowWritesTheSameFileAsTheHeadlessClient) {

@@ -87,7 +87,10 @@ TEST_F(ConfigurationEndToEnd, writtenSettingsAreKeptByTheUnitAcrossAToolRestart)
     EXPECT_EQ(
         boxes.texts(),
         (QStringList{QStringLiteral("Внимание данные конфигурации будут изменены! Продолжить?"),
-                     QStringLiteral("Конфигурация записана"), kRead}));
+                     QStringLiteral("Конфигурация записана"),
+                     QStringLiteral("Устройство приняло не все значения:\n"
+                                    "Значение Umin, В: записано 5000, считано 170"),
+                     kRead}));
     EXPECT_EQ(page->z_umin_v->value(), 170) << "the page shows what the unit kept";
     EXPECT_EQ(page->z_umax_v->value(), 400);
     EXPECT_FALSE(line->isOpen());

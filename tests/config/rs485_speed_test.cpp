@@ -2,6 +2,7 @@
 #include "gui/controllers/device_search.hpp"
 #include "gui/controllers/rs485_speed.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
+#include "protocol/codecs/config_record_codec.hpp"
 #include "protocol/codecs/speed_change_codec.hpp"
 #include "support/window_fixture.hpp"
 
@@ -65,7 +66,11 @@ TEST_F(Rs485SpeedTest, answeringNoCancelsButTheComboKeepsThePickedSpeed) {
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
     config().btn_write_konf->click();
     ASSERT_EQ(sentFrames().size(), 1u);
-    const Bytes write = sentFrames().front();
+    EXPECT_EQ(sentFrames().front()[4], kind::ConfigRead) << "the unit's settings are kept first";
+    const auto unitRecord = encodeConfigRecord(ConfigRecord{});
+    answer(kind::ConfigRead, Bytes(unitRecord.begin(), unitRecord.end()));
+    ASSERT_EQ(sentFrames().size(), 2u);
+    const Bytes write = sentFrames().back();
     ASSERT_EQ(write.size(), 89u);
     EXPECT_EQ(write[4], kind::Write);
     EXPECT_EQ(write[7], 7) << "record byte 0, after the sub-mode";

@@ -254,4 +254,62 @@ TEST(SettingsFile, theRecordAsThePageHoldsItClampsSpinValuesOnly) {
     EXPECT_EQ(page.rs485SpeedIndex, 200);
     EXPECT_EQ(page.iholTenths, 65535);
     EXPECT_EQ(asPageHolds(ConfigRecord{}), ConfigRecord{});
+
+    // The same fields are the ones named as held to a limit, and only they.
+    std::vector<std::string> held;
+    for (const ClampedField& c : clampedFields(fromUnit)) {
+        held.push_back(c.field->path() + " " + std::to_string(c.unitSteps) + "->" +
+                       std::to_string(c.heldSteps));
+    }
+    const std::vector<std::string> want = {"rs485.tb_ms 0->3", "umin.threshold_v 50->100",
+                                           "overload.time_s 0->1",
+                                           "calibration.cos_f_correction 127->75"};
+    EXPECT_EQ(held, want);
+    EXPECT_TRUE(clampedFields(ConfigRecord{}).empty());
+}
+
+TEST(SettingsFile, anotherUnitsFileKeepsThisUnitsCalibrationAndBusSettings) {
+    const ConfigRecord thisUnit;
+    const ConfigRecord merged = withUnitSpecificOf(unusualRecord(), thisUnit);
+    EXPECT_EQ(merged.coefficients, thisUnit.coefficients);
+    EXPECT_EQ(merged.cosCorrectionByte, thisUnit.cosCorrectionByte);
+    EXPECT_EQ(merged.busAddress, thisUnit.busAddress);
+    EXPECT_EQ(merged.rs485SpeedIndex, thisUnit.rs485SpeedIndex);
+    ConfigRecord rest = unusualRecord();
+    rest.coefficients = thisUnit.coefficients;
+    rest.cosCorrectionByte = thisUnit.cosCorrectionByte;
+    rest.busAddress = thisUnit.busAddress;
+    rest.rs485SpeedIndex = thisUnit.rs485SpeedIndex;
+    EXPECT_EQ(merged, rest) << "everything else comes from the file";
+}
+
+TEST(SettingsFile, faultsAndValuesReadInRussianForTheWindow) {
+    const std::string good = defaultText();
+    const struct {
+        std::string text;
+        std::string russian;
+    } faults[] = {
+        {withValue(good, "umin", "threshold_v", "50"), "50 вне пределов 100..6000"},
+        {withValue(good, "umin", "delay_s", "30.5"), "30,5 вне пределов 0,0..25,5"},
+        {withValue(good, "umin", "delay_s", "1.25"), "1,25: больше одного знака после запятой"},
+        {withValue(good, "umin", "enabled", "1"), "должно быть true или false"},
+        {withValue(good, "insulation", "threshold_kohm", "42"),
+         "42 не из списка 50, 100, 250, 500"},
+        {withValue(good, "umin", "delay_s", "10.0, \"delay_s\": 11.0"),
+         "это не документ JSON: поле \"delay_s\" указано дважды, строка 19, столбец 31"},
+        {"{\n oops", "это не документ JSON: синтаксическая ошибка, строка 2, столбец 2"},
+    };
+    for (const auto& f : faults) {
+        const SettingsReadResult read = readSettingsFile(f.text);
+        EXPECT_FALSE(read.file);
+        EXPECT_EQ(read.errorRussian, f.russian) << read.error;
+    }
+    const struct {
+        std::string_view file;
+        std::string shown;
+    } values[] = {
+        {"true", "да"}, {"false", "нет"}, {"\"A/B\"", "A/B"}, {"22.5", "22,5"}, {"-5", "-5"}};
+    for (const auto& v : values) {
+        EXPECT_EQ(russianValueText(v.file), v.shown);
+    }
 }

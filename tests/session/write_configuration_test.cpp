@@ -1,7 +1,11 @@
-// Writing the configuration record: the write, the acknowledgement, the read-back and its
-// comparison, and the ways the read-back does not happen.
+// Writing the configuration record: the unit's record kept in the history first, the write,
+// the acknowledgement, the read-back and its comparison, and the ways the read-back does not
+// happen.
 #include "operation_fixture.hpp"
 #include "session/operations/write_configuration.hpp"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace torl7;
 using namespace torl7::test;
@@ -126,4 +130,91 @@ TEST_F(WriteConfigurationTest, withoutReadBackTheResultSaysWhy) {
             << c.name;
         EXPECT_EQ(results[0].stop.has_value(), c.reserved) << c.name;
     }
+}
+
+// Before a write with a history, the unit's record is read and kept; nothing is written when
+// either fails.
+TEST_F(WriteConfigurationTest, withAHistoryTheUnitsRecordIsKeptBeforeAnythingIsWritten) {
+    ConfigRecord before;
+    before.tbMs = 7;
+    const struct {
+        const char* name;
+        bool unitAnswers;
+        bool folderWritable;
+        bool written;
+    } cases[] = {
+        {"kept, then written", true, true, true},
+        {"unit silent", false, true, false},
+        {"history folder cannot be made", true, false, false},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        QString root = dir.filePath(QStringLiteral("history"));
+        if (!c.folderWritable) {
+            QFile inTheWay(root); // a file where the folder should be
+            ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+        }
+        const ConfigHistory history(root);
+        WriteConfiguration safe(session, &history);
+        ASSERT_FALSE(session.comopen()) << "a timeout closed the port";
+        results.clear();
+        line.clearWritten();
+        safe.start(sent, {nullptr, [this](const auto& r) { results.push_back(r); }});
+        EXPECT_EQ(lastSent()->command(), kind::ConfigRead) << c.name;
+        EXPECT_EQ(safe.step(), WriteConfiguration::Step::ReadingBefore);
+        if (c.unitAnswers) {
+            answer(kind::ConfigRead, recordBytes(before));
+        } else {
+            session.Timer3Timer();
+        }
+        EXPECT_EQ(line.writes.size(), c.written ? 2u : 1u) << c.name;
+        EXPECT_EQ(results.size(), c.written ? 0u : 1u) << c.name << ": the write still runs";
+        const QStringList kept = history.files(600);
+        ASSERT_EQ(kept.size(), c.written ? 1 : 0) << c.name;
+        if (c.written) {
+            EXPECT_EQ(lastSent()->command(), kind::Write);
+            answer(kind::Write, Bytes{0});
+            answer(kind::ConfigRead, recordBytes(sent));
+            ASSERT_EQ(results.size(), 1u);
+            EXPECT_TRUE(results[0].identical);
+            QFile file(kept[0]);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const auto read = readSettingsFile(file.readAll().toStdString());
+            ASSERT_TRUE(read.file) << read.error;
+            EXPECT_EQ(read.file->record, before);
+            EXPECT_EQ(read.file->provenance.unit, 600);
+        } else {
+            EXPECT_FALSE(results[0].acknowledged);
+            EXPECT_EQ(results[0].kept.has_value(), c.unitAnswers) << c.name;
+        }
+    }
+}
+
+TEST(ConfigHistoryTest, keepsTheNewestFiftyOfEachUnitInTimeOrder) {
+    QTemporaryDir dir;
+    const ConfigHistory history(dir.path());
+    const QDateTime start(QDate(2026, 12, 9), QTime(5, 0));
+    ConfigRecord r;
+    for (int i = 0; i < 52; ++i) {
+        r.tbMs = static_cast<std::uint8_t>(10 + i);
+        ASSERT_TRUE(history.keep(600, r, start.addSecs(i)));
+    }
+    r.tbMs = 99; // a second write within the same millisecond
+    ASSERT_TRUE(history.keep(600, r, start.addSecs(51)));
+    ASSERT_TRUE(history.keep(601, r, start));
+
+    const QStringList files = history.files(600);
+    ASSERT_EQ(files.size(), ConfigHistory::kKeptPerUnit);
+    const auto tbOf = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto read = readSettingsFile(file.readAll().toStdString());
+        return read.file ? read.file->record.tbMs : 0;
+    };
+    EXPECT_TRUE(files.front().endsWith(QStringLiteral("/600/20261209-050003-000.json")))
+        << files.front().toStdString();
+    EXPECT_EQ(tbOf(files.front()), 13) << "the three oldest went";
+    EXPECT_EQ(tbOf(files[files.size() - 2]), 61);
+    EXPECT_EQ(tbOf(files.back()), 99) << "the later of two in one millisecond sorts last";
+    EXPECT_EQ(history.files(601).size(), 1) << "each unit keeps its own";
 }

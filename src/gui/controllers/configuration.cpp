@@ -1,5 +1,6 @@
 #include "gui/controllers/configuration.hpp"
 
+#include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -27,6 +28,7 @@ const QString kWritten = QStringLiteral("Конфигурация записан
 const QString kCaptionWritten = QStringLiteral("Запись конфигурации");
 const QString kRead = QStringLiteral("Конфигурация считана");
 const QString kCaptionRead = QStringLiteral("Считывание конфигурации");
+const QString kCaptionCompare = QStringLiteral("Сравнение с устройством");
 
 // Stepping a delay down stops at 0.2 s.
 constexpr std::int64_t kMinSteppedDelayTenths = 2;
@@ -35,12 +37,43 @@ QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
+// One line a field: its caption and its two values, as `line` words them ("%1: записано %2,
+// считано %3").
+QString differenceLines(const std::vector<FieldDifference>& differences, const QString& line) {
+    QStringList lines;
+    for (const FieldDifference& d : differences) {
+        const ConfigField* field = configFieldAt(d.field);
+        const QString caption = field ? text(std::string(field->caption)) : text(d.field);
+        lines << line.arg(caption, text(russianValueText(d.expected)),
+                          text(russianValueText(d.actual)));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The fields of a received record that the page holds to a limit of its control.
+QString clampedText(const std::vector<ClampedField>& clamped) {
+    QStringList lines;
+    for (const ClampedField& c : clamped) {
+        lines << QStringLiteral("%1: в устройстве %2, на странице %3 (%4)")
+                     .arg(text(std::string(c.field->caption)))
+                     .arg(c.unitSteps)
+                     .arg(c.heldSteps)
+                     .arg(c.heldSteps == c.field->min ? QStringLiteral("нижний предел")
+                                                      : QStringLiteral("верхний предел"));
+    }
+    return QStringLiteral("Значения устройства вне пределов полей страницы, страница "
+                          "показывает предел:\n") +
+           lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 Configuration::Configuration(MainWindow& window)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
-      boxes_(window.boxes()), read_(window.session()), write_(window.session()) {
+      boxes_(window.boxes()), read_(window.session()), write_(window.session(), &history_) {
     connect(page_.btn_read_konf, &QPushButton::clicked, this, &Configuration::btn_read_konfClick);
+    connect(page_.btn_compare_konf, &QPushButton::clicked, this,
+            &Configuration::btn_compare_konfClick);
     connect(page_.btn_write_konf, &QPushButton::clicked, this, &Configuration::btn_write_konfClick);
 
     // A user's choice replaces an index kept from the unit.
@@ -82,6 +115,35 @@ void Configuration::btn_read_konfClick() {
         } else if (result.error) {
             showReadFailure(*result.error);
         }
+    });
+}
+
+void Configuration::btn_compare_konfClick() {
+    if (session_.reserved()) {
+        return;
+    }
+    // The page as it stands when the button is pressed; a field that does not convert has
+    // its box and nothing is read.
+    const auto onPage = recordFromPage(page_, boxes_);
+    if (!onPage || !openPort(session_, boxes_)) {
+        return;
+    }
+    read_.start([this, page = *onPage](const ReadConfiguration::Result& result) {
+        if (!result.record) {
+            if (result.error) {
+                showReadFailure(*result.error);
+            }
+            return;
+        }
+        session_.comclose();
+        const auto differences = compareSettings(page, *result.record);
+        boxes_.information(
+            differences.empty()
+                ? QStringLiteral("Настройки на странице совпадают с настройками устройства.")
+                : QStringLiteral("Настройки на странице отличаются от настроек устройства:\n") +
+                      differenceLines(differences,
+                                      QStringLiteral("%1: на странице %2, в устройстве %3")),
+            kCaptionCompare);
     });
 }
 
@@ -133,6 +195,10 @@ void Configuration::showRecord(const ConfigRecord& record) {
     applyRecordToPage(record, page_);
     session_.comclose();
     boxes_.information(kRead, kCaptionRead);
+    // The page cannot hold these values: a write would change them in the unit.
+    if (const auto clamped = clampedFields(record); !clamped.empty()) {
+        boxes_.information(clampedText(clamped), kCaptionRead);
+    }
 }
 
 void Configuration::showReadFailure(const SessionError& error) {
@@ -143,6 +209,23 @@ void Configuration::showReadFailure(const SessionError& error) {
 }
 
 void Configuration::writeFinished(const WriteConfiguration::Result& result) {
+    if (result.kept && !*result.kept) {
+        const QString reason =
+            result.kept->reason.isEmpty() ? QString() : QStringLiteral(": ") + result.kept->reason;
+        boxes_.error(QStringLiteral("Запись конфигурации отменена! Прежние настройки устройства "
+                                    "не сохранены в %1%2")
+                         .arg(result.kept->path, reason),
+                     kCaptionWritten);
+        session_.comclose();
+        return;
+    }
+    // The fields the unit did not take as written; a byte no control shows is no field.
+    if (result.readBack && !result.differences.empty()) {
+        boxes_.error(
+            QStringLiteral("Устройство приняло не все значения:\n") +
+                differenceLines(result.differences, QStringLiteral("%1: записано %2, считано %3")),
+            kCaptionWritten);
+    }
     // The page shows what the unit stored, whatever of the write it took.
     if (result.readBack) {
         showRecord(*result.readBack);

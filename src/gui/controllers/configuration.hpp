@@ -1,7 +1,8 @@
 // The configuration record on the "Конфигурация" page: building it from the controls when the
 // unit is written, applying the unit's record to the controls when it is read
-// (config_page_record.cpp), the read and write buttons, which run ReadConfiguration and
-// WriteConfiguration (with its read-back), and the step buttons of the six delays.
+// (config_page_record.cpp), the read, compare and write buttons, which run ReadConfiguration
+// and WriteConfiguration (keeping the unit's settings before it in the history, then its
+// read-back), and the step buttons of the six delays.
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
@@ -44,6 +45,9 @@ public:
 
     void btn_read_konfClick();
     void btn_write_konfClick();
+    // "Сравнить с устройством": reads the unit and lists the fields that differ from the page,
+    // leaving the page as it is.
+    void btn_compare_konfClick();
 
     // One up and one down handler per delay text, 0.1 s a step, between 0.2 and 25.5 s.
     void spb_zuminUpClick();
@@ -74,6 +78,7 @@ private:
     ConfigPage& page_;
     UnitSession& session_;
     MessageBoxes& boxes_;
+    ConfigHistory history_;
     ReadConfiguration read_;
     WriteConfiguration write_;
 };

@@ -22,6 +22,19 @@ namespace {
 
 const QString kFilter = QStringLiteral("Настройки ТОРЛ-7 (*.json);;Все файлы (*)");
 
+// The field a fault of the file names, by its caption and its key: "Значение Umin, В
+// (umin.threshold_v): ".
+QString faultPlace(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    const ConfigField* field = configFieldAt(path);
+    const QString key = QString::fromStdString(path);
+    return field ? QStringLiteral("%1 (%2): ")
+                       .arg(QString::fromStdString(std::string(field->caption)), key)
+                 : key + QStringLiteral(": ");
+}
+
 } // namespace
 
 SettingsTransfer::SettingsTransfer(MainWindow& window) : QObject(&window), window_(window) {
@@ -79,7 +92,10 @@ void SettingsTransfer::btn_save_settingsClick() {
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        window_.boxes().error(QStringLiteral("Настройки не сохранены: %1").arg(file.errorString()),
+        // The system's words for the fault are in the machine's language: the box names the
+        // file in Russian instead.
+        window_.boxes().error(QStringLiteral("Настройки не сохранены: файл %1 не записан")
+                                  .arg(QDir::toNativeSeparators(path)),
                               kCaptionTool);
         return;
     }
@@ -96,7 +112,10 @@ void SettingsTransfer::btn_load_settingsClick() {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1").arg(file.errorString()),
+        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1 %2")
+                                  .arg(QDir::toNativeSeparators(path),
+                                       QFile::exists(path) ? QStringLiteral("не читается")
+                                                           : QStringLiteral("не найден")),
                               kCaptionTool);
         return;
     }
@@ -104,15 +123,32 @@ void SettingsTransfer::btn_load_settingsClick() {
     const SettingsReadResult read = readSettingsFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!read.file) {
-        const QString where =
-            read.field.empty() ? QString() : QString::fromStdString(read.field) + ": ";
-        window_.boxes().error(QStringLiteral("Файл настроек не загружен. %1%2")
-                                  .arg(where, QString::fromStdString(read.error)),
-                              kCaptionTool);
+        window_.boxes().error(
+            QStringLiteral("Файл настроек не загружен. %1%2")
+                .arg(faultPlace(read.field), QString::fromStdString(read.errorRussian)),
+            kCaptionTool);
         return;
     }
-    // A file that reads is complete and within every limit: the page takes all of it.
-    applyRecordToPage(read.file->record, *window_.TabSheet1);
+    // A file that reads is complete and within every limit: the page takes all of it, but
+    // for the calibration and bus settings of another unit, unless the user wants them.
+    ConfigRecord record = read.file->record;
+    const int unit = window_.TabSheet2->frm1_zn->value();
+    if (read.file->provenance.unit && *read.file->provenance.unit != unit) {
+        const auto onPage = recordFromPage(*window_.TabSheet1, window_.boxes());
+        if (!onPage) {
+            return;
+        }
+        const QString question =
+            QStringLiteral("Файл настроек сделан для устройства №%1, выбрано устройство №%2.\n"
+                           "Взять из файла калибровочные коэффициенты, поправку cos f, сетевой "
+                           "адрес и скорость RS485?\nНет: эти значения на странице останутся.")
+                .arg(*read.file->provenance.unit)
+                .arg(unit);
+        if (window_.boxes().question(question, kCaptionTool) != MessageBoxes::Answer::Yes) {
+            record = withUnitSpecificOf(record, *onPage);
+        }
+    }
+    applyRecordToPage(record, *window_.TabSheet1);
 }
 
 } // namespace torl7

@@ -110,17 +110,22 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     st_vpmk = makeStaticText(this, "st_vpmk", QString(), "ТОРЛ-7 МК v00.00");
     btn_read_konf = makeButton(this, "btn_read_konf", "Считать конфигурацию");
     btn_write_konf = makeButton(this, "btn_write_konf", "Записать конфигурацию");
+    btn_compare_konf = makeButton(this, "btn_compare_konf", "Сравнить с устройством");
     btn_save_settings = makeButton(this, "btn_save_settings", "Сохранить настройки…");
     btn_load_settings = makeButton(this, "btn_load_settings", "Загрузить настройки…");
 
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(Button12);
-    bottom->addWidget(st_vpmk);
-    bottom->addStretch(1);
-    bottom->addWidget(btn_save_settings);
-    bottom->addWidget(btn_load_settings);
-    bottom->addWidget(btn_read_konf);
-    bottom->addWidget(btn_write_konf);
+    // Two rows of buttons: the settings file's pair in one column, the unit's read and its
+    // comparison in the next, the write at the right.
+    enum Column { Version, VersionText, Gap, SettingsFile, ReadUnit, WriteUnit };
+    auto* bottom = new QGridLayout;
+    bottom->addWidget(Button12, 0, Version);
+    bottom->addWidget(st_vpmk, 0, VersionText);
+    bottom->setColumnStretch(Gap, 1);
+    bottom->addWidget(btn_save_settings, 0, SettingsFile);
+    bottom->addWidget(btn_load_settings, 1, SettingsFile);
+    bottom->addWidget(btn_read_konf, 0, ReadUnit);
+    bottom->addWidget(btn_compare_konf, 1, ReadUnit);
+    bottom->addWidget(btn_write_konf, 0, WriteUnit);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(columns);

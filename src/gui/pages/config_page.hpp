@@ -109,6 +109,7 @@ public:
     QLabel* st_vpmk = nullptr;
     QPushButton* btn_read_konf = nullptr;
     QPushButton* btn_write_konf = nullptr;
+    QPushButton* btn_compare_konf = nullptr;
     // The page to and from a settings file; nothing is sent to the unit.
     QPushButton* btn_save_settings = nullptr;
     QPushButton* btn_load_settings = nullptr;

@@ -7,8 +7,36 @@ void WriteConfiguration::start(const ConfigRecord& record, Callbacks callbacks) 
     sent_ = record;
     callbacks_ = std::move(callbacks);
     result_ = Result{};
+    if (history_) {
+        keepBefore(run);
+    } else {
+        write(run);
+    }
+}
+
+void WriteConfiguration::keepBefore(int run) {
+    step_ = Step::ReadingBefore;
+    read_.start([this, run](const ReadConfiguration::Result& read) {
+        if (run != run_) {
+            return;
+        }
+        if (!read.record) {
+            result_.error = read.error;
+            finish();
+            return;
+        }
+        result_.kept = history_->keep(session_.factoryNumber(), *read.record);
+        if (!*result_.kept) {
+            finish();
+            return;
+        }
+        write(run);
+    });
+}
+
+void WriteConfiguration::write(int run) {
     step_ = Step::Writing;
-    session_.request(kind::Write, configWritePayload(record), [this, run](const Answer& answer) {
+    session_.request(kind::Write, configWritePayload(sent_), [this, run](const Answer& answer) {
         if (run != run_) {
             return;
         }
