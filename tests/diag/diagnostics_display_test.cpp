@@ -51,18 +51,23 @@ TEST_F(DiagnosticsTest, everySnapshotFieldReachesItsOwnControl) {
     EXPECT_EQ(diag().rcal->value(), 5);
 }
 
-TEST_F(DiagnosticsTest, clockPanelFollowsTheUnitBothWays) {
-    start();
+TEST_F(DiagnosticsTest, clockPanelFollowsTheUnitExceptWhereTheUserChangedIt) {
     Bytes payload = encodeSnapshot(Snapshot{});
     payload[1] = 0x09; // the clock runs
     payload[8] = 0x05; // calibration -5
     payload[9] = 0x00; // no summer time
-    diag().rstop->setChecked(true);
-    diag().tavto->setChecked(true);
+    start();
+    diag().rstop->setChecked(true); // the user's choice during the poll
     answer(kind::Diagnostics, payload);
-    EXPECT_EQ(diag().rcal->value(), -5);
-    EXPECT_FALSE(diag().rstop->isChecked());
+    EXPECT_EQ(diag().rcal->value(), -5) << "untouched: the unit's";
+    EXPECT_TRUE(diag().rstop->isChecked()) << "changed by the user: kept for the correction";
     EXPECT_FALSE(diag().tavto->isChecked());
+
+    // A new start of the poll shows the unit's settings everywhere again.
+    diag().diagnos->click();
+    start();
+    answer(kind::Diagnostics, payload);
+    EXPECT_FALSE(diag().rstop->isChecked());
 }
 
 TEST_F(DiagnosticsTest, indicatorsTakeRedSilverAndGreenFromTheirFlags) {

@@ -56,6 +56,34 @@ Diagnostics::Diagnostics(MainWindow& window)
         followRunFlag();
     });
     connect(&poll_, &DiagPoll::failed, this, &Diagnostics::pollFailed);
+    watchClockPanel();
+}
+
+void Diagnostics::watchClockPanel() {
+    const auto edited = [this](bool ClockEdits::*which) {
+        return [this, which] {
+            if (!showingUnitClock_) {
+                clockEdits_.*which = true;
+            }
+        };
+    };
+    connect(page_.rcal, &QSpinBox::valueChanged, this, edited(&ClockEdits::calibration));
+    connect(page_.rstop, &QCheckBox::toggled, this, edited(&ClockEdits::stopped));
+    connect(page_.tavto, &QCheckBox::toggled, this, edited(&ClockEdits::autoDst));
+}
+
+void Diagnostics::showClockSettings(const Snapshot& snapshot) {
+    showingUnitClock_ = true;
+    if (!clockEdits_.calibration && !page_.rcal->hasFocus()) {
+        page_.rcal->setValue(snapshot.clockCalibration);
+    }
+    if (!clockEdits_.stopped && !page_.rstop->hasFocus()) {
+        page_.rstop->setChecked(snapshot.clockStopped);
+    }
+    if (!clockEdits_.autoDst && !page_.tavto->hasFocus()) {
+        page_.tavto->setChecked(snapshot.autoDst);
+    }
+    showingUnitClock_ = false;
 }
 
 // A label whose size may change asks its layout to run again with every new text, and the
@@ -97,6 +125,7 @@ void Diagnostics::diagnosClick() {
             window_.stopPolling();
             return;
         }
+        releaseClockPanel();
         poll_.start(page_.cmb_m->currentIndex());
     } else {
         session_.comclose();
@@ -129,9 +158,7 @@ void Diagnostics::showSnapshot(const Snapshot& snapshot) {
 
     setText(p.ttime, t.ttime);
     setText(p.tDATE, t.tDATE);
-    p.rcal->setValue(snapshot.clockCalibration);
-    p.rstop->setChecked(snapshot.clockStopped);
-    p.tavto->setChecked(snapshot.autoDst);
+    showClockSettings(snapshot);
 
     const std::pair<IndicatorShape*, IndicatorColor> indicators[] = {
         {p.sh_umin, lamps.sh_umin}, {p.sh_umax, lamps.sh_umax}, {p.sh_uasm, lamps.sh_uasm},

@@ -23,8 +23,7 @@ public:
     explicit Diagnostics(MainWindow& window);
 
     DiagPoll& operation() { return poll_; }
-    // The poll's watchdog: 300 ms until the first miss, then the answer timeout of the line
-    // speed.
+    // The poll's watchdog: the answer timeout of the line speed.
     QTimer* Timer2 = nullptr;
 
     void diagnosClick();
@@ -39,6 +38,12 @@ private:
     void followRunFlag();
     void freezeLiveTexts();
     void showSnapshot(const Snapshot& snapshot);
+    // The clock panel (rcal, rstop, tavto) shows the unit's settings from each snapshot, but
+    // a control the user has changed, or is in, keeps what the user gave it until the poll
+    // starts again (sending the correction stops the poll).
+    void showClockSettings(const Snapshot& snapshot);
+    void releaseClockPanel() { clockEdits_ = {}; }
+    void watchClockPanel();
     void pollFailed(const SessionError& error);
 
     MainWindow& window_;
@@ -46,6 +51,12 @@ private:
     UnitSession& session_;
     DiagPoll poll_;
     bool liveTextsFrozen_ = false;
+    struct ClockEdits {
+        bool calibration = false;
+        bool stopped = false;
+        bool autoDst = false;
+    } clockEdits_;
+    bool showingUnitClock_ = false;
 };
 
 } // namespace torl7
