@@ -82,6 +82,7 @@ int Cli::report(QCommandLineParser& parser) {
     const AccountingTexts texts = formatAccounting(chained.accounting);
     data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
                              texts.st_nwa};
+    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
     std::string error;
     if (!fillReport(
             document, data, [](int) {}, error)) {

@@ -83,6 +83,9 @@ bool DocxDocument::openBytes(ByteSpan archive) {
 bool DocxDocument::load(std::vector<PackagePart> parts) {
     body_ = {};
     paragraph_ = container_ = after_ = {};
+    rowPatterns_.clear();
+    patternShelf_ = {};
+    madeAt_.reset();
     xml_.reset();
     std::size_t index = 0;
     while (index < parts.size() && parts[index].name != kDocumentPart) {
@@ -129,6 +132,19 @@ bool DocxDocument::load(std::vector<PackagePart> parts) {
     documentPart_ = index;
     parts_[documentPart_].data.clear(); // the tree is the document from now on
     body_ = body;
+    // Done once here: typing adds runs to paragraphs and new rows keep a paragraph in every
+    // cell, so no edit can leave a cell without its closing paragraph.
+    ensureCellParagraphs();
+    // Bookmarks stay where they are while typing (added rows carry none), so they are looked
+    // up once here rather than by a walk through the whole, growing, document on every jump.
+    bookmarks_.clear();
+    const std::string startName = wordName("bookmarkStart");
+    const std::string nameAttribute = wordName("name");
+    forEachDescendant(body_, [&](pugi::xml_node n) {
+        if (startName == n.name()) {
+            bookmarks_.emplace_back(n.attribute(nameAttribute.c_str()).value(), n);
+        }
+    });
     // Like a freshly opened document: the insertion point at the start of the first paragraph.
     for (pugi::xml_node n = body_; n; n = nextInDocumentOrder(n)) {
         if (isWord(n, "p")) {
@@ -145,12 +161,13 @@ bool DocxDocument::goToBookmark(std::string_view name) {
         if (!isOpen()) {
             return fail("Документ не открыт.");
         }
-        const std::string startName = wordName("bookmarkStart");
-        const std::string nameAttribute = wordName("name");
-        const pugi::xml_node start = body_.find_node([&](pugi::xml_node node) {
-            return startName == node.name() &&
-                   name == node.attribute(nameAttribute.c_str()).value();
-        });
+        pugi::xml_node start;
+        for (const auto& [bookmark, node] : bookmarks_) {
+            if (bookmark == name) {
+                start = node;
+                break;
+            }
+        }
         if (!start) {
             return fail("В шаблоне нет закладки \"" + std::string(name) + "\".");
         }
@@ -264,14 +281,35 @@ bool DocxDocument::typeText(std::string_view utf8) {
     });
 }
 
+bool DocxDocument::typeSymbol(std::string_view font, std::string_view hexCode) {
+    return guarded(error_, [&] {
+        if (!isOpen() || !paragraph_) {
+            return fail("Нет места для ввода символа: документ не открыт или пуст.");
+        }
+        insertRun();
+        pugi::xml_node symbol = after_.append_child(wordName("sym").c_str());
+        symbol.append_attribute(wordName("font").c_str()) = std::string(font).c_str();
+        symbol.append_attribute(wordName("char").c_str()) = std::string(hexCode).c_str();
+        return true;
+    });
+}
+
 bool DocxDocument::serialize(Bytes& archive) {
     if (!isOpen()) {
         return fail("Документ не открыт.");
     }
-    ensureCellParagraphs();
+    if (!stampCoreProperties()) {
+        return false;
+    }
+    if (patternShelf_) {
+        // Not part of the document; made again if a row is added after this.
+        xml_.remove_child(patternShelf_);
+        patternShelf_ = {};
+        rowPatterns_.clear();
+    }
     StringWriter writer;
     xml_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    parts_[documentPart_].data = std::move(writer.text);
+    parts_[documentPart_].data = writer.take();
     std::string message;
     const bool packed = writePackage(parts_, std::nullopt, archive, message);
     parts_[documentPart_].data.clear();

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -178,9 +179,10 @@ void ReportWriter::prot_save() {
     }
     progress->setValue(2);
     std::string error;
+    ReportData data = collectReportData();
+    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
     if (!fillReport(
-            document, collectReportData(),
-            [progress](int position) { progress->setValue(position); }, error)) {
+            document, data, [progress](int position) { progress->setValue(position); }, error)) {
         boxes.error(QString::fromStdString(error), kCaptionTool);
         return;
     }
@@ -191,7 +193,7 @@ void ReportWriter::prot_save() {
     if (path.isEmpty()) {
         return;
     }
-    if (!document.saveAs(QDir::toNativeSeparators(path).toStdString())) {
+    if (!document.saveAs(withReportExtension(QDir::toNativeSeparators(path).toStdString()))) {
         boxes.error(QString::fromStdString(document.error()), kCaptionTool);
         return;
     }
