@@ -6,6 +6,7 @@
 
 #include "commands.hpp"
 
+#include "documents/events_csv.hpp"
 #include "documents/report_content.hpp"
 #include "documents/report_template.hpp"
 #include "documents/settings_file.hpp"
@@ -44,9 +45,6 @@ namespace torl7 {
 
 QString q(std::string_view s);
 std::string trimmedRight(std::string text);
-// Grid columns 1..12 of the event protocol.
-extern const std::array<const char*, 12> kEventHeader;
-std::string csvCell(const std::string& text);
 extern const std::map<std::string, Channel> kChannelNames;
 
 // A failure that ends the command: its exit code and the one line said about it.

@@ -15,24 +15,6 @@ std::string trimmedRight(std::string text) {
     return text;
 }
 
-const std::array<const char*, 12> kEventHeader = {"Дата/Время", "ТОРЛ",  "Обор.",  "Защита",
-                                                  "Ua, В",      "Ub, В", "Uc, В",  "Ia, A",
-                                                  "Ib, A",      "Ic, A", "Iут, А", "cos f"};
-
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
-
 const std::map<std::string, Channel> kChannelNames = {
     {"ua", Channel::Ua}, {"ub", Channel::Ub}, {"uc", Channel::Uc},    {"ia", Channel::Ia},
     {"ib", Channel::Ib}, {"ic", Channel::Ic}, {"idif", Channel::Idif}};
@@ -57,8 +39,9 @@ const std::vector<CommandInfo> kCommands = {
      "Write a settings file, read it back, list the fields the unit did not take."},
     {"diff-config", "diff-config FILE",
      "The fields in which a settings file and the unit differ; no output when none."},
-    {"read-events", "read-events [--format csv|json]",
-     "The event protocol in time order (the grid's twelve columns)."},
+    {"read-events", "read-events [--format csv|json] [--separator ;|,]",
+     "The event protocol in time order (the grid's twelve columns); CSV in UTF-8 with a "
+     "byte-order mark."},
     {"read-accounting", "read-accounting", "The accounting record as JSON."},
     {"reset-accounting", "reset-accounting --yes",
      "Reset the accounting record; prints the record after the reset."},
@@ -93,6 +76,10 @@ void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& comma
         parser.addOption({{"o", "output"}, "Write to this file.", "FILE"});
     } else if (command == "read-events") {
         parser.addOption({"format", "csv or json (default csv).", "FORMAT", "csv"});
+        parser.addOption({"separator",
+                          "CSV field separator: ; (default, for a Russian-locale spreadsheet) "
+                          "or ,.",
+                          "CHAR", ";"});
     } else if (command == "set-clock") {
         parser.addOption({"calibration", "Clock calibration, -31..31 (default 0).", "N", "0"});
         parser.addOption({"stop", "Stop the unit's clock."});

@@ -7,19 +7,14 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
     if (format != "csv" && format != "json") {
         throw Failure{exitcode::Usage, "--format must be csv or json"};
     }
+    const QString separator = parser.value("separator");
+    if (separator != ";" && separator != ",") {
+        throw Failure{exitcode::Usage, "--separator must be ; or ,"};
+    }
     openPort();
     const std::vector<EventRow> rows = readEvents();
     if (format == "csv") {
-        for (std::size_t i = 0; i < kEventHeader.size(); ++i) {
-            out_ << (i ? "," : "") << csvCell(kEventHeader[i]);
-        }
-        out_ << '\n';
-        for (const EventRow& row : rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                out_ << (i ? "," : "") << csvCell(row[i]);
-            }
-            out_ << '\n';
-        }
+        out_ << eventsCsv(rows, separator.front().toLatin1());
         return exitcode::Done;
     }
     out_ << eventsJson(rows);

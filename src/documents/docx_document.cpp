@@ -1,10 +1,10 @@
 #include "documents/docx_document.hpp"
 #include "documents/docx_xml.hpp"
+#include "documents/file_output.hpp"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace torl7 {
 using namespace docx;
@@ -326,56 +326,16 @@ Bytes DocxDocument::bytes() {
 
 bool DocxDocument::saveAs(const std::string& utf8Path) {
     return guarded(error_, [&] {
-        const fs::path target = pathFromUtf8(utf8Path);
-        if (utf8Path.empty() || !target.has_filename()) {
-            return fail("Не задано имя файла.");
-        }
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec)) {
-            return fail("Папка " + utf8FromPath(folder) + " не существует.");
-        }
-        if (fs::is_directory(target, ec)) {
-            return fail("Не удалось сохранить: " + utf8Path + " - это папка.");
-        }
         Bytes archive;
         if (!serialize(archive)) {
             return false;
         }
-
-        // The temporary name sits in the target folder, so the rename never crosses file
-        // systems and either leaves the old file or puts the whole new one in its place.
-        std::random_device random;
-        fs::path temporary;
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const fs::path candidate =
-                folder / (u8"." + target.filename().u8string() + u8"." +
-                          fs::path(std::to_string(random())).u8string() + u8".tmp");
-            if (!fs::exists(candidate, ec)) {
-                temporary = candidate;
-                break;
-            }
-        }
-        if (temporary.empty()) {
-            return fail("Не удалось создать временный файл в папке " + utf8FromPath(folder));
-        }
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (out) {
-                out.write(reinterpret_cast<const char*>(archive.data()),
-                          static_cast<std::streamsize>(archive.size()));
-                out.close();
-            }
-            if (!out) {
-                fs::remove(temporary, ec);
-                return fail("Не удалось записать файл в папку " + utf8FromPath(folder));
-            }
-        }
-        fs::rename(temporary, target, ec);
-        if (ec) {
-            const std::string reason = ec.message();
-            fs::remove(temporary, ec);
-            return fail("Не удалось сохранить " + utf8Path + ": " + reason);
+        std::string message;
+        if (!writeFileWhole(
+                utf8Path,
+                std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()),
+                message)) {
+            return fail(message);
         }
         error_.clear();
         return true;

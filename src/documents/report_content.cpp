@@ -181,9 +181,13 @@ bool fillReport(DocxDocument& document, const ReportData& data,
     return true;
 }
 
-std::string defaultReportName(int factoryNumber, int year, int month, int day) {
+std::string reportBaseName(int factoryNumber, int year, int month, int day) {
     return "ТОРЛ_№" + std::to_string(factoryNumber) + "_" + twoDigits(day) + twoDigits(month) +
-           "_" + twoDigits(((year % 100) + 100) % 100) + ".docx";
+           "_" + twoDigits(((year % 100) + 100) % 100);
+}
+
+std::string defaultReportName(int factoryNumber, int year, int month, int day) {
+    return reportBaseName(factoryNumber, year, month, day) + ".docx";
 }
 
 std::string withReportExtension(std::string utf8Path) {

@@ -58,5 +58,7 @@ std::string withReportExtension(std::string utf8Path);
 
 // "ТОРЛ_№600_0812_26.docx" for factory number 600 on 8 December 2026.
 std::string defaultReportName(int factoryNumber, int year, int month, int day);
+// The same name without ".docx": the start of the names of the tool's other files that day.
+std::string reportBaseName(int factoryNumber, int year, int month, int day);
 
 } // namespace torl7

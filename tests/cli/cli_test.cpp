@@ -289,22 +289,38 @@ TEST_F(CliAgainstUnit, aBadSettingsFileIsRefusedWithItsFieldBeforeAnythingIsSent
 
 TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
     startUnit();
-    Result r = run({"read-events"});
+    Result r = run({"read-events", "--separator", ","});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
     std::vector<Bytes> expected;
     for (std::uint8_t block = 0; block < 10; ++block) {
         expected.push_back(buildFrame(600, kind::EventBlock, Bytes{block}));
     }
     EXPECT_EQ(requests(), expected);
-    std::istringstream csv(r.out);
+    ASSERT_TRUE(r.out.starts_with("\xEF\xBB\xBF")) << "UTF-8 byte-order mark";
+    std::istringstream csv(r.out.substr(3));
+    const auto nextLine = [&csv](std::string& line) {
+        if (!std::getline(csv, line)) {
+            return false;
+        }
+        EXPECT_TRUE(line.ends_with('\r')) << "CRLF line ends";
+        line.pop_back();
+        return true;
+    };
     std::string header;
-    std::getline(csv, header);
+    nextLine(header);
     EXPECT_EQ(header, "Дата/Время,ТОРЛ,Обор.,Защита,\"Ua, В\",\"Ub, В\",\"Uc, В\",\"Ia, A\","
                       "\"Ib, A\",\"Ic, A\",\"Iут, А\",cos f");
     std::vector<std::string> dates;
-    for (std::string line; std::getline(csv, line);) {
+    for (std::string line; nextLine(line);) {
         dates.push_back(line.substr(0, line.find(',')));
     }
+    // By default the fields are separated by semicolons.
+    r = run({"read-events"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_TRUE(r.out.starts_with("\xEF\xBB\xBFДата/Время;ТОРЛ;Обор.;Защита;Ua, В;Ub, В;Uc, В;"
+                                  "Ia, A;Ib, A;Ic, A;Iут, А;cos f\r\n"))
+        << r.out.substr(0, 200);
+    EXPECT_EQ(run({"read-events", "--separator", "|"}).code, exitcode::Usage);
     ASSERT_FALSE(dates.empty()) << "the simulated unit keeps events";
 
     r = run({"read-events", "--format", "json"});
