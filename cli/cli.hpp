@@ -7,10 +7,12 @@
 #include "commands.hpp"
 
 #include "documents/events_csv.hpp"
+#include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/report_template.hpp"
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
+#include "documents/waveform_export.hpp"
 #include "json_output.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"

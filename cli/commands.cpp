@@ -31,8 +31,9 @@ const std::vector<CommandInfo> kCommands = {
     {"search", "search",
      "Find the unit's line speed (ping at every speed, twice each); prints the baud rate."},
     {"snapshot", "snapshot", "One status snapshot as JSON: raw values, display texts, indicators."},
-    {"waveforms", "waveforms [--phases 1..3]",
-     "The voltage and current samples of the first N phases as JSON."},
+    {"waveforms", "waveforms [--phases 1..3] [--comtrade BASE] [--csv FILE] [--rate HZ]",
+     "The voltage and current samples of the first N phases as JSON; also as COMTRADE or CSV "
+     "files at the sample rate given."},
     {"read-config", "read-config [-o FILE]",
      "The configuration as a settings file, on stdout or in FILE."},
     {"write-config", "write-config FILE --yes",
@@ -72,6 +73,12 @@ void Cli::addGlobalOptions(QCommandLineParser& parser) {
 void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& command) {
     if (command == "waveforms") {
         parser.addOption({"phases", "Number of phases, 1..3 (default 3).", "N", "3"});
+        parser.addOption(
+            {"comtrade", "Also write COMTRADE 1999 ASCII files BASE.cfg and BASE.dat.", "BASE"});
+        parser.addOption({"csv", "Also write the samples as CSV to FILE.", "FILE"});
+        parser.addOption({"rate",
+                          "Sample rate in Hz for --comtrade and --csv (the unit does not say it).",
+                          "HZ"});
     } else if (command == "read-config" || command == "report") {
         parser.addOption({{"o", "output"}, "Write to this file.", "FILE"});
     } else if (command == "read-events") {
@@ -322,13 +329,10 @@ void Cli::writeOutput(const QString& path, const std::string& text) {
         out_ << text;
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.flush()) {
-        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " +
-                                             file.errorString().toStdString()};
+    // Whole or not at all: a failure leaves no half-written file.
+    std::string error;
+    if (!writeFileWhole(path.toStdString(), text, error)) {
+        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + error};
     }
 }
 

@@ -87,11 +87,35 @@ int Cli::waveforms(QCommandLineParser& parser) {
     if (!phases || *phases < 1 || *phases > kMaxViewIndex) {
         throw Failure{exitcode::Invalid, "--phases must be 1, 2 or 3"};
     }
+    const QString comtradeBase = parser.value("comtrade");
+    const QString csvPath = parser.value("csv");
+    const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
+    WaveformExport record;
+    if (toFiles) {
+        if (!parser.isSet("rate")) {
+            throw Failure{exitcode::Usage, "--comtrade and --csv need --rate HZ: the unit does "
+                                           "not say its sample rate"};
+        }
+        const auto rate = parseSampleRate(parser.value("rate").toStdString());
+        if (!rate) {
+            throw Failure{exitcode::Invalid, "--rate must be a number of samples a second above 0"};
+        }
+        record.sampleRate = *rate;
+    }
     const int view = static_cast<int>(*phases);
     openPort();
+    if (toFiles) {
+        record.station = trimmedRight(unitTextFrom16(readRecord().installation));
+        record.deviceId = std::to_string(unit_);
+    }
     DiagPoll poll(*session_);
     QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
         poll.stop();
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        setArrival(record, static_cast<std::time_t>(now / 1000),
+                   static_cast<int>(now % 1000) * 1000);
+        record.samples = s;
+        record.phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
         std::vector<PhaseSamples> blocks;
         for (int i = 0; i < poll.blockCount(); ++i) {
             const std::uint8_t selector = poll.blockSelectors()[static_cast<std::size_t>(i)];
@@ -108,6 +132,14 @@ int Cli::waveforms(QCommandLineParser& parser) {
     });
     // Straight to the blocks: the snapshot before them is the snapshot command's.
     runPoll(poll, view, selectorAfterSnapshot(view), "waveform");
+    if (!comtradeBase.isEmpty()) {
+        const ComtradeFiles files = comtradeFiles(record);
+        writeOutput(comtradeBase + ".cfg", files.cfg);
+        writeOutput(comtradeBase + ".dat", files.dat);
+    }
+    if (!csvPath.isEmpty()) {
+        writeOutput(csvPath, waveformCsv(record));
+    }
     return exitcode::Done;
 }
 

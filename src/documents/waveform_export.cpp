@@ -37,6 +37,30 @@ std::string cfgTime(const WaveformExport& r) {
 
 } // namespace
 
+void setArrival(WaveformExport& record, std::time_t seconds, int microseconds) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    record.year = local.tm_year + 1900;
+    record.month = local.tm_mon + 1;
+    record.day = local.tm_mday;
+    record.hour = local.tm_hour;
+    record.minute = local.tm_min;
+    record.second = local.tm_sec;
+    record.microsecond = microseconds;
+}
+
+std::vector<int> phasesOfBlocks(const std::array<std::uint8_t, kPhases>& selectors, int count) {
+    std::vector<int> phases;
+    for (int i = 0; i < count && i < kPhases; ++i) {
+        phases.push_back(selectors[static_cast<std::size_t>(i)] & 3);
+    }
+    return phases;
+}
+
 std::vector<WaveformChannel> waveformChannels(const WaveformExport& record) {
     std::vector<WaveformChannel> channels;
     for (const bool voltage : {true, false}) {

@@ -8,6 +8,8 @@
 
 #include "protocol/waveform_samples.hpp"
 
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +33,13 @@ struct WaveformChannel {
     char phase;
     const std::array<int, kWaveformSamples>* samples;
 };
+
+// Sets the record's time from `seconds` since 1970 (UTC) as this computer's local time.
+void setArrival(WaveformExport& record, std::time_t seconds, int microseconds);
+
+// The phases of a poll sequence's blocks (the phase is the selector's low two bits), in the
+// order they came.
+std::vector<int> phasesOfBlocks(const std::array<std::uint8_t, kPhases>& selectors, int count);
 
 // Voltages first, then currents, of the phases fetched: Ua, Ub, Uc, Ia, Ib, Ic for all three.
 std::vector<WaveformChannel> waveformChannels(const WaveformExport& record);
