@@ -92,6 +92,16 @@ private:
     ConfigRecord readRecord();
     SettingsFile readSettings(const QString& path);
     std::vector<EventRow> readEvents();
+    // One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent.
+    WaveformExport readWaveforms(int view, std::vector<PhaseSamples>* blocks = nullptr);
+    // --rate, which the waveform files need: a usage error without it, invalid when not above 0.
+    double sampleRate(QCommandLineParser& parser, const char* forWhat);
+    // The configuration, accounting record and event protocol, as the window's report reads them.
+    ReportChainData readReportChain();
+    // The path of the report template, or the failure that it is missing.
+    std::string reportTemplate();
+    // The report document from what the chain read, saved to `path`.
+    void writeReport(const ReportChainData& chained, const std::string& path);
 
     int search();
     int snapshot();
@@ -107,6 +117,7 @@ private:
     int version();
     int calibrate(QCommandLineParser& parser);
     int report(QCommandLineParser& parser);
+    int bundle(QCommandLineParser& parser);
     int monitor(QCommandLineParser& parser);
 
     void requireYes(QCommandLineParser& parser, const char* what);

@@ -55,6 +55,9 @@ const std::vector<CommandInfo> kCommands = {
      "coefficient write."},
     {"report", "report -o FILE.docx",
      "Read configuration, accounting and events and write the report document."},
+    {"bundle", "bundle DIR --rate HZ",
+     "Report, settings file, events CSV, accounting JSON, waveforms as COMTRADE (and a PDF of "
+     "the report when LibreOffice is installed) in DIR/ТОРЛ_№N_YYYY-MM-DD."},
     {"monitor", "monitor [--count N]",
      "Snapshots as JSON lines, as fast as the line allows (N = 0: until stopped)."},
 };
@@ -71,6 +74,11 @@ void Cli::addGlobalOptions(QCommandLineParser& parser) {
 }
 
 void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& command) {
+    if (command == "bundle") {
+        parser.addPositionalArgument("DIR", "The folder the bundle's folder goes into.");
+        parser.addOption(
+            {"rate", "Sample rate of the waveforms in Hz (the unit does not say it).", "HZ"});
+    }
     if (command == "waveforms") {
         parser.addOption({"phases", "Number of phases, 1..3 (default 3).", "N", "3"});
         parser.addOption(
@@ -215,6 +223,7 @@ int Cli::dispatch(const std::string& command, QCommandLineParser& parser) {
         {"set-clock", &Cli::setClock},
         {"calibrate", &Cli::calibrate},
         {"report", &Cli::report},
+        {"bundle", &Cli::bundle},
         {"monitor", &Cli::monitor},
     };
     const std::map<std::string, int (Cli::*)()> plain = {

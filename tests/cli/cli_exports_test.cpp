@@ -4,6 +4,7 @@
 #include "protocol/request_kind.hpp"
 #include "report/comtrade_reader.hpp"
 
+#include <QDate>
 #include <QDir>
 #include <QJsonArray>
 
@@ -68,4 +69,54 @@ TEST_F(CliAgainstUnit, waveformFilesNeedARateAboveZeroAndAskNothingWithout) {
     }
     EXPECT_TRUE(requests().empty());
     EXPECT_TRUE(QDir(file("")).isEmpty());
+}
+
+// The bundle without LibreOffice: every file in the folder named by factory number and date,
+// the note in place of the PDF; a file that cannot be written is named and leaves no part.
+TEST_F(CliAgainstUnit, bundleWritesEveryFileIntoOneFolderAndNamesAFileItCannotWrite) {
+    startUnit();
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray("/nonexistent"));
+    const Result r = run({"bundle", file("out"), "--rate", "2000"});
+    qputenv("PATH", path);
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+
+    const QDate today = QDate::currentDate();
+    const QString folder = QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(Qt::ISODate));
+    const QString base =
+        QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(QStringLiteral("ddMM_yy")));
+    const QStringList expected = {base + ".docx",
+                                  base + "_PDF_не_создан.txt",
+                                  base + "_настройки.json",
+                                  base + "_осциллограммы.cfg",
+                                  base + "_осциллограммы.dat",
+                                  base + "_события.csv",
+                                  base + "_учет.json"};
+    QDir out(file("out/" + folder));
+    QStringList found = out.entryList(QDir::Files | QDir::Hidden);
+    found.sort();
+    QStringList sorted = expected;
+    sorted.sort();
+    EXPECT_EQ(found, sorted);
+    EXPECT_NE(slurp(out.filePath(base + "_PDF_не_создан.txt")).find("LibreOffice"),
+              std::string::npos);
+    EXPECT_TRUE(slurp(out.filePath(base + "_события.csv")).starts_with("\xEF\xBB\xBFДата/Время;"));
+    const auto comtrade =
+        torl7::testing::readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
+                                     slurp(out.filePath(base + "_осциллограммы.dat")));
+    EXPECT_EQ(comtrade.error, "");
+    EXPECT_EQ(comtrade.analogCount, 6);
+
+    // A folder standing where the events file goes: the failure names it, nothing half-written.
+    QDir(file("again/" + folder)).mkpath(base + "_события.csv");
+    qputenv("PATH", QByteArray("/nonexistent"));
+    const Result failed = run({"bundle", file("again"), "--rate", "2000"});
+    qputenv("PATH", path);
+    EXPECT_EQ(failed.code, exitcode::Invalid);
+    EXPECT_NE(failed.err.find("_события.csv"), std::string::npos) << failed.err;
+    for (const QString& name :
+         QDir(file("again/" + folder)).entryList(QDir::Files | QDir::Hidden)) {
+        EXPECT_FALSE(name.endsWith(".tmp")) << name.toStdString();
+    }
+    EXPECT_EQ(run({"bundle", file("out")}).code, exitcode::Usage) << "no --rate";
 }
