@@ -1,5 +1,5 @@
 // The whole report step after the data is at hand: open the template, type 100 events,
-// 44 settings and 5 accounting rows, and save the document to a file. Target: <= 50 ms.
+// 44 settings and 5 accounting rows, and save the document to a file. Target: <= 5 ms.
 #include "documents/report_content.hpp"
 #include "report/sample_report.hpp"
 

@@ -6,10 +6,13 @@
 
 #include "commands.hpp"
 
+#include "documents/events_csv.hpp"
+#include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/report_template.hpp"
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
+#include "documents/waveform_export.hpp"
 #include "json_output.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
@@ -45,9 +48,6 @@ namespace torl7 {
 
 QString q(std::string_view s);
 std::string trimmedRight(std::string text);
-// Grid columns 1..12 of the event protocol.
-extern const std::array<const char*, 12> kEventHeader;
-std::string csvCell(const std::string& text);
 extern const std::map<std::string, Channel> kChannelNames;
 
 // A failure that ends the command: its exit code and the one line said about it.
@@ -93,6 +93,16 @@ private:
     ConfigRecord readRecord();
     SettingsFile readSettings(const QString& path);
     std::vector<EventRow> readEvents();
+    // One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent.
+    WaveformExport readWaveforms(int view, std::vector<PhaseSamples>* blocks = nullptr);
+    // --rate, which the waveform files need: a usage error without it, invalid when not above 0.
+    double sampleRate(QCommandLineParser& parser, const char* forWhat);
+    // The configuration, accounting record and event protocol, as the window's report reads them.
+    ReportChainData readReportChain();
+    // The path of the report template, or the failure that it is missing.
+    std::string reportTemplate();
+    // The report document from what the chain read, saved to `path`.
+    void writeReport(const ReportChainData& chained, const std::string& path);
 
     int search();
     int snapshot();
@@ -108,6 +118,7 @@ private:
     int version();
     int calibrate(QCommandLineParser& parser);
     int report(QCommandLineParser& parser);
+    int bundle(QCommandLineParser& parser);
     int monitor(QCommandLineParser& parser);
 
     void requireYes(QCommandLineParser& parser, const char* what);

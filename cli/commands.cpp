@@ -15,24 +15,6 @@ std::string trimmedRight(std::string text) {
     return text;
 }
 
-const std::array<const char*, 12> kEventHeader = {"Дата/Время", "ТОРЛ",  "Обор.",  "Защита",
-                                                  "Ua, В",      "Ub, В", "Uc, В",  "Ia, A",
-                                                  "Ib, A",      "Ic, A", "Iут, А", "cos f"};
-
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
-
 const std::map<std::string, Channel> kChannelNames = {
     {"ua", Channel::Ua}, {"ub", Channel::Ub}, {"uc", Channel::Uc},    {"ia", Channel::Ia},
     {"ib", Channel::Ib}, {"ic", Channel::Ic}, {"idif", Channel::Idif}};
@@ -49,8 +31,9 @@ const std::vector<CommandInfo> kCommands = {
     {"search", "search",
      "Find the unit's line speed (ping at every speed, twice each); prints the baud rate."},
     {"snapshot", "snapshot", "One status snapshot as JSON: raw values, display texts, indicators."},
-    {"waveforms", "waveforms [--phases 1..3]",
-     "The voltage and current samples of the first N phases as JSON."},
+    {"waveforms", "waveforms [--phases 1..3] [--comtrade BASE] [--csv FILE] [--rate HZ]",
+     "The voltage and current samples of the first N phases as JSON; also as COMTRADE or CSV "
+     "files at the sample rate given."},
     {"read-config", "read-config [-o FILE]",
      "The configuration as a settings file, on stdout or in FILE."},
     {"write-config", "write-config FILE --yes",
@@ -58,8 +41,9 @@ const std::vector<CommandInfo> kCommands = {
      "fields the unit did not take."},
     {"diff-config", "diff-config FILE",
      "The fields in which a settings file and the unit differ; no output when none."},
-    {"read-events", "read-events [--format csv|json]",
-     "The event protocol in time order (the grid's twelve columns)."},
+    {"read-events", "read-events [--format csv|json] [--separator ;|,]",
+     "The event protocol in time order (the grid's twelve columns); CSV in UTF-8 with a "
+     "byte-order mark."},
     {"read-accounting", "read-accounting", "The accounting record as JSON."},
     {"reset-accounting", "reset-accounting --yes",
      "Reset the accounting record; prints the record after the reset."},
@@ -72,6 +56,9 @@ const std::vector<CommandInfo> kCommands = {
      "coefficient write."},
     {"report", "report -o FILE.docx",
      "Read configuration, accounting and events and write the report document."},
+    {"bundle", "bundle DIR --rate HZ",
+     "Report, settings file, events CSV, accounting JSON, waveforms as COMTRADE (and a PDF of "
+     "the report when LibreOffice is installed) in DIR/ТОРЛ_№N_YYYY-MM-DD."},
     {"monitor", "monitor [--count N]",
      "Snapshots as JSON lines, as fast as the line allows (N = 0: until stopped)."},
 };
@@ -88,12 +75,27 @@ void Cli::addGlobalOptions(QCommandLineParser& parser) {
 }
 
 void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& command) {
+    if (command == "bundle") {
+        parser.addPositionalArgument("DIR", "The folder the bundle's folder goes into.");
+        parser.addOption(
+            {"rate", "Sample rate of the waveforms in Hz (the unit does not say it).", "HZ"});
+    }
     if (command == "waveforms") {
         parser.addOption({"phases", "Number of phases, 1..3 (default 3).", "N", "3"});
+        parser.addOption(
+            {"comtrade", "Also write COMTRADE 1999 ASCII files BASE.cfg and BASE.dat.", "BASE"});
+        parser.addOption({"csv", "Also write the samples as CSV to FILE.", "FILE"});
+        parser.addOption({"rate",
+                          "Sample rate in Hz for --comtrade and --csv (the unit does not say it).",
+                          "HZ"});
     } else if (command == "read-config" || command == "report") {
         parser.addOption({{"o", "output"}, "Write to this file.", "FILE"});
     } else if (command == "read-events") {
         parser.addOption({"format", "csv or json (default csv).", "FORMAT", "csv"});
+        parser.addOption({"separator",
+                          "CSV field separator: ; (default, for a Russian-locale spreadsheet) "
+                          "or ,.",
+                          "CHAR", ";"});
     } else if (command == "set-clock") {
         parser.addOption({"calibration", "Clock calibration, -31..31 (default 0).", "N", "0"});
         parser.addOption({"stop", "Stop the unit's clock."});
@@ -222,6 +224,7 @@ int Cli::dispatch(const std::string& command, QCommandLineParser& parser) {
         {"set-clock", &Cli::setClock},
         {"calibrate", &Cli::calibrate},
         {"report", &Cli::report},
+        {"bundle", &Cli::bundle},
         {"monitor", &Cli::monitor},
     };
     const std::map<std::string, int (Cli::*)()> plain = {
@@ -336,13 +339,10 @@ void Cli::writeOutput(const QString& path, const std::string& text) {
         out_ << text;
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.flush()) {
-        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " +
-                                             file.errorString().toStdString()};
+    // Whole or not at all: a failure leaves no half-written file.
+    std::string error;
+    if (!writeFileWhole(path.toStdString(), text, error)) {
+        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + error};
     }
 }
 

@@ -7,19 +7,14 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
     if (format != "csv" && format != "json") {
         throw Failure{exitcode::Usage, "--format must be csv or json"};
     }
+    const QString separator = parser.value("separator");
+    if (separator != ";" && separator != ",") {
+        throw Failure{exitcode::Usage, "--separator must be ; or ,"};
+    }
     openPort();
     const std::vector<EventRow> rows = readEvents();
     if (format == "csv") {
-        for (std::size_t i = 0; i < kEventHeader.size(); ++i) {
-            out_ << (i ? "," : "") << csvCell(kEventHeader[i]);
-        }
-        out_ << '\n';
-        for (const EventRow& row : rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                out_ << (i ? "," : "") << csvCell(row[i]);
-            }
-            out_ << '\n';
-        }
+        out_ << eventsCsv(rows, separator.front().toLatin1());
         return exitcode::Done;
     }
     out_ << eventsJson(rows);
@@ -54,17 +49,24 @@ int Cli::report(QCommandLineParser& parser) {
     if (path.isEmpty()) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
+    reportTemplate(); // before the unit is asked anything
+    openPort();
+    writeReport(readReportChain(), path.toStdString());
+    out_ << "report written to " << path.toStdString() << '\n';
+    return exitcode::Done;
+}
+
+std::string Cli::reportTemplate() {
     const auto templatePath = findReportTemplate(
         std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
     if (!templatePath) {
         throw Failure{exitcode::Invalid,
                       "the report template " + std::string(kReportTemplateName) + " was not found"};
     }
-    DocxDocument document;
-    if (!document.openFile(utf8Path(*templatePath))) {
-        throw Failure{exitcode::Invalid, document.error()};
-    }
-    openPort();
+    return utf8Path(*templatePath);
+}
+
+ReportChainData Cli::readReportChain() {
     // The window's report chain: configuration, accounting record, event protocol.
     EventTable table;
     ReportChain chain(*session_, table);
@@ -73,8 +75,14 @@ int Cli::report(QCommandLineParser& parser) {
     const char* const step = chain.failedStep() == ReportStep::Configuration ? "configuration read"
                              : chain.failedStep() == ReportStep::Accounting  ? "accounting read"
                                                                              : "event block";
-    const ReportChainData chained = valueOf(read, step);
+    return valueOf(read, step);
+}
 
+void Cli::writeReport(const ReportChainData& chained, const std::string& path) {
+    DocxDocument document;
+    if (!document.openFile(reportTemplate())) {
+        throw Failure{exitcode::Invalid, document.error()};
+    }
     ReportData data;
     data.factoryNumber = std::to_string(unit_);
     data.events.assign(chained.events.begin(), chained.events.end());
@@ -82,17 +90,15 @@ int Cli::report(QCommandLineParser& parser) {
     const AccountingTexts texts = formatAccounting(chained.accounting);
     data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
                              texts.st_nwa};
+    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
     std::string error;
     if (!fillReport(
             document, data, [](int) {}, error)) {
         throw Failure{exitcode::Invalid, error};
     }
-    if (!document.saveAs(path.toStdString())) {
-        throw Failure{exitcode::Invalid,
-                      "cannot write " + path.toStdString() + ": " + document.error()};
+    if (!document.saveAs(path)) {
+        throw Failure{exitcode::Invalid, "cannot write " + path + ": " + document.error()};
     }
-    out_ << "report written to " << path.toStdString() << '\n';
-    return exitcode::Done;
 }
 
 } // namespace torl7

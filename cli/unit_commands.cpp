@@ -52,6 +52,33 @@ void runPoll(DiagPoll& poll, int view, std::uint8_t firstSelector, const char* w
 
 } // namespace
 
+WaveformExport Cli::readWaveforms(int view, std::vector<PhaseSamples>* blocks) {
+    DiagPoll poll(*session_);
+    WaveformExport record;
+    QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
+        poll.stop();
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        setArrival(record, static_cast<std::time_t>(now / 1000),
+                   static_cast<int>(now % 1000) * 1000);
+        record.samples = s;
+        record.phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
+        for (int i = 0; blocks && i < poll.blockCount(); ++i) {
+            const std::uint8_t selector = poll.blockSelectors()[static_cast<std::size_t>(i)];
+            const auto phase = static_cast<std::size_t>((selector & 3) - 1);
+            PhaseSamples block{selector, {}};
+            block.block.selector = selector;
+            for (std::size_t k = 0; k < kWaveformSamples; ++k) {
+                block.block.voltage[k] = static_cast<std::uint8_t>(s.voltage[phase][k]);
+                block.block.current[k] = static_cast<std::uint8_t>(s.current[phase][k]);
+            }
+            blocks->push_back(block);
+        }
+    });
+    // Straight to the blocks: the snapshot before them is the snapshot command's.
+    runPoll(poll, view, selectorAfterSnapshot(view), "waveform");
+    return record;
+}
+
 int Cli::snapshot() {
     openPort();
     DiagPoll poll(*session_);
@@ -87,28 +114,42 @@ int Cli::waveforms(QCommandLineParser& parser) {
     if (!phases || *phases < 1 || *phases > kMaxViewIndex) {
         throw Failure{exitcode::Invalid, "--phases must be 1, 2 or 3"};
     }
-    const int view = static_cast<int>(*phases);
+    const QString comtradeBase = parser.value("comtrade");
+    const QString csvPath = parser.value("csv");
+    const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
+    const double rate = toFiles ? sampleRate(parser, "--comtrade and --csv") : 0;
     openPort();
-    DiagPoll poll(*session_);
-    QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
-        poll.stop();
-        std::vector<PhaseSamples> blocks;
-        for (int i = 0; i < poll.blockCount(); ++i) {
-            const std::uint8_t selector = poll.blockSelectors()[static_cast<std::size_t>(i)];
-            const auto phase = static_cast<std::size_t>((selector & 3) - 1);
-            PhaseSamples block{selector, {}};
-            block.block.selector = selector;
-            for (std::size_t k = 0; k < kWaveformSamples; ++k) {
-                block.block.voltage[k] = static_cast<std::uint8_t>(s.voltage[phase][k]);
-                block.block.current[k] = static_cast<std::uint8_t>(s.current[phase][k]);
-            }
-            blocks.push_back(block);
-        }
-        out_ << waveformsJson(unit_, blocks);
-    });
-    // Straight to the blocks: the snapshot before them is the snapshot command's.
-    runPoll(poll, view, selectorAfterSnapshot(view), "waveform");
+    // The station name of the files is the installation text of the configuration.
+    const std::string station =
+        toFiles ? trimmedRight(unitTextFrom16(readRecord().installation)) : std::string();
+    std::vector<PhaseSamples> blocks;
+    WaveformExport record = readWaveforms(static_cast<int>(*phases), &blocks);
+    out_ << waveformsJson(unit_, blocks);
+    record.station = station;
+    record.deviceId = std::to_string(unit_);
+    record.sampleRate = rate;
+    if (!comtradeBase.isEmpty()) {
+        const ComtradeFiles files = comtradeFiles(record);
+        writeOutput(comtradeBase + ".cfg", files.cfg);
+        writeOutput(comtradeBase + ".dat", files.dat);
+    }
+    if (!csvPath.isEmpty()) {
+        writeOutput(csvPath, waveformCsv(record));
+    }
     return exitcode::Done;
+}
+
+double Cli::sampleRate(QCommandLineParser& parser, const char* forWhat) {
+    if (!parser.isSet("rate")) {
+        throw Failure{exitcode::Usage,
+                      std::string(forWhat) +
+                          " need --rate HZ: the unit does not say its sample rate"};
+    }
+    const auto rate = parseSampleRate(parser.value("rate").toStdString());
+    if (!rate) {
+        throw Failure{exitcode::Invalid, "--rate must be a number of samples a second above 0"};
+    }
+    return *rate;
 }
 
 int Cli::setClock(QCommandLineParser& parser) {

@@ -1,10 +1,10 @@
 #include "documents/docx_document.hpp"
 #include "documents/docx_xml.hpp"
+#include "documents/file_output.hpp"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace torl7 {
 using namespace docx;
@@ -83,6 +83,9 @@ bool DocxDocument::openBytes(ByteSpan archive) {
 bool DocxDocument::load(std::vector<PackagePart> parts) {
     body_ = {};
     paragraph_ = container_ = after_ = {};
+    rowPatterns_.clear();
+    patternShelf_ = {};
+    madeAt_.reset();
     xml_.reset();
     std::size_t index = 0;
     while (index < parts.size() && parts[index].name != kDocumentPart) {
@@ -129,6 +132,19 @@ bool DocxDocument::load(std::vector<PackagePart> parts) {
     documentPart_ = index;
     parts_[documentPart_].data.clear(); // the tree is the document from now on
     body_ = body;
+    // Done once here: typing adds runs to paragraphs and new rows keep a paragraph in every
+    // cell, so no edit can leave a cell without its closing paragraph.
+    ensureCellParagraphs();
+    // Bookmarks stay where they are while typing (added rows carry none), so they are looked
+    // up once here rather than by a walk through the whole, growing, document on every jump.
+    bookmarks_.clear();
+    const std::string startName = wordName("bookmarkStart");
+    const std::string nameAttribute = wordName("name");
+    forEachDescendant(body_, [&](pugi::xml_node n) {
+        if (startName == n.name()) {
+            bookmarks_.emplace_back(n.attribute(nameAttribute.c_str()).value(), n);
+        }
+    });
     // Like a freshly opened document: the insertion point at the start of the first paragraph.
     for (pugi::xml_node n = body_; n; n = nextInDocumentOrder(n)) {
         if (isWord(n, "p")) {
@@ -145,12 +161,13 @@ bool DocxDocument::goToBookmark(std::string_view name) {
         if (!isOpen()) {
             return fail("Документ не открыт.");
         }
-        const std::string startName = wordName("bookmarkStart");
-        const std::string nameAttribute = wordName("name");
-        const pugi::xml_node start = body_.find_node([&](pugi::xml_node node) {
-            return startName == node.name() &&
-                   name == node.attribute(nameAttribute.c_str()).value();
-        });
+        pugi::xml_node start;
+        for (const auto& [bookmark, node] : bookmarks_) {
+            if (bookmark == name) {
+                start = node;
+                break;
+            }
+        }
         if (!start) {
             return fail("В шаблоне нет закладки \"" + std::string(name) + "\".");
         }
@@ -264,14 +281,35 @@ bool DocxDocument::typeText(std::string_view utf8) {
     });
 }
 
+bool DocxDocument::typeSymbol(std::string_view font, std::string_view hexCode) {
+    return guarded(error_, [&] {
+        if (!isOpen() || !paragraph_) {
+            return fail("Нет места для ввода символа: документ не открыт или пуст.");
+        }
+        insertRun();
+        pugi::xml_node symbol = after_.append_child(wordName("sym").c_str());
+        symbol.append_attribute(wordName("font").c_str()) = std::string(font).c_str();
+        symbol.append_attribute(wordName("char").c_str()) = std::string(hexCode).c_str();
+        return true;
+    });
+}
+
 bool DocxDocument::serialize(Bytes& archive) {
     if (!isOpen()) {
         return fail("Документ не открыт.");
     }
-    ensureCellParagraphs();
+    if (!stampCoreProperties()) {
+        return false;
+    }
+    if (patternShelf_) {
+        // Not part of the document; made again if a row is added after this.
+        xml_.remove_child(patternShelf_);
+        patternShelf_ = {};
+        rowPatterns_.clear();
+    }
     StringWriter writer;
     xml_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    parts_[documentPart_].data = std::move(writer.text);
+    parts_[documentPart_].data = writer.take();
     std::string message;
     const bool packed = writePackage(parts_, std::nullopt, archive, message);
     parts_[documentPart_].data.clear();
@@ -288,56 +326,16 @@ Bytes DocxDocument::bytes() {
 
 bool DocxDocument::saveAs(const std::string& utf8Path) {
     return guarded(error_, [&] {
-        const fs::path target = pathFromUtf8(utf8Path);
-        if (utf8Path.empty() || !target.has_filename()) {
-            return fail("Не задано имя файла.");
-        }
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec)) {
-            return fail("Папка " + utf8FromPath(folder) + " не существует.");
-        }
-        if (fs::is_directory(target, ec)) {
-            return fail("Не удалось сохранить: " + utf8Path + " - это папка.");
-        }
         Bytes archive;
         if (!serialize(archive)) {
             return false;
         }
-
-        // The temporary name sits in the target folder, so the rename never crosses file
-        // systems and either leaves the old file or puts the whole new one in its place.
-        std::random_device random;
-        fs::path temporary;
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const fs::path candidate =
-                folder / (u8"." + target.filename().u8string() + u8"." +
-                          fs::path(std::to_string(random())).u8string() + u8".tmp");
-            if (!fs::exists(candidate, ec)) {
-                temporary = candidate;
-                break;
-            }
-        }
-        if (temporary.empty()) {
-            return fail("Не удалось создать временный файл в папке " + utf8FromPath(folder));
-        }
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (out) {
-                out.write(reinterpret_cast<const char*>(archive.data()),
-                          static_cast<std::streamsize>(archive.size()));
-                out.close();
-            }
-            if (!out) {
-                fs::remove(temporary, ec);
-                return fail("Не удалось записать файл в папку " + utf8FromPath(folder));
-            }
-        }
-        fs::rename(temporary, target, ec);
-        if (ec) {
-            const std::string reason = ec.message();
-            fs::remove(temporary, ec);
-            return fail("Не удалось сохранить " + utf8Path + ": " + reason);
+        std::string message;
+        if (!writeFileWhole(
+                utf8Path,
+                std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()),
+                message)) {
+            return fail(message);
         }
         error_.clear();
         return true;

@@ -9,8 +9,11 @@
 
 #include <pugixml.hpp>
 
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace torl7 {
@@ -41,10 +44,19 @@ public:
     // text inserts nothing.
     bool typeText(std::string_view utf8);
 
+    // Inserts a symbol character at the insertion point, in the formatting found there: the
+    // character `hexCode` (four hexadecimal digits, "F0FC") of the symbol font `font`. Word and
+    // LibreOffice both draw it from that font whatever the text around it uses.
+    bool typeSymbol(std::string_view font, std::string_view hexCode);
+
     // Moves to the start of the next table cell; from the last cell of a row to the first
     // cell of the next row. From the last cell of the table it first appends a row like the
     // table's last one (same cells and formatting, no text, no bookmarks, not a header row).
     bool moveRight();
+
+    // Stamps the document's core properties (created and modified) with this time when it is
+    // saved; without it they stay as the template has them.
+    void setMadeAt(std::time_t made);
 
     // Writes the whole package to a temporary file in the target folder and renames it into
     // place, so the target name never holds a half-written document.
@@ -65,11 +77,13 @@ private:
     pugi::xml_node firstChildElement(pugi::xml_node node, std::string_view localName) const;
     void placeAtCellStart(pugi::xml_node cell);
     pugi::xml_node appendRowLike(pugi::xml_node row);
+    void cleanRowPattern(pugi::xml_node copy);
     pugi::xml_node insertRun();
     void appendTextRun(std::string_view text);
     void appendRunElement(std::string_view localName);
     void ensureCellParagraphs();
     bool serialize(Bytes& archive);
+    bool stampCoreProperties();
 
     std::vector<PackagePart> parts_;
     std::size_t documentPart_ = 0;
@@ -86,7 +100,21 @@ private:
     pugi::xml_node container_;
     pugi::xml_node after_;
 
+    // Every bookmark's start, by name, in document order.
+    std::vector<std::pair<std::string, pugi::xml_node>> bookmarks_;
+
+    // A row like the table's last one with no text, no bookmarks and not a header row, kept
+    // per table (the key) once the first row has been added. The patterns sit on a shelf after
+    // the root element of the same tree, so that copies share their names and values with it
+    // instead of allocating each again; the shelf is taken down before saving.
+    pugi::xml_node patternShelf_;
+    std::vector<std::pair<pugi::xml_node, pugi::xml_node>> rowPatterns_;
+
+    std::optional<std::time_t> madeAt_;
     std::string error_;
 };
+
+// "2026-12-09T05:10:00Z": the time as the core properties hold it (W3C date and time, UTC).
+std::string coreTimeText(std::time_t made);
 
 } // namespace torl7

@@ -7,6 +7,8 @@
 namespace torl7 {
 namespace {
 
+constexpr std::size_t kStoredPartBytes = 4096;
+
 struct ZipErrorGuard {
     zip_error_t error;
     ZipErrorGuard() { zip_error_init(&error); }
@@ -140,7 +142,13 @@ bool writePackage(const std::vector<PackagePart>& parts, std::optional<std::time
             return false;
         }
         const auto entry = static_cast<zip_uint64_t>(index);
-        if (zip_set_file_compression(archive.get(), entry, ZIP_CM_DEFLATE, 6) != 0 ||
+        // The fastest deflate level: the parts are repetitive XML, so it still packs a report
+        // to a few per cent of its size, in a fraction of level 6's time. A part of a few
+        // hundred bytes is stored: setting up deflate for it (a fresh 256 KiB hash table each
+        // time) costs more than the bytes it would save.
+        const bool small = part.data.size() < kStoredPartBytes;
+        if (zip_set_file_compression(archive.get(), entry, small ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                     small ? 0 : 1) != 0 ||
             (modified && zip_file_set_mtime(archive.get(), entry, *modified, 0) != 0)) {
             error = "Не удалось упаковать " + part.name + ": " + zip_strerror(archive.get());
             return false;

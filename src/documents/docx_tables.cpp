@@ -17,7 +17,29 @@ void DocxDocument::placeAtCellStart(pugi::xml_node cell) {
 }
 
 pugi::xml_node DocxDocument::appendRowLike(pugi::xml_node row) {
-    pugi::xml_node copy = row.parent().insert_copy_after(row, row);
+    // The cleaned pattern is made once per table and copied for every row after that: copying
+    // the last row with its typed text and then removing that text again made each added row
+    // cost two full copies.
+    pugi::xml_node table = row.parent();
+    pugi::xml_node pattern;
+    for (const auto& [owner, kept] : rowPatterns_) {
+        if (owner == table) {
+            pattern = kept;
+            break;
+        }
+    }
+    if (!pattern) {
+        if (!patternShelf_) {
+            patternShelf_ = xml_.append_child("row-patterns");
+        }
+        pattern = patternShelf_.append_copy(row);
+        cleanRowPattern(pattern);
+        rowPatterns_.emplace_back(table, pattern);
+    }
+    return table.insert_copy_after(pattern, row);
+}
+
+void DocxDocument::cleanRowPattern(pugi::xml_node copy) {
 
     if (pugi::xml_node properties = firstChildElement(copy, "trPr")) {
         while (const pugi::xml_node header = firstChildElement(properties, "tblHeader")) {
@@ -27,6 +49,12 @@ pugi::xml_node DocxDocument::appendRowLike(pugi::xml_node row) {
     // Each cell keeps its properties and one empty paragraph with its paragraph mark. The
     // nodes collected here are disjoint subtrees, so removing one never frees another.
     std::vector<pugi::xml_node> doomed;
+    // The layout blanks between the cells of the template's row are not worth a copy per row.
+    for (pugi::xml_node n = copy.first_child(); n; n = n.next_sibling()) {
+        if (n.type() == pugi::node_pcdata) {
+            doomed.push_back(n);
+        }
+    }
     for (pugi::xml_node cell = firstChildElement(copy, "tc"); cell;
          cell = nextSiblingElement(cell, "tc")) {
         const pugi::xml_node paragraph = firstChildElement(cell, "p");
@@ -76,7 +104,6 @@ pugi::xml_node DocxDocument::appendRowLike(pugi::xml_node row) {
     for (pugi::xml_node n : doomed) {
         n.parent().remove_child(n);
     }
-    return copy;
 }
 
 bool DocxDocument::moveRight() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace torl7::docx {
 
@@ -101,11 +102,28 @@ inline bool needsPreserve(std::string_view text) {
            (text.front() == ' ' || text.back() == ' ' || text.find("  ") != std::string_view::npos);
 }
 
-struct StringWriter : pugi::xml_writer {
-    std::string text;
+// Collects what pugixml writes in the pieces it hands over and joins them once at the end:
+// appending to one growing string copied a large document over and over as it doubled.
+class StringWriter : public pugi::xml_writer {
+public:
     void write(const void* data, size_t size) override {
-        text.append(static_cast<const char*>(data), size);
+        pieces_.emplace_back(static_cast<const char*>(data), size);
+        total_ += size;
     }
+    std::string take() {
+        std::string text;
+        text.reserve(total_);
+        for (const std::string& piece : pieces_) {
+            text += piece;
+        }
+        pieces_.clear();
+        total_ = 0;
+        return text;
+    }
+
+private:
+    std::vector<std::string> pieces_;
+    std::size_t total_ = 0;
 };
 
 inline pugi::xml_node nextInDocumentOrder(pugi::xml_node node) {

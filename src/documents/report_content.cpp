@@ -72,6 +72,7 @@ public:
 
     bool goTo(std::string_view bookmark) { return check(document_.goToBookmark(bookmark)); }
     bool type(std::string_view text) { return check(document_.typeText(text)); }
+    bool tick() { return check(document_.typeSymbol(kTickFont, kTickCode)); }
     bool right() { return check(document_.moveRight()); }
 
 private:
@@ -117,6 +118,9 @@ bool fillReport(DocxDocument& document, const ReportData& data,
         }
     };
     Typist typist(document, error);
+    if (data.made) {
+        document.setMadeAt(*data.made);
+    }
 
     if (!typist.goTo("num") || !typist.type("  " + data.factoryNumber + "  ")) {
         return false;
@@ -130,10 +134,13 @@ bool fillReport(DocxDocument& document, const ReportData& data,
     for (const auto& row : data.events) {
         for (std::size_t cell = 0; cell < kEventCells; ++cell) {
             const bool stateCell = cell == 1 || cell == 2;
-            const std::string_view text =
-                stateCell ? (row[cell] == kOnText ? kOnMark : std::string_view())
-                          : std::string_view(row[cell]);
-            if (!typist.right() || !typist.type(text)) {
+            if (!typist.right()) {
+                return false;
+            }
+            const bool typed = !stateCell             ? typist.type(row[cell])
+                               : row[cell] == kOnText ? typist.tick()
+                                                      : true;
+            if (!typed) {
                 return false;
             }
         }
@@ -174,9 +181,28 @@ bool fillReport(DocxDocument& document, const ReportData& data,
     return true;
 }
 
-std::string defaultReportName(int factoryNumber, int year, int month, int day) {
+std::string reportBaseName(int factoryNumber, int year, int month, int day) {
     return "ТОРЛ_№" + std::to_string(factoryNumber) + "_" + twoDigits(day) + twoDigits(month) +
-           "_" + twoDigits(((year % 100) + 100) % 100) + ".docx";
+           "_" + twoDigits(((year % 100) + 100) % 100);
+}
+
+std::string defaultReportName(int factoryNumber, int year, int month, int day) {
+    return reportBaseName(factoryNumber, year, month, day) + ".docx";
+}
+
+std::string withReportExtension(std::string utf8Path) {
+    const std::size_t nameStart = utf8Path.find_last_of("/\\") + 1; // 0 when there is no folder
+    const std::size_t dot = utf8Path.rfind('.');
+    if (utf8Path.size() == nameStart) {
+        return utf8Path; // no file name at all: the caller refuses it
+    }
+    if (dot == std::string::npos || dot < nameStart) {
+        return utf8Path + ".docx";
+    }
+    if (dot + 1 == utf8Path.size()) {
+        return utf8Path + "docx";
+    }
+    return utf8Path;
 }
 
 } // namespace torl7

@@ -6,7 +6,9 @@
 #include "documents/docx_document.hpp"
 
 #include <array>
+#include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +22,12 @@ inline constexpr std::size_t kAccountingRows = 5;
 // Rows of the settings table that are headings: they have a label and an empty value cell.
 inline constexpr std::array<std::size_t, 2> kSettingsHeadingRows = {0, 30};
 
-// Typed into the two state cells of an event row for the grid text "Вкл.".
-inline constexpr std::string_view kOnMark = "\xD1\x8C"; // U+044C
+// The two state cells of an event row hold a tick for the grid text "Вкл." and stay empty
+// otherwise. The tick is the check mark of the Wingdings symbol font, the one Word has always
+// had; LibreOffice draws the same character from its own symbol font.
 inline constexpr std::string_view kOnText = "Вкл.";
+inline constexpr std::string_view kTickFont = "Wingdings";
+inline constexpr std::string_view kTickCode = "F0FC";
 
 extern const std::array<std::string_view, kSettingsRows> kSettingsLabels;
 extern const std::array<std::string_view, kAccountingRows> kAccountingLabels;
@@ -36,6 +41,8 @@ struct ReportData {
     std::array<std::string, kSettingsRows> settingsValues;
     // Value texts of the 5 accounting rows.
     std::array<std::string, kAccountingRows> accountingValues;
+    // When the report is made: its core properties' created and modified time.
+    std::optional<std::time_t> made;
 };
 
 // Types the report into an opened template at its bookmarks "num", "tab1", "tab2" and
@@ -45,7 +52,13 @@ struct ReportData {
 bool fillReport(DocxDocument& document, const ReportData& data,
                 const std::function<void(int)>& progress, std::string& error);
 
+// The path the report is saved under: as given, or with ".docx" added when its file name has
+// no extension ("отчёт" -> "отчёт.docx", "отчёт." -> "отчёт.docx", "отчёт.doc" unchanged).
+std::string withReportExtension(std::string utf8Path);
+
 // "ТОРЛ_№600_0812_26.docx" for factory number 600 on 8 December 2026.
 std::string defaultReportName(int factoryNumber, int year, int month, int day);
+// The same name without ".docx": the start of the names of the tool's other files that day.
+std::string reportBaseName(int factoryNumber, int year, int month, int day);
 
 } // namespace torl7

@@ -6,6 +6,7 @@
 #include "gui/controllers/configuration.hpp"
 #include "gui/controllers/device_search.hpp"
 #include "gui/controllers/diagnostics.hpp"
+#include "gui/controllers/exports.hpp"
 #include "gui/controllers/protocol_reader.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/controllers/rs485_speed.hpp"
@@ -27,6 +28,7 @@ void installSubsystems(MainWindow& window) {
     new Configuration(window);
     new Calibration(window);
     new SettingsTransfer(window);
+    new Exports(window);
 }
 
 } // namespace torl7

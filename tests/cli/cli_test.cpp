@@ -1,5 +1,6 @@
 // torl7-cli against the simulated unit over a real pseudo-terminal: what each command sends
 // to the unit, what it prints and how it exits.
+#include "cli/cli_fixture.hpp"
 #include "commands.hpp"
 #include "documents/settings_file.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
@@ -22,90 +23,9 @@
 #include <sstream>
 
 using namespace torl7;
+using namespace torl7::test;
 
 namespace {
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-class CliAgainstUnit : public ::testing::Test {
-protected:
-    void startUnit(int baud = 115200, std::vector<sim::FaultKind> faults = {}) {
-        sim::SimOptions options;
-        options.unit.lineSpeedBaud = baud;
-        for (const sim::FaultKind fault : faults) {
-            options.faults.rules.push_back({fault, 1, UINT64_MAX});
-        }
-        unit_.setListener([this](const sim::ServerEvent& event) {
-            std::lock_guard lock(mutex_);
-            if (event.kind == sim::ServerEvent::Kind::Request) {
-                requests_.push_back(event.bytes);
-            } else if (event.kind == sim::ServerEvent::Kind::Answer) {
-                answers_.push_back(event.bytes);
-            }
-        });
-        port_ = QString::fromStdString(unit_.start(options));
-    }
-    void TearDown() override { unit_.stop(); }
-
-    Result run(QStringList arguments, bool withPort = true) {
-        if (withPort) {
-            arguments = QStringList{"--port", port_} + arguments;
-        }
-        std::ostringstream out;
-        std::ostringstream err;
-        Result result;
-        result.code = runCli(QStringList{"torl7-cli"} + arguments, out, err);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
-    }
-
-    std::vector<Bytes> requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
-    }
-    std::vector<Bytes> answers() {
-        std::lock_guard lock(mutex_);
-        return answers_;
-    }
-    void clearRequests() {
-        std::lock_guard lock(mutex_);
-        requests_.clear();
-        answers_.clear();
-    }
-    std::vector<std::uint8_t> requestKinds() {
-        std::vector<std::uint8_t> kinds;
-        for (const Bytes& r : requests()) {
-            kinds.push_back(r[4]);
-        }
-        return kinds;
-    }
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    static std::string slurp(const QString& path) {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-        return f.readAll().toStdString();
-    }
-    static void spit(const QString& path, const std::string& text) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.data(), static_cast<qint64>(text.size()));
-    }
-    static QJsonObject object(const std::string& text) {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
-    }
-
-    sim::SimulatedUnit unit_;
-    QString port_;
-    QTemporaryDir dir_;
-    std::mutex mutex_;
-    std::vector<Bytes> requests_;
-    std::vector<Bytes> answers_;
-};
 
 std::string oneLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
@@ -300,22 +220,38 @@ TEST_F(CliAgainstUnit, aBadSettingsFileIsRefusedWithItsFieldBeforeAnythingIsSent
 
 TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
     startUnit();
-    Result r = run({"read-events"});
+    Result r = run({"read-events", "--separator", ","});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
     std::vector<Bytes> expected;
     for (std::uint8_t block = 0; block < 10; ++block) {
         expected.push_back(buildFrame(600, kind::EventBlock, Bytes{block}));
     }
     EXPECT_EQ(requests(), expected);
-    std::istringstream csv(r.out);
+    ASSERT_TRUE(r.out.starts_with("\xEF\xBB\xBF")) << "UTF-8 byte-order mark";
+    std::istringstream csv(r.out.substr(3));
+    const auto nextLine = [&csv](std::string& line) {
+        if (!std::getline(csv, line)) {
+            return false;
+        }
+        EXPECT_TRUE(line.ends_with('\r')) << "CRLF line ends";
+        line.pop_back();
+        return true;
+    };
     std::string header;
-    std::getline(csv, header);
+    nextLine(header);
     EXPECT_EQ(header, "Дата/Время,ТОРЛ,Обор.,Защита,\"Ua, В\",\"Ub, В\",\"Uc, В\",\"Ia, A\","
                       "\"Ib, A\",\"Ic, A\",\"Iут, А\",cos f");
     std::vector<std::string> dates;
-    for (std::string line; std::getline(csv, line);) {
+    for (std::string line; nextLine(line);) {
         dates.push_back(line.substr(0, line.find(',')));
     }
+    // By default the fields are separated by semicolons.
+    r = run({"read-events"});
+    ASSERT_EQ(r.code, exitcode::Done) << r.err;
+    EXPECT_TRUE(r.out.starts_with("\xEF\xBB\xBFДата/Время;ТОРЛ;Обор.;Защита;Ua, В;Ub, В;Uc, В;"
+                                  "Ia, A;Ib, A;Ic, A;Iут, А;cos f\r\n"))
+        << r.out.substr(0, 200);
+    EXPECT_EQ(run({"read-events", "--separator", "|"}).code, exitcode::Usage);
     ASSERT_FALSE(dates.empty()) << "the simulated unit keeps events";
 
     r = run({"read-events", "--format", "json"});

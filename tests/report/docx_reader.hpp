@@ -57,7 +57,8 @@ inline std::unique_ptr<pugi::xml_document> readDocument(const std::vector<std::u
     return xml;
 }
 
-// Text of an element as a reader sees it: w:t texts, w:tab as a tab, w:br as a line feed.
+// Text of an element as a reader sees it: w:t texts, w:tab as a tab, w:br as a line feed,
+// w:sym as "[font:code]".
 inline std::string textOf(pugi::xml_node node) {
     std::string text;
     for (pugi::xml_node n : node.children()) {
@@ -68,6 +69,10 @@ inline std::string textOf(pugi::xml_node node) {
             text += '\t';
         } else if (name == "w:br") {
             text += '\n';
+        } else if (name == "w:sym") {
+            // A symbol-font character, shown as its font and code.
+            text += std::string("[") + n.attribute("w:font").value() + ":" +
+                    n.attribute("w:char").value() + "]";
         } else if (n.type() == pugi::node_element && name != "w:pPr" && name != "w:rPr" &&
                    name != "w:instrText") {
             text += textOf(n);
@@ -75,6 +80,9 @@ inline std::string textOf(pugi::xml_node node) {
     }
     return text;
 }
+
+// The tick of the event table's state cells as textOf shows it: the check mark of Wingdings.
+inline const std::string kTick = "[Wingdings:F0FC]";
 
 inline std::vector<pugi::xml_node> children(pugi::xml_node node, const char* name) {
     std::vector<pugi::xml_node> found;

@@ -27,6 +27,11 @@ protected:
             document, data, [&](int p) { progress.push_back(p); }, error))
             << error;
         xml = readDocument(document.bytes());
+        std::size_t roots = 0;
+        for (pugi::xml_node n : xml->children()) {
+            roots += n.type() == pugi::node_element ? 1 : 0;
+        }
+        EXPECT_EQ(roots, 1u) << "the engine's working nodes stay out of the saved part";
         const auto found = tables(*xml);
         ASSERT_EQ(found.size(), 3u);
         events = tableTexts(found[0]);
@@ -74,7 +79,7 @@ TEST_P(ReportEventRowsTest, everyEventIsOneRowOfTwelveCellsInGridOrder) {
             std::string expected;
             if (count > 0) {
                 const std::string& grid = data.events[r - 1][c];
-                expected = stateCell ? (grid == "Вкл." ? "\xD1\x8C" : "") : grid;
+                expected = stateCell ? (grid == "Вкл." ? testing::kTick : "") : grid;
             }
             EXPECT_EQ(events[r][c], expected) << "row " << r << " cell " << c + 1;
         }
@@ -97,7 +102,7 @@ TEST_F(ReportFillTest, onMarkOnlyForTheExactOnText) {
     };
     fill(data);
     ASSERT_EQ(events.size(), 5u);
-    const std::string mark = "\xD1\x8C";
+    const std::string mark = testing::kTick;
     EXPECT_EQ(events[1][1], mark);
     EXPECT_EQ(events[1][2], "");
     EXPECT_EQ(events[2][1], "");
@@ -216,6 +221,55 @@ TEST(ReportFill, missingBookmarkStopsWithTheEnginesMessage) {
         document, makeSampleReport(1), [&](int p) { progress.push_back(p); }, error));
     EXPECT_NE(error.find("tab1"), std::string::npos) << error;
     EXPECT_TRUE(progress.empty());
+}
+
+// The core properties say when the report was made (UTC, as W3CDTF); without a time they
+// stay as the template has them.
+TEST(ReportFill, corePropertiesCarryTheTimeTheReportWasMade) {
+    const struct {
+        std::optional<std::time_t> made;
+        const char* expected; // created and modified, or nullptr: neither element
+    } cases[] = {{1796793000, "2026-12-09T05:10:00Z"},
+                 {951868799, "2000-02-29T23:59:59Z"},
+                 {std::nullopt, nullptr}};
+    for (const auto& c : cases) {
+        DocxDocument document;
+        ASSERT_TRUE(document.openFile(TORL7_REPORT_TEMPLATE)) << document.error();
+        ReportData data = makeSampleReport(1);
+        data.made = c.made;
+        std::string error;
+        ASSERT_TRUE(fillReport(document, data, {}, error)) << error;
+        const std::string core = testing::readPart(document.bytes(), "docProps/core.xml");
+        pugi::xml_document xml;
+        ASSERT_TRUE(xml.load_buffer(core.data(), core.size())) << core;
+        const pugi::xml_node root = xml.child("cp:coreProperties");
+        EXPECT_STREQ(root.child_value("dc:title"), "Протокол устройства защиты ТОРЛ-7");
+        for (const char* name : {"dcterms:created", "dcterms:modified"}) {
+            const pugi::xml_node stamp = root.child(name);
+            if (!c.expected) {
+                EXPECT_FALSE(stamp) << name;
+                continue;
+            }
+            EXPECT_STREQ(stamp.child_value(), c.expected) << name;
+            EXPECT_STREQ(stamp.attribute("xsi:type").value(), "dcterms:W3CDTF") << name;
+        }
+    }
+}
+
+TEST(ReportName, docxIsAddedOnlyWhenTheFileNameHasNoExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/u/отчёт", "/home/u/отчёт.docx"},
+        {"/home/u/отчёт.", "/home/u/отчёт.docx"},
+        {"/home/u/отчёт.docx", "/home/u/отчёт.docx"},
+        {"/home/u/отчёт.DOC", "/home/u/отчёт.DOC"},
+        {"/home/u.v/отчёт", "/home/u.v/отчёт.docx"},
+        {"C:\\Отчёты.2026\\ТОРЛ_№600", "C:\\Отчёты.2026\\ТОРЛ_№600.docx"},
+        {"отчёт", "отчёт.docx"},
+        {"/home/u/", "/home/u/"},
+    };
+    for (const auto& [given, saved] : cases) {
+        EXPECT_EQ(withReportExtension(given), saved) << given;
+    }
 }
 
 TEST(ReportName, dayMonthAndTwoDigitYearAfterTheFactoryNumber) {

@@ -6,6 +6,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -106,8 +108,8 @@ TEST_F(ReportWriterTest, savedDocumentHoldsTheNumberTheEventRowsAndThePagesSetti
     ASSERT_EQ(dataRows.size(), 37u);
     EXPECT_EQ(dataRows[0][0], "r0c1");
     EXPECT_EQ(dataRows[0][1], "") << "Выкл. leaves the state cell empty";
-    EXPECT_EQ(dataRows[1][1], "\xD1\x8C") << "Вкл. is marked";
-    EXPECT_EQ(dataRows[0][2], "\xD1\x8C");
+    EXPECT_EQ(dataRows[1][1], docx::kTick) << "Вкл. is marked";
+    EXPECT_EQ(dataRows[0][2], docx::kTick);
     EXPECT_EQ(dataRows[36][11], "r36c12");
 
     const auto settings = docx::tableTexts(tables[1]);
@@ -131,6 +133,28 @@ TEST_F(ReportWriterTest, savedDocumentHoldsTheNumberTheEventRowsAndThePagesSetti
     const auto accounting = docx::tableTexts(tables[2]);
     ASSERT_GE(accounting.size(), 5u);
     EXPECT_EQ(accounting[4][1], "000123,4");
+}
+
+TEST_F(ReportWriterTest, aNameWithoutExtensionIsSavedAsDocxStampedWithTheTimeItWasMade) {
+    savePath = dir.filePath(QStringLiteral("отчёт"));
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    writer->prot_save();
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+    ASSERT_EQ(boxes.texts(), QStringList{QStringLiteral("Протокол сохранен !")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("отчёт.docx")});
+
+    const std::string core =
+        docx::readPart(readFile(dir.filePath(QStringLiteral("отчёт.docx"))), "docProps/core.xml");
+    const auto made = [&](const char* element) {
+        const std::size_t open = core.find(std::string("<dcterms:") + element);
+        const std::size_t start = core.find('>', open) + 1;
+        return QDateTime::fromString(
+            QString::fromStdString(core.substr(start, core.find('<', start) - start)), Qt::ISODate);
+    };
+    for (const char* element : {"created", "modified"}) {
+        EXPECT_GE(made(element), before) << element << " in " << core;
+        EXPECT_LE(made(element), after) << element;
+    }
 }
 
 TEST_F(ReportWriterTest, cancelledSaveDialogSavesNothingAndSaysNothing) {

@@ -26,6 +26,25 @@ void fillEventGrid(const EventRows& rows, QTableWidget& grid) {
     grid.setUpdatesEnabled(true);
 }
 
+EventRows eventGridRows(const QTableWidget& grid) {
+    constexpr int kMaxEventRows = 100;
+    EventRows rows;
+    for (int row = 0; row < grid.rowCount() && row < kMaxEventRows; ++row) {
+        const QTableWidgetItem* numberCell = grid.item(row, 0);
+        if (!numberCell || numberCell->text().isEmpty()) {
+            break;
+        }
+        EventRow cells;
+        for (int column = 1; column <= static_cast<int>(cells.size()); ++column) {
+            const QTableWidgetItem* cell = grid.item(row, column);
+            cells[static_cast<std::size_t>(column - 1)] =
+                cell ? cell->text().toStdString() : std::string();
+        }
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
 ProtocolReader::ProtocolReader(MainWindow& window)
     : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
       read_(window.session(), table_) {

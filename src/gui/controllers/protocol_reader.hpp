@@ -18,6 +18,10 @@ class ProtocolPage;
 // Rows numbered from 1, then the twelve texts of each event.
 void fillEventGrid(const EventRows& rows, QTableWidget& grid);
 
+// The twelve texts of the grid's rows, up to the first row without a number and at most the
+// unit's 100 events: what the report and the CSV file hold.
+EventRows eventGridRows(const QTableWidget& grid);
+
 class ProtocolReader : public QObject {
     Q_OBJECT
 public:

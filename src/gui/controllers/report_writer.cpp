@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -26,8 +27,6 @@
 namespace torl7 {
 
 namespace {
-
-constexpr int kMaxEventRows = 100;
 
 std::string text(const QString& s) {
     return s.toStdString();
@@ -95,20 +94,8 @@ ReportData ReportWriter::collectReportData() const {
     ReportData data;
     data.factoryNumber = std::to_string(window_.TabSheet2->frm1_zn->value());
 
-    // The grid's rows up to the first without a row number, at most the unit's 100 events.
-    const QTableWidget& grid = *p.StGr_prot;
-    for (int row = 0; row < grid.rowCount() && row < kMaxEventRows; ++row) {
-        const QTableWidgetItem* numberCell = grid.item(row, 0);
-        if (!numberCell || numberCell->text().isEmpty()) {
-            break;
-        }
-        std::array<std::string, kEventCells> cells;
-        for (int column = 1; column <= static_cast<int>(kEventCells); ++column) {
-            const QTableWidgetItem* cell = grid.item(row, column);
-            cells[static_cast<std::size_t>(column - 1)] = cell ? text(cell->text()) : "";
-        }
-        data.events.push_back(std::move(cells));
-    }
+    const EventRows rows = eventGridRows(*p.StGr_prot);
+    data.events.assign(rows.begin(), rows.end());
 
     data.settingsValues = {
         "",
@@ -178,9 +165,10 @@ void ReportWriter::prot_save() {
     }
     progress->setValue(2);
     std::string error;
+    ReportData data = collectReportData();
+    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
     if (!fillReport(
-            document, collectReportData(),
-            [progress](int position) { progress->setValue(position); }, error)) {
+            document, data, [progress](int position) { progress->setValue(position); }, error)) {
         boxes.error(QString::fromStdString(error), kCaptionTool);
         return;
     }
@@ -191,7 +179,7 @@ void ReportWriter::prot_save() {
     if (path.isEmpty()) {
         return;
     }
-    if (!document.saveAs(QDir::toNativeSeparators(path).toStdString())) {
+    if (!document.saveAs(withReportExtension(QDir::toNativeSeparators(path).toStdString()))) {
         boxes.error(QString::fromStdString(document.error()), kCaptionTool);
         return;
     }

@@ -105,6 +105,8 @@ QLayout* DiagPage::buildConnectionBar() {
     bar->addStretch(1);
     bar->addWidget(makeCaption("Просмотр:", cmb_m));
     bar->addWidget(cmb_m);
+    btn_save_waves = makeButton(this, "btn_save_waves", "Сохранить осциллограммы…");
+    bar->addWidget(btn_save_waves);
     return bar;
 }
 

@@ -30,6 +30,8 @@ public:
     QComboBox* cb_speed = nullptr;
     QPushButton* Button6 = nullptr;
     QComboBox* cmb_m = nullptr;
+    // The waveforms last drawn as COMTRADE or CSV files.
+    QPushButton* btn_save_waves = nullptr;
 
     // Waveforms of the phase voltages and currents, one sample per point.
     QChartView* Chart1 = nullptr;

@@ -1,5 +1,6 @@
 #include "gui/pages/protocol_page.hpp"
 
+#include "documents/events_csv.hpp"
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 
@@ -17,9 +18,13 @@
 
 namespace torl7 {
 
-const QStringList ProtocolPage::kEventColumns{"№ п/п", "Дата/Время", "ТОРЛ",  "Обор.", "Защита",
-                                              "Ua, В", "Ub, В",      "Uc, В", "Ia, A", "Ib, A",
-                                              "Ic, A", "Iут, А",     "cos f"};
+const QStringList ProtocolPage::kEventColumns = [] {
+    QStringList titles{QStringLiteral("№ п/п")};
+    for (const std::string_view title : kEventColumnTitles) {
+        titles << QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    }
+    return titles;
+}();
 
 namespace {
 
@@ -116,11 +121,13 @@ QWidget* ProtocolPage::buildProtocol() {
     pb_prot = makeProgressBar(group, "pb_prot", 0, 10);
     Button1 = makeButton(group, "Button1", "Считать протокол");
     btn_save_prot = makeButton(group, "btn_save_prot", "Сохранить протокол");
+    btn_save_csv = makeButton(group, "btn_save_csv", "Сохранить CSV…");
 
     auto* column = new QVBoxLayout(group);
     column->addWidget(pb_prot);
     column->addWidget(Button1);
     column->addWidget(btn_save_prot);
+    column->addWidget(btn_save_csv);
     return group;
 }
 

@@ -37,6 +37,8 @@ public:
     QProgressBar* pb_prot = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* btn_save_prot = nullptr;
+    // The grid's events as a CSV file for spreadsheets.
+    QPushButton* btn_save_csv = nullptr;
 
 private:
     QWidget* buildEventGrid();

@@ -1,0 +1,32 @@
+// The event protocol as a CSV file for spreadsheets: the grid's twelve columns under their
+// titles, one event a line, oldest first. UTF-8 with a byte-order mark (the sign a spreadsheet
+// needs to read it as UTF-8 rather than the locale's code page); fields separated by ';' by
+// default, which a Russian-locale spreadsheet splits into columns even though the numbers
+// carry decimal commas, or by ',' for the other convention. Pure, no Qt.
+#pragma once
+
+#include "protocol/codecs/event_codec.hpp"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torl7 {
+
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Titles of the grid's event columns after the row number; "Ia, A" .. "Ic, A" end in a Latin
+// A, "Iут, А" in a Cyrillic one.
+inline constexpr std::array<std::string_view, 12> kEventColumnTitles = {
+    "Дата/Время", "ТОРЛ",  "Обор.", "Защита", "Ua, В",  "Ub, В",
+    "Uc, В",      "Ia, A", "Ib, A", "Ic, A",  "Iут, А", "cos f"};
+
+// One field: as it is, or in double quotes (inner quotes doubled) when it holds the
+// separator, a double quote, a line feed or a carriage return.
+std::string csvField(std::string_view text, char separator);
+
+// The whole file: mark, title line, one line per row; lines end in "\r\n" as RFC 4180 says.
+std::string eventsCsv(const std::vector<EventRow>& rows, char separator = ';');
+
+} // namespace torl7

@@ -1,0 +1,61 @@
+// The waveforms of one poll sequence as files for other programs: CSV for a spreadsheet and
+// COMTRADE (IEEE C37.111-1999, ASCII: a .cfg and a .dat file), the exchange format of
+// protection engineers. The unit says neither its sample rate nor the samples' scaling, so
+// nothing is made up: the rate is the one the user gives, and every channel holds the samples
+// as the unit sent them (0..255) with scaling 1, offset 0 and the unit "raw". What the files
+// hold, line by line: docs/waveform-export.md. Pure, no Qt.
+#pragma once
+
+#include "protocol/waveform_samples.hpp"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torl7 {
+
+struct WaveformExport {
+    std::string station;     // the installation text (UTF-8)
+    std::string deviceId;    // the factory number
+    std::vector<int> phases; // the phases fetched in the sequence, 1..3 (1 = A), in order
+    WaveformSamples samples;
+    double sampleRate = 0; // Hz, as the user gives it
+    // When the samples arrived, by this computer's clock (local time).
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0, microsecond = 0;
+};
+
+// One channel of the files: "Ua" .. "Ic", its phase letter, and its samples.
+struct WaveformChannel {
+    std::string name;
+    char phase;
+    const std::array<int, kWaveformSamples>* samples;
+};
+
+// Sets the record's time from `seconds` since 1970 (UTC) as this computer's local time.
+void setArrival(WaveformExport& record, std::time_t seconds, int microseconds);
+
+// The phases of a poll sequence's blocks (the phase is the selector's low two bits), in the
+// order they came.
+std::vector<int> phasesOfBlocks(const std::array<std::uint8_t, kPhases>& selectors, int count);
+
+// Voltages first, then currents, of the phases fetched: Ua, Ub, Uc, Ia, Ib, Ic for all three.
+std::vector<WaveformChannel> waveformChannels(const WaveformExport& record);
+
+// The rate typed by the user ("2000", "1562,5", "1562.5"), or nothing when it is missing, not
+// a number, not finite or not above zero.
+std::optional<double> parseSampleRate(std::string_view text);
+
+// Sample number, time from the first sample in ms, then one column per channel; UTF-8 with a
+// byte-order mark, fields separated by `separator`, lines ending in "\r\n".
+std::string waveformCsv(const WaveformExport& record, char separator = ';');
+
+struct ComtradeFiles {
+    std::string cfg;
+    std::string dat;
+};
+ComtradeFiles comtradeFiles(const WaveformExport& record);
+
+} // namespace torl7

@@ -1,0 +1,122 @@
+#include "gui/controllers/exports.hpp"
+
+#include "documents/events_csv.hpp"
+#include "documents/file_output.hpp"
+#include "documents/report_content.hpp"
+#include "gui/controllers/diagnostics.hpp"
+#include "gui/controllers/protocol_reader.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+
+namespace torl7 {
+
+Exports::Exports(MainWindow& window) : QObject(&window), window_(window) {
+    setObjectName(QStringLiteral("Exports"));
+    askSaveName = [this](const QString& name, const QString& filter) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        return QFileDialog::getSaveFileName(&window_, QString(), QDir(folder).filePath(name),
+                                            filter);
+    };
+    askWaveformExport = [this]() -> std::optional<WaveformExportChoice> {
+        WaveformExportDialog dialog(&window_);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.choice();
+    };
+    connect(window.TabSheet3->btn_save_csv, &QPushButton::clicked, this,
+            &Exports::btn_save_csvClick);
+    connect(window.TabSheet2->btn_save_waves, &QPushButton::clicked, this,
+            &Exports::btn_save_wavesClick);
+    DiagPoll& poll = window.findChild<Diagnostics*>()->operation();
+    connect(&poll, &DiagPoll::waveformsReady, this, &Exports::keepDrawn);
+}
+
+void Exports::keepDrawn(const WaveformSamples& samples) {
+    const DiagPoll& poll = window_.findChild<Diagnostics*>()->operation();
+    WaveformExport drawn;
+    drawn.samples = samples;
+    drawn.phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    setArrival(drawn, static_cast<std::time_t>(now / 1000), static_cast<int>(now % 1000) * 1000);
+    lastDrawn_ = drawn;
+}
+
+QString Exports::defaultName(const QString& suffix) const {
+    const QDate date = today();
+    return QString::fromStdString(reportBaseName(window_.TabSheet2->frm1_zn->value(), date.year(),
+                                                 date.month(), date.day())) +
+           suffix;
+}
+
+bool Exports::save(const QString& path, const std::string& bytes) {
+    std::string error;
+    if (!writeFileWhole(QDir::toNativeSeparators(path).toStdString(), bytes, error)) {
+        window_.boxes().error(QString::fromStdString(error), kCaptionTool);
+        return false;
+    }
+    return true;
+}
+
+void Exports::btn_save_csvClick() {
+    const QString path = askSaveName(defaultName(QStringLiteral("_события.csv")),
+                                     QStringLiteral("CSV (*.csv);;Все файлы (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    save(path, eventsCsv(eventGridRows(*window_.TabSheet3->StGr_prot)));
+}
+
+void Exports::btn_save_wavesClick() {
+    if (!lastDrawn_ || lastDrawn_->phases.empty()) {
+        window_.boxes().information(
+            QStringLiteral("Осциллограммы ещё не получены: включите диагностику с просмотром фаз."),
+            kCaptionTool);
+        return;
+    }
+    const auto choice = askWaveformExport();
+    if (!choice) {
+        return;
+    }
+    WaveformExport record = *lastDrawn_;
+    record.sampleRate = choice->sampleRate;
+    // The installation text and the factory number as the window shows them now.
+    record.station = window_.TabSheet1->oust_text->text().trimmed().toStdString();
+    record.deviceId = std::to_string(window_.TabSheet2->frm1_zn->value());
+    if (choice->format == WaveformFormat::Csv) {
+        const QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы.csv")),
+                                         QStringLiteral("CSV (*.csv);;Все файлы (*)"));
+        if (!path.isEmpty()) {
+            save(path, waveformCsv(record));
+        }
+        return;
+    }
+    QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы.cfg")),
+                               QStringLiteral("COMTRADE (*.cfg)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    // The pair shares one name: BASE.cfg and BASE.dat.
+    if (path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive)) {
+        path.chop(4);
+    }
+    const ComtradeFiles files = comtradeFiles(record);
+    if (save(path + QStringLiteral(".cfg"), files.cfg) &&
+        !save(path + QStringLiteral(".dat"), files.dat)) {
+        QFile::remove(path + QStringLiteral(".cfg")); // no configuration without its data
+    }
+}
+
+} // namespace torl7

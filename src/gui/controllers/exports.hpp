@@ -1,0 +1,54 @@
+// Files for other programs, from what the window shows: "Сохранить CSV…" beside the event
+// grid writes the grid's events for a spreadsheet, "Сохранить осциллограммы…" beside the
+// waveform chart the waveforms last drawn as COMTRADE or CSV. The file formats live below the
+// window (documents/), where torl7-cli writes the same files.
+#pragma once
+
+#include "documents/waveform_export.hpp"
+#include "gui/dialogs/waveform_export_dialog.hpp"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace torl7 {
+
+class MainWindow;
+
+class Exports : public QObject {
+    Q_OBJECT
+public:
+    // Connects the export buttons.
+    explicit Exports(MainWindow& window);
+
+    // The grid's events as CSV (semicolons, UTF-8 with a byte-order mark).
+    void btn_save_csvClick();
+    // The waveforms last drawn, at the rate and in the format the dialog asks for.
+    void btn_save_wavesClick();
+
+    // The waveforms of the last sequence drawn, as the files will hold them (no rate yet);
+    // nothing before the first drawing.
+    const std::optional<WaveformExport>& lastDrawn() const { return lastDrawn_; }
+
+    // Where to save, offering `defaultName` and a filter; an empty answer cancels. The program
+    // shows the save dialog; tests answer themselves.
+    std::function<QString(const QString& defaultName, const QString& filter)> askSaveName;
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // The export dialog; nothing when it is cancelled.
+    std::function<std::optional<WaveformExportChoice>()> askWaveformExport;
+
+private:
+    // Writes the whole file or nothing; a failure is one error box naming the file.
+    bool save(const QString& path, const std::string& bytes);
+    QString defaultName(const QString& suffix) const;
+    void keepDrawn(const WaveformSamples& samples);
+
+    MainWindow& window_;
+    std::optional<WaveformExport> lastDrawn_;
+};
+
+} // namespace torl7

@@ -1,0 +1,38 @@
+// The small dialog of "Сохранить осциллограммы…": the sample rate, which the unit does not
+// say, and the file format. "Сохранить" stays disabled until the rate is a number above 0.
+#pragma once
+
+#include <QDialog>
+
+#include <optional>
+
+class QComboBox;
+class QDialogButtonBox;
+class QLineEdit;
+
+namespace torl7 {
+
+enum class WaveformFormat { Comtrade, Csv };
+
+struct WaveformExportChoice {
+    double sampleRate = 0;
+    WaveformFormat format = WaveformFormat::Comtrade;
+};
+
+class WaveformExportDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit WaveformExportDialog(QWidget* parent = nullptr);
+
+    // The rate and format as they stand; nothing while the rate is not a number above 0.
+    std::optional<WaveformExportChoice> choice() const;
+
+    QLineEdit* ed_rate = nullptr;
+    QComboBox* cb_format = nullptr;
+    QDialogButtonBox* buttons = nullptr;
+
+private:
+    void followRate();
+};
+
+} // namespace torl7
