@@ -84,6 +84,19 @@ bool slow(Row row) {
     return row == Row::Baud300 || row == Row::Baud600;
 }
 
+// Every slot of the protocol holds an event of its own, so that each block read counts.
+sim::EventProtocol fullProtocol() {
+    sim::EventProtocol protocol;
+    for (int i = 0; i < static_cast<int>(sim::EventProtocol::kSlots); ++i) {
+        EventRecord record;
+        record.stamp = ClockStamp{i % 60, i / 60, 10, 3, 4, 26};
+        record.state = 0x81;
+        record.uaVolts = static_cast<std::uint16_t>(200 + i);
+        protocol.append(record);
+    }
+    return protocol;
+}
+
 sim::SimOptions optionsFor(Row row, Column column) {
     sim::SimOptions options;
     options.faults.rules = rulesFor(row);
@@ -109,6 +122,9 @@ sim::SimOptions optionsFor(Row row, Column column) {
         // Past the ping's wait, which is what these two give an answer.
         const int speedIndex = indexForBaud(options.unit.lineSpeedBaud);
         options.faults.parameters.lateBy = milliseconds(pingWaitMs(speedIndex) + 300);
+    }
+    if (column == Column::EventProtocol || column == Column::ReportChain) {
+        options.unit.events = fullProtocol();
     }
     if (column == Column::ProtectionReset) {
         options.unit.trips = {{sim::Protection::Umin, std::chrono::seconds{0}}};
