@@ -71,6 +71,74 @@ bool parse(const QStringList& arguments, Settings& settings) {
     return arguments.size() % 2 == 1;
 }
 
+struct Figures {
+    long snapshots = 0;
+    long waveformSets = 0;
+    long pollEnds = 0;
+    long requests = 0;
+    long baselineKb = -1;
+    long endKb = 0;
+    long peakKb = 0;
+    int stuck = 0;
+    int periodMs = 0;
+    double minutes = 0;
+};
+
+// Polls for the settings' minutes, starting the poll again whenever it ended by itself, and
+// looks at its progress and the memory once a second.
+Figures soak(faults::UnitRig& rig, const Settings& settings) {
+    Figures f;
+    DiagPoll poll(rig.session());
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    QObject::connect(&poll, &DiagPoll::snapshotReceived, [&](const Snapshot&) {
+        ++f.snapshots;
+        sinceProgress.restart();
+    });
+    QObject::connect(&poll, &DiagPoll::waveformsReady, [&](const WaveformSamples&) {
+        ++f.waveformSets;
+        sinceProgress.restart();
+    });
+    QObject::connect(&poll, &DiagPoll::failed, [&](const SessionError&) { ++f.pollEnds; });
+    poll.start(kMaxViewIndex);
+
+    // The unit's clock runs with the PC's, as a unit in service does.
+    const auto started = std::chrono::system_clock::now();
+    f.periodMs = responseTimeoutMs(rig.session().speedIndex(), kind::Diagnostics);
+    const qint64 stuckAfterMs = static_cast<qint64>(settings.stuckPeriods) * f.periodMs;
+    const auto runMs = static_cast<qint64>(settings.minutes * 60'000);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool stuckNow = false;
+    while (elapsed.elapsed() < runMs) {
+        faults::UnitRig::runUntil([] { return false; }, std::chrono::milliseconds{1000});
+        rig.clock().set(started + std::chrono::milliseconds(elapsed.elapsed()));
+        // Counted and forgotten, so that the log does not grow with the run.
+        f.requests += static_cast<long>(rig.requests().size());
+        rig.clearRequests();
+        if (!poll.running()) {
+            rig.session().comopen();
+            poll.start(kMaxViewIndex);
+        }
+        const bool noProgress = sinceProgress.elapsed() > stuckAfterMs;
+        if (noProgress && !stuckNow) {
+            ++f.stuck;
+            std::fprintf(stderr, "poll_soak: stuck at %lld s: nothing for %lld ms\n",
+                         elapsed.elapsed() / 1000, sinceProgress.elapsed());
+        }
+        stuckNow = noProgress;
+        const long kb = residentKb();
+        f.peakKb = std::max(f.peakKb, kb);
+        if (f.baselineKb < 0 && elapsed.elapsed() >= runMs / 6) {
+            f.baselineKb = kb;
+        }
+    }
+    poll.stop();
+    f.endKb = residentKb();
+    f.minutes = static_cast<double>(elapsed.elapsed()) / 60000.0;
+    return f;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,77 +153,23 @@ int main(int argc, char** argv) {
     options.faults.randomRate = settings.ratePercent / 100.0;
     options.faults.seed = settings.seed;
     faults::UnitRig rig(options, sim::kDefaultFactoryNumber);
-    // The unit's clock runs with the PC's, as a unit in service does.
-    const auto started = std::chrono::system_clock::now();
     if (const auto error = rig.session().comopen()) {
         std::fprintf(stderr, "poll_soak: %s\n", qPrintable(error->detail));
         return 2;
     }
-
-    DiagPoll poll(rig.session());
-    long snapshots = 0;
-    long waveformSets = 0;
-    long pollEnds = 0;
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    QObject::connect(&poll, &DiagPoll::snapshotReceived, [&](const Snapshot&) {
-        ++snapshots;
-        sinceProgress.restart();
-    });
-    QObject::connect(&poll, &DiagPoll::waveformsReady, [&](const WaveformSamples&) {
-        ++waveformSets;
-        sinceProgress.restart();
-    });
-    QObject::connect(&poll, &DiagPoll::failed, [&](const SessionError&) { ++pollEnds; });
-    poll.start(kMaxViewIndex);
-
-    const int periodMs = responseTimeoutMs(rig.session().speedIndex(), kind::Diagnostics);
-    const qint64 stuckAfterMs = static_cast<qint64>(settings.stuckPeriods) * periodMs;
-    const auto runMs = static_cast<qint64>(settings.minutes * 60'000);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    long baselineKb = -1;
-    long peakKb = 0;
-    int stuck = 0;
-    bool stuckNow = false;
-    long requests = 0;
-    while (elapsed.elapsed() < runMs) {
-        faults::UnitRig::runUntil([] { return false; }, std::chrono::milliseconds{1000});
-        rig.clock().set(started + std::chrono::milliseconds(elapsed.elapsed()));
-        // Counted and forgotten, so that the log does not grow with the run.
-        requests += static_cast<long>(rig.requests().size());
-        rig.clearRequests();
-        if (!poll.running()) {
-            rig.session().comopen();
-            poll.start(kMaxViewIndex);
-        }
-        const bool noProgress = sinceProgress.elapsed() > stuckAfterMs;
-        if (noProgress && !stuckNow) {
-            ++stuck;
-            std::fprintf(stderr, "poll_soak: stuck at %lld s: nothing for %lld ms\n",
-                         elapsed.elapsed() / 1000, sinceProgress.elapsed());
-        }
-        stuckNow = noProgress;
-        const long kb = residentKb();
-        peakKb = std::max(peakKb, kb);
-        if (baselineKb < 0 && elapsed.elapsed() >= runMs / 6) {
-            baselineKb = kb;
-        }
-    }
-    poll.stop();
-    const long endKb = residentKb();
-    const long growthKb = endKb - baselineKb;
-    std::printf("minutes %.1f, faulted share %.2f %%, seed %u\n", elapsed.elapsed() / 60000.0,
-                settings.ratePercent, settings.seed);
-    std::printf("snapshots %ld, waveform sets %ld, poll ended by itself %ld times\n", snapshots,
-                waveformSets, pollEnds);
-    std::printf("requests the unit answered %ld, of them faulted %ld\n", requests,
-                rig.faultedAnswers());
+    const Figures f = soak(rig, settings);
+    const long faulted = rig.faultedAnswers();
+    const long growthKb = f.endKb - f.baselineKb;
+    std::printf("minutes %.1f, seed %u\n", f.minutes, settings.seed);
+    std::printf("snapshots %ld, waveform sets %ld, poll ended by itself %ld times\n", f.snapshots,
+                f.waveformSets, f.pollEnds);
+    std::printf("requests the unit answered %ld, of them faulted %ld (%.2f %%)\n", f.requests,
+                faulted, f.requests > 0 ? 100.0 * static_cast<double>(faulted) / f.requests : 0.0);
     std::printf("VmRSS after warm-up %ld kB, at the end %ld kB, peak %ld kB, growth %ld kB\n",
-                baselineKb, endKb, peakKb, growthKb);
-    std::printf("stuck %d times (no snapshot or waveform set for %d periods of %d ms)\n", stuck,
-                settings.stuckPeriods, periodMs);
-    const bool passed = growthKb < kGrowthLimitKb && stuck == 0;
+                f.baselineKb, f.endKb, f.peakKb, growthKb);
+    std::printf("stuck %d times (no snapshot or waveform set for %d periods of %d ms)\n", f.stuck,
+                settings.stuckPeriods, f.periodMs);
+    const bool passed = growthKb < kGrowthLimitKb && f.stuck == 0;
     std::printf("%s\n", passed ? "PASS" : "FAIL");
     return passed ? 0 : 1;
 }

@@ -92,6 +92,10 @@ const std::vector<AwaitedCell> kAwaitingSessionFix = {
      "the session does not see the hang-up as a lost line, and the poll's watchdog goes on: "
      "it ends only when its reopen fails, and polls on when a port comes back under the same "
      "name in the meantime (passes or fails by that race)"},
+    {Row::Baud300, Column::PollWithWaveforms,
+     "the watchdog's first period is 300 ms at every speed: at 300 baud the snapshot's "
+     "request is repeated into its answer, and the extra answers can put one phase's block "
+     "twice into a set drawn without another"},
     {Row::Baud300, Column::ReadConfiguration, kIdleClose},
     {Row::Baud300, Column::WriteConfiguration, kIdleClose},
     {Row::Baud300, Column::EventProtocol, kIdleClose},

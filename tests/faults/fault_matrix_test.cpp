@@ -6,6 +6,12 @@
 #include <iostream>
 
 namespace torl7::faults {
+
+// The fault's name in the test's description, rather than its bytes.
+void PrintTo(Row row, std::ostream* os) {
+    *os << rowName(row);
+}
+
 namespace {
 
 class FaultMatrix : public ::testing::TestWithParam<Row> {};

@@ -40,7 +40,8 @@ AccountingRecord accountingAsSent(const sim::UnitState& state) {
     return decodeAccounting(encodeAccounting(state.plant.accounting()));
 }
 
-OperationRun poll(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
+OperationRun poll(UnitRig& rig, const sim::UnitState&, milliseconds limit,
+                  bool everyAnswerArrives) {
     DiagPoll poll(rig.session());
     bool snapshot = false;
     std::vector<std::uint8_t> drawn;
@@ -78,6 +79,13 @@ OperationRun poll(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
         }
         if (!snapshot || phases.size() != kMaxViewIndex) {
             run.wrong = "the waveforms drawn lack a phase or the snapshot";
+        }
+        // On a line that delivers every answer, the watchdog has nothing to repeat.
+        const std::vector<Bytes> requests = rig.requests();
+        for (std::size_t i = 1; everyAnswerArrives && i < requests.size(); ++i) {
+            if (requests[i] == requests[i - 1]) {
+                run.wrong = "a request was repeated into its answer";
+            }
         }
     }
     return run;
@@ -291,9 +299,12 @@ std::vector<std::array<std::string, 12>> expectedEventRows(const sim::UnitState&
 }
 
 OperationRun runOperation(Column column, UnitRig& rig, const sim::UnitState& before,
-                          milliseconds limit) {
+                          milliseconds limit, bool everyAnswerArrives) {
+    if (column == Column::PollWithWaveforms) {
+        return poll(rig, before, limit, everyAnswerArrives);
+    }
     using Run = OperationRun (*)(UnitRig&, const sim::UnitState&, milliseconds);
-    static const std::array<Run, 12> kRuns = {poll,        readConfiguration, writeConfiguration,
+    static const std::array<Run, 12> kRuns = {nullptr,     readConfiguration, writeConfiguration,
                                               calibration, clockCorrection,   protectionReset,
                                               version,     eventProtocol,     accounting,
                                               reportChain, deviceSearch,      speedChange};

@@ -14,8 +14,10 @@ struct OperationRun {
 
 // Runs `column`'s operation over the rig's open port, waits until the unit has answered
 // everything, and judges the end against `before` and the unit's state after it.
+// `everyAnswerArrives`: the line delivers every answer whole in the end, so nothing needs
+// asking twice.
 OperationRun runOperation(Column column, UnitRig& rig, const sim::UnitState& before,
-                          std::chrono::milliseconds limit);
+                          std::chrono::milliseconds limit, bool everyAnswerArrives);
 
 // The unit's event protocol as the tool must show it: its blocks taken straight from the
 // unit's slots.
