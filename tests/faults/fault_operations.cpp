@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace torl7::faults {
@@ -161,91 +162,90 @@ OperationRun calibration(UnitRig& rig, const sim::UnitState& before, millisecond
     return run;
 }
 
-OperationRun clockCorrection(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
-    constexpr int kCalibration = 7;
-    std::optional<Outcome<Acknowledged>> outcome;
-    correctClock(rig.session(), LocalDateTime{2031, 5, 6, 7, 8, 9}, kCalibration, false, false,
-                 [&](const Outcome<Acknowledged>& o) { outcome = o; });
+// An operation that ends with an Outcome: started by `start`, which is handed the callback that
+// ends it; `wrongData` judges the data (or the command done) against the unit's state after.
+template <class Result>
+OperationRun
+judged(UnitRig& rig, milliseconds limit,
+       const std::function<void(std::function<void(const Outcome<Result>&)>)>& start,
+       const std::function<std::string(const Result&, const sim::UnitState&)>& wrongData) {
+    std::optional<Outcome<Result>> outcome;
+    start([&](const Outcome<Result>& o) { outcome = o; });
     const sim::UnitState after = finish(
         rig, [&] { return outcome.has_value(); }, limit);
     OperationRun run{endingOf(outcome), {}};
-    const bool set =
-        after.clock.calibration == kCalibration && after.clock.offset != before.clock.offset;
-    if (run.ending == Ending::Data && !set) {
-        run.wrong = "reported done, the unit's clock is unchanged";
+    if (run.ending == Ending::Data) {
+        run.wrong = wrongData(*outcome->result, after);
     }
     return run;
+}
+
+OperationRun clockCorrection(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
+    constexpr int kCalibration = 7;
+    return judged<Acknowledged>(
+        rig, limit,
+        [&](auto done) {
+            correctClock(rig.session(), LocalDateTime{2031, 5, 6, 7, 8, 9}, kCalibration, false,
+                         false, std::move(done));
+        },
+        [&](const Acknowledged&, const sim::UnitState& after) -> std::string {
+            const bool set = after.clock.calibration == kCalibration &&
+                             after.clock.offset != before.clock.offset;
+            return set ? "" : "reported done, the unit's clock is unchanged";
+        });
 }
 
 OperationRun protectionReset(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
-    std::optional<Outcome<Acknowledged>> outcome;
-    resetProtection(rig.session(), [&](const Outcome<Acknowledged>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
     if (before.plant.tripFlags() == 0) {
-        run.wrong = "the unit had no trip to reset";
-    } else if (run.ending == Ending::Data && after.plant.tripFlags() != 0) {
-        run.wrong = "reported reset, the unit is still tripped";
+        return {std::nullopt, "the unit had no trip to reset"};
     }
-    return run;
+    return judged<Acknowledged>(
+        rig, limit, [&](auto done) { resetProtection(rig.session(), std::move(done)); },
+        [](const Acknowledged&, const sim::UnitState& after) -> std::string {
+            return after.plant.tripFlags() == 0 ? "" : "reported reset, the unit is still tripped";
+        });
 }
 
 OperationRun version(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
-    std::optional<Outcome<std::string>> outcome;
-    readVersion(rig.session(), [&](const Outcome<std::string>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
-    if (run.ending == Ending::Data && !outcome->result->starts_with(after.versionText)) {
-        run.wrong = "the version read is not the unit's";
-    }
-    return run;
+    return judged<std::string>(
+        rig, limit, [&](auto done) { readVersion(rig.session(), std::move(done)); },
+        [](const std::string& text, const sim::UnitState& after) -> std::string {
+            return text.starts_with(after.versionText) ? "" : "the version read is not the unit's";
+        });
 }
 
 OperationRun eventProtocol(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     EventTable table;
     EventProtocolRead read(rig.session(), table);
-    std::optional<Outcome<EventRows>> outcome;
-    read.start(nullptr, [&](const Outcome<EventRows>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
-    if (run.ending == Ending::Data && *outcome->result != expectedEventRows(after)) {
-        run.wrong = "the events read are not the unit's";
-    }
-    return run;
+    return judged<EventRows>(
+        rig, limit, [&](auto done) { read.start(nullptr, std::move(done)); },
+        [](const EventRows& rows, const sim::UnitState& after) -> std::string {
+            return rows == expectedEventRows(after) ? "" : "the events read are not the unit's";
+        });
 }
 
 OperationRun accounting(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
-    std::optional<Outcome<AccountingRecord>> outcome;
-    exchangeAccounting(rig.session(), AccountingRequest::Read,
-                       [&](const Outcome<AccountingRecord>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
-    if (run.ending == Ending::Data && *outcome->result != accountingAsSent(after)) {
-        run.wrong = "the accounting read is not the unit's";
-    }
-    return run;
+    return judged<AccountingRecord>(
+        rig, limit,
+        [&](auto done) {
+            exchangeAccounting(rig.session(), AccountingRequest::Read, std::move(done));
+        },
+        [](const AccountingRecord& record, const sim::UnitState& after) -> std::string {
+            return record == accountingAsSent(after) ? "" : "the accounting read is not the unit's";
+        });
 }
 
 OperationRun reportChain(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     EventTable table;
     ReportChain chain(rig.session(), table);
-    std::optional<Outcome<ReportChainData>> outcome;
-    chain.start({}, [&](const Outcome<ReportChainData>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
-    if (run.ending == Ending::Data) {
-        const ReportChainData& data = *outcome->result;
-        if (data.record != after.record || data.accounting != accountingAsSent(after) ||
-            data.events != expectedEventRows(after)) {
-            run.wrong = "the report's data are not the unit's";
-        }
-    }
-    return run;
+    return judged<ReportChainData>(
+        rig, limit, [&](auto done) { chain.start({}, std::move(done)); },
+        [](const ReportChainData& data, const sim::UnitState& after) -> std::string {
+            const bool unitsData = data.record == after.record &&
+                                   data.accounting == accountingAsSent(after) &&
+                                   data.events == expectedEventRows(after);
+            return unitsData ? "" : "the report's data are not the unit's";
+        });
 }
 
 OperationRun deviceSearch(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
