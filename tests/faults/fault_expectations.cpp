@@ -60,9 +60,8 @@ namespace {
 constexpr const char* kStray =
     "the receiver trusts the length after the stray 0xAA, gathers the answer into a false "
     "frame and drops it with its bad sum; the answer is lost";
-constexpr const char* kStrayThenNext =
-    "as for the others, and the false frame's unread length is still gathered when the next "
-    "request goes out, so that the next clean exchange is lost too";
+constexpr const char* kStrayPings =
+    "every ping's answer is swallowed that way: the unit is found at no speed";
 constexpr const char* kEchoTakenAsAck =
     "the echo of the request is taken as the unit's acknowledgement: reported done with no "
     "unit on the line";
@@ -83,7 +82,7 @@ const std::vector<AwaitedCell> kAwaitingSessionFix = {
     {Row::Stray, Column::EventProtocol, kStray},
     {Row::Stray, Column::Accounting, kStray},
     {Row::Stray, Column::ReportChain, kStray},
-    {Row::Stray, Column::DeviceSearch, kStrayThenNext},
+    {Row::Stray, Column::DeviceSearch, kStrayPings},
     {Row::Stray, Column::SpeedChange, kStray},
     {Row::EchoUnitAbsent, Column::WriteConfiguration, kEchoTakenAsAck},
     {Row::EchoUnitAbsent, Column::ClockCorrection, kEchoTakenAsAck},
