@@ -348,6 +348,8 @@ Faults (each observable on the wire; several may apply to the same answer):
                           hangup      half the answer, then the line goes away; a
                                       pseudo-terminal comes back under a new path, which is
                                       printed on standard output
+                          stray       a lone 0xAA, then bytes other than 0xAA (as many as
+                                      --noise-bytes), before the answer
   --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)
   --fault-kinds K,K...  the kinds --fault-rate draws from (default: all but hangup)
   --seed N              seed of the random faults, their bytes and the measurement noise

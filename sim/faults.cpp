@@ -11,8 +11,8 @@ namespace torl7::sim {
 namespace {
 
 constexpr std::array<std::string_view, kFaultKindCount> kNames{
-    "drop",      "corrupt",    "split", "noise",    "late",
-    "oversized", "wrong-code", "echo",  "trailing", "hangup"};
+    "drop",       "corrupt", "split",    "noise",  "late", "oversized",
+    "wrong-code", "echo",    "trailing", "hangup", "stray"};
 
 bool contains(const std::vector<FaultKind>& kinds, FaultKind kind) {
     return std::ranges::find(kinds, kind) != kinds.end();
@@ -54,6 +54,11 @@ FaultInjector::FaultInjector(FaultOptions options)
         }
     }
     options_.parameters.splitPieces = std::max(options_.parameters.splitPieces, 2);
+}
+
+void FaultInjector::clear() {
+    options_.rules.clear();
+    options_.randomRate = 0.0;
 }
 
 bool FaultInjector::ruleCovers(FaultKind kind, std::uint64_t answer) const {
@@ -131,6 +136,13 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
     if (has(FaultKind::Noise)) {
         Bytes noise = randomBytes(p.noiseBytes, true);
         bytes.insert(bytes.begin(), noise.begin(), noise.end());
+    }
+    if (has(FaultKind::Stray)) {
+        // The sync byte comes first: the header the receiver then reads is made of the noise
+        // and of the answer's own first bytes.
+        Bytes stray = randomBytes(p.noiseBytes, true);
+        stray.insert(stray.begin(), kSync);
+        bytes.insert(bytes.begin(), stray.begin(), stray.end());
     }
     if (has(FaultKind::TrailingBytes)) {
         Bytes tail = randomBytes(p.trailingBytes, false);

@@ -26,12 +26,14 @@ enum class FaultKind : std::uint8_t {
                      // that hears itself does
     TrailingBytes,   // bytes follow the answer
     HangUp,          // the line goes away after half of the answer
+    Stray,           // a lone sync byte, then other bytes, before the answer: line turn-around
+                     // noise that looks like the start of a frame
 };
 
-inline constexpr std::size_t kFaultKindCount = 10;
+inline constexpr std::size_t kFaultKindCount = 11;
 
 // The option names: drop, corrupt, split, noise, late, oversized, wrong-code, echo,
-// trailing, hangup.
+// trailing, hangup, stray.
 std::string_view faultName(FaultKind kind);
 std::optional<FaultKind> faultByName(std::string_view name);
 std::vector<FaultKind> allFaultKinds();
@@ -39,7 +41,7 @@ std::vector<FaultKind> allFaultKinds();
 struct FaultParameters {
     int splitPieces = 3;
     std::chrono::milliseconds splitGap{40};
-    std::size_t noiseBytes = 5;
+    std::size_t noiseBytes = 5; // also the bytes after a stray sync byte
     std::size_t trailingBytes = 3;
     // Unset: just past the tool's timeout for the request at the line speed.
     std::optional<std::chrono::milliseconds> lateBy;
@@ -88,6 +90,9 @@ public:
                   std::chrono::microseconds answerDelay = std::chrono::microseconds{0});
 
     std::uint64_t answersSeen() const { return answers_; }
+
+    // From now on no answer is faulted: the line is clean again.
+    void clear();
 
 private:
     bool ruleCovers(FaultKind kind, std::uint64_t answer) const;

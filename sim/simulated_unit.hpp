@@ -32,6 +32,12 @@ public:
     // The path the tool should open now (a hang-up of a pseudo-terminal changes it).
     std::string portPath() const;
 
+    // Runs `f(model, faults)` between two exchanges of the running unit: a test's look at what
+    // the unit holds, or the line made clean again.
+    template <class F> decltype(auto) withUnit(F&& f) {
+        return server_->withUnit(std::forward<F>(f));
+    }
+
     // Receives every event of the line on the serving thread; set before start().
     void setListener(UnitServer::Listener listener);
 

@@ -58,7 +58,9 @@ bool UnitServer::pause(std::chrono::microseconds delay) {
 bool UnitServer::speedMatches(int& baud) {
     const auto speed = transport_.lineSpeedBaud();
     baud = speed.value_or(0);
-    return speed && *speed == model_.state().lineSpeedBaud;
+    return speed && *speed == withUnit([](UnitModel& model, FaultInjector&) {
+               return model.state().lineSpeedBaud;
+           });
 }
 
 bool UnitServer::receive(ByteSpan bytes) {
@@ -92,21 +94,24 @@ bool UnitServer::receive(ByteSpan bytes) {
 }
 
 UnitServer::Outcome UnitServer::answer(const Frame& request) {
-    const int baud = model_.state().lineSpeedBaud;
-    notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}});
-    const std::vector<Bytes> answers = model_.handle(request);
-    const Bytes noAnswer;
-    const Bytes& first = answers.empty() ? noAnswer : answers.front();
-
     std::vector<WirePlan> plans;
-    if (answers.empty()) {
-        plans.push_back(faults_.plan(request.bytes(), {}, baud));
-    }
-    for (const Bytes& frame : answers) {
-        const auto delay = options_.wireTime && &frame == &first
-                               ? wireTime(request.bytes().size() + frame.size(), baud)
-                               : std::chrono::microseconds{0};
-        plans.push_back(faults_.plan(request.bytes(), frame, baud, delay));
+    int baud = 0;
+    {
+        std::lock_guard lock(unitMutex_);
+        baud = model_.state().lineSpeedBaud;
+        notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}});
+        const std::vector<Bytes> answers = model_.handle(request);
+        if (answers.empty()) {
+            plans.push_back(faults_.plan(request.bytes(), {}, baud));
+        }
+        for (const Bytes& frame : answers) {
+            const bool first = &frame == &answers.front();
+            const bool slow = options_.wireTime && first && answered_ < options_.wireTimeAnswers;
+            const auto delay = slow ? wireTime(request.bytes().size() + frame.size(), baud)
+                                    : std::chrono::microseconds{0};
+            plans.push_back(faults_.plan(request.bytes(), frame, baud, delay));
+        }
+        answered_ += answers.empty() ? 0 : 1;
     }
 
     for (const WirePlan& plan : plans) {
@@ -138,8 +143,10 @@ UnitServer::Outcome UnitServer::answer(const Frame& request) {
     }
 
     // A speed change takes effect once its answer has left at the old speed.
-    if (model_.state().lineSpeedBaud != baud) {
-        transport_.setLineSpeedBaud(model_.state().lineSpeedBaud);
+    const int newBaud =
+        withUnit([](UnitModel& model, FaultInjector&) { return model.state().lineSpeedBaud; });
+    if (newBaud != baud) {
+        transport_.setLineSpeedBaud(newBaud);
     }
     return Outcome::Served;
 }

@@ -18,6 +18,9 @@ struct ServerOptions {
     // Delay every answer by the time the request's and the answer's bytes take on the wire at
     // the line speed (10 bits a byte), which a pseudo-terminal does not take by itself.
     bool wireTime = false;
+    // Only this many answers, the first ones, take their wire time; the rest go out at once
+    // (a slow line's first exchanges, without waiting out every later one).
+    std::uint64_t wireTimeAnswers = UINT64_MAX;
 };
 
 // What happened on the line, for a log.
@@ -47,6 +50,13 @@ public:
     // Called on the serving thread for every event; set before run().
     void setListener(Listener listener) { listener_ = std::move(listener); }
 
+    // Runs `f(model, faults)` while no request is being handled: another thread's look at the
+    // unit's state, or a change of the faults between two exchanges.
+    template <class F> decltype(auto) withUnit(F&& f) {
+        std::lock_guard lock(unitMutex_);
+        return f(model_, faults_);
+    }
+
     // Handles the bytes of one read; exposed for tests that drive the loop step by step.
     // False when the transport failed while answering.
     bool receive(ByteSpan bytes);
@@ -68,6 +78,9 @@ private:
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
+    // Held while the model and the faults are used; never during a wait.
+    std::mutex unitMutex_;
+    std::uint64_t answered_ = 0;
 };
 
 // Time the bytes take at `baud` with a start bit, 8 data bits and a stop bit, rounded up to

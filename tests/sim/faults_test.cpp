@@ -76,12 +76,21 @@ TEST(FaultInjector, wrongCode_keepsAGoodSumSoTheToolDispatchesIt) {
     EXPECT_EQ(Bytes(frame->payload().begin(), frame->payload().end()), Bytes(80, 0x11));
 }
 
-TEST(FaultInjector, noiseAndTrailingBytes_surroundAFrameTheReceiverStillFinds) {
+TEST(FaultInjector, noiseStrayAndTrailingBytes_surroundTheAnswerWhole) {
     const auto noisy =
         wire(planWith(FaultKind::Noise, parameters([](auto& p) { p.noiseBytes = 40; })));
     ASSERT_EQ(noisy.size(), kAnswer.size() + 40);
     EXPECT_EQ(std::count(noisy.begin(), noisy.begin() + 40, kSync), 0);
     EXPECT_TRUE(std::equal(kAnswer.begin(), kAnswer.end(), noisy.begin() + 40));
+
+    // A stray sync byte leads the noise: a receiver that trusts the header after it reads
+    // the answer's first bytes as part of a false frame.
+    const auto stray =
+        wire(planWith(FaultKind::Stray, parameters([](auto& p) { p.noiseBytes = 3; })));
+    ASSERT_EQ(stray.size(), kAnswer.size() + 4);
+    EXPECT_EQ(stray[0], kSync);
+    EXPECT_EQ(std::count(stray.begin() + 1, stray.begin() + 4, kSync), 0);
+    EXPECT_TRUE(std::equal(kAnswer.begin(), kAnswer.end(), stray.begin() + 4));
 
     const auto trailing =
         wire(planWith(FaultKind::TrailingBytes, parameters([](auto& p) { p.trailingBytes = 4; })));
@@ -143,6 +152,18 @@ TEST(FaultInjector, rules_applyOnlyToTheirAnswerNumbers) {
         dropped.push_back(injector.plan(kRequest, kAnswer, 115200).steps.empty());
     }
     EXPECT_EQ(dropped, (std::vector<bool>{false, true, true, false, false}));
+}
+
+TEST(FaultInjector, clear_leavesEveryLaterAnswerAlone) {
+    FaultOptions options = withRules({{FaultKind::Drop}});
+    options.randomRate = 1.0;
+    options.randomKinds = {FaultKind::Drop};
+    FaultInjector injector(options);
+    EXPECT_TRUE(injector.plan(kRequest, kAnswer, 115200).steps.empty());
+    injector.clear();
+    const auto plan = injector.plan(kRequest, kAnswer, 115200);
+    EXPECT_TRUE(plan.applied.empty());
+    EXPECT_EQ(wire(plan), kAnswer);
 }
 
 TEST(FaultInjector, randomRate_faultsAboutThatShareReproduciblyAndNeverHangsUpByDefault) {

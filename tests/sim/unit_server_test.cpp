@@ -94,4 +94,20 @@ TEST_F(UnitServerTest, hangUp_cutsTheAnswerAndForgetsWhatWasGathered) {
     EXPECT_EQ(line.log, (std::vector<std::string>{"write 5", "hangup"}));
 }
 
+TEST_F(UnitServerTest, wireTimeAnswers_onlyTheFirstAnswersTakeTheirWireTime) {
+    ServerOptions options;
+    options.wireTime = true;
+    options.wireTimeAnswers = 1;
+    UnitServer slow(line, model, faults, options);
+    model.state().lineSpeedBaud = line.toolSpeed = 2400;
+    const auto answerTime = wireTime(ping.size() + buildFrame(600, 0, Bytes{5, 0}).size(), 2400);
+    const auto timed = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(slow.receive(ping));
+        return std::chrono::steady_clock::now() - start;
+    };
+    EXPECT_GE(timed(), answerTime);
+    EXPECT_LT(timed(), answerTime / 2);
+}
+
 } // namespace
