@@ -11,8 +11,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace torl7::test {
 
@@ -59,9 +61,19 @@ protected:
         std::lock_guard lock(mutex_);
         return requests_;
     }
-    std::vector<Bytes> answers() {
-        std::lock_guard lock(mutex_);
-        return answers_;
+    // The unit's thread notes an answer once it has been written, so the client may have
+    // read it before the note is made: wait (briefly) for `count` notes.
+    std::vector<Bytes> answers(std::size_t count = 0) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                if (answers_.size() >= count || std::chrono::steady_clock::now() > until) {
+                    return answers_;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     void clearRequests() {
         std::lock_guard lock(mutex_);
