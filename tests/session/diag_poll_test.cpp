@@ -118,6 +118,14 @@ TEST_F(DiagPollTest, fifthMissEndsItWithATimeoutAndAPortThatWillNotReopenEndsItA
     poll.Timer2Timer();
     EXPECT_EQ(errors, std::vector{SessionError::Kind::PortNotOpened});
     EXPECT_FALSE(poll.running());
+
+    // A pulled-out adapter ends it at once: no watchdog left to reopen a port that is gone.
+    errors.clear();
+    poll.start(0);
+    line.loseDevice();
+    EXPECT_EQ(errors, std::vector{SessionError::Kind::LineLost});
+    EXPECT_FALSE(poll.running());
+    EXPECT_FALSE(poll.Timer2->isActive());
 }
 
 TEST_F(DiagPollTest, aPollAnswerBehindAnotherCommandIsReportedButAsksForNothing) {
