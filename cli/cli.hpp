@@ -28,6 +28,7 @@
 #include "session/operations/unit_commands.hpp"
 #include "session/operations/write_configuration.hpp"
 #include "session/qt_serial_line.hpp"
+#include "session/traffic_log.hpp"
 #include "session/unit_session.hpp"
 
 #include "session/wait_until_ended.hpp"
@@ -53,6 +54,8 @@ extern const std::map<std::string, Channel> kChannelNames;
 struct Failure {
     int code;
     std::string message;
+    // The request went out and the line gave no answer in time: the line's hint follows.
+    bool unanswered = false;
 };
 
 // The failure of a request the unit left unanswered: `what` names the request.
@@ -76,10 +79,7 @@ private:
     void addGlobalOptions(QCommandLineParser& parser);
     void addCommandOptions(QCommandLineParser& parser, const std::string& command);
     std::string generalHelp() const;
-    int fail(const Failure& failure) {
-        err_ << "torl7-cli: " << failure.message << '\n';
-        return failure.code;
-    }
+    int fail(const Failure& failure);
 
     void setUpSession(QCommandLineParser& parser);
     int dispatch(const std::string& command, QCommandLineParser& parser);
@@ -117,6 +117,7 @@ private:
     std::ostream& err_;
     QtSerialLine line_;
     std::unique_ptr<UnitSession> session_;
+    std::unique_ptr<TrafficLog> log_;
     QString port_;
     int unit_ = 600;
     std::optional<SessionError> lastError_;
