@@ -57,6 +57,11 @@ public:
         return Answer::No;
     }
     void conversionError(const QString& text) override { print(text, QString()); }
+    bool noAnswer(const QString& text, const QString& caption, const QString& detail,
+                  bool) override {
+        print(text + ' ' + detail, caption);
+        return false;
+    }
     int shown = 0;
 
 private:

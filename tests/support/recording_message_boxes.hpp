@@ -17,16 +17,17 @@ public:
         Kind kind;
         QString text;
         QString caption;
+        QString detail; // under the text of a "no answer" box
     };
 
     void error(const QString& text, const QString& caption) override {
-        record({Kind::Error, text, caption});
+        record({Kind::Error, text, caption, {}});
     }
     void information(const QString& text, const QString& caption) override {
-        record({Kind::Information, text, caption});
+        record({Kind::Information, text, caption, {}});
     }
     Answer question(const QString& text, const QString& caption) override {
-        record({Kind::Question, text, caption});
+        record({Kind::Question, text, caption, {}});
         if (answers.empty()) {
             return Answer::No;
         }
@@ -35,7 +36,15 @@ public:
         return answer;
     }
     void conversionError(const QString& text) override {
-        record({Kind::ConversionError, text, QString()});
+        record({Kind::ConversionError, text, QString(), {}});
+    }
+
+    // A "no answer" box is an error box with the line's hint as its detail.
+    bool noAnswer(const QString& text, const QString& caption, const QString& detail,
+                  bool offerSearch) override {
+        record({Kind::Error, text, caption, detail});
+        searchOffered = offerSearch;
+        return offerSearch && chooseSearch;
     }
 
     QStringList texts() const {
@@ -49,6 +58,9 @@ public:
 
     std::vector<Shown> shown;
     std::deque<Answer> answers;
+    // Whether the last "no answer" box offered "Поиск устройства", and whether it is pressed.
+    bool searchOffered = false;
+    bool chooseSearch = false;
     // Runs while a box is "open" (after it is recorded), like the nested event loop of a modal
     // box: a test can let timers fire or bytes arrive there.
     std::function<void(const Shown&)> whileOpen;
