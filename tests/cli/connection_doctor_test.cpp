@@ -67,3 +67,27 @@ TEST(ConnectionDoctor, theHintAfterNoAnswerNamesTheFaultOfTheLine) {
         EXPECT_EQ(hint.find('\n'), hint.size() - 1) << c.name << ": one line";
     }
 }
+
+TEST(Trace, writesEachFrameSentAndReceivedToStderrAsItGoes) {
+    sim::SimulatedUnit unit;
+    const QString port = QString::fromStdString(unit.start({}));
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code =
+        runCli({"torl7-cli", "--port", port, "--trace", "monitor", "--count", "1"}, out, err);
+    unit.stop();
+    EXPECT_EQ(code, exitcode::Done) << err.str();
+    std::istringstream lines(err.str());
+    std::string request;
+    std::string answer;
+    std::getline(lines, request);
+    std::getline(lines, answer);
+    EXPECT_NE(request.find("ПК → блок диагностика 9 б, сумма верна, запрос: №600 запрос "
+                           "диагностики, селектор 0 [AA 06 02 58 01 01 00 01 0C]"),
+              std::string::npos)
+        << request;
+    EXPECT_NE(answer.find("блок → ПК диагностика 63 б, сумма верна, ответ: №600 диагностика: "),
+              std::string::npos)
+        << answer;
+    EXPECT_FALSE(out.str().empty()) << "the snapshot itself still goes to stdout";
+}
