@@ -19,6 +19,7 @@
 #include "protocol/codecs/speed_change_codec.hpp"
 #include "protocol/codecs/version_codec.hpp"
 #include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/display_format.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/poll_sequence.hpp"
 #include "protocol/request_kind.hpp"
@@ -47,7 +48,6 @@ QString q(std::string_view s);
 std::string trimmedRight(std::string text);
 // Grid columns 1..12 of the event protocol.
 extern const std::array<const char*, 12> kEventHeader;
-std::string csvCell(const std::string& text);
 extern const std::map<std::string, Channel> kChannelNames;
 
 // A failure that ends the command: its exit code and the one line said about it.

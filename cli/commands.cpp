@@ -21,20 +21,6 @@ const std::array<const char*, 12> kEventHeader = {"Дата/Время", "ТОР
                                                   "Ua, В",      "Ub, В", "Uc, В",  "Ia, A",
                                                   "Ib, A",      "Ic, A", "Iут, А", "cos f"};
 
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
-
 const std::map<std::string, Channel> kChannelNames = {
     {"ua", Channel::Ua}, {"ub", Channel::Ub}, {"uc", Channel::Uc},    {"ia", Channel::Ia},
     {"ib", Channel::Ib}, {"ic", Channel::Ic}, {"idif", Channel::Idif}};

@@ -1,5 +1,6 @@
 #include "session/traffic_log.hpp"
 
+#include "protocol/display_format.hpp"
 #include "protocol/request_kind.hpp"
 #include "protocol/traffic_summary.hpp"
 #include "session/unit_session.hpp"
@@ -148,13 +149,6 @@ QString hex(const Bytes& bytes) {
         .toUpper();
 }
 
-QString csvCell(QString text) {
-    if (!text.contains(';') && !text.contains('"') && !text.contains('\n')) {
-        return text;
-    }
-    return '"' + text.replace('"', QStringLiteral("\"\"")) + '"';
-}
-
 } // namespace
 
 TrafficRow trafficRow(const TrafficEntry& entry, std::chrono::steady_clock::time_point origin) {
@@ -176,19 +170,25 @@ QString trafficLine(const TrafficEntry& entry, std::chrono::steady_clock::time_p
         .arg(row[1], row[2], row[3], row[4], row[5], row[6], hex(entry.bytes));
 }
 
+namespace {
+
+QString csvLine(const TrafficRow& row, const QString& last) {
+    QStringList cells;
+    for (const QString& cell : row) {
+        cells << QString::fromStdString(csvCell(cell.toStdString()));
+    }
+    cells << last;
+    return cells.join(',');
+}
+
+} // namespace
+
 QString trafficCsvHeader() {
-    QStringList cells(kTrafficHeader.begin(), kTrafficHeader.end());
-    cells << QStringLiteral("Байты");
-    return cells.join(';');
+    return csvLine(kTrafficHeader, QStringLiteral("Байты"));
 }
 
 QString trafficCsvLine(const TrafficEntry& entry, std::chrono::steady_clock::time_point origin) {
-    QStringList cells;
-    for (const QString& cell : trafficRow(entry, origin)) {
-        cells << csvCell(cell);
-    }
-    cells << hex(entry.bytes);
-    return cells.join(';');
+    return csvLine(trafficRow(entry, origin), hex(entry.bytes));
 }
 
 } // namespace torl7

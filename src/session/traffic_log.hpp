@@ -73,7 +73,7 @@ inline const TrafficRow kTrafficHeader = {
 TrafficRow trafficRow(const TrafficEntry& entry, std::chrono::steady_clock::time_point origin);
 // One line of the text log (and of --trace): the columns, then the bytes in hex.
 QString trafficLine(const TrafficEntry& entry, std::chrono::steady_clock::time_point origin);
-// One CSV line: the columns and the bytes, separated by ';', quoted where needed.
+// One CSV line: the columns and the bytes, separated by commas, quoted where needed.
 QString trafficCsvLine(const TrafficEntry& entry, std::chrono::steady_clock::time_point origin);
 QString trafficCsvHeader();
 

@@ -107,8 +107,9 @@ TEST_F(TrafficWindowTest, viewShowsTheExchangeInBatchesPausesClearsAndSaves) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines[0].startsWith("Время, с;Направление;"));
-    EXPECT_TRUE(lines[2].contains(";ответ;№600 конфигурация: RS485 9600, адрес 1;AA 06 02 58 02"))
+    EXPECT_TRUE(lines[0].startsWith("\"Время, с\",Направление,"));
+    EXPECT_TRUE(
+        lines[2].contains(",ответ,\"№600 конфигурация: RS485 9600, адрес 1\",AA 06 02 58 02"))
         << lines[2].toStdString();
 
     view().btn_clear->click();
