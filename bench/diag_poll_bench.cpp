@@ -11,7 +11,9 @@
 // exchange: 9 request bytes and 63 answer bytes, 720 bits, 6.25 ms, 160 cycles a second.
 // Run 2, all three phases with the chart drawn on a shown window: the tool's CPU time
 // (getrusage, user + system) as a share of one core over the run's wall time.
+// Run 1 again with the "Обмен" window open, its table following the log.
 // --hidden keeps the window hidden, which leaves out the painting.
+#include "gui/dialogs/traffic_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
@@ -61,6 +63,11 @@ public:
         return Answer::No;
     }
     void conversionError(const QString& text) override { print(text, QString()); }
+    bool noAnswer(const QString& text, const QString& caption, const QString& detail,
+                  bool) override {
+        print(text + ' ' + detail, caption);
+        return false;
+    }
     int shown = 0;
 
 private:
@@ -244,6 +251,20 @@ int main(int argc, char** argv) {
                 rate, snapshots.seconds, share(rate), snapshots.medianCycleMs,
                 share(1000.0 / snapshots.medianCycleMs),
                 100.0 * snapshots.cpuSeconds / snapshots.seconds);
+
+    // The same poll with the "Обмен" window open: it takes the new frames on its own timer,
+    // so the poll's rate and CPU should not move.
+    window.trafficDialog()->show();
+    const Run withView = poll(window, line, 0, seconds * 1000);
+    const double rateWithView = withView.answers / withView.seconds;
+    std::printf("snapshot-only poll with the \"Обмен\" window open: %.1f cycles/s over %.1f s "
+                "(%.1f %% of the rate without it; target >= 98 %%); median cycle %.3f ms; tool "
+                "CPU %.1f %% of one core (%+.1f points)\n",
+                rateWithView, withView.seconds, 100.0 * rateWithView / rate, withView.medianCycleMs,
+                100.0 * withView.cpuSeconds / withView.seconds,
+                100.0 * (withView.cpuSeconds / withView.seconds -
+                         snapshots.cpuSeconds / snapshots.seconds));
+    window.trafficDialog()->hide();
 
     const Run phases = poll(window, line, 3, seconds * 1000);
     std::printf("three phases with the chart: %.1f answers/s, %.1f drawings/s over %.1f s; "

@@ -22,6 +22,7 @@
 #include "protocol/codecs/speed_change_codec.hpp"
 #include "protocol/codecs/version_codec.hpp"
 #include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/display_format.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/poll_sequence.hpp"
 #include "protocol/request_kind.hpp"
@@ -32,6 +33,7 @@
 #include "session/operations/unit_commands.hpp"
 #include "session/operations/write_configuration.hpp"
 #include "session/qt_serial_line.hpp"
+#include "session/traffic_log.hpp"
 #include "session/unit_session.hpp"
 
 #include "session/wait_until_ended.hpp"
@@ -54,6 +56,8 @@ extern const std::map<std::string, Channel> kChannelNames;
 struct Failure {
     int code;
     std::string message;
+    // The request went out and the line gave no answer in time: the line's hint follows.
+    bool unanswered = false;
 };
 
 // The failure of a request the unit left unanswered: `what` names the request.
@@ -77,10 +81,7 @@ private:
     void addGlobalOptions(QCommandLineParser& parser);
     void addCommandOptions(QCommandLineParser& parser, const std::string& command);
     std::string generalHelp() const;
-    int fail(const Failure& failure) {
-        err_ << "torl7-cli: " << failure.message << '\n';
-        return failure.code;
-    }
+    int fail(const Failure& failure);
 
     void setUpSession(QCommandLineParser& parser);
     int dispatch(const std::string& command, QCommandLineParser& parser);
@@ -129,6 +130,7 @@ private:
     std::ostream& err_;
     QtSerialLine line_;
     std::unique_ptr<UnitSession> session_;
+    std::unique_ptr<TrafficLog> log_;
     QString port_;
     int unit_ = 600;
     std::optional<SessionError> lastError_;

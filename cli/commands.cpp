@@ -1,5 +1,7 @@
 #include "cli.hpp"
 
+#include "session/connection_doctor.hpp"
+
 #include <QCommandLineParser>
 
 namespace torl7 {
@@ -71,6 +73,8 @@ void Cli::addGlobalOptions(QCommandLineParser& parser) {
     parser.addOption({"unit", "The unit's factory number (100..65535; default 600).", "N"});
     parser.addOption(
         {"timeout-ms", "Answer timeout in ms (default: by line speed, as the tool waits).", "MS"});
+    parser.addOption({"trace", "Write every frame sent and received to stderr, one decoded line "
+                               "each."});
     parser.addOption({{"h", "help"}, "Show this help."});
 }
 
@@ -116,7 +120,8 @@ void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& comma
 
 std::string Cli::generalHelp() const {
     std::ostringstream help;
-    help << "Usage: torl7-cli --port PATH [--speed BAUD] [--unit N] [--timeout-ms MS] COMMAND "
+    help << "Usage: torl7-cli --port PATH [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
+            "COMMAND "
             "[options]\n\nCommands:\n";
     for (const CommandInfo& c : kCommands) {
         help << "  " << c.synopsis << "\n      " << c.description << '\n';
@@ -172,10 +177,21 @@ int Cli::run(const QStringList& arguments) {
 
         return dispatch(command, parser);
     } catch (const Failure& failure) {
+        const int code = fail(failure);
         session_.reset();
         line_.close();
-        return fail(failure);
+        return code;
     }
+}
+
+int Cli::fail(const Failure& failure) {
+    err_ << "torl7-cli: " << failure.message << '\n';
+    if (failure.unanswered && log_) {
+        // What the line showed since the request, so the user knows where to look.
+        const std::vector<TrafficEntry> exchange = log_->lastExchange();
+        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange)) << '\n';
+    }
+    return failure.code;
 }
 
 // The session of this run, from the global options; a bad option throws before anything opens.
@@ -197,6 +213,14 @@ void Cli::setUpSession(QCommandLineParser& parser) {
         return *value;
     };
     session_ = std::make_unique<UnitSession>(line_);
+    log_ = std::make_unique<TrafficLog>();
+    log_->listenTo(*session_);
+    if (parser.isSet("trace")) {
+        QObject::connect(session_.get(), &UnitSession::traffic, log_.get(),
+                         [this](const TrafficEntry& entry) {
+                             err_ << trafficLine(entry, log_->origin()).toStdString() << '\n';
+                         });
+    }
     unit_ = static_cast<int>(number("unit", kMinFactoryNumber, kMaxFactoryNumber, 600));
     session_->setFactoryNumber(static_cast<std::uint16_t>(unit_));
     const auto baud = number("speed", 300, 115200, 115200);
@@ -274,7 +298,8 @@ Failure noAnswerFailure(const std::optional<SessionError>& error, const char* wh
     if (error && error->kind == SessionError::Kind::LineLost) {
         message += " (" + error->detail.toStdString() + ")";
     }
-    return Failure{exitcode::NoAnswer, message};
+    return Failure{exitcode::NoAnswer, message,
+                   error && error->kind == SessionError::Kind::Timeout};
 }
 
 Frame Cli::exchange(std::uint8_t requestKind, const Bytes& payload, const char* what) {

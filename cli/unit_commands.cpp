@@ -42,11 +42,7 @@ void runPoll(DiagPoll& poll, int view, std::uint8_t firstSelector, const char* w
         loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (error) {
-        std::string message = std::string("the unit did not answer the ") + what + " request";
-        if (error->kind == SessionError::Kind::LineLost) {
-            message += " (" + error->detail.toStdString() + ")";
-        }
-        throw Failure{exitcode::NoAnswer, message};
+        throw noAnswerFailure(error, what);
     }
 }
 

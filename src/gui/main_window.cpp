@@ -2,11 +2,14 @@
 
 #include "gui/dialogs/search_dialog.hpp"
 #include "gui/dialogs/tcc_dialog.hpp"
+#include "gui/dialogs/traffic_dialog.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "gui/subsystems.hpp"
+#include "session/connection_doctor.hpp"
+#include "session/traffic_log.hpp"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,6 +19,7 @@
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace torl7 {
 
@@ -54,9 +58,11 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     fillPortLists(ports);
     // The search pings the unit the window works with until another number is typed there.
     searchDialog_->frm2_zn->setValue(diag.frm1_zn->value());
+    followTraffic();
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
     connect(diag.Button6, &QPushButton::clicked, this, &MainWindow::Button6Click);
+    connect(diag.btn_traffic, &QPushButton::clicked, this, &MainWindow::btn_trafficClick);
     connect(diag.frm1_zn, &QSpinBox::valueChanged, this, &MainWindow::frm1_znChange);
     connect(diag.cmbPorts, &QComboBox::activated, this, &MainWindow::cmbPortsChange);
     connect(diag.cb_speed, &QComboBox::activated, this, &MainWindow::cb_speedChange);
@@ -65,7 +71,33 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     installSubsystems(*this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    boxes_.lineHint = nullptr; // the boxes outlive the window
+}
+
+// The log keeps what went over the line; when the unit leaves a request unanswered, the box
+// says what the line showed and leads to "Поиск устройства" with the number to look for.
+void MainWindow::followTraffic() {
+    trafficLog_ = new TrafficLog(TrafficLog::kCapacity, this);
+    trafficLog_->listenTo(*session_);
+    trafficDialog_ = new TrafficDialog(*trafficLog_, this);
+    boxes_.lineHint = [this] {
+        const LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
+        MessageBoxes::LineHint hint{QString::fromStdString(noAnswerHint(diagnosis)), {}};
+        if (hintSuggestsSearch(diagnosis)) {
+            hint.search = [this, diagnosis] {
+                // After the box has closed and the failed operation has ended.
+                QTimer::singleShot(0, this, [this, diagnosis] {
+                    if (diagnosis.cause == LineDiagnosis::Cause::ForeignNumber) {
+                        TabSheet2->frm1_zn->setValue(diagnosis.foreignNumber);
+                    }
+                    Button6Click();
+                });
+            };
+        }
+        return hint;
+    };
+}
 
 // The session never reads a control: it is handed the factory number, the speed and the port
 // whenever they change, and its counters and failures come back here.
@@ -130,6 +162,12 @@ void MainWindow::Button6Click() {
     }
     stopPolling();
     searchDialog()->exec();
+}
+
+void MainWindow::btn_trafficClick() {
+    trafficDialog_->show();
+    trafficDialog_->raise();
+    trafficDialog_->activateWindow();
 }
 
 void MainWindow::frm1_znChange() {

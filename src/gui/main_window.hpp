@@ -19,6 +19,8 @@ class DiagPage;
 class ProtocolPage;
 class SearchDialog;
 class TccDialog;
+class TrafficDialog;
+class TrafficLog;
 class MessageBoxes;
 
 class MainWindow : public QMainWindow {
@@ -38,6 +40,9 @@ public:
     UnitSession& session() { return *session_; }
     SearchDialog* searchDialog() const { return searchDialog_; }
     TccDialog* tccDialog() const { return tccDialog_; }
+    // Every frame of the session, and the "Обмен" window that shows them.
+    TrafficLog& trafficLog() { return *trafficLog_; }
+    TrafficDialog* trafficDialog() const { return trafficDialog_; }
     MessageBoxes& boxes() { return boxes_; }
 
     // Stops a running poll at its next tick: the caption of `diagnos` is its run flag.
@@ -45,6 +50,7 @@ public:
 
     void PageControl1Change();
     void Button6Click();
+    void btn_trafficClick();
     void frm1_znChange();
     void cmbPortsChange();
     void cb_speedChange();
@@ -56,11 +62,14 @@ protected:
 private:
     void followControls();
     void fillPortLists(const QList<PortEntry>& ports);
+    void followTraffic();
 
     MessageBoxes& boxes_;
     std::unique_ptr<UnitSession> session_;
     SearchDialog* searchDialog_ = nullptr; // "Поиск устройства"
     TccDialog* tccDialog_ = nullptr;       // the time-current characteristic
+    TrafficLog* trafficLog_ = nullptr;
+    TrafficDialog* trafficDialog_ = nullptr; // "Обмен"
 };
 
 inline const QString kTitle = QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9");

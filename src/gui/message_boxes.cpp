@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace torl7 {
 
@@ -32,6 +33,20 @@ MessageBoxes::Answer QtMessageBoxes::question(const QString& text, const QString
 
 void QtMessageBoxes::conversionError(const QString& text) {
     QMessageBox::critical(ownerOf(nullptr), kCaptionTool, text, QMessageBox::Ok);
+}
+
+bool QtMessageBoxes::noAnswer(const QString& text, const QString& caption, const QString& detail,
+                              bool offerSearch, QWidget* over) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, ownerOf(over));
+    // A second line under the established one, shown at once: the user reads it before
+    // deciding what to do.
+    box.setInformativeText(detail);
+    const QAbstractButton* search =
+        offerSearch ? box.addButton(QStringLiteral("Поиск устройства"), QMessageBox::ActionRole)
+                    : nullptr;
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return search != nullptr && box.clickedButton() == search;
 }
 
 QString notANumberText(const QString& typed) {
@@ -67,10 +82,19 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
     case SessionError::Kind::LineLost:
         return; // the main window says so once, when the line goes (sayLineLost)
     case SessionError::Kind::Timeout:
-        boxes.error(kNoAnswerText, kCaptionTool, over);
+        sayNoAnswer(boxes, over);
         return;
     case SessionError::Kind::Refused:
         return; // the button that asked does nothing while another exchange holds the line
+    }
+}
+
+void sayNoAnswer(MessageBoxes& boxes, QWidget* over) {
+    const MessageBoxes::LineHint hint =
+        boxes.lineHint ? boxes.lineHint() : MessageBoxes::LineHint{};
+    const bool offerSearch = static_cast<bool>(hint.search);
+    if (boxes.noAnswer(kNoAnswerText, kCaptionTool, hint.text, offerSearch, over) && offerSearch) {
+        hint.search();
     }
 }
 

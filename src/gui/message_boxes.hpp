@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace torl7 {
@@ -32,6 +34,19 @@ public:
     // A text typed by the user that is not a number: shown in the application's general
     // error box, and the operation that read it stops before anything is sent.
     virtual void conversionError(const QString& text) = 0;
+    // The error box of a request the unit left unanswered: the established text and caption,
+    // and under them `detail`, what the line showed (nothing when empty). With `offerSearch`
+    // the box also has a "Поиск устройства" button; true when the user pressed it.
+    virtual bool noAnswer(const QString& text, const QString& caption, const QString& detail,
+                          bool offerSearch, QWidget* over = nullptr) = 0;
+
+    // What the line showed since the unanswered request, and where that leads: set by the
+    // main window, which keeps the traffic log. Without it the box has no detail.
+    struct LineHint {
+        QString text;
+        std::function<void()> search; // opens "Поиск устройства"; empty: no such button
+    };
+    std::function<LineHint()> lineHint;
 };
 
 // Modal QMessageBox over the dialog that raised it, else over the given window.
@@ -45,6 +60,8 @@ public:
     void information(const QString& text, const QString& caption, QWidget* over = nullptr) override;
     Answer question(const QString& text, const QString& caption, QWidget* over = nullptr) override;
     void conversionError(const QString& text) override;
+    bool noAnswer(const QString& text, const QString& caption, const QString& detail,
+                  bool offerSearch, QWidget* over = nullptr) override;
 
 private:
     QWidget* ownerOf(QWidget* over) const;
@@ -63,6 +80,8 @@ bool openPort(UnitSession& session, MessageBoxes& boxes, QWidget* over = nullptr
 // The box for an exchange that ended without the unit's answer. A lost line is not said
 // here: the main window says it once, when the port goes away (sayLineLost).
 void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over = nullptr);
+// The "no answer" box, with the line's hint under it when the window knows one.
+void sayNoAnswer(MessageBoxes& boxes, QWidget* over = nullptr);
 void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes);
 
 } // namespace torl7

@@ -4,10 +4,13 @@
 // pages look in use.
 #include "gui/dialogs/search_dialog.hpp"
 #include "gui/dialogs/tcc_dialog.hpp"
+#include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "gui/widgets/indicator_shape.hpp"
+#include "session/connection_doctor.hpp"
+#include "session/unit_session.hpp"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,9 +19,11 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cmath>
 #include <numbers>
@@ -147,5 +152,23 @@ int main(int argc, char** argv) {
     fillCurve(tcc);
     app.processEvents();
     ok &= save(&tcc, folder, "tcc_dialog_live");
+
+    // The "no answer" box with the line's hint under it, grabbed while it is open.
+    QtMessageBoxes boxes(&tabs);
+    QTimer::singleShot(300, &app, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* shown = qobject_cast<QMessageBox*>(widget); shown && shown->isVisible()) {
+                box = shown;
+            }
+        }
+        ok &= box != nullptr && save(box, folder, "no_answer_box");
+        if (box != nullptr) {
+            box->done(0);
+        }
+    });
+    boxes.noAnswer(kNoAnswerText, kCaptionTool,
+                   QString::fromStdString(noAnswerHint({LineDiagnosis::Cause::EchoOnly, 600, 0})),
+                   true);
     return ok ? 0 : 1;
 }

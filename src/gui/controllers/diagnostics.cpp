@@ -143,11 +143,7 @@ void Diagnostics::Timer2Timer() {
 }
 
 void Diagnostics::pollFailed(const SessionError& error) {
-    if (error.kind == SessionError::Kind::Timeout) {
-        window_.boxes().error(kNoAnswerText, kCaptionTool);
-    } else {
-        sayFailure(error, window_.boxes());
-    }
+    sayFailure(error, window_.boxes());
     window_.stopPolling();
 }
 

@@ -278,12 +278,19 @@ QWidget* DiagPage::buildStatistics() {
     auto* group = new QGroupBox("Статистика", this);
     st_txd = makeStaticText(group, "st_txd", "0", "0000000");
     st_rxd = makeStaticText(group, "st_rxd", "0", "0000000");
-    auto* row = new QHBoxLayout(group);
+    auto* row = new QHBoxLayout;
     row->addWidget(makeCaption("TXD:", st_txd));
     row->addWidget(st_txd, 1);
     row->addSpacing(6);
     row->addWidget(makeCaption("RXD:", st_rxd));
     row->addWidget(st_rxd, 1);
+    // Every frame behind the two counters, in the "Обмен" window; under them, so the page
+    // keeps its width.
+    btn_traffic = makeButton(group, "btn_traffic", "Обмен...");
+    auto* rows = new QVBoxLayout;
+    rows->addLayout(row);
+    rows->addWidget(btn_traffic);
+    group->setLayout(rows);
     return group;
 }
 

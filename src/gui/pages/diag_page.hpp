@@ -99,6 +99,7 @@ public:
     // "Статистика": requests sent and responses received
     QLabel* st_txd = nullptr;
     QLabel* st_rxd = nullptr;
+    QPushButton* btn_traffic = nullptr; // opens the "Обмен" window
 
     // Totals line
     QLabel* st_wa = nullptr;

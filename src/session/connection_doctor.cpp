@@ -1,0 +1,83 @@
+#include "session/connection_doctor.hpp"
+
+#include "protocol/frame.hpp"
+
+namespace torl7 {
+namespace {
+
+std::uint16_t numberOf(const Bytes& frame) {
+    return frame.size() >= kHeaderSize ? static_cast<std::uint16_t>(frame[2] << 8 | frame[3]) : 0;
+}
+
+} // namespace
+
+LineDiagnosis diagnoseNoAnswer(std::span<const TrafficEntry> exchange) {
+    LineDiagnosis d;
+    bool echo = false;
+    bool badSum = false;
+    bool noFrame = false;
+    bool otherCode = false;
+    for (const TrafficEntry& e : exchange) {
+        if (e.direction == TrafficEntry::Direction::Sent) {
+            d.askedNumber = numberOf(e.bytes);
+            continue;
+        }
+        if (e.sum == TrafficEntry::Sum::Good) {
+            if (e.fate == TrafficEntry::Fate::Echo) {
+                echo = true;
+            } else if (numberOf(e.bytes) != d.askedNumber) {
+                // Another unit's frame says more than anything else: it is the number to ask.
+                d.cause = LineDiagnosis::Cause::ForeignNumber;
+                d.foreignNumber = numberOf(e.bytes);
+                return d;
+            } else {
+                otherCode = true;
+            }
+        } else if (e.sum == TrafficEntry::Sum::None) {
+            noFrame = true;
+        } else {
+            badSum = true;
+        }
+    }
+    using Cause = LineDiagnosis::Cause;
+    d.cause = badSum      ? Cause::BadSums
+              : noFrame   ? Cause::NoFrames
+              : otherCode ? Cause::OtherCode
+              : echo      ? Cause::EchoOnly
+                          : Cause::Silence;
+    return d;
+}
+
+std::string noAnswerHint(const LineDiagnosis& d) {
+    const std::string asked = std::to_string(d.askedNumber);
+    switch (d.cause) {
+    case LineDiagnosis::Cause::Silence:
+        return "Линия молчит: в ответ не пришло ни одного байта. Проверьте порт, кабель и питание "
+               "блока; если они в порядке, скорость или заводской номер " +
+               asked + " могут быть неверны (\"Поиск устройства\").";
+    case LineDiagnosis::Cause::EchoOnly:
+        return "Вернулось только эхо запроса: адаптер слышит сам себя, а блок молчит. Блок "
+               "выключен или его заводской номер не " +
+               asked + " (\"Поиск устройства\").";
+    case LineDiagnosis::Cause::ForeignNumber:
+        return "Ответил блок с заводским номером " + std::to_string(d.foreignNumber) +
+               ", а запрос был к " + asked + ". Переключитесь на номер " +
+               std::to_string(d.foreignNumber) + ".";
+    case LineDiagnosis::Cause::BadSums:
+        return "Приходят кадры с неверной контрольной суммой: неверная скорость или помехи на "
+               "линии. Найдите блок через \"Поиск устройства\".";
+    case LineDiagnosis::Cause::NoFrames:
+        return "Приходят байты, из которых не складывается ни одного кадра: блок работает на "
+               "другой скорости, или на линии помехи. Найдите блок через \"Поиск устройства\".";
+    case LineDiagnosis::Cause::OtherCode:
+        return "Блок отвечает, но не на этот запрос (ответ с другим кодом). Повторите запрос; "
+               "если повторится, блок не поддерживает эту команду.";
+    }
+    return {};
+}
+
+bool hintSuggestsSearch(const LineDiagnosis& d) {
+    return d.cause != LineDiagnosis::Cause::OtherCode;
+}
+
+} // namespace torl7
