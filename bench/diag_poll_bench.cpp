@@ -63,8 +63,8 @@ public:
         return Answer::No;
     }
     void conversionError(const QString& text) override { print(text, QString()); }
-    bool noAnswer(const QString& text, const QString& caption, const QString& detail,
-                  bool) override {
+    bool noAnswer(const QString& text, const QString& caption, const QString& detail, bool,
+                  QWidget* = nullptr) override {
         print(text + ' ' + detail, caption);
         return false;
     }
