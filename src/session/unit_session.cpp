@@ -123,10 +123,10 @@ void UnitSession::requestUncounted(const Bytes& frame, Reply reply, std::optiona
 }
 
 void UnitSession::send(Outgoing outgoing) {
-    if (reply_ && Timer3->isActive() && lastCounted_) {
-        // Another exchange waits for its answer: sending over it would leave it without one.
-        // Only a poll request (the watchdog repeats it) or a probe paced by its sender gives
-        // way to a new request.
+    if (reply_ && Timer3->isActive() && (lastCounted_ || settlingEcho_)) {
+        // Another exchange waits for its answer (or for the ping before it): sending over it
+        // would leave it without one. Only a poll request (the watchdog repeats it) or a probe
+        // paced by its sender gives way to a new request.
         QTimer::singleShot(0, this, [this, reply = std::move(outgoing.reply)] {
             reply(Answer{std::nullopt, SessionError{SessionError::Kind::Refused, portName_, {}}});
         });
@@ -157,6 +157,7 @@ void UnitSession::settleEchoThenSend(Outgoing outgoing) {
     };
     transmit(Outgoing{buildFrame(number, kind::Ping, {}), false, closeOnTimeout,
                       timeoutMs(kind::Ping), std::move(afterPing)});
+    settlingEcho_ = true;
 }
 
 void UnitSession::transmit(Outgoing outgoing) {
@@ -170,6 +171,7 @@ void UnitSession::transmit(Outgoing outgoing) {
     reply_ = std::move(outgoing.reply);
     closeOnTimeout_ = outgoing.closeOnTimeout;
     lastCounted_ = outgoing.counted;
+    settlingEcho_ = false;
     cp1_.write(toQByteArray(lastRequest_));
     record(TrafficEntry::Direction::Sent, lastRequest_, TrafficEntry::Sum::Good,
            outgoing.counted ? TrafficEntry::Fate::Request : TrafficEntry::Fate::Probe);

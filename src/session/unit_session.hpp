@@ -176,6 +176,7 @@ private:
     Reply reply_;
     bool closeOnTimeout_ = true;
     bool lastCounted_ = false;
+    bool settlingEcho_ = false; // the request outstanding is the ping before a held one
     int requestsSent_ = 0;
     int answersVerified_ = 0;
     bool reserved_ = false;

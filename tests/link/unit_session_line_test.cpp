@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 using namespace torl7;
 using namespace torl7::test;
 
@@ -156,6 +158,21 @@ TEST_F(UnitSessionLineTest, whatThePortShowedIsKeptUntilItsAdapterGoes) {
     handled_ = 0;
     ASSERT_TRUE(exchange({false, true}, kind::ProtectionReset));
     EXPECT_EQ(codesSent(), std::vector<int>{5}) << "known clean: no second ping";
+}
+
+TEST_F(UnitSessionLineTest, requestHeldBehindItsPingIsNeverSentOver) {
+    ASSERT_FALSE(session.comopen());
+    std::optional<Answer> reset;
+    std::optional<Answer> version;
+    session.request(kind::ProtectionReset, {}, [&](const Answer& a) { reset = a; });
+    session.request(kind::Version, {}, [&](const Answer& a) { version = a; });
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(version && version->error);
+    EXPECT_EQ(version->error->kind, SessionError::Kind::Refused);
+    line.feed(unitAnswer(line.writes.back())); // the ping's answer
+    line.feed(unitAnswer(line.writes.back())); // the reset's
+    EXPECT_EQ(codesSent(), (std::vector<int>{0, 5}));
+    ASSERT_TRUE(reset && reset->frame);
 }
 
 TEST_F(UnitSessionLineTest, lateFrameAndTheAnswerInOneReadAreBothDelivered) {
