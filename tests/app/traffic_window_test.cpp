@@ -80,8 +80,8 @@ TEST_F(TrafficWindowTest, viewShowsTheExchangeInBatchesPausesClearsAndSaves) {
     ASSERT_TRUE(view().isVisible());
     EXPECT_TRUE(view().refresh->isActive());
     config().btn_read_konf->click();
-    answer(kind::ConfigRead, Bytes(encodeConfigRecord(ConfigRecord{}).begin(),
-                                   encodeConfigRecord(ConfigRecord{}).end()));
+    const auto record = encodeConfigRecord(ConfigRecord{});
+    answer(kind::ConfigRead, Bytes(record.begin(), record.end()));
     EXPECT_EQ(view().model().rowCount(), 0) << "rows come on the view's tick, not per frame";
     view().refreshTick();
     ASSERT_EQ(view().model().rowCount(), 2);
