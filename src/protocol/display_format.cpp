@@ -47,18 +47,4 @@ std::string formatAccountingEnergy(std::uint64_t millionths) {
     return zeroPadded(tenths / 10, 6) + "," + std::to_string(tenths % 10);
 }
 
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
-
 } // namespace torl7

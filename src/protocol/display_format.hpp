@@ -30,8 +30,4 @@ std::string formatEnergyKwh(std::uint64_t millionths);
 // all their digits.
 std::string formatAccountingEnergy(std::uint64_t millionths);
 
-// One cell of a comma-separated line: quoted, with its quotes doubled, when it holds a comma,
-// a quote or a line break (the unit's decimals carry commas).
-std::string csvCell(const std::string& text);
-
 } // namespace torl7

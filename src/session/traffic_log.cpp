@@ -1,6 +1,6 @@
 #include "session/traffic_log.hpp"
 
-#include "protocol/display_format.hpp"
+#include "documents/events_csv.hpp"
 #include "protocol/request_kind.hpp"
 #include "protocol/traffic_summary.hpp"
 #include "session/unit_session.hpp"
@@ -175,7 +175,7 @@ namespace {
 QString csvLine(const TrafficRow& row, const QString& last) {
     QStringList cells;
     for (const QString& cell : row) {
-        cells << QString::fromStdString(csvCell(cell.toStdString()));
+        cells << QString::fromStdString(csvField(cell.toStdString(), ','));
     }
     cells << last;
     return cells.join(',');
