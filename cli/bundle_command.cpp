@@ -1,19 +1,18 @@
-// torl7-cli bundle DIR: everything an engineer leaves a unit with, in one folder named by the
-// factory number and the date: the report, the settings file, the events as CSV, the
-// accounting record as JSON, the waveforms as COMTRADE and, when LibreOffice is installed, a
-// PDF of the report. Each file is written whole or not at all.
+// torl7-cli bundle DIR: the service bundle of the unit, read fresh: the version, the report
+// chain (configuration, accounting record, event protocol) and one poll sequence of all three
+// phases' waveforms. The files are written by the window's own bundle writer.
 #include "cli.hpp"
 
-#include "session/pdf_conversion.hpp"
-
-#include <QDir>
+#include "session/service_bundle.hpp"
+#include "session/wait_until_ended.hpp"
 
 namespace torl7 {
 
 int Cli::bundle(QCommandLineParser& parser) {
     const QString parent = onlyArgument(parser, "folder");
     const double rate = sampleRate(parser, "bundle's waveforms");
-    reportTemplate(); // before the unit is asked anything
+    BundleContents contents;
+    contents.reportTemplate = reportTemplate(); // before the unit is asked anything
     openPort();
 
     SettingsProvenance origin;
@@ -30,42 +29,21 @@ int Cli::bundle(QCommandLineParser& parser) {
     waves.deviceId = std::to_string(unit_);
     waves.sampleRate = rate;
 
-    const QDate today = QDate::currentDate();
-    const QString folder = QDir(parent).filePath(
-        QStringLiteral("ТОРЛ_№%1_%2").arg(unit_).arg(today.toString(Qt::ISODate)));
-    if (!QDir().mkpath(folder)) {
-        throw Failure{exitcode::Invalid, "cannot make the folder " + folder.toStdString()};
+    contents.factoryNumber = unit_;
+    contents.date = QDate::currentDate();
+    contents.report = reportData(chained);
+    contents.settingsFile = writeSettingsFile(asPageHolds(chained.record), origin);
+    contents.accountingJson = accountingJson(chained.accounting);
+    contents.waveforms = std::move(waves);
+
+    ServiceBundle writer;
+    const BundleEnded ended = waitUntilEnded<BundleEnded>(
+        [&](auto done) { writer.start(parent, std::move(contents), nullptr, std::move(done)); });
+    for (const QString& file : ended.files) {
+        out_ << file.toStdString() << '\n';
     }
-    const std::string base = QDir(folder)
-                                 .filePath(QString::fromStdString(reportBaseName(
-                                     unit_, today.year(), today.month(), today.day())))
-                                 .toStdString();
-    const auto written = [this](const std::string& path) {
-        out_ << QFileInfo(QString::fromStdString(path)).fileName().toStdString() << '\n';
-    };
-    const auto write = [&](const std::string& path, const std::string& bytes) {
-        writeOutput(QString::fromStdString(path), bytes);
-        written(path);
-    };
-
-    const std::string report = base + ".docx";
-    writeReport(chained, report);
-    written(report);
-    write(base + "_настройки.json", writeSettingsFile(asPageHolds(chained.record), origin));
-    write(base + "_события.csv",
-          eventsCsv(std::vector<EventRow>(chained.events.begin(), chained.events.end())));
-    write(base + "_учет.json", accountingJson(chained.accounting));
-    const ComtradeFiles comtrade = comtradeFiles(waves);
-    write(base + "_осциллограммы.cfg", comtrade.cfg);
-    write(base + "_осциллограммы.dat", comtrade.dat);
-
-    const PdfConversion pdf = convertToPdf(QString::fromStdString(report), folder);
-    if (pdf.pdf) {
-        written(pdf.pdf->toStdString());
-    } else {
-        write(base + "_PDF_не_создан.txt",
-              "PDF отчёта не создан: " + pdf.whyNot.toStdString() +
-                  "\nОткройте файл .docx в Word или LibreOffice и сохраните его как PDF.\n");
+    if (!ended.error.isEmpty()) {
+        throw Failure{exitcode::Invalid, ended.error.toStdString()};
     }
     return exitcode::Done;
 }

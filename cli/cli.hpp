@@ -13,7 +13,7 @@
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
 #include "documents/waveform_export.hpp"
-#include "json_output.hpp"
+#include "documents/json_output.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
 #include "protocol/codecs/clock_codec.hpp"
@@ -102,6 +102,8 @@ private:
     ReportChainData readReportChain();
     // The path of the report template, or the failure that it is missing.
     std::string reportTemplate();
+    // What the report holds, from what the chain read, made now.
+    ReportData reportData(const ReportChainData& chained) const;
     // The report document from what the chain read, saved to `path`.
     void writeReport(const ReportChainData& chained, const std::string& path);
 

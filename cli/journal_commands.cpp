@@ -78,11 +78,7 @@ ReportChainData Cli::readReportChain() {
     return valueOf(read, step);
 }
 
-void Cli::writeReport(const ReportChainData& chained, const std::string& path) {
-    DocxDocument document;
-    if (!document.openFile(reportTemplate())) {
-        throw Failure{exitcode::Invalid, document.error()};
-    }
+ReportData Cli::reportData(const ReportChainData& chained) const {
     ReportData data;
     data.factoryNumber = std::to_string(unit_);
     data.events.assign(chained.events.begin(), chained.events.end());
@@ -91,6 +87,15 @@ void Cli::writeReport(const ReportChainData& chained, const std::string& path) {
     data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
                              texts.st_nwa};
     data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
+    return data;
+}
+
+void Cli::writeReport(const ReportChainData& chained, const std::string& path) {
+    DocxDocument document;
+    if (!document.openFile(reportTemplate())) {
+        throw Failure{exitcode::Invalid, document.error()};
+    }
+    const ReportData data = reportData(chained);
     std::string error;
     if (!fillReport(
             document, data, [](int) {}, error)) {

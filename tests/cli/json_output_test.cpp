@@ -1,6 +1,6 @@
 // The layout of the client's JSON, which scripts read: keys in alphabetical order, four
 // spaces a level, a final newline; `monitor` prints one line per snapshot.
-#include "json_output.hpp"
+#include "documents/json_output.hpp"
 
 #include <gtest/gtest.h>
 

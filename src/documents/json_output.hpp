@@ -1,6 +1,7 @@
-// What torl7-cli prints as JSON: the status snapshot, the accounting record, the waveforms,
-// the event protocol and the result of a calibration. Members stand in alphabetical order of
-// their keys; a document is indented by four spaces with one value a line, or, for
+// The tool's JSON: what torl7-cli prints (the status snapshot, the accounting record, the
+// waveforms, the event protocol, the result of a calibration) and the accounting record of the
+// service bundle, the same document from the window and the client. Members stand in alphabetical
+// order of their keys; a document is indented by four spaces with one value a line, or, for
 // `monitor`, compact on one line. Every document ends with a newline.
 #pragma once
 

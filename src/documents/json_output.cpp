@@ -1,4 +1,4 @@
-#include "json_output.hpp"
+#include "documents/json_output.hpp"
 
 #include <nlohmann/json.hpp>
 
