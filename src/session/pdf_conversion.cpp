@@ -1,68 +1,115 @@
 #include "session/pdf_conversion.hpp"
 
+#include "session/wait_until_ended.hpp"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <utility>
+
 namespace torl7 {
 
-PdfConversion convertToPdf(const QString& document, const QString& folder, int timeoutMs) {
-    PdfConversion result;
+PdfConverter::PdfConverter(QObject* parent) : QObject(parent) {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    limit_.setSingleShot(true);
+    connect(&process_, &QProcess::finished, this, &PdfConverter::finished);
+    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart && running()) {
+            end({std::nullopt,
+                 QStringLiteral("LibreOffice не запустился: %1").arg(process_.errorString())});
+        }
+    });
+    connect(&limit_, &QTimer::timeout, this, [this] {
+        const int seconds = limit_.interval() / 1000;
+        Done done = std::exchange(done_, nullptr); // the kill's own ending is not the answer
+        process_.kill();
+        process_.waitForFinished(5000);
+        done_ = std::move(done);
+        end({std::nullopt, QStringLiteral("LibreOffice не закончил за %1 с.").arg(seconds)});
+    });
+}
+
+PdfConverter::~PdfConverter() {
+    done_ = nullptr;
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+void PdfConverter::start(const QString& document, const QString& folder, Done done, int timeoutMs) {
+    done_ = std::move(done);
+    document_ = document;
+    folder_ = folder;
     QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (office.isEmpty()) {
         office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
     }
     if (office.isEmpty()) {
-        result.whyNot = QStringLiteral("LibreOffice не установлен (нет программы soffice).");
-        return result;
+        end({std::nullopt, QStringLiteral("LibreOffice не установлен (нет программы soffice).")});
+        return;
     }
-    QTemporaryDir work;
-    if (!work.isValid()) {
-        result.whyNot = QStringLiteral("Не удалось создать временную папку для LibreOffice.");
-        return result;
+    work_ = std::make_unique<QTemporaryDir>();
+    if (!work_->isValid()) {
+        end({std::nullopt, QStringLiteral("Не удалось создать временную папку для LibreOffice.")});
+        return;
     }
-    const QString profile = work.filePath(QStringLiteral("profile"));
-    const QString out = work.filePath(QStringLiteral("out"));
+    const QString profile = work_->filePath(QStringLiteral("profile"));
+    const QString out = work_->filePath(QStringLiteral("out"));
     QDir().mkpath(out);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(
+    limit_.start(timeoutMs);
+    process_.start(
         office, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
                  QStringLiteral("--headless"), QStringLiteral("--norestore"),
                  QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
                  out, document});
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        result.whyNot = QStringLiteral("LibreOffice не закончил за %1 с.").arg(timeoutMs / 1000);
-        return result;
+}
+
+void PdfConverter::finished() {
+    if (!running()) {
+        return;
     }
-    const QString name = QFileInfo(document).completeBaseName() + QStringLiteral(".pdf");
-    const QString made = QDir(out).filePath(name);
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 ||
+    const QString name = QFileInfo(document_).completeBaseName() + QStringLiteral(".pdf");
+    const QString made = QDir(work_->filePath(QStringLiteral("out"))).filePath(name);
+    if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0 ||
         !QFileInfo(made).size()) {
-        result.whyNot = QStringLiteral("LibreOffice не создал PDF: %1")
-                            .arg(QString::fromLocal8Bit(process.readAll()).trimmed());
-        return result;
+        end({std::nullopt, QStringLiteral("LibreOffice не создал PDF: %1")
+                               .arg(QString::fromLocal8Bit(process_.readAll()).trimmed())});
+        return;
     }
-    const QString target = QDir(folder).filePath(name);
-    QFile::remove(target);
+    const QString target = QDir(folder_).filePath(name);
     // Same file system is not guaranteed (the temporary folder): copy to a hidden name in the
     // target folder first, then rename.
     const QString hidden =
-        QDir(folder).filePath(QStringLiteral(".") + name + QStringLiteral(".tmp"));
+        QDir(folder_).filePath(QStringLiteral(".") + name + QStringLiteral(".tmp"));
     QFile::remove(hidden);
+    QFile::remove(target);
     if (!QFile::copy(made, hidden) || !QFile::rename(hidden, target)) {
         QFile::remove(hidden);
-        result.whyNot = QStringLiteral("Не удалось записать %1").arg(target);
-        return result;
+        end({std::nullopt, QStringLiteral("Не удалось записать %1").arg(target)});
+        return;
     }
-    result.pdf = target;
-    return result;
+    end({target, QString()});
+}
+
+void PdfConverter::end(PdfConversion result) {
+    limit_.stop();
+    work_.reset();
+    Done done = std::move(done_);
+    done_ = nullptr;
+    if (done) {
+        done(result);
+    }
+}
+
+PdfConversion convertToPdf(const QString& document, const QString& folder, int timeoutMs) {
+    PdfConverter converter;
+    return waitUntilEnded<PdfConversion>(
+        [&](auto done) { converter.start(document, folder, std::move(done), timeoutMs); });
 }
 
 } // namespace torl7
