@@ -1,0 +1,86 @@
+// The service bundle: everything an engineer leaves a unit with, in one folder named by the
+// factory number and the date: the report, the settings file, the events as CSV, the
+// accounting record as JSON, the waveforms as COMTRADE and, when LibreOffice is installed, a
+// PDF of the report. The window's "Сохранить всё…" and `torl7-cli bundle` gather the contents
+// their own way (the pages, or reads of their own) and write them here, in one order.
+//
+// Each file is written whole or not at all; the first file that cannot be written ends the
+// bundle with a message naming it. Where a file cannot be made (no waveforms drawn, no
+// LibreOffice), a short note in its place says why. Files are written one per turn of the
+// event loop and the PDF by a process of its own, so a progress bar moves and the window goes
+// on meanwhile.
+#pragma once
+
+#include "documents/report_content.hpp"
+#include "documents/waveform_export.hpp"
+#include "session/pdf_conversion.hpp"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace torl7 {
+
+struct BundleContents {
+    int factoryNumber = 0;
+    QDate date;
+    std::string reportTemplate; // the template's path, UTF-8
+    ReportData report;          // its events are the events file's too
+    std::string settingsFile;
+    std::string accountingJson;
+    // With the rate the user gave; nothing when no waveforms were drawn.
+    std::optional<WaveformExport> waveforms;
+};
+
+// "ТОРЛ_№600_2026-12-09".
+QString bundleFolderName(int factoryNumber, const QDate& date);
+
+struct BundleEnded {
+    QString folder;
+    QStringList files; // the names written, in order
+    // Empty when every file was written; otherwise the message naming the file that was not.
+    QString error;
+};
+
+class ServiceBundle : public QObject {
+    Q_OBJECT
+public:
+    // Report, settings, events, accounting, waveforms, PDF.
+    static constexpr int kSteps = 6;
+    // After each step: how many are done, and the file it wrote.
+    using Written = std::function<void(int stepsDone, const QString& file)>;
+    using Done = std::function<void(const BundleEnded&)>;
+
+    explicit ServiceBundle(QObject* parent = nullptr);
+
+    // Into `parentFolder`/bundleFolderName(...), which is made when missing.
+    void start(const QString& parentFolder, BundleContents contents, Written written, Done done);
+    bool running() const { return static_cast<bool>(done_); }
+
+    int pdfTimeoutMs = 120000;
+
+private:
+    void next();
+    // Writes one step's files; false with error_ set when one cannot be written.
+    bool writeStep(int step);
+    bool write(const QString& name, const std::string& bytes);
+    void wrote(const QString& name);
+    void pdfEnded(const PdfConversion& pdf);
+    void end();
+    QString path(const QString& suffix) const;
+
+    PdfConverter pdf_;
+    BundleContents contents_;
+    BundleEnded ended_;
+    QString base_;
+    int step_ = 0;
+    Written written_;
+    Done done_;
+};
+
+} // namespace torl7
