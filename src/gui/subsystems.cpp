@@ -1,6 +1,7 @@
 #include "gui/subsystems.hpp"
 
 #include "gui/controllers/accounting.hpp"
+#include "gui/controllers/bundle_saver.hpp"
 #include "gui/controllers/calibration.hpp"
 #include "gui/controllers/clock_commands.hpp"
 #include "gui/controllers/configuration.hpp"
@@ -29,6 +30,7 @@ void installSubsystems(MainWindow& window) {
     new Calibration(window);
     new SettingsTransfer(window);
     new Exports(window);
+    new BundleSaver(window);
 }
 
 } // namespace torl7

@@ -1,12 +1,20 @@
 // The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
+#include "gui/controllers/bundle_saver.hpp"
+#include "gui/controllers/diagnostics.hpp"
+#include "gui/controllers/exports.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/main_window.hpp"
+#include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "report/comtrade_reader.hpp"
 #include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -134,4 +142,73 @@ TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThen
     EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57"));
     EXPECT_GT(page().StGr_prot->rowCount(), 0);
     EXPECT_TRUE(QFileInfo::exists(saved));
+}
+
+// "Сохранить всё…": the unit read fresh, every file in the folder named by factory number and
+// date, the waveforms last drawn at the rate given; without waveforms or LibreOffice a note
+// stands in their place. A cancelled folder asks the unit nothing.
+TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWaveformsDrawn) {
+    start({});
+    window->findChild<ReportWriter*>()->programDir =
+        std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
+    auto* saver = window->findChild<BundleSaver*>();
+    saver->today = [] { return QDate(2026, 12, 9); };
+    QTemporaryDir dir;
+    QString folder;
+    int ratesAsked = 0;
+    saver->askFolder = [&] { return folder; };
+    saver->askSampleRate = [&]() -> std::optional<double> {
+        ++ratesAsked;
+        return 2000.0;
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray("/nonexistent")); // no LibreOffice
+    const auto slurp = [](const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    };
+    const QString base = QStringLiteral("ТОРЛ_№600_0912_26");
+    const QDir out(dir.filePath(QStringLiteral("ТОРЛ_№600_2026-12-09")));
+
+    page().btn_save_all->click(); // folder cancelled
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(line.isOpen());
+
+    folder = dir.path();
+    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
+    EXPECT_EQ(ratesAsked, 0) << "nothing drawn, nothing to ask";
+    ASSERT_EQ(boxes.shown.back().kind, RecordingMessageBoxes::Kind::Information)
+        << boxes.shown.back().text.toStdString();
+    QStringList files = {base + ".docx",           base + "_PDF_не_создан.txt",
+                         base + "_настройки.json", base + "_осциллограммы_не_сняты.txt",
+                         base + "_события.csv",    base + "_учет.json"};
+    QStringList found = out.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    files.sort();
+    EXPECT_EQ(found, files);
+    EXPECT_FALSE(saver->running());
+    EXPECT_EQ(page().st_kvdv->text(), QStringLiteral("57")) << "the chain showed what it read";
+    const std::string csv = slurp(out.filePath(base + "_события.csv"));
+    EXPECT_NE(csv.find(cell(0, 1).toStdString()), std::string::npos) << "the grid's first event";
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), page().StGr_prot->rowCount() + 1);
+    EXPECT_NE(slurp(out.filePath(base + "_учет.json")).find("\"starts\": 57"), std::string::npos);
+
+    // A drawn sequence of phase A: the bundle asks its rate and keeps it as COMTRADE.
+    window->TabSheet2->cmb_m->setCurrentIndex(1);
+    auto* diagnostics = window->findChild<Diagnostics*>();
+    diagnostics->diagnosClick();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->findChild<Exports*>()->lastDrawn().has_value(); }, 10000));
+    diagnostics->diagnosClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !line.isOpen(); }, 10000));
+    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
+    qputenv("PATH", path);
+    EXPECT_EQ(ratesAsked, 1);
+    const auto comtrade =
+        torl7::testing::readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
+                                     slurp(out.filePath(base + "_осциллограммы.dat")));
+    ASSERT_EQ(comtrade.error, "");
+    EXPECT_EQ(comtrade.device, "600");
+    ASSERT_EQ(comtrade.rates.size(), 1u);
+    EXPECT_EQ(comtrade.rates[0].first, 2000);
+    EXPECT_EQ(comtrade.analogCount, 2) << "Ua and Ia of the phase drawn";
 }

@@ -55,37 +55,55 @@ ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(windo
 }
 
 void ReportWriter::btn_save_protClick() {
+    runChain(nullptr, [this](const Outcome<ReportChainData>& outcome) {
+        if (!outcome) {
+            sayFailure(*outcome.error, window_.boxes());
+            return;
+        }
+        prot_save();
+    });
+}
+
+bool ReportWriter::runChain(std::function<void(int)> progress, ReportChain::Done done) {
     UnitSession& link = window_.session();
     if (link.reserved()) {
-        return;
+        return false;
     }
     ProtocolPage* page = window_.TabSheet3;
     page->pb_prot->setValue(0);
     if (!openPort(link, window_.boxes())) {
-        return;
+        return false;
     }
-    ReportChain::Observer show;
-    show.configurationRead = [this](const ConfigRecord& record) {
-        applyRecordToPage(record, *window_.TabSheet1);
+    const auto step = [progress](int value) {
+        if (progress) {
+            progress(value);
+        }
     };
-    show.accountingRead = [page](const AccountingRecord& record) {
+    ReportChain::Observer show;
+    show.configurationRead = [this, step](const ConfigRecord& record) {
+        applyRecordToPage(record, *window_.TabSheet1);
+        step(1);
+    };
+    show.accountingRead = [page, step](const AccountingRecord& record) {
         showAccounting(record, *page);
         page->pb_prot->setValue(0);
+        step(2);
     };
-    show.blocksRead = [page](int blocksDone) { page->pb_prot->setValue(blocksDone); };
+    show.blocksRead = [page, step](int blocksDone) {
+        page->pb_prot->setValue(blocksDone);
+        step(2 + blocksDone);
+    };
     chain_->start(std::move(show),
-                  [this](const Outcome<ReportChainData>& outcome) { chainEnded(outcome); });
-}
-
-void ReportWriter::chainEnded(const Outcome<ReportChainData>& outcome) {
-    if (!outcome) {
-        sayFailure(*outcome.error, window_.boxes());
-        return;
-    }
-    // The configuration and the accounting record are on their pages already.
-    fillEventGrid(outcome.result->events, *window_.TabSheet3->StGr_prot);
-    window_.TabSheet3->pb_prot->setValue(0);
-    prot_save();
+                  [this, done = std::move(done)](const Outcome<ReportChainData>& outcome) {
+                      if (outcome) {
+                          // The configuration and the accounting record are on their pages
+                          // already.
+                          fillEventGrid(outcome.result->events, *window_.TabSheet3->StGr_prot);
+                          window_.TabSheet3->pb_prot->setValue(0);
+                      }
+                      done(outcome);
+                  });
+    return true;
 }
 
 ReportData ReportWriter::collectReportData() const {

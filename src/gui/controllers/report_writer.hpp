@@ -27,6 +27,12 @@ public:
     void btn_save_protClick();
     // Writes the document from what the pages show.
     void prot_save();
+    // The chain over the port it opens: each step's data goes on its page as it arrives, the
+    // events into the grid at the end, and `progress` gets 1 after the configuration, 2 after
+    // the accounting record and 2 + n after n event blocks. False when the session is busy
+    // or the port does not open (its box has been shown).
+    static constexpr int kChainSteps = 12;
+    bool runChain(std::function<void(int)> progress, ReportChain::Done done);
     ReportStep chainStep() const { return chain_ ? chain_->step() : ReportStep::Idle; }
 
     // What the report holds, read from the controls of the pages at this moment.
@@ -40,8 +46,6 @@ public:
     std::filesystem::path programDir;
 
 private:
-    void chainEnded(const Outcome<ReportChainData>& outcome);
-
     MainWindow& window_;
     std::unique_ptr<ReportChain> chain_;
 };

@@ -13,9 +13,10 @@
 
 namespace torl7 {
 
-WaveformExportDialog::WaveformExportDialog(QWidget* parent) : QDialog(parent) {
+WaveformExportDialog::WaveformExportDialog(QWidget* parent, bool askFormat) : QDialog(parent) {
     setObjectName(QStringLiteral("WaveformExportDialog"));
-    setWindowTitle(QStringLiteral("Сохранить осциллограммы"));
+    setWindowTitle(askFormat ? QStringLiteral("Сохранить осциллограммы")
+                             : QStringLiteral("Сохранить всё"));
     ed_rate = new QLineEdit(this);
     ed_rate->setObjectName(QStringLiteral("ed_rate"));
     ed_rate->setPlaceholderText(QStringLiteral("например, 2000"));
@@ -30,7 +31,11 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent) : QDialog(parent) {
     note->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(makeCaption("Частота дискретизации, Гц:", ed_rate), ed_rate);
-    form->addRow(makeCaption("Формат:", cb_format), cb_format);
+    if (askFormat) {
+        form->addRow(makeCaption("Формат:", cb_format), cb_format);
+    } else {
+        cb_format->hide();
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addLayout(form);

@@ -1,5 +1,5 @@
-// The small dialog of "Сохранить осциллограммы…": the sample rate, which the unit does not
-// say, and the file format. "Сохранить" stays disabled until the rate is a number above 0.
+// The small dialog of "Сохранить осциллограммы…" and "Сохранить всё…": the sample rate, which
+// the unit does not say, and the file format. "Сохранить" stays disabled until the rate is a number above 0.
 #pragma once
 
 #include <QDialog>
@@ -22,7 +22,8 @@ struct WaveformExportChoice {
 class WaveformExportDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit WaveformExportDialog(QWidget* parent = nullptr);
+    // Without the format for the service bundle, whose waveforms are always COMTRADE.
+    explicit WaveformExportDialog(QWidget* parent = nullptr, bool askFormat = true);
 
     // The rate and format as they stand; nothing while the rate is not a number above 0.
     std::optional<WaveformExportChoice> choice() const;

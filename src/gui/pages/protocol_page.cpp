@@ -122,12 +122,14 @@ QWidget* ProtocolPage::buildProtocol() {
     Button1 = makeButton(group, "Button1", "Считать протокол");
     btn_save_prot = makeButton(group, "btn_save_prot", "Сохранить протокол");
     btn_save_csv = makeButton(group, "btn_save_csv", "Сохранить CSV…");
+    btn_save_all = makeButton(group, "btn_save_all", "Сохранить всё…");
 
     auto* column = new QVBoxLayout(group);
     column->addWidget(pb_prot);
     column->addWidget(Button1);
     column->addWidget(btn_save_prot);
     column->addWidget(btn_save_csv);
+    column->addWidget(btn_save_all);
     return group;
 }
 

@@ -39,6 +39,8 @@ public:
     QPushButton* btn_save_prot = nullptr;
     // The grid's events as a CSV file for spreadsheets.
     QPushButton* btn_save_csv = nullptr;
+    // The service bundle: report, settings, events, accounting, waveforms, PDF in one folder.
+    QPushButton* btn_save_all = nullptr;
 
 private:
     QWidget* buildEventGrid();

@@ -1,0 +1,162 @@
+#include "gui/controllers/bundle_saver.hpp"
+
+#include "documents/json_output.hpp"
+#include "documents/report_template.hpp"
+#include "gui/controllers/exports.hpp"
+#include "gui/controllers/report_writer.hpp"
+#include "gui/controllers/settings_transfer.hpp"
+#include "gui/dialogs/waveform_export_dialog.hpp"
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "gui/pages/config_page.hpp"
+#include "gui/pages/diag_page.hpp"
+#include "gui/pages/protocol_page.hpp"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+
+namespace torl7 {
+
+namespace {
+
+constexpr int kAllSteps = ReportWriter::kChainSteps + ServiceBundle::kSteps;
+
+} // namespace
+
+BundleSaver::BundleSaver(MainWindow& window) : QObject(&window), window_(window) {
+    setObjectName(QStringLiteral("BundleSaver"));
+    askFolder = [this] {
+        return QFileDialog::getExistingDirectory(
+            &window_, QStringLiteral("Сохранить всё: папка"),
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    };
+    askSampleRate = [this]() -> std::optional<double> {
+        WaveformExportDialog dialog(&window_, false);
+        if (dialog.exec() != QDialog::Accepted || !dialog.choice()) {
+            return std::nullopt;
+        }
+        return dialog.choice()->sampleRate;
+    };
+    connect(window.TabSheet3->btn_save_all, &QPushButton::clicked, this,
+            &BundleSaver::btn_save_allClick);
+}
+
+void BundleSaver::btn_save_allClick() {
+    if (running() || window_.session().reserved()) {
+        return;
+    }
+    const auto* reports = window_.findChild<ReportWriter*>();
+    const auto templatePath = findReportTemplate(reports->programDir);
+    if (!templatePath) {
+        window_.boxes().error(QStringLiteral("Не найден шаблон !"), kCaptionTool);
+        return;
+    }
+    template_ = utf8Path(*templatePath);
+    parentFolder_ = askFolder();
+    if (parentFolder_.isEmpty()) {
+        return;
+    }
+    rate_.reset();
+    const auto& drawn = window_.findChild<Exports*>()->lastDrawn();
+    if (drawn && !drawn->phases.empty()) {
+        rate_ = askSampleRate();
+        if (!rate_) {
+            return;
+        }
+    }
+    progress_ = new QProgressDialog(QStringLiteral("Чтение конфигурации…"), QString(), 0, kAllSteps,
+                                    &window_);
+    progress_->setObjectName(QStringLiteral("BundleProgress"));
+    progress_->setWindowTitle(QStringLiteral("Сохранить всё"));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setValue(0);
+    const bool started = window_.findChild<ReportWriter*>()->runChain(
+        [this](int done) {
+            step(done,
+                 done < 2 ? QStringLiteral("Чтение учёта…")
+                 : done == 2
+                     ? QStringLiteral("Чтение протокола событий…")
+                     : QStringLiteral("Чтение протокола событий: блок %1 из 10").arg(done - 2));
+        },
+        [this](const Outcome<ReportChainData>& outcome) { chainEnded(outcome); });
+    if (!started) {
+        closeProgress();
+    }
+}
+
+void BundleSaver::step(int value, const QString& label) {
+    if (progress_) {
+        progress_->setLabelText(label);
+        progress_->setValue(value);
+    }
+}
+
+void BundleSaver::closeProgress() {
+    if (progress_) {
+        progress_->close();
+        progress_->deleteLater();
+        progress_ = nullptr;
+    }
+}
+
+void BundleSaver::chainEnded(const Outcome<ReportChainData>& outcome) {
+    if (!outcome) {
+        closeProgress();
+        sayFailure(*outcome.error, window_.boxes());
+        return;
+    }
+    // What the pages show now is what the unit has just given.
+    BundleContents contents;
+    contents.factoryNumber = window_.TabSheet2->frm1_zn->value();
+    contents.date = today();
+    contents.reportTemplate = template_;
+    contents.report = window_.findChild<ReportWriter*>()->collectReportData();
+    contents.report.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
+    contents.settingsFile = window_.findChild<SettingsTransfer*>()->settingsText();
+    if (contents.settingsFile.empty()) {
+        closeProgress(); // the box has said which field does not convert
+        return;
+    }
+    contents.accountingJson = accountingJson(outcome.result->accounting);
+    if (rate_) {
+        WaveformExport waves = *window_.findChild<Exports*>()->lastDrawn();
+        waves.sampleRate = *rate_;
+        waves.station = window_.TabSheet1->oust_text->text().trimmed().toStdString();
+        waves.deviceId = std::to_string(contents.factoryNumber);
+        contents.waveforms = std::move(waves);
+    }
+    step(ReportWriter::kChainSteps, QStringLiteral("Запись файлов…"));
+    writer_.start(
+        parentFolder_, std::move(contents),
+        [this](int done, const QString& file) {
+            step(ReportWriter::kChainSteps + done,
+                 done + 1 < ServiceBundle::kSteps
+                     ? QStringLiteral("Записан %1").arg(file)
+                     : QStringLiteral("Записан %1\nСоздание PDF (LibreOffice)…").arg(file));
+        },
+        [this](const BundleEnded& ended) { bundleEnded(ended); });
+}
+
+void BundleSaver::bundleEnded(const BundleEnded& ended) {
+    closeProgress();
+    if (!ended.error.isEmpty()) {
+        window_.boxes().error(ended.error, kCaptionTool);
+        return;
+    }
+    window_.boxes().information(
+        QStringLiteral("Сохранено в папку %1:\n%2")
+            .arg(QDir::toNativeSeparators(ended.folder), ended.files.join(QLatin1Char('\n'))),
+        kCaptionTool);
+}
+
+} // namespace torl7
