@@ -157,3 +157,49 @@ TEST_F(DiagPollTest, stoppedFromTheReportOfAnAnswerItAsksForNothingMore) {
     EXPECT_EQ(selectorsSent(), std::vector<int>{0});
     EXPECT_EQ(poll.nextSelector(), 1) << "the selector still moves on";
 }
+
+// The unit echoes the selector it was asked with. A block carrying another one (a late answer
+// to an earlier request on a slow line) or a calibration sample is not this request's: its data
+// stays out of the drawing, and the same block is asked for again, by the watchdog in the window
+// and at once without one, where a unit that never answers what is asked ends as a miss.
+TEST_F(DiagPollTest, aBlockWithAnotherSelectorIsNotTakenAndTheBlockIsAskedForAgain) {
+    const auto block = [](int selector, int sample) {
+        WaveformBlock b;
+        b.selector = static_cast<std::uint8_t>(selector);
+        b.voltage.fill(static_cast<std::uint8_t>(sample));
+        return encodeWaveformBlock(b);
+    };
+    const std::pair<const char*, Bytes> strays[] = {
+        {"the last block of the sequence before", block(19, 99)},
+        {"phase A's block again", block(1, 98)},
+        {"a calibration sample", Bytes(15, 4)},
+    };
+    for (const auto& [what, stray] : strays) {
+        drawn.clear();
+        snapshots = 0;
+        line.clearWritten();
+        poll.start(3);
+        answerPending();                // snapshot
+        answerPending();                // phase A
+        feed(kind::Diagnostics, stray); // where phase B was asked for
+        EXPECT_TRUE(drawn.empty()) << what;
+        EXPECT_EQ(snapshots, 1) << what;
+        EXPECT_EQ(selectorsSent(), (std::vector<int>{0, 1, 2})) << what;
+        poll.Timer2Timer();
+        poll.Timer2Timer();
+        EXPECT_EQ(selectorsSent(), (std::vector<int>{0, 1, 2, 2})) << what << ": asked again";
+        answerPending();
+        answerPending();
+        ASSERT_EQ(drawn, std::vector<int>{2}) << what << ": phase B from its own block";
+        poll.stop();
+    }
+
+    line.clearWritten();
+    poll.start(2, DiagPoll::Pace::ResponseTimeout, 1);
+    for (int stray = 0; stray < DiagPoll::kMaxMisses; ++stray) {
+        feed(kind::Diagnostics, block(18, 7));
+    }
+    EXPECT_EQ(selectorsSent(), std::vector<int>(DiagPoll::kMaxMisses, 1));
+    EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
+    EXPECT_FALSE(poll.running());
+}

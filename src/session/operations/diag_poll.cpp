@@ -111,19 +111,39 @@ void DiagPoll::send() {
 }
 
 void DiagPoll::answerReceived(const Frame& frame, bool pollOutstanding) {
-    misses_ = 0;
     const std::uint8_t selector = frame.reader().byte(0);
     if (selector == kSnapshotSelector) {
+        misses_ = 0;
         blockCount_ = 0;
         emit snapshotReceived(decodeSnapshot(frame.payload()));
         if (pollOutstanding) {
             next(selectorAfterSnapshot(view_));
         }
-    } else if (isWaveformSelector(selector)) {
-        blockArrived(selector, frame.payload(), pollOutstanding);
+        return;
     }
-    // Any other selector (4 is a calibration sample) reports nothing and asks for nothing:
-    // the watchdog repeats the request.
+    // The unit echoes the selector it was asked with. A block of another selector is a late
+    // answer to an earlier request of the poll (on a slow line the watchdog asks again before
+    // the first answer is in): its samples belong to another step of the sequence, and taken,
+    // a drawing would lack phases. It is left out, as a calibration sample or an unknown
+    // selector is.
+    if (isWaveformSelector(selector) && selector == selector_) {
+        misses_ = 0;
+        blockArrived(selector, frame.payload(), pollOutstanding);
+        return;
+    }
+    if (pace_ == Pace::Watchdog) {
+        misses_ = 0; // an answer all the same; the watchdog asks again
+        return;
+    }
+    // Without a watchdog nothing else would ask again: the request goes out once more, and a
+    // unit that never answers what is asked ends as misses do.
+    if (pollOutstanding && running_) {
+        if (++misses_ >= kMaxMisses) {
+            fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
+            return;
+        }
+        send();
+    }
 }
 
 void DiagPoll::blockArrived(std::uint8_t selector, ByteSpan payload, bool pollOutstanding) {
