@@ -1,6 +1,7 @@
 #include "documents/docx_document.hpp"
 #include "documents/docx_xml.hpp"
 #include "documents/file_output.hpp"
+#include "documents/recycled_memory.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,11 @@
 
 namespace torl7 {
 using namespace docx;
+
+namespace {
+// Before main, so that every tree of the process lives in memory the next document reuses.
+[[maybe_unused]] const bool xmlMemoryRecycled = installRecycledXmlMemory();
+} // namespace
 
 bool DocxDocument::fail(std::string message) {
     error_ = std::move(message);
