@@ -4,10 +4,22 @@
 
 #include <cstdlib>
 
+// Under AddressSanitizer a kept block is poisoned until it is handed out again, so that a
+// document's use of its tree after closing is still caught although the memory is not freed.
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define TORL7_KEEP_HIDDEN(block, size) ASAN_POISON_MEMORY_REGION(block, size)
+#define TORL7_KEEP_SHOWN(block, size) ASAN_UNPOISON_MEMORY_REGION(block, size)
+#else
+#define TORL7_KEEP_HIDDEN(block, size) ((void)(block), (void)(size))
+#define TORL7_KEEP_SHOWN(block, size) ((void)(block), (void)(size))
+#endif
+
 namespace torl7 {
 
 RecycledMemory::~RecycledMemory() {
     for (const auto& [block, size] : kept_) {
+        TORL7_KEEP_SHOWN(block, size);
         std::free(block);
     }
 }
@@ -18,6 +30,7 @@ void* RecycledMemory::allocate(std::size_t size) {
     for (auto it = kept_.begin(); it != kept_.end(); ++it) {
         if (it->second == size) {
             block = it->first;
+            TORL7_KEEP_SHOWN(block, size);
             keptBytes_ -= size;
             kept_.erase(it);
             break;
@@ -56,6 +69,7 @@ void RecycledMemory::release(void* block) {
     }
     std::size_t dropped = 0;
     while (keptBytes_ + size > limit_) {
+        TORL7_KEEP_SHOWN(kept_[dropped].first, kept_[dropped].second);
         std::free(kept_[dropped].first);
         keptBytes_ -= kept_[dropped].second;
         ++dropped;
@@ -64,6 +78,7 @@ void RecycledMemory::release(void* block) {
     try {
         kept_.emplace_back(block, size);
         keptBytes_ += size;
+        TORL7_KEEP_HIDDEN(block, size);
     } catch (...) {
         std::free(block);
     }
