@@ -1,6 +1,7 @@
 #include "documents/docx_document.hpp"
 #include "documents/docx_xml.hpp"
 #include "documents/file_output.hpp"
+#include "documents/recycled_memory.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,24 @@
 
 namespace torl7 {
 using namespace docx;
+
+namespace {
+
+// Hands what pugixml writes to the part being packed.
+class PartXmlWriter : public pugi::xml_writer {
+public:
+    explicit PartXmlWriter(PackageWriter& package) : package_(package) {}
+    void write(const void* data, size_t size) override {
+        package_.write(std::string_view(static_cast<const char*>(data), size));
+    }
+
+private:
+    PackageWriter& package_;
+};
+
+// Before main, so that every tree of the process lives in memory the next document reuses.
+[[maybe_unused]] const bool xmlMemoryRecycled = installRecycledXmlMemory();
+} // namespace
 
 bool DocxDocument::fail(std::string message) {
     error_ = std::move(message);
@@ -307,13 +326,19 @@ bool DocxDocument::serialize(Bytes& archive) {
         patternShelf_ = {};
         rowPatterns_.clear();
     }
-    StringWriter writer;
-    xml_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    parts_[documentPart_].data = writer.take();
-    std::string message;
-    const bool packed = writePackage(parts_, std::nullopt, archive, message);
-    parts_[documentPart_].data.clear();
-    return packed || fail(message);
+    // The document text goes from the XML writer straight into deflate, piece by piece: it is
+    // the one large part, and held whole it was a quarter of a megabyte copied twice.
+    PackageWriter package(std::nullopt);
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        if (i != documentPart_) {
+            package.addPart(parts_[i].name, parts_[i].data);
+        } else if (package.beginPart(parts_[i].name)) {
+            PartXmlWriter writer(package);
+            xml_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+            package.endPart();
+        }
+    }
+    return package.finish(archive) || fail(package.error());
 }
 
 Bytes DocxDocument::bytes() {

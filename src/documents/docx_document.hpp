@@ -1,6 +1,6 @@
 // A word-processing document (DOCX) filled the way a typist fills a form: go to a bookmark,
 // type, move one table cell to the right. Only `word/document.xml` is edited; every other
-// part of the package is written back unchanged. Plain C++ (libzip, pugixml), no Qt.
+// part of the package is written back unchanged. Plain C++ (libzip, zlib, pugixml), no Qt.
 //
 // Nothing here throws: every operation returns false and leaves a message in error().
 #pragma once

@@ -7,8 +7,6 @@
 namespace torl7 {
 namespace {
 
-constexpr std::size_t kStoredPartBytes = 4096;
-
 struct ZipErrorGuard {
     zip_error_t error;
     ZipErrorGuard() { zip_error_init(&error); }
@@ -102,78 +100,6 @@ bool readPackage(ByteSpan archiveBytes, std::vector<PackagePart>& parts, std::st
             continue;
         }
         parts.push_back(std::move(part));
-    }
-    return true;
-}
-
-bool writePackage(const std::vector<PackagePart>& parts, std::optional<std::time_t> modified,
-                  Bytes& archiveBytes, std::string& error) {
-    archiveBytes.clear();
-    if (parts.empty()) {
-        error = "Пустой документ: нечего сохранять.";
-        return false;
-    }
-    ZipErrorGuard zipError;
-    SourcePtr buffer(zip_source_buffer_create(nullptr, 0, 0, &zipError.error));
-    if (!buffer) {
-        error = "Не удалось создать архив документа: " + zipError.text();
-        return false;
-    }
-    ArchivePtr archive(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &zipError.error));
-    if (!archive) {
-        error = "Не удалось создать архив документа: " + zipError.text();
-        return false;
-    }
-    // The archive frees its source when it is closed; keep the buffer to read the result.
-    zip_source_keep(buffer.get());
-
-    for (const PackagePart& part : parts) {
-        zip_source_t* data =
-            zip_source_buffer(archive.get(), part.data.data(), part.data.size(), 0);
-        if (data == nullptr) {
-            error = "Не удалось упаковать " + part.name + ": " + zip_strerror(archive.get());
-            return false;
-        }
-        const zip_int64_t index =
-            zip_file_add(archive.get(), part.name.c_str(), data, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(data);
-            error = "Не удалось упаковать " + part.name + ": " + zip_strerror(archive.get());
-            return false;
-        }
-        const auto entry = static_cast<zip_uint64_t>(index);
-        // The fastest deflate level: the parts are repetitive XML, so it still packs a report
-        // to a few per cent of its size, in a fraction of level 6's time. A part of a few
-        // hundred bytes is stored: setting up deflate for it (a fresh 256 KiB hash table each
-        // time) costs more than the bytes it would save.
-        const bool small = part.data.size() < kStoredPartBytes;
-        if (zip_set_file_compression(archive.get(), entry, small ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                     small ? 0 : 1) != 0 ||
-            (modified && zip_file_set_mtime(archive.get(), entry, *modified, 0) != 0)) {
-            error = "Не удалось упаковать " + part.name + ": " + zip_strerror(archive.get());
-            return false;
-        }
-    }
-    if (zip_close(archive.get()) != 0) {
-        error = "Не удалось упаковать документ: " + std::string(zip_strerror(archive.get()));
-        return false;
-    }
-    archive.release(); // closed and freed by zip_close
-
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_source_stat(buffer.get(), &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0 ||
-        zip_source_open(buffer.get()) != 0) {
-        error = "Не удалось прочитать упакованный документ.";
-        return false;
-    }
-    archiveBytes.resize(static_cast<std::size_t>(stat.size));
-    const zip_int64_t got = zip_source_read(buffer.get(), archiveBytes.data(), stat.size);
-    zip_source_close(buffer.get());
-    if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size) {
-        archiveBytes.clear();
-        error = "Не удалось прочитать упакованный документ.";
-        return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -255,6 +256,79 @@ TEST(DocxPackage, refusesAnArchiveThatUnpacksLargerThanTheLimit) {
     EXPECT_EQ(read.size(), 2u);
     EXPECT_FALSE(readPackage(archive, read, error, 7999));
     EXPECT_TRUE(read.empty());
+}
+
+// Each entry as a strict outside reader finds it: libzip checking the central directory against
+// every local header, then reading each part whole (which checks its CRC).
+TEST(DocxPackage, everyEntryAgreesWithItsLocalHeaderAndCrcWhateverItsSizeOrName) {
+    struct Case {
+        std::string name;
+        std::string data;
+        bool deflated;
+    };
+    std::string xml;
+    for (int i = 0; xml.size() < 300000; ++i) {
+        xml += "<w:tr><w:tc><w:p><w:r><w:t>" + std::to_string(i * 7919) +
+               "</w:t></w:r></w:p></w:tc></w:tr>";
+    }
+    const std::vector<Case> cases = {
+        {"[Content_Types].xml", "<Types/>", false},
+        {"empty.xml", "", false},
+        {"just-below.bin", std::string(4095, 'x'), false},
+        {"docProps/свойства.xml", std::string(4096, 'y'), true}, // UTF-8 name
+        {"word/document.xml", xml, true},
+    };
+    const std::time_t modified = 1796792400; // 2026-12-09 05:00:00 UTC
+    PackageWriter writer(modified);
+    for (const Case& c : cases) {
+        if (c.name == "word/document.xml") { // in uneven pieces, as the XML writer hands them
+            ASSERT_TRUE(writer.beginPart(c.name));
+            for (std::size_t at = 0; at < c.data.size(); at += 10007) {
+                writer.write(std::string_view(c.data).substr(at, 10007));
+            }
+            ASSERT_TRUE(writer.endPart()) << writer.error();
+        } else {
+            ASSERT_TRUE(writer.addPart(c.name, c.data)) << writer.error();
+        }
+    }
+    Bytes archive;
+    ASSERT_TRUE(writer.finish(archive)) << writer.error();
+
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
+    zip_t* zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    ASSERT_NE(zip, nullptr) << zip_error_strerror(&error);
+    zip_error_fini(&error);
+    ASSERT_EQ(zip_get_num_entries(zip, 0), static_cast<zip_int64_t>(cases.size()));
+    for (zip_uint64_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        zip_stat_t stat;
+        ASSERT_EQ(zip_stat_index(zip, i, 0, &stat), 0);
+        EXPECT_EQ(stat.name, c.name);
+        EXPECT_EQ(stat.comp_method, c.deflated ? ZIP_CM_DEFLATE : ZIP_CM_STORE) << c.name;
+        EXPECT_LE(std::abs(std::difftime(stat.mtime, modified)), 2.0) << c.name;
+        std::string data(stat.size, '\0');
+        zip_file_t* file = zip_fopen_index(zip, i, 0);
+        ASSERT_NE(file, nullptr) << c.name;
+        EXPECT_EQ(zip_fread(file, data.data(), data.size()),
+                  static_cast<zip_int64_t>(c.data.size()))
+            << c.name << ": " << zip_file_strerror(file);
+        char more = 0;
+        EXPECT_EQ(zip_fread(file, &more, 1), 0) << c.name << ": " << zip_file_strerror(file);
+        zip_fclose(file);
+        EXPECT_TRUE(data == c.data) << c.name;
+    }
+    zip_discard(zip);
+    EXPECT_LT(archive.size(), xml.size() / 4) << "deflated";
+
+    PackageWriter nothing(std::nullopt);
+    EXPECT_FALSE(nothing.finish(archive));
+    PackageWriter unfinished(std::nullopt);
+    ASSERT_TRUE(unfinished.beginPart("word/document.xml"));
+    EXPECT_FALSE(unfinished.addPart("word/styles.xml", "<w:styles/>"));
+    EXPECT_FALSE(unfinished.finish(archive));
+    EXPECT_TRUE(archive.empty());
 }
 
 class DocxSaveTest : public DocxDocumentTest {
