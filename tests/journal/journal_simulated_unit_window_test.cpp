@@ -1,10 +1,12 @@
 // The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
+#include "documents/settings_file.hpp"
 #include "gui/controllers/bundle_saver.hpp"
 #include "gui/controllers/diagnostics.hpp"
 #include "gui/controllers/exports.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/main_window.hpp"
+#include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "report/comtrade_reader.hpp"
@@ -148,7 +150,9 @@ TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThen
 // date, the waveforms last drawn at the rate given; without waveforms or LibreOffice a note
 // stands in their place. A cancelled folder asks the unit nothing.
 TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWaveformsDrawn) {
-    start({});
+    sim::SimOptions options;
+    options.unit.versionText = "ТОРЛ-7 v9.87";
+    start(options);
     window->findChild<ReportWriter*>()->programDir =
         std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
     auto* saver = window->findChild<BundleSaver*>();
@@ -191,6 +195,9 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     EXPECT_NE(csv.find(cell(0, 1).toStdString()), std::string::npos) << "the grid's first event";
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), page().StGr_prot->rowCount() + 1);
     EXPECT_NE(slurp(out.filePath(base + "_учет.json")).find("\"starts\": 57"), std::string::npos);
+    const auto settings = readSettingsFile(slurp(out.filePath(base + "_настройки.json")));
+    ASSERT_TRUE(settings.file);
+    EXPECT_EQ(settings.file->provenance.firmware, "ТОРЛ-7 v9.87") << "read with the rest";
 
     // A drawn sequence of phase A: the bundle asks its rate and keeps it as COMTRADE.
     window->TabSheet2->cmb_m->setCurrentIndex(1);
@@ -211,4 +218,32 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     ASSERT_EQ(comtrade.rates.size(), 1u);
     EXPECT_EQ(comtrade.rates[0].first, 2000);
     EXPECT_EQ(comtrade.analogCount, 2) << "Ua and Ia of the phase drawn";
+}
+
+// A unit that does not give its version is still read; its settings file then names no firmware,
+// not the text an earlier unit left on the page.
+TEST_F(JournalAgainstSimulatedUnit, saveAllGoesOnWhenTheUnitDoesNotGiveItsVersion) {
+    sim::SimOptions options;
+    options.faults.rules = {{sim::FaultKind::Drop, 1, 1}};
+    start(options);
+    window->findChild<ReportWriter*>()->programDir =
+        std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
+    window->TabSheet1->st_vpmk->setText(QStringLiteral("ТОРЛ-7 v1.00"));
+    auto* saver = window->findChild<BundleSaver*>();
+    saver->today = [] { return QDate(2026, 12, 9); };
+    QTemporaryDir dir;
+    saver->askFolder = [&] { return dir.path(); };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray("/nonexistent"));
+    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
+    qputenv("PATH", path);
+    ASSERT_EQ(boxes.shown.back().kind, RecordingMessageBoxes::Kind::Information)
+        << boxes.shown.back().text.toStdString();
+    QFile file(
+        dir.filePath(QStringLiteral("ТОРЛ_№600_2026-12-09/ТОРЛ_№600_0912_26_настройки.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto settings = readSettingsFile(file.readAll().toStdString());
+    ASSERT_TRUE(settings.file);
+    EXPECT_EQ(settings.file->provenance.firmware, "");
+    EXPECT_EQ(window->TabSheet1->st_vpmk->text(), QStringLiteral("ТОРЛ-7 v1.00"));
 }

@@ -11,11 +11,13 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "session/operations/unit_commands.hpp"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -26,7 +28,9 @@ namespace torl7 {
 
 namespace {
 
-constexpr int kAllSteps = ReportWriter::kChainSteps + ServiceBundle::kSteps;
+// The version, the report chain, then the files.
+constexpr int kReadSteps = 1 + ReportWriter::kChainSteps;
+constexpr int kAllSteps = kReadSteps + ServiceBundle::kSteps;
 
 } // namespace
 
@@ -71,8 +75,8 @@ void BundleSaver::btn_save_allClick() {
             return;
         }
     }
-    progress_ = new QProgressDialog(QStringLiteral("Чтение конфигурации…"), QString(), 0, kAllSteps,
-                                    &window_);
+    progress_ =
+        new QProgressDialog(QStringLiteral("Чтение версии…"), QString(), 0, kAllSteps, &window_);
     progress_->setObjectName(QStringLiteral("BundleProgress"));
     progress_->setWindowTitle(QStringLiteral("Сохранить всё"));
     progress_->setWindowModality(Qt::WindowModal);
@@ -80,9 +84,27 @@ void BundleSaver::btn_save_allClick() {
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     progress_->setValue(0);
+    if (!openPort(window_.session(), window_.boxes())) {
+        closeProgress();
+        return;
+    }
+    // The settings file names the firmware it was read from, as torl7-cli bundle's does. A
+    // unit that does not give its version is still read; its file then names none.
+    readVersion(window_.session(), [this](const Outcome<std::string>& version) {
+        firmware_ = QString();
+        if (version) {
+            firmware_ = QString::fromStdString(*version.result);
+            window_.TabSheet1->st_vpmk->setText(*firmware_);
+        }
+        readChain();
+    });
+}
+
+void BundleSaver::readChain() {
+    step(1, QStringLiteral("Чтение конфигурации…"));
     const bool started = window_.findChild<ReportWriter*>()->runChain(
         [this](int done) {
-            step(done,
+            step(1 + done,
                  done < 2 ? QStringLiteral("Чтение учёта…")
                  : done == 2
                      ? QStringLiteral("Чтение протокола событий…")
@@ -122,7 +144,7 @@ void BundleSaver::chainEnded(const Outcome<ReportChainData>& outcome) {
     contents.reportTemplate = template_;
     contents.report = window_.findChild<ReportWriter*>()->collectReportData();
     contents.report.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
-    contents.settingsFile = window_.findChild<SettingsTransfer*>()->settingsText();
+    contents.settingsFile = window_.findChild<SettingsTransfer*>()->settingsText(firmware_);
     if (contents.settingsFile.empty()) {
         closeProgress(); // the box has said which field does not convert
         return;
@@ -135,11 +157,11 @@ void BundleSaver::chainEnded(const Outcome<ReportChainData>& outcome) {
         waves.deviceId = std::to_string(contents.factoryNumber);
         contents.waveforms = std::move(waves);
     }
-    step(ReportWriter::kChainSteps, QStringLiteral("Запись файлов…"));
+    step(kReadSteps, QStringLiteral("Запись файлов…"));
     writer_.start(
         parentFolder_, std::move(contents),
         [this](int done, const QString& file) {
-            step(ReportWriter::kChainSteps + done,
+            step(kReadSteps + done,
                  done + 1 < ServiceBundle::kSteps
                      ? QStringLiteral("Записан %1").arg(file)
                      : QStringLiteral("Записан %1\nСоздание PDF (LibreOffice)…").arg(file));

@@ -1,8 +1,8 @@
 // "Сохранить всё…" on the protocol page: the service bundle from the window. The unit is read
-// fresh by the report chain (its data shown on the pages as it arrives, as "Сохранить
-// протокол" does), then the report, the settings file, the events, the accounting record, the
-// waveforms last drawn and the PDF are written into one folder by the bundle writer that
-// torl7-cli uses too. A progress dialog follows the reads and the files.
+// fresh: its version, then the report chain (its data shown on the pages as it arrives, as
+// "Сохранить протокол" does), then the report, the settings file, the events, the accounting
+// record, the waveforms last drawn and the PDF are written into one folder by the bundle writer
+// that torl7-cli uses too. A progress dialog follows the reads and the files.
 #pragma once
 
 #include "session/operations/report_chain.hpp"
@@ -38,6 +38,7 @@ public:
     std::function<QDate()> today = [] { return QDate::currentDate(); };
 
 private:
+    void readChain();
     void chainEnded(const Outcome<ReportChainData>& outcome);
     void bundleEnded(const BundleEnded& ended);
     void step(int value, const QString& label);
@@ -49,6 +50,7 @@ private:
     QString parentFolder_;
     std::string template_;
     std::optional<double> rate_;
+    std::optional<QString> firmware_; // as the unit gave it; empty when it did not
 };
 
 } // namespace torl7

@@ -55,7 +55,7 @@ SettingsTransfer::SettingsTransfer(MainWindow& window) : QObject(&window), windo
             &SettingsTransfer::btn_load_settingsClick);
 }
 
-std::string SettingsTransfer::settingsText() const {
+std::string SettingsTransfer::settingsText(const std::optional<QString>& firmwareRead) const {
     const auto record = recordFromPage(*window_.TabSheet1, window_.boxes());
     if (!record) {
         return {};
@@ -64,7 +64,7 @@ std::string SettingsTransfer::settingsText() const {
     origin.unit = window_.TabSheet2->frm1_zn->value();
     origin.readAt = now().toString(Qt::ISODate).toStdString();
     // The firmware text the unit gave last, without the blanks that pad it to 16 characters.
-    QString firmware = window_.TabSheet1->st_vpmk->text();
+    QString firmware = firmwareRead.value_or(window_.TabSheet1->st_vpmk->text());
     while (firmware.endsWith(QLatin1Char(' ')) || firmware.endsWith(QChar(0))) {
         firmware.chop(1);
     }

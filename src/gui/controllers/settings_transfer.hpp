@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace torl7 {
@@ -23,8 +24,9 @@ public:
     void btn_load_settingsClick();
 
     // The file's text for the page as it stands; empty when a field does not convert (the
-    // error box has said which).
-    std::string settingsText() const;
+    // error box has said which). The firmware text is the one shown on the page unless the
+    // caller has just read it from the unit (empty when the unit did not give it).
+    std::string settingsText(const std::optional<QString>& firmwareRead = std::nullopt) const;
 
     // Where to save (offering `defaultName`) and what to open; an empty answer cancels. The
     // program shows file dialogs; tests answer themselves.
