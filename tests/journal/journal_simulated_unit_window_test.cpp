@@ -37,7 +37,22 @@ protected:
         port = QString::fromStdString(unit.start(options));
         window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
     }
-    void TearDown() override { unit.stop(); }
+    void TearDown() override {
+        unit.stop();
+        qputenv("PATH", path);
+    }
+
+    // "Сохранить всё…" into `folder` on 9 Dec 2026, the report template found and no LibreOffice
+    // on the PATH.
+    BundleSaver& saveAllInto(const QString& folder) {
+        window->findChild<ReportWriter*>()->programDir =
+            std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
+        auto* saver = window->findChild<BundleSaver*>();
+        saver->today = [] { return QDate(2026, 12, 9); };
+        saver->askFolder = [folder] { return folder; };
+        qputenv("PATH", QByteArray("/nonexistent"));
+        return *saver;
+    }
 
     ProtocolPage& page() { return *window->TabSheet3; }
 
@@ -58,6 +73,7 @@ protected:
     QtSerialLine line;
     RecordingMessageBoxes boxes;
     std::unique_ptr<MainWindow> window;
+    const QByteArray path = qgetenv("PATH");
 };
 
 } // namespace
@@ -150,23 +166,16 @@ TEST_F(JournalAgainstSimulatedUnit, theReportChainReadsAccountingAndProtocolThen
 // date, the waveforms last drawn at the rate given; without waveforms or LibreOffice a note
 // stands in their place. A cancelled folder asks the unit nothing.
 TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWaveformsDrawn) {
-    sim::SimOptions options;
-    options.unit.versionText = "ТОРЛ-7 v9.87";
-    start(options);
-    window->findChild<ReportWriter*>()->programDir =
-        std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
-    auto* saver = window->findChild<BundleSaver*>();
-    saver->today = [] { return QDate(2026, 12, 9); };
+    start({});
     QTemporaryDir dir;
     QString folder;
-    int ratesAsked = 0;
+    BundleSaver* saver = &saveAllInto(QString());
     saver->askFolder = [&] { return folder; };
+    int ratesAsked = 0;
     saver->askSampleRate = [&]() -> std::optional<double> {
         ++ratesAsked;
         return 2000.0;
     };
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QByteArray("/nonexistent")); // no LibreOffice
     const auto slurp = [](const QString& name) {
         QFile file(name);
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
@@ -195,9 +204,6 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     EXPECT_NE(csv.find(cell(0, 1).toStdString()), std::string::npos) << "the grid's first event";
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), page().StGr_prot->rowCount() + 1);
     EXPECT_NE(slurp(out.filePath(base + "_учет.json")).find("\"starts\": 57"), std::string::npos);
-    const auto settings = readSettingsFile(slurp(out.filePath(base + "_настройки.json")));
-    ASSERT_TRUE(settings.file);
-    EXPECT_EQ(settings.file->provenance.firmware, "ТОРЛ-7 v9.87") << "read with the rest";
 
     // A drawn sequence of phase A: the bundle asks its rate and keeps it as COMTRADE.
     window->TabSheet2->cmb_m->setCurrentIndex(1);
@@ -208,7 +214,6 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     diagnostics->diagnosClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line.isOpen(); }, 10000));
     ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
-    qputenv("PATH", path);
     EXPECT_EQ(ratesAsked, 1);
     const auto comtrade =
         torl7::testing::readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
@@ -220,30 +225,35 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     EXPECT_EQ(comtrade.analogCount, 2) << "Ua and Ia of the phase drawn";
 }
 
-// A unit that does not give its version is still read; its settings file then names no firmware,
-// not the text an earlier unit left on the page.
-TEST_F(JournalAgainstSimulatedUnit, saveAllGoesOnWhenTheUnitDoesNotGiveItsVersion) {
-    sim::SimOptions options;
-    options.faults.rules = {{sim::FaultKind::Drop, 1, 1}};
-    start(options);
-    window->findChild<ReportWriter*>()->programDir =
-        std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();
-    window->TabSheet1->st_vpmk->setText(QStringLiteral("ТОРЛ-7 v1.00"));
-    auto* saver = window->findChild<BundleSaver*>();
-    saver->today = [] { return QDate(2026, 12, 9); };
-    QTemporaryDir dir;
-    saver->askFolder = [&] { return dir.path(); };
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QByteArray("/nonexistent"));
-    ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
-    qputenv("PATH", path);
-    ASSERT_EQ(boxes.shown.back().kind, RecordingMessageBoxes::Kind::Information)
-        << boxes.shown.back().text.toStdString();
-    QFile file(
-        dir.filePath(QStringLiteral("ТОРЛ_№600_2026-12-09/ТОРЛ_№600_0912_26_настройки.json")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const auto settings = readSettingsFile(file.readAll().toStdString());
-    ASSERT_TRUE(settings.file);
-    EXPECT_EQ(settings.file->provenance.firmware, "");
-    EXPECT_EQ(window->TabSheet1->st_vpmk->text(), QStringLiteral("ТОРЛ-7 v1.00"));
+// The bundle reads the version first: its settings file names the firmware the unit gave, or
+// none when the unit gave none, not the text an earlier unit left on the page.
+TEST_F(JournalAgainstSimulatedUnit, saveAllNamesTheFirmwareTheUnitGave) {
+    const struct {
+        bool answered;
+        std::string firmware;
+        QString page;
+    } rows[] = {{true, "ТОРЛ-7 v9.87", "ТОРЛ-7 v9.87"}, {false, "", "ТОРЛ-7 v1.00"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.answered ? "answered" : "version dropped");
+        sim::SimOptions options;
+        options.unit.versionText = "ТОРЛ-7 v9.87";
+        if (!row.answered) {
+            options.faults.rules = {{sim::FaultKind::Drop, 1, 1}};
+        }
+        start(options);
+        window->TabSheet1->st_vpmk->setText(QStringLiteral("ТОРЛ-7 v1.00"));
+        QTemporaryDir dir;
+        saveAllInto(dir.path());
+        ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
+        ASSERT_EQ(boxes.shown.back().kind, RecordingMessageBoxes::Kind::Information)
+            << boxes.shown.back().text.toStdString();
+        QFile file(
+            dir.filePath(QStringLiteral("ТОРЛ_№600_2026-12-09/ТОРЛ_№600_0912_26_настройки.json")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto settings = readSettingsFile(file.readAll().toStdString());
+        ASSERT_TRUE(settings.file);
+        EXPECT_EQ(settings.file->provenance.firmware, row.firmware);
+        EXPECT_EQ(window->TabSheet1->st_vpmk->text().trimmed(), row.page);
+        unit.stop();
+    }
 }
