@@ -155,9 +155,10 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
 
     std::chrono::microseconds firstDelay = answerDelay;
     if (has(FaultKind::Late)) {
-        const std::uint8_t kind = request.size() > 4 ? request[4] : 0;
+        const RequestKind asked =
+            requestKindOf(request.size() > 4 ? request[4] : 0).value_or(kind::Ping);
         firstDelay += p.lateBy.value_or(
-            std::chrono::milliseconds(responseTimeoutMs(indexForBaud(lineSpeedBaud), kind)) +
+            std::chrono::milliseconds(responseTimeoutMs(indexForBaud(lineSpeedBaud), asked)) +
             kLateMargin);
     }
     if (has(FaultKind::Split) && bytes.size() >= 2) {
