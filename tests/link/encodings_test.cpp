@@ -94,7 +94,7 @@ TEST(DecimalParsing, readsCommaOrPoint) {
     EXPECT_DOUBLE_EQ(*parseDecimal("0"), 0.0);
 }
 
-// The programs run in the user's locale (Qt hands it to the C library), and in a Russian one
+// The programs run in the user's locale (Qt on Linux hands it to the C library); in a Russian one
 // the C library reads "5699.9" as 5699: a typed number must read the same in every locale.
 TEST(DecimalParsing, readsTheSameInALocaleWithADecimalComma) {
     const std::string original = std::setlocale(LC_NUMERIC, nullptr);
