@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 namespace torl7::sim {
 
@@ -166,9 +167,9 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
         std::size_t start = 0;
         for (std::size_t i = 0; i < pieces; ++i) {
             const std::size_t end = bytes.size() * (i + 1) / pieces;
-            plan.steps.push_back(
-                {i == 0 ? firstDelay : p.splitGap, Bytes(bytes.begin() + static_cast<long>(start),
-                                                         bytes.begin() + static_cast<long>(end))});
+            plan.steps.push_back({i == 0 ? firstDelay : p.splitGap,
+                                  Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(end))});
             start = end;
         }
     } else {
