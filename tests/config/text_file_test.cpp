@@ -1,0 +1,98 @@
+// What the tool takes as a text file a person hands it: a regular file of at most 4 MiB in
+// UTF-8. Everything else is refused at once with the reason, without reading on for ever.
+#include "documents/text_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace torl7;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path freshFolder() {
+    char name[] = "/tmp/torl7-input-XXXXXX";
+    return ::mkdtemp(name);
+}
+
+fs::path file(const fs::path& at, const std::string& bytes) {
+    std::ofstream(at, std::ios::binary) << bytes;
+    return at;
+}
+
+// "{}\n" as UTF-16 or UTF-32, little or big end first, with or without a byte-order mark.
+std::string wide(int width, bool bigEndian, bool mark) {
+    std::string out;
+    const std::u32string text = mark ? U"\uFEFF{}\n" : U"{}\n";
+    for (const char32_t c : text) {
+        for (int i = 0; i < width; ++i) {
+            const int shift = 8 * (bigEndian ? width - 1 - i : i);
+            out += static_cast<char>((c >> shift) & 0xFF);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TextFile, onlyARegularUtf8FileWithinTheLimitIsRead) {
+    const fs::path dir = freshFolder();
+    struct Case {
+        const char* name;
+        std::function<fs::path()> lay;
+        const char* refusal; // nullptr: read whole
+    };
+    const Case cases[] = {
+        {"UTF-8", [&] { return file(dir / "a.json", "{\"a\": \"Щ\"}\n"); }, nullptr},
+        {"UTF-8 with its mark", [&] { return file(dir / "b.json", "\xEF\xBB\xBF{}\n"); }, nullptr},
+        {"exactly the limit",
+         [&] { return file(dir / "c.json", std::string(kMaxTextFileBytes, ' ')); }, nullptr},
+        {"one byte over the limit",
+         [&] { return file(dir / "d.json", std::string(kMaxTextFileBytes + 1, ' ')); },
+         "larger than 4 MiB"},
+        {"a link to /dev/zero",
+         [&] {
+             fs::create_symlink("/dev/zero", dir / "zero.json");
+             return dir / "zero.json";
+         },
+         "not a regular file"},
+        {"a pipe with no writer",
+         [&] {
+             ::mkfifo((dir / "pipe.json").c_str(), 0600);
+             return dir / "pipe.json";
+         },
+         "not a regular file"},
+        {"a folder", [&] { return dir; }, "is a folder"},
+        {"nothing there", [&] { return dir / "missing.json"; }, "not found"},
+        {"UTF-16, little end first, marked",
+         [&] { return file(dir / "e.json", wide(2, false, true)); }, "UTF-16: save it as UTF-8"},
+        {"UTF-16, big end first, unmarked",
+         [&] { return file(dir / "f.json", wide(2, true, false)); }, "UTF-16: save it as UTF-8"},
+        {"UTF-32, little end first, marked",
+         [&] { return file(dir / "g.json", wide(4, false, true)); }, "UTF-32: save it as UTF-8"},
+        {"UTF-32, big end first, unmarked",
+         [&] { return file(dir / "h.json", wide(4, true, false)); }, "UTF-32: save it as UTF-8"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = c.lay();
+        const TextFileRead read = readTextFile(path.string());
+        if (c.refusal == nullptr) {
+            ASSERT_TRUE(read.text) << read.error;
+            EXPECT_EQ(*read.text, std::string(std::istreambuf_iterator<char>(
+                                                  std::ifstream(path, std::ios::binary).rdbuf()),
+                                              {}));
+            continue;
+        }
+        EXPECT_FALSE(read.text);
+        EXPECT_NE(read.error.find(c.refusal), std::string::npos) << read.error;
+        EXPECT_FALSE(read.errorRussian.empty());
+        EXPECT_EQ(read.missing, std::string(c.name) == "nothing there");
+    }
+    fs::remove_all(dir);
+}
