@@ -13,6 +13,7 @@ int Cli::bundle(QCommandLineParser& parser) {
     const double rate = sampleRate(parser, "bundle's waveforms");
     BundleContents contents;
     contents.reportTemplate = reportTemplate(); // before the unit is asked anything
+    checkOutput(parent, true);
     openPort();
 
     SettingsProvenance origin;

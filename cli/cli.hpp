@@ -8,12 +8,13 @@
 
 #include "documents/events_csv.hpp"
 #include "documents/file_output.hpp"
+#include "documents/json_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/report_template.hpp"
 #include "documents/settings_file.hpp"
 #include "documents/settings_values.hpp"
+#include "documents/text_file.hpp"
 #include "documents/waveform_export.hpp"
-#include "documents/json_output.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
 #include "protocol/codecs/clock_codec.hpp"
@@ -63,6 +64,9 @@ struct Failure {
 // The failure of a request the unit left unanswered: `what` names the request.
 Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what);
 
+// The failure of a port that did not open: the system's reason, or what stands in the way.
+Failure portNotOpened(const SessionError& error, const QString& port);
+
 // The value of an operation, or the failure that ends the command.
 template <typename Result> Result valueOf(const Outcome<Result>& outcome, const char* what) {
     if (!outcome) {
@@ -93,7 +97,8 @@ private:
     Frame exchange(std::uint8_t requestKind, const Bytes& payload, const char* what);
     ConfigRecord readRecord();
     SettingsFile readSettings(const QString& path);
-    std::vector<EventRow> readEvents();
+    // The events in time order; `leftOut` gets the number of records without a real date.
+    std::vector<EventRow> readEvents(std::size_t& leftOut);
     // One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent.
     WaveformExport readWaveforms(int view, std::vector<PhaseSamples>* blocks = nullptr);
     // --rate, which the waveform files need: a usage error without it, invalid when not above 0.
@@ -127,6 +132,8 @@ private:
     void requireYes(QCommandLineParser& parser, const char* what);
     QString onlyArgument(QCommandLineParser& parser, const char* what);
     void writeOutput(const QString& path, const std::string& text);
+    // Before the unit is asked anything: a path the output could not go to is refused first.
+    void checkOutput(const QString& path, bool folder = false);
 
     std::ostream& out_;
     std::ostream& err_;

@@ -189,7 +189,7 @@ int Cli::fail(const Failure& failure) {
     if (failure.unanswered && log_) {
         // What the line showed since the request, so the user knows where to look.
         const std::vector<TrafficEntry> exchange = log_->lastExchange();
-        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange)) << '\n';
+        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange), HintReader::Cli) << '\n';
     }
     return failure.code;
 }
@@ -272,10 +272,15 @@ int Cli::dispatch(const std::string& command, QCommandLineParser& parser) {
 
 // ---- Shared steps ----
 
+Failure portNotOpened(const SessionError& error, const QString& port) {
+    const QString hint = portRefusalHint(error.refusal, false);
+    return Failure{exitcode::PortFailed, "cannot open " + port.toStdString() + ": " +
+                                             (hint.isEmpty() ? error.detail : hint).toStdString()};
+}
+
 void Cli::openPort() {
     if (const auto error = session_->comopen()) {
-        throw Failure{exitcode::PortFailed,
-                      "cannot open " + port_.toStdString() + ": " + error->detail.toStdString()};
+        throw portNotOpened(*error, port_);
     }
 }
 
@@ -321,14 +326,11 @@ ConfigRecord Cli::readRecord() {
 }
 
 SettingsFile Cli::readSettings(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure{exitcode::Invalid, "cannot read " + path.toStdString() + ": " +
-                                             file.errorString().toStdString()};
+    const TextFileRead text = readTextFile(path.toStdString());
+    if (!text.text) {
+        throw Failure{exitcode::Invalid, path.toStdString() + ": " + text.error};
     }
-    const QByteArray bytes = file.readAll();
-    const SettingsReadResult read = readSettingsFile(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const SettingsReadResult read = readSettingsFile(*text.text);
     if (!read.file) {
         throw Failure{exitcode::Invalid, path.toStdString() + ": " +
                                              (read.field.empty() ? "" : read.field + ": ") +
@@ -337,11 +339,14 @@ SettingsFile Cli::readSettings(const QString& path) {
     return *read.file;
 }
 
-std::vector<EventRow> Cli::readEvents() {
+std::vector<EventRow> Cli::readEvents(std::size_t& leftOut) {
     EventTable table;
     EventProtocolRead read(*session_, table);
-    return valueOf(runToEnd<EventRows>([&](auto done) { read.start(nullptr, std::move(done)); }),
-                   "event block");
+    std::vector<EventRow> rows =
+        valueOf(runToEnd<EventRows>([&](auto done) { read.start(nullptr, std::move(done)); }),
+                "event block");
+    leftOut = table.leftOut();
+    return rows;
 }
 
 void Cli::requireYes(QCommandLineParser& parser, const char* what) {
@@ -368,6 +373,17 @@ void Cli::writeOutput(const QString& path, const std::string& text) {
     std::string error;
     if (!writeFileWhole(path.toStdString(), text, error)) {
         throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + error};
+    }
+}
+
+void Cli::checkOutput(const QString& path, bool folder) {
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::string fault =
+        folder ? outputFolderFault(path.toStdString()) : outputPathFault(path.toStdString());
+    if (!fault.empty()) {
+        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + fault};
     }
 }
 

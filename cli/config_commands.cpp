@@ -3,6 +3,7 @@
 namespace torl7 {
 
 int Cli::readConfig(QCommandLineParser& parser) {
+    checkOutput(parser.value("output"));
     openPort();
     SettingsProvenance origin;
     origin.unit = unit_;
@@ -55,8 +56,7 @@ int Cli::writeConfig(QCommandLineParser& parser) {
     }
     if (!result.readBack) {
         if (result.error && result.error->kind == SessionError::Kind::PortNotOpened) {
-            throw Failure{exitcode::PortFailed, "cannot open " + port_.toStdString() + ": " +
-                                                    result.error->detail.toStdString()};
+            throw portNotOpened(*result.error, port_);
         }
         throw noAnswerFailure(result.error, result.acknowledged || !result.kept
                                                 ? "configuration read"

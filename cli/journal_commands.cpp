@@ -12,12 +12,16 @@ int Cli::readEventsCommand(QCommandLineParser& parser) {
         throw Failure{exitcode::Usage, "--separator must be ; or ,"};
     }
     openPort();
-    const std::vector<EventRow> rows = readEvents();
-    if (format == "csv") {
-        out_ << eventsCsv(rows, separator.front().toLatin1());
-        return exitcode::Done;
+    std::size_t leftOut = 0;
+    const std::vector<EventRow> rows = readEvents(leftOut);
+    if (leftOut != 0) {
+        // The grid leaves these out too; the user is told, so that none goes missing unseen.
+        err_ << "torl7-cli: " << leftOut
+             << " event record(s) left out: no real date and time (an impossible date, or "
+                "digits that are not BCD)\n";
     }
-    out_ << eventsJson(rows);
+    out_ << (format == "csv" ? eventsCsv(rows, separator.front().toLatin1())
+                             : eventsJson(rows, leftOut));
     return exitcode::Done;
 }
 
@@ -50,6 +54,7 @@ int Cli::report(QCommandLineParser& parser) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
     reportTemplate(); // before the unit is asked anything
+    checkOutput(path);
     openPort();
     writeReport(readReportChain(), path.toStdString());
     out_ << "report written to " << path.toStdString() << '\n';

@@ -114,6 +114,11 @@ int Cli::waveforms(QCommandLineParser& parser) {
     const QString csvPath = parser.value("csv");
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
     const double rate = toFiles ? sampleRate(parser, "--comtrade and --csv") : 0;
+    if (!comtradeBase.isEmpty()) {
+        checkOutput(comtradeBase + ".cfg");
+        checkOutput(comtradeBase + ".dat");
+    }
+    checkOutput(csvPath);
     openPort();
     // The station name of the files is the installation text of the configuration.
     const std::string station =
@@ -125,9 +130,16 @@ int Cli::waveforms(QCommandLineParser& parser) {
     record.deviceId = std::to_string(unit_);
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
+        // Replaced as a pair: never a new configuration beside old data.
         const ComtradeFiles files = comtradeFiles(record);
-        writeOutput(comtradeBase + ".cfg", files.cfg);
-        writeOutput(comtradeBase + ".dat", files.dat);
+        FileSetWriter pair;
+        std::string error;
+        if (!pair.stage((comtradeBase + ".cfg").toStdString(), files.cfg, error) ||
+            !pair.stage((comtradeBase + ".dat").toStdString(), files.dat, error) ||
+            !pair.commit(error)) {
+            throw Failure{exitcode::Invalid,
+                          "cannot write " + comtradeBase.toStdString() + ".cfg/.dat: " + error};
+        }
     }
     if (!csvPath.isEmpty()) {
         writeOutput(csvPath, waveformCsv(record));

@@ -89,7 +89,8 @@ std::optional<SessionError> UnitSession::comopen() {
     }
     cp1_.close();
     if (!cp1_.open(portDevice_, cp1_.baudRate())) {
-        return SessionError{SessionError::Kind::PortNotOpened, portName_, cp1_.errorString()};
+        return SessionError{SessionError::Kind::PortNotOpened, portName_, cp1_.errorString(),
+                            whyPortRefused(portDevice_, cp1_.errorString())};
     }
     emit portOpened();
     return std::nullopt;

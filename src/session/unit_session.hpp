@@ -23,6 +23,7 @@
 
 #include "protocol/frame_assembler.hpp"
 #include "protocol/request_kind.hpp"
+#include "session/port_access.hpp"
 #include "session/serial_line.hpp"
 #include "session/traffic.hpp"
 
@@ -46,8 +47,9 @@ struct SessionError {
         Refused,       // another exchange holds the line
     };
     Kind kind;
-    QString port;   // the port concerned
-    QString detail; // what the system said, when it said anything
+    QString port;          // the port concerned
+    QString detail;        // what the system said, when it said anything
+    PortRefusal refusal{}; // PortNotOpened: what stands in the way, where the system shows it
 };
 
 // The answer to one request, or why there is none.
