@@ -143,6 +143,7 @@ void Diagnostics::Timer2Timer() {
 }
 
 void Diagnostics::pollFailed(const SessionError& error) {
+    page_.showValuesStale(true);
     sayFailure(error, window_.boxes());
     window_.stopPolling();
 }
@@ -151,6 +152,7 @@ void Diagnostics::showSnapshot(const Snapshot& snapshot) {
     const SnapshotTexts t = formatSnapshot(snapshot);
     const IndicatorStates lamps = indicatorStates(snapshot);
     DiagPage& p = page_;
+    p.showValuesStale(false);
 
     setText(p.ttime, t.ttime);
     setText(p.tDATE, t.tDATE);
