@@ -22,6 +22,10 @@ inline constexpr std::size_t kAccountingRows = 5;
 // Rows of the settings table that are headings: they have a label and an empty value cell.
 inline constexpr std::array<std::size_t, 2> kSettingsHeadingRows = {0, 30};
 
+// A check box's value in the settings table.
+inline constexpr std::string_view kCheckedText = "ДА";
+inline constexpr std::string_view kUncheckedText = "НЕТ";
+
 // The two state cells of an event row hold a tick for the grid text "Вкл." and stay empty
 // otherwise. The tick is the check mark of the Wingdings symbol font, the one Word has always
 // had; LibreOffice draws the same character from its own symbol font.

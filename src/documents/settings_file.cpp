@@ -334,7 +334,7 @@ std::string_view toolVersion() {
 ConfigRecord asPageHolds(const ConfigRecord& in) {
     ConfigRecord r = in;
     for (const ConfigField& f : kConfigFields) {
-        if (f.spinEdit) {
+        if (f.control == PageControl::SpinEdit) {
             setSteps(f, r, std::clamp<std::int64_t>(stepsOf(f, r), f.min, f.max));
         }
     }

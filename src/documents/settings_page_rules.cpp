@@ -9,7 +9,7 @@ namespace torl7 {
 std::vector<ClampedField> clampedFields(const ConfigRecord& record) {
     std::vector<ClampedField> clamped;
     for (const ConfigField& f : kConfigFields) {
-        if (!f.spinEdit) {
+        if (f.control != PageControl::SpinEdit) {
             continue;
         }
         const std::int64_t steps = stepsOf(f, record);

@@ -2,10 +2,13 @@
 
 #include "app/control_expectations.hpp"
 #include "gui/widgets/step_buttons.hpp"
+#include "protocol/config_fields.hpp"
 
 #include <QLabel>
 #include <QSignalSpy>
 #include <QToolButton>
+
+#include <map>
 
 using namespace torl7;
 using namespace torl7::testing;
@@ -167,6 +170,20 @@ TEST_F(ConfigPageTest, eachDelayTextHasItsOwnStepPairThatReportsEachDirection) {
         down->click();
         EXPECT_EQ(ups.count(), 1);
         EXPECT_EQ(downs.count(), 1);
+    }
+}
+
+TEST_F(ConfigPageTest, everyFieldOfTheRecordHasAControlOfItsKind) {
+    const std::map<PageControl, const char*> classOfKind = {
+        {PageControl::SpinEdit, "QSpinBox"},     {PageControl::DelayText, "QLabel"},
+        {PageControl::CurrentEdit, "QLineEdit"}, {PageControl::CoefficientEdit, "QLineEdit"},
+        {PageControl::CheckBox, "QCheckBox"},    {PageControl::DropDown, "QComboBox"},
+        {PageControl::TextEdit, "QLineEdit"},
+    };
+    for (const ConfigField& f : kConfigFields) {
+        const QWidget* control = page.fieldControl(f.controlName);
+        ASSERT_NE(control, nullptr) << f.path() << ": no control " << f.controlName;
+        EXPECT_TRUE(control->inherits(classOfKind.at(f.control))) << f.path();
     }
 }
 

@@ -219,9 +219,17 @@ TEST_F(SettingsButtons, theReportsSettingsTextsOfARecordAreThoseTheWindowShowsAf
     fromUnit.uminVolts = 50;                // held to the spin edit's 100
     fromUnit.iholDelayTenthsOfSecond = 605; // shown in whole seconds
     fromUnit.idifTenths = 5;                // "0,5"
-    for (const ConfigRecord& record : {ConfigRecord{}, unusualRecord(), fromUnit}) {
+    ConfigRecord pastTheLists;
+    pastTheLists.rs485SpeedIndex = 12; // shown as 9600 baud
+    pastTheLists.busProtocolIndex = 7; // no item
+    pastTheLists.inomTenths = 65535;   // six characters, shown whole
+    for (const ConfigRecord& record : {ConfigRecord{}, unusualRecord(), fromUnit, pastTheLists}) {
         applyRecordToPage(record, config());
         EXPECT_EQ(w().findChild<ReportWriter*>()->collectReportData().settingsValues,
                   settingsValuesFor(record));
     }
+    const auto values = settingsValuesFor(pastTheLists);
+    EXPECT_EQ(values[18], "6553,5");
+    EXPECT_EQ(values[39], "  9600");
+    EXPECT_EQ(values[40], "");
 }

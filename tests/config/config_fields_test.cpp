@@ -9,9 +9,12 @@
 
 using namespace torl7;
 
-TEST(ConfigFields, keysAreDistinctAndTheSpeedListAgreesWithTheLineSpeeds) {
+TEST(ConfigFields, keysAndControlsAreDistinctAndTheSpeedListAgreesWithTheLineSpeeds) {
     std::set<std::string> keys;
+    std::set<std::string_view> controls;
     for (const ConfigField& f : kConfigFields) {
+        EXPECT_FALSE(f.controlName.empty()) << f.path();
+        EXPECT_TRUE(controls.insert(f.controlName).second) << f.controlName << " shows two fields";
         EXPECT_TRUE(keys.insert(f.path()).second) << f.path() << " stands twice";
         if (!f.indexKey.empty()) {
             const std::string index = std::string(f.group) + "." + std::string(f.indexKey);

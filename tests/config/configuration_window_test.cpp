@@ -145,10 +145,10 @@ TEST_F(ConfigurationTest, fieldThatDoesNotConvertOrFitStopsTheWrite) {
         {config().z_inom_a, QStringLiteral("1x"), QStringLiteral("«1x»")},
         {config().z_idif_a, QString(), QStringLiteral("«»")},
         {config().st_kib, QStringLiteral("200,5"), QStringLiteral("«200,5»")},
-        {config().z_inom_a, QStringLiteral("99999"), QStringLiteral("Iном:")},
-        {config().z_izkl_a, QStringLiteral("-1"), QStringLiteral("Iзкл:")},
-        {config().st_kua, QStringLiteral("65536"), QStringLiteral("Коэффициент Ua:")},
-        {config().st_kic, QStringLiteral("-5"), QStringLiteral("Коэффициент Ic:")},
+        {config().z_inom_a, QStringLiteral("99999"), QStringLiteral("Номинальный ток Iном, А:")},
+        {config().z_izkl_a, QStringLiteral("-1"), QStringLiteral("Ток заклинивания Iзкл, А:")},
+        {config().st_kua, QStringLiteral("65536"), QStringLiteral("Калибровочный коэффициент Ua:")},
+        {config().st_kic, QStringLiteral("-5"), QStringLiteral("Калибровочный коэффициент Ic:")},
     };
     for (const auto& c : cases) {
         const QString before = c.edit->text();
@@ -324,7 +324,7 @@ TEST_F(ConfigurationTest, negativeOrFractionalCoefficientPassesTheCheckButNotThe
     config().st_kua->setText(QStringLiteral("-1"));
     EXPECT_FALSE(writeRecord());
     ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_TRUE(boxes.shown[1].text.startsWith(QStringLiteral("Коэффициент Ua:")))
+    EXPECT_TRUE(boxes.shown[1].text.startsWith(QStringLiteral("Калибровочный коэффициент Ua:")))
         << "refused as no word, not as a zero coefficient";
     EXPECT_EQ(line.openCount, 0) << "refused before the port is opened";
 

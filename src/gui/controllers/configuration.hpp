@@ -5,6 +5,7 @@
 // read-back), and the step buttons of the six delays.
 #pragma once
 
+#include "documents/report_content.hpp"
 #include "protocol/codecs/config_record_codec.hpp"
 #include "session/operations/write_configuration.hpp"
 
@@ -32,10 +33,14 @@ inline constexpr const char* kUnlistedIndex = "unlistedIndex";
 // field (an error box names the field); then nothing may be sent.
 std::optional<ConfigRecord> recordFromPage(const ConfigPage& page, MessageBoxes& boxes);
 
-// Writes every control from a received record, in record order. Spin edits clamp; an RS485
-// or bus-protocol index that names no list item leaves the list without a selection and is
-// kept, so that a later write sends it back unchanged unless the user picks an item.
+// Writes every control from a received record. Spin edits clamp; an RS485 index above 11
+// shows 9600 baud; an RS485 or bus-protocol index that names no list item leaves the list
+// without a selection and is kept, so that a later write sends it back unchanged unless the
+// user picks an item.
 void applyRecordToPage(const ConfigRecord& record, ConfigPage& page);
+
+// The value column of the report's settings table as the controls show it at this moment.
+std::array<std::string, kSettingsRows> settingsValuesOnPage(const ConfigPage& page);
 
 // Reads and writes of the record, and the delay steps. Lives as a child of the window.
 class Configuration : public QObject {

@@ -7,18 +7,14 @@
 #include "gui/controllers/protocol_reader.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
-#include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -31,12 +27,6 @@ namespace {
 
 std::string text(const QString& s) {
     return s.toStdString();
-}
-std::string yesNo(const QCheckBox* box) {
-    return box->isChecked() ? "ДА" : "НЕТ";
-}
-std::string number(const QSpinBox* spin) {
-    return std::to_string(spin->value());
 }
 
 } // namespace
@@ -97,7 +87,6 @@ void ReportWriter::chainEnded(const Outcome<ReportChainData>& outcome) {
 }
 
 ReportData ReportWriter::collectReportData() const {
-    const ConfigPage& c = *window_.TabSheet1;
     const ProtocolPage& p = *window_.TabSheet3;
     ReportData data;
     data.factoryNumber = std::to_string(window_.TabSheet2->frm1_zn->value());
@@ -105,52 +94,7 @@ ReportData ReportWriter::collectReportData() const {
     const EventRows rows = eventGridRows(*p.StGr_prot);
     data.events.assign(rows.begin(), rows.end());
 
-    data.settingsValues = {
-        "",
-        yesNo(c.blok_z),
-        yesNo(c.z_umin_ok),
-        number(c.z_umin_v),
-        text(c.st_zumin_t->text()),
-        yesNo(c.z_umax_ok),
-        number(c.z_umax_v),
-        text(c.st_zumax_t->text()),
-        yesNo(c.z_uasm_ok),
-        number(c.z_uasm),
-        text(c.st_zuasm_t->text()),
-        yesNo(c.z_ihol_ok),
-        text(c.z_ihol_a->text()),
-        number(c.z_ihol_t),
-        yesNo(c.z_iasm_ok),
-        number(c.z_iasm),
-        text(c.st_ziasm_t->text()),
-        yesNo(c.z_ivtz_ok),
-        text(c.z_inom_a->text()),
-        number(c.z_vtz_t),
-        yesNo(c.z_zakl_ok),
-        text(c.z_izkl_a->text()),
-        text(c.st_zizakl_t->text()),
-        yesNo(c.z_idif_ok),
-        text(c.z_idif_a->text()),
-        text(c.st_zidif_t->text()),
-        yesNo(c.z_iso_ok),
-        text(c.z_iso_r->currentText()),
-        text(c.p_uf_c->currentText()),
-        text(c.p_if_c->currentText()),
-        "",
-        text(c.st_kua->text()),
-        text(c.st_kub->text()),
-        text(c.st_kuc->text()),
-        text(c.st_kia->text()),
-        text(c.st_kib->text()),
-        text(c.st_kic->text()),
-        text(c.st_kidif->text()),
-        number(c.pcosf),
-        text(c.cb_rs485->currentText()),
-        text(c.cb_uprotbus->currentText()),
-        number(c.sp_uaddr),
-        number(c.sp_utb),
-        number(c.sp_ute),
-    };
+    data.settingsValues = settingsValuesOnPage(*window_.TabSheet1);
     data.accountingValues = {text(p.st_nuh->text()), text(p.st_tdv->text()),
                              text(p.st_kvdv->text()), text(p.st_kzdv->text()),
                              text(p.st_nwa->text())};

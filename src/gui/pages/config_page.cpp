@@ -30,8 +30,6 @@ const QString kWidestDelay = QStringLiteral("25,5");
 // The value edits of the protection rows take at most five characters.
 const QString kWidestValue = QStringLiteral("00000");
 
-const QStringList kPhaseSets{"A/B/C", "   A/B", "   A/C", "       A"};
-
 // Gives every control of a column the width of the widest one, so that the column lines up.
 // A control whose width is already fixed counts with that width, not its size hint.
 void equalWidths(std::initializer_list<QWidget*> controls) {
@@ -44,9 +42,20 @@ void equalWidths(std::initializer_list<QWidget*> controls) {
         control->setFixedWidth(width);
 }
 
-// A spin edit over the limits of its field of the configuration record.
-QSpinBox* spinEdit(QWidget* parent, const QString& name, const ConfigField& field, int value) {
-    return makeSpinEdit(parent, name, field.min, field.max, value);
+QString fromTable(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The control of a field of the configuration record, named as the field table names it: a
+// spin edit over the field's limits, a drop-down of the field's list.
+QSpinBox* spinEdit(QWidget* parent, const ConfigField& field, int value) {
+    return makeSpinEdit(parent, fromTable(field.controlName), field.min, field.max, value);
+}
+QComboBox* dropDown(QWidget* parent, const ConfigField& field, int index) {
+    QStringList items;
+    for (const std::string_view item : field.items.shown)
+        items << fromTable(item);
+    return makeDropDown(parent, fromTable(field.controlName), items, index);
 }
 
 QGridLayout* tightGrid(QWidget* owner) {
@@ -134,6 +143,10 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     orderTabsByLayout(this);
 }
 
+QWidget* ConfigPage::fieldControl(std::string_view objectName) const {
+    return findChild<QWidget*>(fromTable(objectName));
+}
+
 QWidget* ConfigPage::buildInformation() {
     auto* group = new QGroupBox("Информация", this);
     tipo_text = makeTextEdit(group, "tipo_text", QString(), 16);
@@ -151,8 +164,8 @@ QWidget* ConfigPage::buildInformation() {
 
 QWidget* ConfigPage::buildPhaseMonitoring() {
     auto* group = new QGroupBox("Параметры контроля", this);
-    p_uf_c = makeDropDown(group, "p_uf_c", kPhaseSets, 0);
-    p_if_c = makeDropDown(group, "p_if_c", kPhaseSets, 0);
+    p_uf_c = dropDown(group, configField("phase_monitoring", "voltage"), 0);
+    p_if_c = dropDown(group, configField("phase_monitoring", "current"), 0);
 
     auto* grid = tightGrid(group);
     grid->addWidget(makeCaption("Контроль Uфаз:", p_uf_c), 0, 0);
@@ -166,19 +179,16 @@ QWidget* ConfigPage::buildPhaseMonitoring() {
 QWidget* ConfigPage::buildRs485() {
     // The bus settings form a group without a heading of its own.
     auto* group = new QGroupBox(this);
-    cb_rs485 = makeDropDown(group, "cb_rs485",
-                            {"   300", "   600", "  1200", "  2400", "  4800", "  9600", " 14400",
-                             " 19200", " 38400", " 57600", "115200"},
-                            5);
+    cb_rs485 = dropDown(group, configField("rs485", "speed_baud"), 5);
     cb_rs485->setToolTip("Скорость RS485");
-    cb_uprotbus = makeDropDown(group, "cb_uprotbus", {"RURUDE", "ZEVERE"}, 0);
+    cb_uprotbus = dropDown(group, configField("rs485", "protocol"), 0);
     cb_uprotbus->setToolTip("Протокол передачи данных");
     cb_uprotbus->setAccessibleName(cb_uprotbus->toolTip()); // it has no caption
-    sp_uaddr = spinEdit(group, "sp_uaddr", configField("rs485", "address"), 1);
+    sp_uaddr = spinEdit(group, configField("rs485", "address"), 1);
     sp_uaddr->setToolTip("Сетевой адрес устройства");
-    sp_utb = spinEdit(group, "sp_utb", configField("rs485", "tb_ms"), 5);
+    sp_utb = spinEdit(group, configField("rs485", "tb_ms"), 5);
     sp_utb->setToolTip("Время тишины между сообщениями");
-    sp_ute = spinEdit(group, "sp_ute", configField("rs485", "te_ms"), 3);
+    sp_ute = spinEdit(group, configField("rs485", "te_ms"), 3);
     sp_ute->setToolTip("Время окончания сообщения");
     equalWidths({cb_rs485, cb_uprotbus, sp_uaddr, sp_utb, sp_ute});
 
@@ -209,36 +219,36 @@ QWidget* ConfigPage::buildProtection() {
 
     blok_z = makeCheckBox(group, "blok_z", "Блокировка защиты", false);
     blok_z->setToolTip("Ограничение повторных пусков после срабатывания защиты");
-    sp_bsz = spinEdit(group, "sp_bsz", configField("protection_block", "reset_lock_s"), 1);
+    sp_bsz = spinEdit(group, configField("protection_block", "reset_lock_s"), 1);
     sp_bsz->setToolTip("Время блокировки сброса защиты");
 
     z_umin_ok = makeCheckBox(group, "z_umin_ok", "Umin:", false);
-    z_umin_v = spinEdit(group, "z_umin_v", configField("umin", "threshold_v"), 170);
+    z_umin_v = spinEdit(group, configField("umin", "threshold_v"), 170);
     st_zumin_t = makeStaticText(group, "st_zumin_t", "10,0", kWidestDelay);
     spb_zumin = new StepButtons("spb_zumin", group);
 
     z_umax_ok = makeCheckBox(group, "z_umax_ok", "Umax:", false);
-    z_umax_v = spinEdit(group, "z_umax_v", configField("umax", "threshold_v"), 250);
+    z_umax_v = spinEdit(group, configField("umax", "threshold_v"), 250);
     st_zumax_t = makeStaticText(group, "st_zumax_t", "10,0", kWidestDelay);
     SpinButton1 = new StepButtons("SpinButton1", group);
 
     z_uasm_ok = makeCheckBox(group, "z_uasm_ok", "Uасм:", true);
-    z_uasm = spinEdit(group, "z_uasm", configField("u_asymmetry", "threshold_percent"), 30);
+    z_uasm = spinEdit(group, configField("u_asymmetry", "threshold_percent"), 30);
     st_zuasm_t = makeStaticText(group, "st_zuasm_t", "15,0", kWidestDelay);
     SpinButton2 = new StepButtons("SpinButton2", group);
 
     z_iasm_ok = makeCheckBox(group, "z_iasm_ok", "Iасм:", true);
-    z_iasm = spinEdit(group, "z_iasm", configField("i_asymmetry", "threshold_percent"), 25);
+    z_iasm = spinEdit(group, configField("i_asymmetry", "threshold_percent"), 25);
     st_ziasm_t = makeStaticText(group, "st_ziasm_t", "5,0", kWidestDelay);
     SpinButton5 = new StepButtons("SpinButton5", group);
 
     z_ivtz_ok = makeCheckBox(group, "z_ivtz_ok", "Перегруз:", true);
-    z_vtz_t = spinEdit(group, "z_vtz_t", configField("overload", "time_s"), 300);
+    z_vtz_t = spinEdit(group, configField("overload", "time_s"), 300);
     z_inom_a = makeTextEdit(group, "z_inom_a", "15", 5);
     Button9 = makeButton(group, "Button9", "График ВТЗ");
 
     z_iso_ok = makeCheckBox(group, "z_iso_ok", "Изоляция:", true);
-    z_iso_r = makeDropDown(group, "z_iso_r", {"50", "100", "250", "500"}, 3);
+    z_iso_r = dropDown(group, configField("insulation", "threshold_kohm"), 3);
 
     z_zakl_ok = makeCheckBox(group, "z_zakl_ok", "Заклинивание", true);
     z_izkl_a = makeTextEdit(group, "z_izkl_a", "45", 5);
@@ -252,7 +262,7 @@ QWidget* ConfigPage::buildProtection() {
 
     z_ihol_ok = makeCheckBox(group, "z_ihol_ok", "Iхол:", false);
     z_ihol_a = makeTextEdit(group, "z_ihol_a", "0", 5);
-    z_ihol_t = spinEdit(group, "z_ihol_t", configField("idle_current", "delay_s"), 60);
+    z_ihol_t = spinEdit(group, configField("idle_current", "delay_s"), 60);
 
     for (QLineEdit* edit : {z_inom_a, z_izkl_a, z_idif_a, z_ihol_a})
         fitWidthTo(edit, kWidestValue);
@@ -335,7 +345,7 @@ QWidget* ConfigPage::buildCalibration() {
     st_kia = makeTextEdit(group, "st_kia", "200");
     st_kib = makeTextEdit(group, "st_kib", "200");
     st_kic = makeTextEdit(group, "st_kic", "200");
-    pcosf = spinEdit(group, "pcosf", configField("calibration", "cos_f_correction"), 0);
+    pcosf = spinEdit(group, configField("calibration", "cos_f_correction"), 0);
     st_kidif = makeTextEdit(group, "st_kidif", "5000");
     for (QLineEdit* edit : {st_kua, st_kub, st_kuc, st_kia, st_kib, st_kic, st_kidif})
         fitWidthTo(edit, kWidestValue);

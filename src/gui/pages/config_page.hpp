@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <string_view>
+
 class QCheckBox;
 class QGroupBox;
 class QComboBox;
@@ -23,6 +25,10 @@ class ConfigPage : public QWidget {
     Q_OBJECT
 public:
     explicit ConfigPage(QWidget* parent = nullptr);
+
+    // The control that shows a field of the configuration record, by the objectName the
+    // field table gives it; nullptr for a name no control of the page carries.
+    QWidget* fieldControl(std::string_view objectName) const;
 
     // "Информация"
     QLineEdit* tipo_text = nullptr;
