@@ -228,8 +228,4 @@ TEST_F(SettingsButtons, theReportsSettingsTextsOfARecordAreThoseTheWindowShowsAf
         EXPECT_EQ(w().findChild<ReportWriter*>()->collectReportData().settingsValues,
                   settingsValuesFor(record));
     }
-    const auto values = settingsValuesFor(pastTheLists);
-    EXPECT_EQ(values[18], "6553,5");
-    EXPECT_EQ(values[39], "  9600");
-    EXPECT_EQ(values[40], "");
 }

@@ -122,6 +122,17 @@ TEST_F(ConfigurationTest, controlByteAndCosCorrectionFollowTheirControls) {
     EXPECT_EQ((*record)[kControl], 0x10 | 0x20) << "A/C is 2 in bits 4..3, A/B is 1 in 6..5";
 }
 
+TEST_F(ConfigurationTest, spinEditWhoseTextIsNoIntegerWritesItsMinimum) {
+    for (QSpinBox* spin : {config().z_umin_v, config().pcosf}) {
+        spin->findChild<QLineEdit*>()->setText(QStringLiteral("-"));
+    }
+    const auto record = writeRecord();
+    ASSERT_TRUE(record);
+    EXPECT_EQ((*record)[kUmin], 0x00);
+    EXPECT_EQ((*record)[kUmin + 1], 100);
+    EXPECT_EQ((*record)[kCos], 0x4B) << "cos f -75";
+}
+
 TEST_F(ConfigurationTest, shortTextIsSentPaddedWithBlanksAndCyrillicAsCodePage) {
     config().tipo_text->setText(QStringLiteral("abc"));
     config().oust_text->setText(QStringLiteral("Насос №3"));

@@ -1,5 +1,6 @@
 #include "documents/recycled_memory.hpp"
 #include "documents/report_content.hpp"
+#include "documents/settings_values.hpp"
 
 #include "report/docx_reader.hpp"
 #include "report/sample_report.hpp"
@@ -138,6 +139,43 @@ TEST_F(ReportFillTest, settingsAndAccountingRowsHoldTheirLabelsAndValuesInOrder)
 }
 
 // The progress bar moves when the typing has reached its step, not before or after.
+// Each row's value as the configuration page shows it after reading the record; the values
+// differ from row to row, so a field in another field's row shows.
+TEST(ReportSettingsValues, eachRowShowsItsFieldAsThePageDoes) {
+    ConfigRecord r;
+    r.rs485SpeedIndex = 12; // shown as 9600 baud
+    r.uminVolts = 50;       // the spin edit holds it to 100
+    r.uminDelayTenths = 11;
+    r.umaxVolts = 252;
+    r.umaxDelayTenths = 22;
+    r.uAsymPercent = 33;
+    r.uAsymDelayTenths = 34;
+    r.iholTenths = 44;
+    r.iholDelayTenthsOfSecond = 559; // whole seconds, the rest dropped
+    r.iAsymPercent = 66;
+    r.iAsymDelayTenths = 67;
+    r.inomTenths = 77;
+    r.vtzTenthsOfSecond = 880;
+    r.izklTenths = 99;
+    r.izklDelayTenths = 101;
+    r.idifTenths = 65535; // six characters, shown whole
+    r.idifDelayTenths = 121;
+    r.controlByte = composeControlByte(2, false, 1, 2, true);
+    r.enableByte = 0x55;
+    r.cosCorrectionByte = encodeCosCorrection(-14);
+    r.coefficients = {131, 132, 133, 134, 135, 136, 137};
+    r.busProtocolIndex = 7; // names no item
+    r.busAddress = 151;
+    r.tbMs = 160;
+    r.teMs = 17;
+    const std::array<std::string, kSettingsRows> expected = {
+        "",     "ДА",  "ДА",     "100",  "1,1", "НЕТ", "252",    "2,2",    "ДА",  "33",  "3,4",
+        "НЕТ",  "4,4", "55",     "ДА",   "66",  "6,7", "НЕТ",    "7,7",    "88",  "ДА",  "9,9",
+        "10,1", "НЕТ", "6553,5", "12,1", "НЕТ", "250", "   A/B", "   A/C", "",    "131", "132",
+        "133",  "134", "135",    "136",  "137", "-14", "  9600", "",       "151", "160", "17"};
+    EXPECT_EQ(settingsValuesFor(r), expected);
+}
+
 TEST(ReportFill, progressPositionsFollowTheRowsTyped) {
     DocxDocument document;
     ASSERT_TRUE(document.openFile(TORL7_REPORT_TEMPLATE)) << document.error();
