@@ -128,8 +128,8 @@ ReportData reportData(const Cli& cli, const ReportChainData& chained) {
     data.events.assign(chained.events.begin(), chained.events.end());
     data.settingsValues = settingsValuesFor(chained.record);
     const AccountingTexts texts = formatAccounting(chained.accounting);
-    data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
-                             texts.st_nwa};
+    data.accountingValues = {texts.start, texts.runningTime, texts.starts, texts.trips,
+                             texts.energy};
     data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
     return data;
 }

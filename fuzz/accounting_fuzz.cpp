@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const AccountingTexts t = formatAccounting(record);
-    FUZZ_CHECK(isRunningTimeText(t.st_tdv));
-    FUZZ_CHECK(isNumberText(t.st_kvdv, 1, 0) && isNumberText(t.st_kzdv, 1, 0));
-    FUZZ_CHECK(isNumberText(t.st_nwa, 6, 1) && t.st_nwa.size() <= 9);
-    FUZZ_CHECK(t.st_nuh.size() >= 20 && t.st_nuh.find("г/") != std::string::npos);
+    FUZZ_CHECK(isRunningTimeText(t.runningTime));
+    FUZZ_CHECK(isNumberText(t.starts, 1, 0) && isNumberText(t.trips, 1, 0));
+    FUZZ_CHECK(isNumberText(t.energy, 6, 1) && t.energy.size() <= 9);
+    FUZZ_CHECK(t.start.size() >= 20 && t.start.find("г/") != std::string::npos);
     return 0;
 }
 

@@ -48,27 +48,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const SnapshotTexts t = formatSnapshot(snapshot);
-    FUZZ_CHECK(t.ttime.size() == 8 && t.ttime[2] == ':' && t.ttime[5] == ':');
-    FUZZ_CHECK(t.tDATE.size() >= 12 && t.tDATE[2] == '.' && t.tDATE[5] == '.');
+    FUZZ_CHECK(t.time.size() == 8 && t.time[2] == ':' && t.time[5] == ':');
+    FUZZ_CHECK(t.date.size() >= 12 && t.date[2] == '.' && t.date[5] == '.');
     for (const std::string* whole :
-         {&t.st_ua, &t.st_ub, &t.st_uc, &t.st_uasm, &t.st_iasm, &t.c_ihol, &t.c_ivtz, &t.st_blkz}) {
+         {&t.ua, &t.ub, &t.uc, &t.voltageAsymmetry, &t.currentAsymmetry, &t.idleCurrentDelayLeft,
+          &t.overloadDelayLeft, &t.resetLockLeft}) {
         FUZZ_CHECK(isNumberText(*whole, 1, 0) && whole->front() != '-');
     }
-    for (const std::string* current : {&t.st_ia, &t.st_ib, &t.st_ic, &t.st_pa}) {
+    for (const std::string* current : {&t.ia, &t.ib, &t.ic, &t.power}) {
         FUZZ_CHECK(isCurrentText(*current));
     }
     for (const std::string* tenths :
-         {&t.st_idif, &t.c_umin, &t.c_umax, &t.c_uasm, &t.c_iasm, &t.c_izakl, &t.c_idif}) {
+         {&t.leakageCurrent, &t.uminDelayLeft, &t.umaxDelayLeft, &t.voltageAsymmetryDelayLeft,
+          &t.currentAsymmetryDelayLeft, &t.lockedRotorDelayLeft, &t.leakageDelayLeft}) {
         FUZZ_CHECK(isNumberText(*tenths, 1, 1) && tenths->front() != '-');
     }
-    FUZZ_CHECK(t.st_ikrp == "---" || isNumberText(t.st_ikrp, 1, 1));
-    FUZZ_CHECK(isNumberText(t.st_cos, 1, 2) && t.st_cos != "-0,00");
-    FUZZ_CHECK(isNumberText(t.st_wa, 6, 3));
-    FUZZ_CHECK(isRunningTimeText(t.st_moto));
+    FUZZ_CHECK(t.overloadMultiple == "---" || isNumberText(t.overloadMultiple, 1, 1));
+    FUZZ_CHECK(isNumberText(t.cosPhi, 1, 2) && t.cosPhi != "-0,00");
+    FUZZ_CHECK(isNumberText(t.energy, 6, 3));
+    FUZZ_CHECK(isRunningTimeText(t.runningTime));
 
     const IndicatorStates lamps = indicatorStates(snapshot);
-    FUZZ_CHECK((lamps.Sh_z == IndicatorColor::Red) == (in.byte(13) != 0));
-    FUZZ_CHECK(lamps.sh_iso != IndicatorColor::Silver);
+    FUZZ_CHECK((lamps.anyActive == IndicatorColor::Red) == (in.byte(13) != 0));
+    FUZZ_CHECK(lamps.insulation != IndicatorColor::Silver);
     return 0;
 }
 

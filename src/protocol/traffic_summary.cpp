@@ -75,7 +75,7 @@ std::string eventBlockText(ByteSpan payload) {
 std::string diagnosticsAnswer(ByteSpan payload) {
     if (payload.size() == kSnapshotSize) {
         const SnapshotTexts t = formatSnapshot(decodeSnapshot(payload));
-        return "диагностика: " + t.ttime + ", Ua " + t.st_ua + " В, Ia " + t.st_ia + " А";
+        return "диагностика: " + t.time + ", Ua " + t.ua + " В, Ia " + t.ia + " А";
     }
     if (payload.size() == kWaveformBlockSize) {
         return "осциллограмма, блок " + n(payload[0]);
@@ -144,8 +144,8 @@ std::string answer(std::uint8_t code, ByteSpan payload) {
     case kind::AccountingRead:
     case kind::AccountingReset: {
         const AccountingTexts t = formatAccounting(decodeAccounting(payload));
-        return "учёт: пусков " + t.st_kvdv + ", отключений " + t.st_kzdv + ", " +
-               unpadded(t.st_nwa) + " кВт·ч";
+        return "учёт: пусков " + t.starts + ", отключений " + t.trips + ", " + unpadded(t.energy) +
+               " кВт·ч";
     }
     case kind::Version:
         return "версия: " + trimmed(decodeVersionText(payload));

@@ -80,31 +80,31 @@ TEST_F(SnapshotPayload, everyFieldIsReadAtItsOffset) {
 
 TEST_F(SnapshotPayload, textsFollowTheFormatOfEachField) {
     const SnapshotTexts t = formatSnapshot(decodeSnapshot(payload));
-    EXPECT_EQ(t.ttime, "23:05:09");
-    EXPECT_EQ(t.tDATE, "05.03.2016г.");
-    EXPECT_EQ(t.st_ua, "220");
-    EXPECT_EQ(t.st_ub, "221");
-    EXPECT_EQ(t.st_uc, "222");
-    EXPECT_EQ(t.st_ia, "99,9");
-    EXPECT_EQ(t.st_ib, "100");
-    EXPECT_EQ(t.st_ic, "101");
-    EXPECT_EQ(t.st_idif, "100,0") << "the leakage current keeps its decimal";
-    EXPECT_EQ(t.st_cos, "0,85");
-    EXPECT_EQ(t.st_uasm, "3");
-    EXPECT_EQ(t.st_iasm, "7");
-    EXPECT_EQ(t.st_ikrp, "1,1");
-    EXPECT_EQ(t.c_umin, "2,5");
-    EXPECT_EQ(t.c_umax, "1,0");
-    EXPECT_EQ(t.c_uasm, "0,1");
-    EXPECT_EQ(t.c_ihol, "30");
-    EXPECT_EQ(t.c_iasm, "0,5");
-    EXPECT_EQ(t.c_ivtz, "101");
-    EXPECT_EQ(t.c_izakl, "1,5");
-    EXPECT_EQ(t.c_idif, "10,0");
-    EXPECT_EQ(t.st_pa, "12,3");
-    EXPECT_EQ(t.st_wa, "000001,000");
-    EXPECT_EQ(t.st_moto, "00001:02:05");
-    EXPECT_EQ(t.st_blkz, "60");
+    EXPECT_EQ(t.time, "23:05:09");
+    EXPECT_EQ(t.date, "05.03.2016г.");
+    EXPECT_EQ(t.ua, "220");
+    EXPECT_EQ(t.ub, "221");
+    EXPECT_EQ(t.uc, "222");
+    EXPECT_EQ(t.ia, "99,9");
+    EXPECT_EQ(t.ib, "100");
+    EXPECT_EQ(t.ic, "101");
+    EXPECT_EQ(t.leakageCurrent, "100,0") << "the leakage current keeps its decimal";
+    EXPECT_EQ(t.cosPhi, "0,85");
+    EXPECT_EQ(t.voltageAsymmetry, "3");
+    EXPECT_EQ(t.currentAsymmetry, "7");
+    EXPECT_EQ(t.overloadMultiple, "1,1");
+    EXPECT_EQ(t.uminDelayLeft, "2,5");
+    EXPECT_EQ(t.umaxDelayLeft, "1,0");
+    EXPECT_EQ(t.voltageAsymmetryDelayLeft, "0,1");
+    EXPECT_EQ(t.idleCurrentDelayLeft, "30");
+    EXPECT_EQ(t.currentAsymmetryDelayLeft, "0,5");
+    EXPECT_EQ(t.overloadDelayLeft, "101");
+    EXPECT_EQ(t.lockedRotorDelayLeft, "1,5");
+    EXPECT_EQ(t.leakageDelayLeft, "10,0");
+    EXPECT_EQ(t.power, "12,3");
+    EXPECT_EQ(t.energy, "000001,000");
+    EXPECT_EQ(t.runningTime, "00001:02:05");
+    EXPECT_EQ(t.resetLockLeft, "60");
 }
 
 TEST_F(SnapshotPayload, aShortAnswerReadsZerosWhereItEnds) {
@@ -139,8 +139,8 @@ TEST(SnapshotClock, bytesOutsideBcdShowTheirNibblesAndTheStopFlagIsNotATensDigit
     const Snapshot s = decodeSnapshot(payload);
     EXPECT_FALSE(s.clockStopped);
     const SnapshotTexts t = formatSnapshot(s);
-    EXPECT_EQ(t.ttime, "00:00:55");
-    EXPECT_EQ(t.tDATE, "00.00.20105г.");
+    EXPECT_EQ(t.time, "00:00:55");
+    EXPECT_EQ(t.date, "00.00.20105г.");
     EXPECT_EQ(encodeSnapshot(s)[1], 0x55) << "re-encoded as the plain BCD of the same value";
 }
 
@@ -158,20 +158,20 @@ TEST(SnapshotTexts, overloadUpToOneIsDashes) {
 
 TEST(Indicators, allClearIsSilverExceptSoundInsulationInGreen) {
     const IndicatorStates st = indicatorStates(Snapshot{});
-    EXPECT_EQ(st.sh_umin, IndicatorColor::Silver);
-    EXPECT_EQ(st.sh_idif, IndicatorColor::Silver);
-    EXPECT_EQ(st.zp_umin, IndicatorColor::Silver);
-    EXPECT_EQ(st.Sh_z, IndicatorColor::Silver);
-    EXPECT_EQ(st.sh_dv, IndicatorColor::Silver);
-    EXPECT_EQ(st.sh_iso, IndicatorColor::Green);
+    EXPECT_EQ(st.uminTripped, IndicatorColor::Silver);
+    EXPECT_EQ(st.leakageTripped, IndicatorColor::Silver);
+    EXPECT_EQ(st.uminActive, IndicatorColor::Silver);
+    EXPECT_EQ(st.anyActive, IndicatorColor::Silver);
+    EXPECT_EQ(st.equipment, IndicatorColor::Silver);
+    EXPECT_EQ(st.insulation, IndicatorColor::Green);
 }
 
 TEST(Indicators, equipmentByteShowsOnlyBitsZeroAndTwo) {
     Snapshot s;
     s.equipmentFlags = 0x05; // equipment on, insulation fault
     IndicatorStates expected;
-    expected.sh_dv = IndicatorColor::Red;
-    expected.sh_iso = IndicatorColor::Red;
+    expected.equipment = IndicatorColor::Red;
+    expected.insulation = IndicatorColor::Red;
     EXPECT_TRUE(indicatorStates(s) == expected);
     s.equipmentFlags = 0xFA;
     EXPECT_TRUE(indicatorStates(s) == IndicatorStates{});
@@ -179,14 +179,22 @@ TEST(Indicators, equipmentByteShowsOnlyBitsZeroAndTwo) {
 
 TEST(Indicators, everyBitMapsToTheIndicatorOfItsRow) {
     using Member = IndicatorColor IndicatorStates::*;
-    const Member circles[8] = {&IndicatorStates::sh_umin, &IndicatorStates::sh_umax,
-                               &IndicatorStates::sh_uasm, &IndicatorStates::sh_ihol,
-                               &IndicatorStates::sh_iasm, &IndicatorStates::Sh_ivtz,
-                               &IndicatorStates::sh_zakl, &IndicatorStates::sh_idif};
-    const Member squares[8] = {&IndicatorStates::zp_umin, &IndicatorStates::zp_umax,
-                               &IndicatorStates::zp_uasm, &IndicatorStates::zp_ihol,
-                               &IndicatorStates::zp_iasm, &IndicatorStates::zp_ivtz,
-                               &IndicatorStates::zp_zakl, &IndicatorStates::zp_idif};
+    const Member circles[8] = {&IndicatorStates::uminTripped,
+                               &IndicatorStates::umaxTripped,
+                               &IndicatorStates::voltageAsymmetryTripped,
+                               &IndicatorStates::idleCurrentTripped,
+                               &IndicatorStates::currentAsymmetryTripped,
+                               &IndicatorStates::overloadTripped,
+                               &IndicatorStates::lockedRotorTripped,
+                               &IndicatorStates::leakageTripped};
+    const Member squares[8] = {&IndicatorStates::uminActive,
+                               &IndicatorStates::umaxActive,
+                               &IndicatorStates::voltageAsymmetryActive,
+                               &IndicatorStates::idleCurrentActive,
+                               &IndicatorStates::currentAsymmetryActive,
+                               &IndicatorStates::overloadActive,
+                               &IndicatorStates::lockedRotorActive,
+                               &IndicatorStates::leakageActive};
     for (int bit = 0; bit < 8; ++bit) {
         Snapshot s;
         s.tripFlags = static_cast<std::uint8_t>(1 << bit);
@@ -194,7 +202,7 @@ TEST(Indicators, everyBitMapsToTheIndicatorOfItsRow) {
         IndicatorStates expected;
         expected.*circles[bit] = IndicatorColor::Red;
         expected.*squares[bit] = IndicatorColor::Red;
-        expected.Sh_z = IndicatorColor::Red;
+        expected.anyActive = IndicatorColor::Red;
         EXPECT_TRUE(indicatorStates(s) == expected) << "bit " << bit;
     }
 }

@@ -31,11 +31,11 @@ TEST(Accounting, everyFieldIsReadAtItsOffsetAndEncodedBack) {
 
 TEST(Accounting, textsOfTheFiveFields) {
     const AccountingTexts t = formatAccounting(decodeAccounting(kRecord));
-    EXPECT_EQ(t.st_nuh, "05.03.2016г/14:05:09");
-    EXPECT_EQ(t.st_tdv, "00001:02:05");
-    EXPECT_EQ(t.st_kvdv, "300");
-    EXPECT_EQ(t.st_kzdv, "7");
-    EXPECT_EQ(t.st_nwa, "000123,4");
+    EXPECT_EQ(t.start, "05.03.2016г/14:05:09");
+    EXPECT_EQ(t.runningTime, "00001:02:05");
+    EXPECT_EQ(t.starts, "300");
+    EXPECT_EQ(t.trips, "7");
+    EXPECT_EQ(t.energy, "000123,4");
 }
 
 TEST(Accounting, countersAtTheirLimitsKeepAllDigits) {
@@ -43,11 +43,11 @@ TEST(Accounting, countersAtTheirLimitsKeepAllDigits) {
     const AccountingRecord r = decodeAccounting(full);
     EXPECT_EQ(r.energyMillionthsKwh, (std::uint64_t{1} << 40) - 1);
     const AccountingTexts t = formatAccounting(r);
-    EXPECT_EQ(t.st_tdv, "1193046:28:15");
-    EXPECT_EQ(t.st_kvdv, "65535");
-    EXPECT_EQ(t.st_kzdv, "65535");
-    EXPECT_EQ(t.st_nwa, "1099511,6");
-    EXPECT_EQ(t.st_nuh, "45.25.20165г/45:85:85");
+    EXPECT_EQ(t.runningTime, "1193046:28:15");
+    EXPECT_EQ(t.starts, "65535");
+    EXPECT_EQ(t.trips, "65535");
+    EXPECT_EQ(t.energy, "1099511,6");
+    EXPECT_EQ(t.start, "45.25.20165г/45:85:85");
 }
 
 TEST(Accounting, aShortAnswerReadsZerosWhereItEnds) {
@@ -57,8 +57,8 @@ TEST(Accounting, aShortAnswerReadsZerosWhereItEnds) {
     EXPECT_EQ(r.energyMillionthsKwh, 0u);
     EXPECT_EQ(r.start, ClockStamp{});
     const AccountingTexts t = formatAccounting(r);
-    EXPECT_EQ(t.st_nwa, "000000,0");
-    EXPECT_EQ(t.st_nuh, "00.00.2000г/00:00:00");
+    EXPECT_EQ(t.energy, "000000,0");
+    EXPECT_EQ(t.start, "00.00.2000г/00:00:00");
 }
 
 TEST(Accounting, randomRecordsSurviveEncodeAndDecode) {

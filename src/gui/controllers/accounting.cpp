@@ -18,11 +18,11 @@ const QString kResetCaption = QStringLiteral("Обнуление учетной 
 
 void showAccounting(const AccountingRecord& record, ProtocolPage& page) {
     const AccountingTexts texts = formatAccounting(record);
-    page.st_nuh->setText(QString::fromStdString(texts.st_nuh));
-    page.st_tdv->setText(QString::fromStdString(texts.st_tdv));
-    page.st_kvdv->setText(QString::fromStdString(texts.st_kvdv));
-    page.st_kzdv->setText(QString::fromStdString(texts.st_kzdv));
-    page.st_nwa->setText(QString::fromStdString(texts.st_nwa));
+    page.st_nuh->setText(QString::fromStdString(texts.start));
+    page.st_tdv->setText(QString::fromStdString(texts.runningTime));
+    page.st_kvdv->setText(QString::fromStdString(texts.starts));
+    page.st_kzdv->setText(QString::fromStdString(texts.trips));
+    page.st_nwa->setText(QString::fromStdString(texts.energy));
 }
 
 Accounting::Accounting(MainWindow& window)

@@ -132,32 +132,59 @@ void Diagnostics::showSnapshot(const Snapshot& snapshot) {
     DiagPage& p = page_;
     p.showValuesStale(false);
 
-    setText(p.ttime, t.ttime);
-    setText(p.tDATE, t.tDATE);
+    setText(p.ttime, t.time);
+    setText(p.tDATE, t.date);
     showClockSettings(snapshot);
 
     const std::pair<IndicatorShape*, IndicatorColor> indicators[] = {
-        {p.sh_umin, lamps.sh_umin}, {p.sh_umax, lamps.sh_umax}, {p.sh_uasm, lamps.sh_uasm},
-        {p.sh_ihol, lamps.sh_ihol}, {p.sh_iasm, lamps.sh_iasm}, {p.Sh_ivtz, lamps.Sh_ivtz},
-        {p.sh_zakl, lamps.sh_zakl}, {p.sh_idif, lamps.sh_idif}, {p.zp_umin, lamps.zp_umin},
-        {p.zp_umax, lamps.zp_umax}, {p.zp_uasm, lamps.zp_uasm}, {p.zp_ihol, lamps.zp_ihol},
-        {p.zp_iasm, lamps.zp_iasm}, {p.zp_ivtz, lamps.zp_ivtz}, {p.zp_zakl, lamps.zp_zakl},
-        {p.zp_idif, lamps.zp_idif}, {p.Sh_z, lamps.Sh_z},       {p.sh_dv, lamps.sh_dv},
-        {p.sh_iso, lamps.sh_iso},
+        {p.sh_umin, lamps.uminTripped},
+        {p.sh_umax, lamps.umaxTripped},
+        {p.sh_uasm, lamps.voltageAsymmetryTripped},
+        {p.sh_ihol, lamps.idleCurrentTripped},
+        {p.sh_iasm, lamps.currentAsymmetryTripped},
+        {p.Sh_ivtz, lamps.overloadTripped},
+        {p.sh_zakl, lamps.lockedRotorTripped},
+        {p.sh_idif, lamps.leakageTripped},
+        {p.zp_umin, lamps.uminActive},
+        {p.zp_umax, lamps.umaxActive},
+        {p.zp_uasm, lamps.voltageAsymmetryActive},
+        {p.zp_ihol, lamps.idleCurrentActive},
+        {p.zp_iasm, lamps.currentAsymmetryActive},
+        {p.zp_ivtz, lamps.overloadActive},
+        {p.zp_zakl, lamps.lockedRotorActive},
+        {p.zp_idif, lamps.leakageActive},
+        {p.Sh_z, lamps.anyActive},
+        {p.sh_dv, lamps.equipment},
+        {p.sh_iso, lamps.insulation},
     };
     for (const auto& [shape, color] : indicators) {
         shape->setFillColor(colorOf(color));
     }
 
     const std::pair<QLabel*, const std::string&> texts[] = {
-        {p.st_ua, t.st_ua},     {p.st_ub, t.st_ub},     {p.st_uc, t.st_uc},
-        {p.st_ia, t.st_ia},     {p.st_ib, t.st_ib},     {p.st_ic, t.st_ic},
-        {p.st_idif, t.st_idif}, {p.st_cos, t.st_cos},   {p.st_uasm, t.st_uasm},
-        {p.st_iasm, t.st_iasm}, {p.st_ikrp, t.st_ikrp}, {p.c_umin, t.c_umin},
-        {p.c_umax, t.c_umax},   {p.c_uasm, t.c_uasm},   {p.c_ihol, t.c_ihol},
-        {p.c_iasm, t.c_iasm},   {p.c_ivtz, t.c_ivtz},   {p.c_izakl, t.c_izakl},
-        {p.c_idif, t.c_idif},   {p.st_pa, t.st_pa},     {p.st_wa, t.st_wa},
-        {p.st_moto, t.st_moto}, {p.st_blkz, t.st_blkz},
+        {p.st_ua, t.ua},
+        {p.st_ub, t.ub},
+        {p.st_uc, t.uc},
+        {p.st_ia, t.ia},
+        {p.st_ib, t.ib},
+        {p.st_ic, t.ic},
+        {p.st_idif, t.leakageCurrent},
+        {p.st_cos, t.cosPhi},
+        {p.st_uasm, t.voltageAsymmetry},
+        {p.st_iasm, t.currentAsymmetry},
+        {p.st_ikrp, t.overloadMultiple},
+        {p.c_umin, t.uminDelayLeft},
+        {p.c_umax, t.umaxDelayLeft},
+        {p.c_uasm, t.voltageAsymmetryDelayLeft},
+        {p.c_ihol, t.idleCurrentDelayLeft},
+        {p.c_iasm, t.currentAsymmetryDelayLeft},
+        {p.c_ivtz, t.overloadDelayLeft},
+        {p.c_izakl, t.lockedRotorDelayLeft},
+        {p.c_idif, t.leakageDelayLeft},
+        {p.st_pa, t.power},
+        {p.st_wa, t.energy},
+        {p.st_moto, t.runningTime},
+        {p.st_blkz, t.resetLockLeft},
     };
     for (const auto& [label, text] : texts) {
         setText(label, text);

@@ -48,12 +48,12 @@ AccountingRecord decodeAccounting(ByteSpan payload) {
 AccountingTexts formatAccounting(const AccountingRecord& r) {
     const ClockStamp& s = r.start;
     AccountingTexts t;
-    t.st_nuh = twoDigits(s.day) + "." + twoDigits(s.month) + ".20" + twoDigits(s.year) + "г/" +
-               formatClockTime(s);
-    t.st_tdv = formatRunningTime(r.runningSeconds);
-    t.st_kvdv = std::to_string(r.starts);
-    t.st_kzdv = std::to_string(r.trips);
-    t.st_nwa = formatAccountingEnergy(r.energyMillionthsKwh);
+    t.start = twoDigits(s.day) + "." + twoDigits(s.month) + ".20" + twoDigits(s.year) + "г/" +
+              formatClockTime(s);
+    t.runningTime = formatRunningTime(r.runningSeconds);
+    t.starts = std::to_string(r.starts);
+    t.trips = std::to_string(r.trips);
+    t.energy = formatAccountingEnergy(r.energyMillionthsKwh);
     return t;
 }
 

@@ -27,13 +27,13 @@ Bytes encodeAccounting(const AccountingRecord& record);
 // Reads the fixed offsets whatever the length; bytes the answer did not reach read as 0.
 AccountingRecord decodeAccounting(ByteSpan payload);
 
-// The texts of the five fields of the "Протокол" tab, named like the controls.
+// The accounting record as the "Протокол" tab shows it, one text a value.
 struct AccountingTexts {
-    std::string st_nuh;  // start of accounting: dd.mm.20yyг/hh:mm:ss
-    std::string st_tdv;  // running time hhhhh:mm:ss
-    std::string st_kvdv; // starts
-    std::string st_kzdv; // trips
-    std::string st_nwa;  // energy in kWh, one decimal
+    std::string start;       // start of accounting: dd.mm.20yyг/hh:mm:ss
+    std::string runningTime; // hhhhh:mm:ss
+    std::string starts;
+    std::string trips;
+    std::string energy; // kWh, one decimal
 
     bool operator==(const AccountingTexts&) const = default;
 };

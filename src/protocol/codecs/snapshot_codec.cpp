@@ -153,34 +153,34 @@ Snapshot decodeSnapshot(ByteSpan payload) {
 
 SnapshotTexts formatSnapshot(const Snapshot& s) {
     SnapshotTexts t;
-    t.ttime = formatClockTime(s.clock);
-    t.tDATE = twoDigits(s.clock.day) + "." + twoDigits(s.clock.month) + ".20" +
-              twoDigits(s.clock.year) + "г.";
-    t.st_ua = std::to_string(s.uaVolts);
-    t.st_ub = std::to_string(s.ubVolts);
-    t.st_uc = std::to_string(s.ucVolts);
-    t.st_ia = formatCurrentTenths(s.iaTenthsAmp);
-    t.st_ib = formatCurrentTenths(s.ibTenthsAmp);
-    t.st_ic = formatCurrentTenths(s.icTenthsAmp);
-    t.st_idif = formatTenths(s.idifTenthsAmp);
-    t.st_cos = formatCosF(s.cosByte);
-    t.st_uasm = std::to_string(s.voltageAsymmetryPercent);
-    t.st_iasm = std::to_string(s.currentAsymmetryPercent);
+    t.time = formatClockTime(s.clock);
+    t.date = twoDigits(s.clock.day) + "." + twoDigits(s.clock.month) + ".20" +
+             twoDigits(s.clock.year) + "г.";
+    t.ua = std::to_string(s.uaVolts);
+    t.ub = std::to_string(s.ubVolts);
+    t.uc = std::to_string(s.ucVolts);
+    t.ia = formatCurrentTenths(s.iaTenthsAmp);
+    t.ib = formatCurrentTenths(s.ibTenthsAmp);
+    t.ic = formatCurrentTenths(s.icTenthsAmp);
+    t.leakageCurrent = formatTenths(s.idifTenthsAmp);
+    t.cosPhi = formatCosF(s.cosByte);
+    t.voltageAsymmetry = std::to_string(s.voltageAsymmetryPercent);
+    t.currentAsymmetry = std::to_string(s.currentAsymmetryPercent);
     // A multiple of 1,0 or less is no overload at all.
-    t.st_ikrp = s.overloadTenths <= 10 ? "---" : formatTenths(s.overloadTenths);
+    t.overloadMultiple = s.overloadTenths <= 10 ? "---" : formatTenths(s.overloadTenths);
     // Countdowns of a byte show their tenth; the long ones of a word show whole seconds.
-    t.c_umin = formatTenths(s.uminDelayTenthsSec);
-    t.c_umax = formatTenths(s.umaxDelayTenthsSec);
-    t.c_uasm = formatTenths(s.uasmDelayTenthsSec);
-    t.c_ihol = formatTenthsWhole(s.iholDelayTenthsSec);
-    t.c_iasm = formatTenths(s.iasmDelayTenthsSec);
-    t.c_ivtz = formatTenthsWhole(s.ivtzDelayTenthsSec);
-    t.c_izakl = formatTenths(s.izaklDelayTenthsSec);
-    t.c_idif = formatTenths(s.idifDelayTenthsSec);
-    t.st_pa = formatCurrentTenths(s.powerTenthsKw);
-    t.st_wa = formatEnergyKwh(s.energyMillionthsKwh);
-    t.st_moto = formatRunningTime(s.runningSeconds);
-    t.st_blkz = std::to_string(s.resetLockSeconds);
+    t.uminDelayLeft = formatTenths(s.uminDelayTenthsSec);
+    t.umaxDelayLeft = formatTenths(s.umaxDelayTenthsSec);
+    t.voltageAsymmetryDelayLeft = formatTenths(s.uasmDelayTenthsSec);
+    t.idleCurrentDelayLeft = formatTenthsWhole(s.iholDelayTenthsSec);
+    t.currentAsymmetryDelayLeft = formatTenths(s.iasmDelayTenthsSec);
+    t.overloadDelayLeft = formatTenthsWhole(s.ivtzDelayTenthsSec);
+    t.lockedRotorDelayLeft = formatTenths(s.izaklDelayTenthsSec);
+    t.leakageDelayLeft = formatTenths(s.idifDelayTenthsSec);
+    t.power = formatCurrentTenths(s.powerTenthsKw);
+    t.energy = formatEnergyKwh(s.energyMillionthsKwh);
+    t.runningTime = formatRunningTime(s.runningSeconds);
+    t.resetLockLeft = std::to_string(s.resetLockSeconds);
     return t;
 }
 
@@ -188,25 +188,25 @@ IndicatorStates indicatorStates(const Snapshot& s) {
     IndicatorStates st;
     const std::uint8_t trips = s.tripFlags;
     const std::uint8_t functions = s.functionFlags;
-    st.sh_umin = redWhen(trips, 0);
-    st.sh_umax = redWhen(trips, 1);
-    st.sh_uasm = redWhen(trips, 2);
-    st.sh_ihol = redWhen(trips, 3);
-    st.sh_iasm = redWhen(trips, 4);
-    st.Sh_ivtz = redWhen(trips, 5);
-    st.sh_zakl = redWhen(trips, 6);
-    st.sh_idif = redWhen(trips, 7);
-    st.zp_umin = redWhen(functions, 0);
-    st.zp_umax = redWhen(functions, 1);
-    st.zp_uasm = redWhen(functions, 2);
-    st.zp_ihol = redWhen(functions, 3);
-    st.zp_iasm = redWhen(functions, 4);
-    st.zp_ivtz = redWhen(functions, 5);
-    st.zp_zakl = redWhen(functions, 6);
-    st.zp_idif = redWhen(functions, 7);
-    st.Sh_z = functions != 0 ? IndicatorColor::Red : IndicatorColor::Silver;
-    st.sh_dv = redWhen(s.equipmentFlags, 0);
-    st.sh_iso = (s.equipmentFlags & 0x04) != 0 ? IndicatorColor::Red : IndicatorColor::Green;
+    st.uminTripped = redWhen(trips, 0);
+    st.umaxTripped = redWhen(trips, 1);
+    st.voltageAsymmetryTripped = redWhen(trips, 2);
+    st.idleCurrentTripped = redWhen(trips, 3);
+    st.currentAsymmetryTripped = redWhen(trips, 4);
+    st.overloadTripped = redWhen(trips, 5);
+    st.lockedRotorTripped = redWhen(trips, 6);
+    st.leakageTripped = redWhen(trips, 7);
+    st.uminActive = redWhen(functions, 0);
+    st.umaxActive = redWhen(functions, 1);
+    st.voltageAsymmetryActive = redWhen(functions, 2);
+    st.idleCurrentActive = redWhen(functions, 3);
+    st.currentAsymmetryActive = redWhen(functions, 4);
+    st.overloadActive = redWhen(functions, 5);
+    st.lockedRotorActive = redWhen(functions, 6);
+    st.leakageActive = redWhen(functions, 7);
+    st.anyActive = functions != 0 ? IndicatorColor::Red : IndicatorColor::Silver;
+    st.equipment = redWhen(s.equipmentFlags, 0);
+    st.insulation = (s.equipmentFlags & 0x04) != 0 ? IndicatorColor::Red : IndicatorColor::Green;
     return st;
 }
 

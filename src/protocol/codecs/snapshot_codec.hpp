@@ -58,33 +58,34 @@ Bytes encodeSnapshot(const Snapshot& snapshot);
 // Reads the fixed offsets whatever the length; bytes the answer did not reach read as 0.
 Snapshot decodeSnapshot(ByteSpan payload);
 
-// The texts of the page, one per control, named like the control.
+// The snapshot as the "Диагностика" page shows it, one text a value.
 struct SnapshotTexts {
-    std::string ttime; // hh:mm:ss
-    std::string tDATE; // dd.mm.20yyг.
-    std::string st_ua;
-    std::string st_ub;
-    std::string st_uc;
-    std::string st_ia;
-    std::string st_ib;
-    std::string st_ic;
-    std::string st_idif;
-    std::string st_cos;
-    std::string st_uasm;
-    std::string st_iasm;
-    std::string st_ikrp; // "---" up to a multiple of 1,0
-    std::string c_umin;
-    std::string c_umax;
-    std::string c_uasm;
-    std::string c_ihol;
-    std::string c_iasm;
-    std::string c_ivtz;
-    std::string c_izakl;
-    std::string c_idif;
-    std::string st_pa;
-    std::string st_wa;
-    std::string st_moto;
-    std::string st_blkz;
+    std::string time; // hh:mm:ss
+    std::string date; // dd.mm.20yyг.
+    std::string ua;   // phase voltages, whole volts
+    std::string ub;
+    std::string uc;
+    std::string ia; // phase currents
+    std::string ib;
+    std::string ic;
+    std::string leakageCurrent;
+    std::string cosPhi;
+    std::string voltageAsymmetry; // percent
+    std::string currentAsymmetry;
+    std::string overloadMultiple; // "---" up to a multiple of 1,0
+    // What is left of each protection's trip delay, in seconds.
+    std::string uminDelayLeft;
+    std::string umaxDelayLeft;
+    std::string voltageAsymmetryDelayLeft;
+    std::string idleCurrentDelayLeft;
+    std::string currentAsymmetryDelayLeft;
+    std::string overloadDelayLeft;
+    std::string lockedRotorDelayLeft;
+    std::string leakageDelayLeft;
+    std::string power;  // kW
+    std::string energy; // kWh
+    std::string runningTime;
+    std::string resetLockLeft; // seconds left of the lock on the protection reset
 
     bool operator==(const SnapshotTexts&) const = default;
 };
@@ -93,30 +94,31 @@ SnapshotTexts formatSnapshot(const Snapshot& snapshot);
 
 enum class IndicatorColor { Red, Silver, Green };
 
-// The colour of every protection-panel indicator, named like the control. Circular ones
-// follow the trip flags, square ones the function flags: red when the bit is set, silver when
-// clear. `Sh_z` is red when any function flag is set; `sh_iso` is green when the insulation
-// is sound.
+// The colour of every indicator of the protection panel. Each protection has a lamp that
+// follows its trip flag and one that follows its function flag: red when the bit is set,
+// silver when clear. `anyActive` is red when any function flag is set; `equipment` follows bit
+// 0 of the equipment flags; `insulation` is green while the insulation is sound, red when its
+// bit is set.
 struct IndicatorStates {
-    IndicatorColor sh_umin = IndicatorColor::Silver;
-    IndicatorColor sh_umax = IndicatorColor::Silver;
-    IndicatorColor sh_uasm = IndicatorColor::Silver;
-    IndicatorColor sh_ihol = IndicatorColor::Silver;
-    IndicatorColor sh_iasm = IndicatorColor::Silver;
-    IndicatorColor Sh_ivtz = IndicatorColor::Silver;
-    IndicatorColor sh_zakl = IndicatorColor::Silver;
-    IndicatorColor sh_idif = IndicatorColor::Silver;
-    IndicatorColor zp_umin = IndicatorColor::Silver;
-    IndicatorColor zp_umax = IndicatorColor::Silver;
-    IndicatorColor zp_uasm = IndicatorColor::Silver;
-    IndicatorColor zp_ihol = IndicatorColor::Silver;
-    IndicatorColor zp_iasm = IndicatorColor::Silver;
-    IndicatorColor zp_ivtz = IndicatorColor::Silver;
-    IndicatorColor zp_zakl = IndicatorColor::Silver;
-    IndicatorColor zp_idif = IndicatorColor::Silver;
-    IndicatorColor Sh_z = IndicatorColor::Silver;
-    IndicatorColor sh_dv = IndicatorColor::Silver;
-    IndicatorColor sh_iso = IndicatorColor::Green;
+    IndicatorColor uminTripped = IndicatorColor::Silver;
+    IndicatorColor umaxTripped = IndicatorColor::Silver;
+    IndicatorColor voltageAsymmetryTripped = IndicatorColor::Silver;
+    IndicatorColor idleCurrentTripped = IndicatorColor::Silver;
+    IndicatorColor currentAsymmetryTripped = IndicatorColor::Silver;
+    IndicatorColor overloadTripped = IndicatorColor::Silver;
+    IndicatorColor lockedRotorTripped = IndicatorColor::Silver;
+    IndicatorColor leakageTripped = IndicatorColor::Silver;
+    IndicatorColor uminActive = IndicatorColor::Silver;
+    IndicatorColor umaxActive = IndicatorColor::Silver;
+    IndicatorColor voltageAsymmetryActive = IndicatorColor::Silver;
+    IndicatorColor idleCurrentActive = IndicatorColor::Silver;
+    IndicatorColor currentAsymmetryActive = IndicatorColor::Silver;
+    IndicatorColor overloadActive = IndicatorColor::Silver;
+    IndicatorColor lockedRotorActive = IndicatorColor::Silver;
+    IndicatorColor leakageActive = IndicatorColor::Silver;
+    IndicatorColor anyActive = IndicatorColor::Silver;
+    IndicatorColor equipment = IndicatorColor::Silver;
+    IndicatorColor insulation = IndicatorColor::Green;
 
     bool operator==(const IndicatorStates&) const = default;
 };
