@@ -32,7 +32,7 @@
 #include "session/operations/report_chain.hpp"
 #include "session/operations/unit_commands.hpp"
 #include "session/operations/write_configuration.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "session/traffic_log.hpp"
 #include "session/unit_session.hpp"
 
@@ -130,7 +130,7 @@ private:
 
     std::ostream& out_;
     std::ostream& err_;
-    QtSerialLine line_;
+    PortLine line_;
     std::unique_ptr<UnitSession> session_;
     std::unique_ptr<TrafficLog> log_;
     QString port_;

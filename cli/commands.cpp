@@ -68,7 +68,10 @@ const std::vector<CommandInfo> kCommands = {
 } // namespace
 
 void Cli::addGlobalOptions(QCommandLineParser& parser) {
-    parser.addOption({"port", "Serial port to open (a device path).", "PATH"});
+    parser.addOption({"port",
+                      "Port to open: a device path, tcp://HOST:PORT (a serial server's raw TCP "
+                      "port) or rfc2217://HOST:PORT (its RFC 2217 port).",
+                      "PORT"});
     parser.addOption({"speed", "Line speed in baud (300 ... 115200; default 115200).", "BAUD"});
     parser.addOption({"unit", "The unit's factory number (100..65535; default 600).", "N"});
     parser.addOption(
@@ -120,7 +123,7 @@ void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& comma
 
 std::string Cli::generalHelp() const {
     std::ostringstream help;
-    help << "Usage: torl7-cli --port PATH [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
+    help << "Usage: torl7-cli --port PORT [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
             "COMMAND "
             "[options]\n\nCommands:\n";
     for (const CommandInfo& c : kCommands) {
@@ -197,7 +200,7 @@ int Cli::fail(const Failure& failure) {
 // The session of this run, from the global options; a bad option throws before anything opens.
 void Cli::setUpSession(QCommandLineParser& parser) {
     if (!parser.isSet("port")) {
-        throw Failure{exitcode::Usage, "--port PATH is required"};
+        throw Failure{exitcode::Usage, "--port PORT is required"};
     }
     port_ = parser.value("port");
     auto number = [&](const char* name, std::int64_t min, std::int64_t max, std::int64_t fallback) {

@@ -1,6 +1,7 @@
 // Everything that sets up a simulated unit: the unit itself, its faults and its line.
 #pragma once
 
+#include "protocol/line_endpoint.hpp"
 #include "sim/faults.hpp"
 #include "sim/unit_model.hpp"
 #include "sim/unit_server.hpp"
@@ -10,12 +11,20 @@
 
 namespace torl7::sim {
 
+// The unit behind a serial server on the network instead of on a serial line.
+struct ListenOptions {
+    HostPort where;       // port 0: a free one
+    bool rfc2217 = false; // Telnet with COM-port control, else raw TCP
+};
+
 struct SimOptions {
     UnitOptions unit;
     FaultOptions faults;
     ServerOptions server;
     // Serve this serial port instead of a new pseudo-terminal.
     std::optional<std::string> devicePath;
+    // Serve over TCP on this address instead.
+    std::optional<ListenOptions> listen;
     // The PC clock the unit's clock runs from; the system clock when not given. Must outlive
     // the running unit.
     const Clock* clock = nullptr;

@@ -4,7 +4,7 @@
 #include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         extraPorts.prepend(simPort);
     }
 
-    torl7::QtSerialLine line;
+    torl7::PortLine line;
     torl7::QtMessageBoxes boxes(nullptr);
     torl7::MainWindow window(line, boxes, torl7::portList(extraPorts, !parser.isSet(noProbe)));
     boxes.setParent(&window);
