@@ -192,7 +192,9 @@ int Cli::fail(const Failure& failure) {
     if (failure.unanswered && log_) {
         // What the line showed since the request, so the user knows where to look.
         const std::vector<TrafficEntry> exchange = log_->lastExchange();
-        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange)) << '\n';
+        LineDiagnosis diagnosis = diagnoseNoAnswer(exchange);
+        diagnosis.line = lineKind(port_.toStdString());
+        err_ << "torl7-cli: " << noAnswerHint(diagnosis) << '\n';
     }
     return failure.code;
 }

@@ -8,6 +8,7 @@
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "gui/subsystems.hpp"
+#include "gui/widgets/port_box.hpp"
 #include "session/connection_doctor.hpp"
 #include "session/traffic_log.hpp"
 
@@ -56,6 +57,7 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     searchDialog_ = new SearchDialog(this);
     tccDialog_ = new TccDialog(this);
     fillPortLists(ports);
+    shareTypedPorts(*diag.cmbPorts, *searchDialog_->cmbPorts);
     // The search pings the unit the window works with until another number is typed there.
     searchDialog_->frm2_zn->setValue(diag.frm1_zn->value());
     followTraffic();
@@ -82,7 +84,8 @@ void MainWindow::followTraffic() {
     trafficLog_->listenTo(*session_);
     trafficDialog_ = new TrafficDialog(*trafficLog_, this);
     boxes_.lineHint = [this] {
-        const LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
+        LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
+        diagnosis.line = lineKind(session_->portName().toStdString());
         MessageBoxes::LineHint hint{QString::fromStdString(noAnswerHint(diagnosis)), {}};
         if (hintSuggestsSearch(diagnosis)) {
             hint.search = [this, diagnosis] {

@@ -105,6 +105,11 @@ std::optional<LineEndpoint> parseLineEndpoint(std::string_view text) {
     return LineEndpoint{};
 }
 
+LineEndpoint::Kind lineKind(std::string_view text) {
+    const auto endpoint = parseLineEndpoint(text);
+    return endpoint ? endpoint->kind : LineEndpoint::Kind::Device;
+}
+
 std::string endpointText(LineEndpoint::Kind kind, const HostPort& where) {
     switch (kind) {
     case LineEndpoint::Kind::RawTcp:

@@ -38,6 +38,9 @@ inline constexpr std::string_view kRfc2217Scheme = "rfc2217://";
 // and must carry HOST:PORT after it, else nothing; any other text is a device.
 std::optional<LineEndpoint> parseLineEndpoint(std::string_view text);
 
+// The kind of line the text names (a device when it is no well-formed endpoint).
+LineEndpoint::Kind lineKind(std::string_view text);
+
 // Whether the text names a network endpoint, well formed or not.
 bool isNetworkPort(std::string_view text);
 

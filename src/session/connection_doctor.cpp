@@ -48,10 +48,26 @@ LineDiagnosis diagnoseNoAnswer(std::span<const TrafficEntry> exchange) {
     return d;
 }
 
-std::string noAnswerHint(const LineDiagnosis& d) {
+namespace {
+
+// Over raw TCP the serial speed is the server's setting, not the tool's.
+bool serverSetsSpeed(const LineDiagnosis& d) {
+    using Cause = LineDiagnosis::Cause;
+    return d.line == LineEndpoint::Kind::RawTcp &&
+           (d.cause == Cause::Silence || d.cause == Cause::BadSums || d.cause == Cause::NoFrames);
+}
+
+std::string causeHint(const LineDiagnosis& d) {
     const std::string asked = std::to_string(d.askedNumber);
     switch (d.cause) {
     case LineDiagnosis::Cause::Silence:
+        if (d.line != LineEndpoint::Kind::Device) {
+            return "Сервер принимает соединение, но его последовательная сторона молчит: в ответ "
+                   "не пришло ни одного байта. Проверьте линию RS-485 за сервером и питание "
+                   "блока; скорость или заводской номер " +
+                   asked + " могут быть неверны" +
+                   (d.line == LineEndpoint::Kind::Rfc2217 ? " (\"Поиск устройства\")." : ".");
+        }
         return "Линия молчит: в ответ не пришло ни одного байта. Проверьте порт, кабель и питание "
                "блока; если они в порядке, скорость или заводской номер " +
                asked + " могут быть неверны (\"Поиск устройства\").";
@@ -76,8 +92,19 @@ std::string noAnswerHint(const LineDiagnosis& d) {
     return {};
 }
 
+} // namespace
+
+std::string noAnswerHint(const LineDiagnosis& d) {
+    std::string hint = causeHint(d);
+    if (serverSetsSpeed(d)) {
+        hint += " Через tcp:// скорость линии задаётся в самом сервере: она должна совпадать со "
+                "скоростью блока (или откройте rfc2217://, чтобы её задавала программа).";
+    }
+    return hint;
+}
+
 bool hintSuggestsSearch(const LineDiagnosis& d) {
-    return d.cause != LineDiagnosis::Cause::OtherCode;
+    return d.cause != LineDiagnosis::Cause::OtherCode && !serverSetsSpeed(d);
 }
 
 } // namespace torl7

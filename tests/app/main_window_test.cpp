@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -37,6 +38,49 @@ TEST_F(MainWindowTest, portListsOfBothWindowsHoldTheFoundPortsFirstSelected) {
         EXPECT_EQ(list->currentIndex(), 0);
         EXPECT_EQ(list->currentText(), QStringLiteral("ttyUSB0"));
     }
+}
+
+TEST_F(MainWindowTest, aTypedPortJoinsBothListsAfterTheFoundOnesAndIsOpened) {
+    QComboBox* main = diag().cmbPorts;
+    QComboBox* search = w().searchDialog()->cmbPorts;
+    const auto type = [](QComboBox* box, const QString& text) {
+        box->setEditText(text);
+        emit box->lineEdit()->editingFinished();
+    };
+    struct Step {
+        QComboBox* typedIn;
+        QString text;
+        QStringList items; // of both lists
+        int chosen;
+        bool stopsPoll; // a new port chosen in the window's own list
+    };
+    const QString server = QStringLiteral("rfc2217://10.0.0.7:4001");
+    const QString raw = QStringLiteral("tcp://10.0.0.8:4001");
+    const Step steps[] = {
+        {main, server, {"ttyUSB0", server}, 1, true},
+        {main, QStringLiteral("ttyUSB0"), {"ttyUSB0", server}, 0, true},
+        {search, raw, {"ttyUSB0", server, raw}, 2, false},
+        {main, QStringLiteral("  "), {"ttyUSB0", server, raw}, 2, false},
+        {main, raw, {"ttyUSB0", server, raw}, 2, false},
+        {search, server, {"ttyUSB0", server, raw}, 1, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.text.toStdString());
+        diag().diagnos->setText(kDiagnosRunning);
+        type(step.typedIn, step.text);
+        for (QComboBox* list : {main, search}) {
+            QStringList items;
+            for (int i = 0; i < list->count(); ++i) {
+                items << list->itemText(i);
+            }
+            EXPECT_EQ(items, step.items);
+            EXPECT_EQ(list->currentIndex(), step.chosen);
+        }
+        EXPECT_EQ(session().portName(), step.items[step.chosen]);
+        EXPECT_EQ(diag().diagnos->text(), step.stopsPoll ? kDiagnosStopped : kDiagnosRunning);
+    }
+    ASSERT_TRUE(openPort(session(), boxes));
+    EXPECT_EQ(line.lastPortName, server) << "the typed text is what is opened";
 }
 
 TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
