@@ -176,24 +176,16 @@ std::optional<Bytes> TcpTransport::read(std::chrono::milliseconds timeout) {
         if (ready < 0 && lastError() != EINTR) {
             return std::nullopt;
         }
+        // The client first: one that has just gone makes room for the one knocking.
+        std::optional<Bytes> received;
+        if (ready > 0 && count == 2 && entries[1].revents != 0) {
+            received = receiveFromClient();
+        }
         if (ready > 0 && (entries[0].revents & POLLIN)) {
             acceptWaiting();
         }
-        if (ready > 0 && count == 2 && entries[1].revents != 0) {
-            Bytes buffer(4096);
-            const auto got = ::recv(sockets_->client, reinterpret_cast<char*>(buffer.data()),
-                                    static_cast<int>(buffer.size()), 0);
-            if (got <= 0) {
-                dropClient(); // the client went; the unit waits for the next
-                return Bytes{};
-            }
-            buffer.resize(static_cast<std::size_t>(got));
-            if (!telnet_) {
-                return buffer;
-            }
-            auto incoming = telnet_->receive(buffer);
-            sendAll(incoming.toSend);
-            return std::move(incoming.data);
+        if (received) {
+            return received;
         }
         left -= slice;
         if (left <= 0) {
@@ -201,6 +193,23 @@ std::optional<Bytes> TcpTransport::read(std::chrono::milliseconds timeout) {
         }
     }
     return Bytes{};
+}
+
+Bytes TcpTransport::receiveFromClient() {
+    Bytes buffer(4096);
+    const auto got = ::recv(sockets_->client, reinterpret_cast<char*>(buffer.data()),
+                            static_cast<int>(buffer.size()), 0);
+    if (got <= 0) {
+        dropClient(); // the client went; the unit waits for the next
+        return {};
+    }
+    buffer.resize(static_cast<std::size_t>(got));
+    if (!telnet_) {
+        return buffer;
+    }
+    auto incoming = telnet_->receive(buffer);
+    sendAll(incoming.toSend);
+    return std::move(incoming.data);
 }
 
 bool TcpTransport::sendAll(const Bytes& bytes) {

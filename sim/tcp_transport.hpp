@@ -47,6 +47,8 @@ private:
     struct Sockets;
     void acceptWaiting();
     void dropClient();
+    // What the client sent, for the unit; empty when it went.
+    Bytes receiveFromClient();
     bool sendAll(const Bytes& bytes);
 
     std::unique_ptr<Sockets> sockets_;

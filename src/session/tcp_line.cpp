@@ -174,6 +174,10 @@ bool TcpLine::negotiate(qint32, const QDeadlineTimer&) {
 
 void TcpLine::close() {
     open_ = false;
+    // An orderly close where the bytes have left: the server frees its serial side at once.
+    if (socket_.state() != QAbstractSocket::UnconnectedState) {
+        socket_.disconnectFromHost();
+    }
     if (socket_.state() != QAbstractSocket::UnconnectedState) {
         socket_.abort();
     }
