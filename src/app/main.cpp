@@ -1,5 +1,6 @@
 // torl7: the service tool. Without options it starts plainly; --simulate also starts the
-// simulated unit on a pseudo-terminal and offers its port first; --port offers more ports.
+// simulated unit on a pseudo-terminal (on TCP where there are none) and offers its port first;
+// --port offers more ports, serial servers' tcp:// and rfc2217:// among them.
 #include "app/simulate.hpp"
 #include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
@@ -28,10 +29,13 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
-        QStringLiteral("Start the simulated unit on a pseudo-terminal and offer its port first."));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Offer one more port (repeatable)."),
-                                  QStringLiteral("PATH"));
+        QStringLiteral("Start the simulated unit on a pseudo-terminal (on a loopback TCP port "
+                       "where there are none) and offer its port first."));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Offer one more port: a device, tcp://HOST:PORT or rfc2217://HOST:PORT "
+                       "(repeatable)."),
+        QStringLiteral("PORT"));
     const QCommandLineOption noProbe(
         QStringLiteral("no-probe"),
         QStringLiteral("Do not offer the machine's own serial ports, only those given."));

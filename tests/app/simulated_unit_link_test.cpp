@@ -1,9 +1,10 @@
 // The window's link against the simulated unit over a real pseudo-terminal and Qt's serial
-// port: what a user gets with --simulate.
+// port: what a user gets with --simulate (over TCP on the loopback address where a system has
+// no pseudo-terminals).
 #include "gui/main_window.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -21,9 +22,12 @@ using namespace torl7::test;
 namespace {
 
 struct SimulatedWindow {
-    explicit SimulatedWindow(int unitBaud) {
+    explicit SimulatedWindow(int unitBaud, bool overTcp = false) {
         sim::SimOptions options;
         options.unit.lineSpeedBaud = unitBaud;
+        if (overTcp) {
+            options.listen = sim::ListenOptions{{"127.0.0.1", 0}, false};
+        }
         port = QString::fromStdString(unit.start(options));
         window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
     }
@@ -45,7 +49,7 @@ struct SimulatedWindow {
 
     sim::SimulatedUnit unit;
     QString port;
-    QtSerialLine line;
+    PortLine line;
     RecordingMessageBoxes boxes;
     std::unique_ptr<MainWindow> window;
 };
@@ -53,25 +57,28 @@ struct SimulatedWindow {
 } // namespace
 
 TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
-    SimulatedWindow sim(115200);
-    UnitSession& link = sim.window->session();
-    ASSERT_TRUE(openPort(link, sim.boxes));
-    link.requestUncounted(buildFrame(600, kind::Ping, {}), nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
-    EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
-    EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
-    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
+    for (const bool overTcp : {false, true}) {
+        SCOPED_TRACE(overTcp ? "over TCP" : "on a pseudo-terminal");
+        SimulatedWindow sim(115200, overTcp);
+        UnitSession& link = sim.window->session();
+        ASSERT_TRUE(openPort(link, sim.boxes));
+        link.requestUncounted(buildFrame(600, kind::Ping, {}), nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
+        EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
+        EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
+        EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
 
-    ASSERT_TRUE(sim.press(sim.window->TabSheet1->btn_read_konf)); // "Считать конфигурацию"
-    EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
-    EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
-    ASSERT_TRUE(sim.resetProtection());
-    EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
-    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
-    EXPECT_FALSE(link.Timer3->isActive());
-    // The answer's own confirmation, not a timeout.
-    EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
-                                              QStringLiteral("Защита сброшена!")}));
+        ASSERT_TRUE(sim.press(sim.window->TabSheet1->btn_read_konf)); // "Считать конфигурацию"
+        EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
+        EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
+        ASSERT_TRUE(sim.resetProtection());
+        EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
+        EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
+        EXPECT_FALSE(link.Timer3->isActive());
+        // The answer's own confirmation, not a timeout.
+        EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
+                                                  QStringLiteral("Защита сброшена!")}));
+    }
 }
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
