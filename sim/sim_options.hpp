@@ -6,6 +6,7 @@
 #include "sim/unit_model.hpp"
 #include "sim/unit_server.hpp"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,9 @@ namespace torl7::sim {
 struct ListenOptions {
     HostPort where;       // port 0: a free one
     bool rfc2217 = false; // Telnet with COM-port control, else raw TCP
+    // Not zero: every byte the server sends (Telnet escapes and commands included) leaves in a
+    // segment of its own, this long after the one before, as from a server that packs nothing.
+    std::chrono::milliseconds byteGap{0};
 };
 
 struct SimOptions {

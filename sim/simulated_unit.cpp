@@ -21,9 +21,10 @@ namespace {
 std::unique_ptr<Transport> openTransport(const SimOptions& options) {
     const int baud = options.unit.lineSpeedBaud;
     if (options.listen) {
-        return std::make_unique<TcpTransport>(
-            options.listen->where,
-            options.listen->rfc2217 ? TcpTransport::Mode::Rfc2217 : TcpTransport::Mode::Raw, baud);
+        return std::make_unique<TcpTransport>(options.listen->where,
+                                              options.listen->rfc2217 ? TcpTransport::Mode::Rfc2217
+                                                                      : TcpTransport::Mode::Raw,
+                                              baud, options.listen->byteGap);
     }
 #ifdef TORL7_NO_PSEUDO_TERMINALS
     if (options.devicePath) {

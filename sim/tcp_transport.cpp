@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -87,8 +88,10 @@ struct TcpTransport::Sockets {
     }
 };
 
-TcpTransport::TcpTransport(const HostPort& where, Mode mode, int serverSpeedBaud)
-    : sockets_(std::make_unique<Sockets>()), mode_(mode), serverSpeedBaud_(serverSpeedBaud) {
+TcpTransport::TcpTransport(const HostPort& where, Mode mode, int serverSpeedBaud,
+                           std::chrono::milliseconds byteGap)
+    : sockets_(std::make_unique<Sockets>()), mode_(mode), serverSpeedBaud_(serverSpeedBaud),
+      byteGap_(byteGap) {
 #ifdef _WIN32
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
@@ -218,16 +221,20 @@ bool TcpTransport::sendAll(const Bytes& bytes) {
         PollEntry out{};
         out.fd = sockets_->client;
         out.events = POLLOUT;
+        const std::size_t size = byteGap_.count() > 0 ? 1 : bytes.size() - done;
         const auto put =
             pollHandles(&out, 1, kSendStallMs) > 0 && (out.revents & POLLOUT)
                 ? ::send(sockets_->client, reinterpret_cast<const char*>(bytes.data() + done),
-                         static_cast<int>(bytes.size() - done), kSendFlags)
+                         static_cast<int>(size), kSendFlags)
                 : -1;
         if (put <= 0) {
             dropClient(); // gone, or taking nothing
             return false;
         }
         done += static_cast<std::size_t>(put);
+        if (byteGap_.count() > 0) {
+            std::this_thread::sleep_for(byteGap_);
+        }
     }
     return true;
 }

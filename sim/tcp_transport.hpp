@@ -23,7 +23,9 @@ public:
     // Listens on `where` (port 0: a free port, which portPath() names). `serverSpeedBaud` is
     // the speed of the server's serial side, fixed in raw mode, the starting one over RFC
     // 2217. Throws std::system_error when the address cannot be listened on.
-    TcpTransport(const HostPort& where, Mode mode, int serverSpeedBaud);
+    // `byteGap` not zero: each byte sent leaves alone, this long after the one before.
+    TcpTransport(const HostPort& where, Mode mode, int serverSpeedBaud,
+                 std::chrono::milliseconds byteGap = {});
     ~TcpTransport() override;
     TcpTransport(const TcpTransport&) = delete;
     TcpTransport& operator=(const TcpTransport&) = delete;
@@ -54,6 +56,7 @@ private:
     std::unique_ptr<Sockets> sockets_;
     Mode mode_;
     int serverSpeedBaud_;
+    std::chrono::milliseconds byteGap_;
     std::string path_;
     std::unique_ptr<ComPortServer> telnet_; // for the client connected over RFC 2217
     std::atomic<bool> interrupted_{false};

@@ -4,13 +4,10 @@ namespace torl7::faults {
 
 namespace {
 
-sim::FaultParameters everyByteApart() {
-    sim::FaultParameters p;
-    // An answer has at most 255 bytes: one piece, one write, one segment for each byte.
-    p.splitPieces = 255;
-    p.splitGap = std::chrono::milliseconds{0};
-    return p;
-}
+// The server sends every byte alone, a millisecond apart, so that the tool reads them one by
+// one: a doubled 0xFF and each Telnet command of the server arrive cut.
+constexpr std::chrono::milliseconds kByteGap{1};
+constexpr std::chrono::milliseconds kNoGap{0};
 
 } // namespace
 
@@ -24,18 +21,22 @@ const std::vector<NetworkRow>& networkRows() {
          {{F::HangUp, 1, 1}},
          {},
          sim::kDefaultFactoryNumber,
+         0,
          Ending::NoAnswer,
          false},
+        // Unit 65535: every frame carries 0xFF 0xFF in its header, doubled on the wire, so a
+        // read may end between the two. At 1200 baud the longest answer, a byte a millisecond,
+        // is well within the tool's wait.
         {Row::SegmentPerByte,
          "segment-per-byte",
-         "every byte its own segment (RFC 2217)",
+         "every byte its own segment (RFC 2217, unit 65535, 1200 baud)",
          true,
-         {{F::Split}},
-         everyByteApart(),
-         sim::kDefaultFactoryNumber,
+         {},
+         {},
+         65535,
+         1200,
          Ending::Data,
          true},
-        // Unit 65535: every frame carries 0xFF 0xFF in its header, doubled on the wire.
         {Row::Payload0xFF,
          "payload-ff",
          "0xFF in every frame (RFC 2217, unit 65535)",
@@ -43,6 +44,7 @@ const std::vector<NetworkRow>& networkRows() {
          {},
          {},
          65535,
+         0,
          Ending::Data,
          true},
     };
@@ -59,10 +61,14 @@ const NetworkRow* networkRow(Row row) {
 }
 
 void setUpNetworkRow(const NetworkRow& row, sim::SimOptions& options) {
-    options.listen = sim::ListenOptions{{"127.0.0.1", 0}, row.rfc2217};
+    options.listen = sim::ListenOptions{
+        {"127.0.0.1", 0}, row.rfc2217, row.row == Row::SegmentPerByte ? kByteGap : kNoGap};
     options.faults.rules = row.faults;
     options.faults.parameters = row.parameters;
     options.unit.factoryNumber = row.unitNumber;
+    if (row.unitBaud != 0) {
+        options.unit.lineSpeedBaud = row.unitBaud;
+    }
 }
 
 } // namespace torl7::faults

@@ -16,6 +16,7 @@ struct NetworkRow {
     std::vector<sim::FaultRule> faults;
     sim::FaultParameters parameters;
     std::uint16_t unitNumber; // the tool asks for the same
+    int unitBaud;             // 0: the column's speed
     Ending ending;
     bool everyAnswerArrives; // whole, in the end
 };
