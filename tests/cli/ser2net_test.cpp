@@ -1,7 +1,7 @@
 // torl7-cli and the session through a real serial device server: ser2net in front of the
 // simulated unit's pseudo-terminal, in raw TCP mode and in RFC 2217 mode, on free loopback
 // ports. The unit is number 65535, so that every frame carries 0xFF 0xFF.
-#include "commands.hpp"
+#include "cli/cli_fixture.hpp"
 #include "protocol/line_speed.hpp"
 #include "session/operations/rs485_speed_change.hpp"
 #include "session/port_line.hpp"
@@ -26,12 +26,6 @@ namespace {
 
 constexpr std::uint16_t kUnit = 65535;
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
 class ThroughSer2net : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,7 +45,7 @@ protected:
         ASSERT_TRUE(server_.start(pty, baud)) << server_.error().toStdString();
     }
 
-    CliRun cli(const QString& port, QStringList arguments) {
+    Result cli(const QString& port, QStringList arguments) {
         std::ostringstream out;
         std::ostringstream err;
         const int code = runCli(
@@ -75,7 +69,7 @@ TEST_F(ThroughSer2net, readsWritesEventsAndThePollGoThroughBothModes) {
         // client of the other port has gone ("Device already in use" until then).
         QThread::msleep(300);
         const QString settings = dir_.filePath(QStringLiteral("unit.json"));
-        CliRun r = cli(port, {"read-config", "-o", settings});
+        Result r = cli(port, {"read-config", "-o", settings});
         ASSERT_EQ(r.code, exitcode::Done) << r.err;
         // Written back and read back: the unit holds what the file says.
         r = cli(port, {"write-config", settings, "--yes"});
@@ -91,7 +85,7 @@ TEST_F(ThroughSer2net, readsWritesEventsAndThePollGoThroughBothModes) {
 
 TEST_F(ThroughSer2net, searchAndTheRs485SpeedChangeSetTheServersSpeedOverRfc2217) {
     start(9600);
-    CliRun r = cli(server_.rfc2217(), {"search"});
+    Result r = cli(server_.rfc2217(), {"search"});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
     EXPECT_EQ(r.out, "9600\n") << "found from 300 baud up, each speed set in the server";
 
@@ -128,7 +122,7 @@ TEST_F(ThroughSer2net, aServerKilledMidAnswerIsALostLineThatNamesIt) {
     start(115200, faults);
     QTimer::singleShot(500, [this] { server_.kill(); });
     const QString port = server_.rfc2217();
-    const CliRun r = cli(port, {"--timeout-ms", "5000", "version"});
+    const Result r = cli(port, {"--timeout-ms", "5000", "version"});
     EXPECT_EQ(r.code, exitcode::NoAnswer);
     EXPECT_EQ(r.err, "torl7-cli: the unit did not answer the firmware version request (сервер " +
                          port.mid(QStringLiteral("rfc2217://").size()).toStdString() +
@@ -137,7 +131,7 @@ TEST_F(ThroughSer2net, aServerKilledMidAnswerIsALostLineThatNamesIt) {
 
 TEST_F(ThroughSer2net, aTelnetPortWithoutRfc2217IsNamedAndTcpIsSuggested) {
     start(115200);
-    const CliRun r = cli(server_.telnetOnly(), {"version"});
+    const Result r = cli(server_.telnetOnly(), {"version"});
     EXPECT_EQ(r.code, exitcode::PortFailed);
     EXPECT_NE(r.err.find("не поддерживает RFC 2217"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("откройте tcp://127.0.0.1:"), std::string::npos) << r.err;

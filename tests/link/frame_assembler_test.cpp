@@ -87,8 +87,7 @@ TEST(FrameAssembler, findsEveryFrameOfTheStreamInLineOrder) {
          concat({{0xAA, 0x01, 0x02, 0x03, 0x04}, kConfigRead}),
          {kConfigRead}},
         // Whole, the false frame is complete (with a bad sum) and holds the real one.
-        {"stray sync before, bytes after",
-         concat({{0xAA}, kConfigRead, {0x00, 0x00}}),
+        {"stray sync before, bytes after", concat({{0xAA}, kConfigRead, {0x00, 0x00}}),
          {kConfigRead}},
         {"impossible length before", concat({oversized, kConfigRead}), {kConfigRead}},
         {"bad sum before", concat({badSum, kConfigRead}), {kConfigRead}},

@@ -2,7 +2,6 @@
 // against byte vectors written out by hand.
 #include "protocol/com_port_client.hpp"
 #include "protocol/line_endpoint.hpp"
-#include "sim/com_port_server.hpp"
 
 #include <gtest/gtest.h>
 
@@ -97,15 +96,6 @@ TEST(TelnetReader, splitsDataFromCommandsHoweverTheStreamIsCut) {
     }
 }
 
-TEST(TelnetEncoding, speedCommandsAndDataCarryTheirBytesEscaped) {
-    EXPECT_EQ(comPortCommand(comport::kSetBaudRate, baudValue(9600)),
-              (Bytes{kIac, kSb, 44, 1, 0x00, 0x00, 0x25, 0x80, kIac, kSe}));
-    EXPECT_EQ(comPortCommand(comport::kSetBaudRate, baudValue(0x0001C2FF)),
-              (Bytes{kIac, kSb, 44, 1, 0x00, 0x01, 0xC2, kIac, kIac, kIac, kSe}));
-    EXPECT_EQ(escapeData(Bytes{0xAA, 0xFF, 0x00, 0xFF}),
-              (Bytes{0xAA, 0xFF, 0xFF, 0x00, 0xFF, 0xFF}));
-}
-
 TEST(TelnetOptions, eachRequestIsAnsweredOnceAndOnlyWhatWeOfferIsAgreed) {
     OptionTable options({kOptionComPort, kOptionBinary}, {kOptionBinary});
     EXPECT_EQ(options.offers(), (Bytes{kIac, kWill, 0, kIac, kDo, 0, kIac, kWill, 44}));
@@ -167,29 +157,4 @@ TEST(ComPortClient, bytesWrittenAfterASpeedChangeWaitForTheServersConfirmation) 
     EXPECT_EQ(client.speedNotTaken()->asked, 14400u);
     EXPECT_EQ(client.speedNotTaken()->set, 9600u);
     EXPECT_EQ(client.heldBytes(), 0u);
-}
-
-TEST(ComPortClient, agreesWithTheSimulatedServerAndCarries0xFFBothWays) {
-    ComPortClient client;
-    sim::ComPortServer server(115200);
-    Bytes toServer = client.start();
-    Bytes toClient = server.start();
-    const auto exchange = [&] {
-        for (int round = 0; round < 4; ++round) {
-            auto atServer = server.receive(toServer);
-            auto atClient = client.receive(toClient);
-            toClient = atServer.toSend;
-            toServer = atClient.toSend;
-        }
-    };
-    exchange();
-    ASSERT_EQ(client.comPort(), ComPortClient::Offer::Accepted);
-    toServer = client.configure(9600);
-    exchange();
-    EXPECT_FALSE(client.speedPending());
-    EXPECT_EQ(server.lineSpeedBaud(), 9600);
-
-    const Bytes frame{0xAA, 0x06, 0xFF, 0xFF, 0x0F, 0x01, 0xFF, 0x02, 0xBA};
-    EXPECT_EQ(server.receive(client.send(frame)).data, frame);
-    EXPECT_EQ(client.receive(sim::ComPortServer::send(frame)).data, frame);
 }
