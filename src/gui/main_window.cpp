@@ -132,8 +132,12 @@ void MainWindow::followControls() {
     connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
-    connect(session_.get(), &UnitSession::lineLost, this,
-            [this](const QString& reason) { sayLineLost(session_->portName(), reason, boxes_); });
+    // Said once the operations have ended on the lost line: a box shown at once would hold
+    // them running behind it, and the poll's next tick would reopen the port and fail again.
+    connect(
+        session_.get(), &UnitSession::lineLost, this,
+        [this](const QString& reason) { sayLineLost(session_->portName(), reason, boxes_); },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {

@@ -2,8 +2,10 @@
 
 #include "gui/widgets/control_factory.hpp"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStyle>
 
 namespace torl7 {
 
@@ -16,6 +18,10 @@ QComboBox* makePortBox(QWidget* parent) {
     // The page has no room for more; a longer address shows whole in the open list.
     box->setMinimumContentsLength(12);
     box->lineEdit()->setPlaceholderText(QStringLiteral("tcp://узел:порт"));
+    // The open list shows a server's address whole, however narrow the box.
+    box->view()->setMinimumWidth(
+        box->fontMetrics().horizontalAdvance(QStringLiteral("rfc2217://255.255.255.255:65535")) +
+        box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
     return box;
 }
 
