@@ -239,7 +239,7 @@ int networkRuns(const QString& pty, int seconds, bool hidden, bool chardelay) {
         }
         std::printf("\n");
         // ser2net frees the serial side a moment after the last client has gone.
-        window.session().comclose();
+        window.session().closePort();
         runEventLoopFor(300);
     }
     return boxes.shown == 0 ? 0 : 1;

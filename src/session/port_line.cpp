@@ -55,10 +55,8 @@ void PortLine::setBaudRate(qint32 baud) {
     }
 }
 
-void PortLine::write(const QByteArray& bytes) {
-    if (active_) {
-        active_->write(bytes);
-    }
+bool PortLine::write(const QByteArray& bytes) {
+    return active_ && active_->write(bytes);
 }
 
 QByteArray PortLine::readAll() {

@@ -89,10 +89,14 @@ void Rfc2217Line::setBaudRate(qint32 baud) {
     }
 }
 
-void Rfc2217Line::write(const QByteArray& bytes) {
-    if (isOpen()) {
-        sendRaw(client_->send(bytesOf(bytes)));
+bool Rfc2217Line::write(const QByteArray& bytes) {
+    if (!isOpen()) {
+        return false;
     }
+    // Held behind a speed change, the bytes are taken all the same: they go out on its
+    // confirmation.
+    const Bytes now = client_->send(bytesOf(bytes));
+    return now.empty() || sendRaw(now);
 }
 
 QByteArray Rfc2217Line::readAll() {

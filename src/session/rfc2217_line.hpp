@@ -24,7 +24,7 @@ public:
     ~Rfc2217Line() override;
 
     void setBaudRate(qint32 baud) override;
-    void write(const QByteArray& bytes) override;
+    bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
 
 protected:

@@ -183,23 +183,23 @@ void TcpLine::close() {
     }
 }
 
-void TcpLine::write(const QByteArray& bytes) {
-    if (open_) {
-        sendRaw(bytes);
-    }
+bool TcpLine::write(const QByteArray& bytes) {
+    return open_ && sendRaw(bytes);
 }
 
-void TcpLine::sendRaw(const QByteArray& bytes) {
-    if (!bytes.isEmpty() && socket_.state() == QAbstractSocket::ConnectedState) {
-        socket_.write(bytes);
-        // Into the system now, as the serial line does: the event loop may be busy painting.
-        socket_.flush();
+bool TcpLine::sendRaw(const QByteArray& bytes) {
+    if (socket_.state() != QAbstractSocket::ConnectedState ||
+        socket_.write(bytes) != bytes.size()) {
+        return false;
     }
+    // Into the system now, as the serial line does: the event loop may be busy painting.
+    socket_.flush();
+    return true;
 }
 
-void TcpLine::sendRaw(const std::vector<std::uint8_t>& bytes) {
-    sendRaw(QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<qsizetype>(bytes.size())));
+bool TcpLine::sendRaw(const std::vector<std::uint8_t>& bytes) {
+    return sendRaw(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qsizetype>(bytes.size())));
 }
 
 QByteArray TcpLine::readAll() {

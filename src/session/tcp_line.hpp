@@ -28,7 +28,7 @@ public:
     void close() override;
     void setBaudRate(qint32 baud) override { baud_ = baud; }
     qint32 baudRate() const override { return baud_; }
-    void write(const QByteArray& bytes) override;
+    bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
     QString errorString() const override { return error_; }
 
@@ -39,9 +39,9 @@ protected:
     // Bytes have arrived on the socket.
     virtual void takeIncoming();
 
-    // Writes to the socket now.
-    void sendRaw(const QByteArray& bytes);
-    void sendRaw(const std::vector<std::uint8_t>& bytes);
+    // Writes to the socket now; false when the connection did not take them.
+    bool sendRaw(const QByteArray& bytes);
+    bool sendRaw(const std::vector<std::uint8_t>& bytes);
     // Waits for bytes until the deadline; they go through takeIncoming(). False on the
     // deadline or when the connection went.
     bool waitForBytes(const QDeadlineTimer& deadline);

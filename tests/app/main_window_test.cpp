@@ -1,3 +1,4 @@
+#include "gui/controllers/diagnostics.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QComboBox>
@@ -27,8 +28,8 @@ TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
     EXPECT_EQ(w().PageControl1->tabText(2), QStringLiteral("Протокол"));
     EXPECT_EQ(w().PageControl1->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(session().Timer3->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -52,21 +53,21 @@ TEST_F(MainWindowTest, aTypedPortJoinsBothListsAfterTheFoundOnesAndIsOpened) {
         QString text;
         QStringList items; // of both lists
         int chosen;
-        bool stopsPoll; // a new port chosen in the window's own list
+        bool changesPort; // chosen as from the list: the port open before is closed
     };
     const QString server = QStringLiteral("rfc2217://10.0.0.7:4001");
     const QString raw = QStringLiteral("tcp://10.0.0.8:4001");
     const Step steps[] = {
         {main, server, {"ttyUSB0", server}, 1, true},
         {main, QStringLiteral("ttyUSB0"), {"ttyUSB0", server}, 0, true},
-        {search, raw, {"ttyUSB0", server, raw}, 2, false},
+        {search, raw, {"ttyUSB0", server, raw}, 2, true},
         {main, QStringLiteral("  "), {"ttyUSB0", server, raw}, 2, false},
         {main, raw, {"ttyUSB0", server, raw}, 2, false},
-        {search, server, {"ttyUSB0", server, raw}, 1, false},
+        {search, server, {"ttyUSB0", server, raw}, 1, true},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.text.toStdString());
-        diag().diagnos->setText(kDiagnosRunning);
+        ASSERT_FALSE(session().openPort());
         type(step.typedIn, step.text);
         for (QComboBox* list : {main, search}) {
             QStringList items;
@@ -77,9 +78,9 @@ TEST_F(MainWindowTest, aTypedPortJoinsBothListsAfterTheFoundOnesAndIsOpened) {
             EXPECT_EQ(list->currentIndex(), step.chosen);
         }
         EXPECT_EQ(session().portName(), step.items[step.chosen]);
-        EXPECT_EQ(diag().diagnos->text(), step.stopsPoll ? kDiagnosStopped : kDiagnosRunning);
+        EXPECT_EQ(line.isOpen(), !step.changesPort);
     }
-    ASSERT_TRUE(openPort(session(), boxes));
+    ASSERT_FALSE(session().openPort());
     EXPECT_EQ(line.lastPortName, server) << "the typed text is what is opened";
 }
 
@@ -95,18 +96,19 @@ TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
 }
 
 TEST_F(MainWindowTest, tabChangeStopsThePollAndClosesThePortButLeavesTheTimeoutRunning) {
-    diag().diagnos->setText(kDiagnosRunning);
-    openPort(session(), boxes);
+    diag().diagnos->click();
+    ASSERT_FALSE(session().openPort());
     session().request(kind::ConfigRead, {}, nullptr);
     w().PageControl1->setCurrentIndex(0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(session().Timer4->isActive());
-    EXPECT_TRUE(session().Timer3->isActive()) << "the missing answer is still reported";
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
+    EXPECT_TRUE(session().answerTimeoutArmed().has_value())
+        << "the missing answer is still reported";
 }
 
 TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
-    ASSERT_TRUE(openPort(session(), boxes));
+    ASSERT_FALSE(session().openPort());
     diag().frm1_zn->setValue(599);
     EXPECT_EQ(diag().cb_speed->currentIndex(), 6);
     EXPECT_EQ(line.baudRate(), 14400) << "applies to the open port at once";
@@ -121,28 +123,28 @@ TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
 }
 
 TEST_F(MainWindowTest, choosingASpeedOrAPortStopsThePoll) {
-    diag().diagnos->setText(kDiagnosRunning);
+    diag().diagnos->click();
     diag().cb_speed->setCurrentIndex(5);
     w().cb_speedChange();
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_EQ(line.baudRate(), 9600);
 
-    ASSERT_TRUE(openPort(session(), boxes));
-    diag().diagnos->setText(kDiagnosRunning);
+    ASSERT_FALSE(session().openPort());
+    diag().diagnos->click();
     w().cmbPortsChange();
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen()) << "a port change closes the port at once";
 }
 
 TEST_F(MainWindowTest, closingTheWindowClosesThePort) {
-    ASSERT_TRUE(openPort(session(), boxes));
+    ASSERT_FALSE(session().openPort());
     w().close();
     EXPECT_FALSE(line.isOpen());
 }
 
 TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
-    ASSERT_TRUE(openPort(session(), boxes));
-    diag().diagnos->setText(kDiagnosRunning);
+    ASSERT_FALSE(session().openPort());
+    diag().diagnos->click();
     bool shown = false;
     QTimer::singleShot(0, w().searchDialog(), [&] {
         shown = w().searchDialog()->isVisible();

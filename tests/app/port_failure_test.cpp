@@ -1,6 +1,7 @@
 // A port that cannot be opened (a missing adapter, a port held by another program) is said
 // once, naming the port, and nothing reaches the line: the unit was never asked, so no
 // "Устройство не отвечает!" may follow, whichever button asked.
+#include "gui/controllers/diagnostics.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QCoreApplication>
@@ -43,8 +44,8 @@ TEST_F(PortFailureTest, everyButtonThatAsksTheUnitSaysOnceWhichPortFailedAndSend
         }
         c.button->click();
         // A response timeout that was armed has its say.
-        if (session().Timer3->isActive()) {
-            session().Timer3Timer();
+        if (session().answerTimeoutArmed().has_value()) {
+            session().answerTimedOut();
         }
         QStringList errors;
         for (const auto& box : boxes.shown) {

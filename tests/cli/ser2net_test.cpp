@@ -94,19 +94,19 @@ TEST_F(ThroughSer2net, searchAndTheRs485SpeedChangeSetTheServersSpeedOverRfc2217
     UnitSession session(line);
     session.setPort(server_.rfc2217(), server_.rfc2217());
     session.setFactoryNumber(kUnit);
-    session.setSpeedIndex(indexForBaud(9600));
-    session.Comspeed();
-    ASSERT_FALSE(session.comopen());
+    session.setLineSpeed(indexForBaud(9600));
+    ASSERT_FALSE(session.openPort());
     Rs485SpeedChangeOperation change(session);
-    std::optional<Rs485SpeedChangeOperation::Outcome> outcome;
-    QObject::connect(&change, &Rs485SpeedChangeOperation::finished, [&](auto o) { outcome = o; });
+    std::optional<Outcome<SpeedChanged>> outcome;
+    change.onFinished([&](const Outcome<SpeedChanged>& o) { outcome = o; });
     change.start(kUnit, indexForBaud(19200), indexForBaud(9600));
     QElapsedTimer waited;
     waited.start();
     while (!outcome && waited.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    EXPECT_EQ(outcome, Rs485SpeedChangeOperation::Outcome::Changed);
+    ASSERT_TRUE(outcome && *outcome) << "the change did not end with the unit's answers";
+    EXPECT_EQ(outcome->result->pcSpeedIndex, indexForBaud(19200));
     EXPECT_EQ(unit_.withUnit(
                   [](sim::UnitModel& m, sim::FaultInjector&) { return m.state().lineSpeedBaud; }),
               19200);

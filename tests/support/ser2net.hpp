@@ -51,7 +51,8 @@ public:
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start(program(), {"-n", "-u", "-P", dir_.filePath(QStringLiteral("pid")), "-c",
                                    file.fileName()});
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        // A machine busy with other builds may take seconds to start it.
+        for (int attempt = 0; attempt < 500; ++attempt) {
             if (process_.state() == QProcess::NotRunning) {
                 break;
             }
@@ -60,7 +61,7 @@ public:
             }
             QThread::msleep(30);
         }
-        error_ = QStringLiteral("ser2net did not come up: ") + process_.readAll();
+        error_ = QStringLiteral("ser2net did not come up in 15 s: ") + process_.readAll();
         return false;
     }
 
