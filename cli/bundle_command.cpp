@@ -18,6 +18,7 @@ int bundleCommand(Cli& cli) {
     const double rate = sampleRate(cli, "bundle's waveforms");
     BundleContents contents;
     contents.reportTemplate = reportTemplate(); // before the unit is asked anything
+    cli.checkOutput(parent, true);
 
     SettingsProvenance origin;
     origin.unit = cli.unit();

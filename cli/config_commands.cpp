@@ -48,6 +48,7 @@ void sayAfterLostAcknowledgement(Cli& cli, const WriteReport& report) {
 } // namespace
 
 int readConfigCommand(Cli& cli) {
+    cli.checkOutput(cli.value("output"));
     SettingsProvenance origin;
     origin.unit = cli.unit();
     // The firmware version is noted when the unit gives it; a unit that does not is still read.

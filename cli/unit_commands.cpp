@@ -3,6 +3,7 @@
 #include "command_table.hpp"
 #include "shared_reads.hpp"
 
+#include "documents/file_output.hpp"
 #include "documents/json_output.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/lost_acknowledgement.hpp"
@@ -99,6 +100,11 @@ int waveformsCommand(Cli& cli) {
     const QString csvPath = cli.value("csv");
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
     const double rate = toFiles ? sampleRate(cli, "--comtrade and --csv") : 0;
+    if (!comtradeBase.isEmpty()) {
+        cli.checkOutput(comtradeBase + ".cfg");
+        cli.checkOutput(comtradeBase + ".dat");
+    }
+    cli.checkOutput(csvPath);
     // The station name of the files is the installation text of the configuration.
     const std::string station =
         toFiles ? trimmedRight(unitTextFrom16(readRecord(cli).installation)) : std::string();
@@ -109,9 +115,16 @@ int waveformsCommand(Cli& cli) {
     record.deviceId = std::to_string(cli.unit());
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
+        // Replaced as a pair: never a new configuration beside old data.
         const ComtradeFiles files = comtradeFiles(record);
-        cli.writeOutput(comtradeBase + ".cfg", files.cfg);
-        cli.writeOutput(comtradeBase + ".dat", files.dat);
+        FileSetWriter pair;
+        std::string error;
+        if (!pair.stage((comtradeBase + ".cfg").toStdString(), files.cfg, error) ||
+            !pair.stage((comtradeBase + ".dat").toStdString(), files.dat, error) ||
+            !pair.commit(error)) {
+            throw Failure{exitcode::Invalid,
+                          "cannot write " + comtradeBase.toStdString() + ".cfg/.dat: " + error};
+        }
     }
     if (!csvPath.isEmpty()) {
         cli.writeOutput(csvPath, waveformCsv(record));

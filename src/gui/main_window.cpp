@@ -87,6 +87,7 @@ void MainWindow::followTraffic() {
     trafficLog_ = new TrafficLog(TrafficLog::kCapacity, this);
     trafficLog_->listenTo(*session_);
     trafficDialog_ = new TrafficDialog(*trafficLog_, this);
+    trafficDialog_->boxes = &boxes_;
     boxes_.lineHint = [this] {
         LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
         diagnosis.line = lineKind(session_->portName().toStdString());
@@ -136,12 +137,13 @@ void MainWindow::followControls() {
     connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
-    // Said once the operations have ended on the lost line: a box shown at once would hold
-    // them running behind it, and the poll's next tick would reopen the port and fail again.
-    connect(
-        session_.get(), &UnitSession::lineLost, this,
-        [this](const QString& reason) { sayLineLost(session_->portName(), reason, boxes_); },
-        Qt::QueuedConnection);
+    connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
+        // The poll ends before the box opens: its watchdog, still ticking under the box, would
+        // try the port again and add a box of its own. What it showed is no longer current.
+        stopPolling();
+        TabSheet2->showValuesStale(true);
+        sayLineLost(session_->portName(), reason, boxes_);
+    });
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {

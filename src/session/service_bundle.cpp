@@ -8,7 +8,22 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <filesystem>
+
 namespace torl7 {
+
+namespace {
+
+const QString kReport = QStringLiteral(".docx");
+const QString kSettings = QStringLiteral("_настройки.json");
+const QString kEvents = QStringLiteral("_события.csv");
+const QString kAccounting = QStringLiteral("_учет.json");
+const QString kNoWaveforms = QStringLiteral("_осциллограммы_не_сняты.txt");
+const QString kComtradeCfg = QStringLiteral("_осциллограммы.cfg");
+const QString kComtradeDat = QStringLiteral("_осциллограммы.dat");
+const QString kNoPdf = QStringLiteral("_PDF_не_создан.txt");
+
+} // namespace
 
 QString bundleFolderName(int factoryNumber, const QDate& date) {
     return QStringLiteral("ТОРЛ_№%1_%2").arg(factoryNumber).arg(date.toString(Qt::ISODate));
@@ -27,8 +42,11 @@ void ServiceBundle::start(const QString& parentFolder, BundleContents contents, 
         QDir(parentFolder).filePath(bundleFolderName(contents_.factoryNumber, contents_.date));
     base_ = QString::fromStdString(reportBaseName(contents_.factoryNumber, contents_.date.year(),
                                                   contents_.date.month(), contents_.date.day()));
-    if (!QDir().mkpath(ended_.folder)) {
-        ended_.error = QStringLiteral("Не удалось создать папку %1").arg(ended_.folder);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(ended_.folder.toStdU16String()), ec);
+    if (ec) {
+        ended_.error = QStringLiteral("Не удалось создать папку %1: %2")
+                           .arg(ended_.folder, QString::fromStdString(ec.message()));
         end();
         return;
     }
@@ -43,9 +61,9 @@ void ServiceBundle::wrote(const QString& name) {
     ended_.files << QFileInfo(name).fileName();
 }
 
-bool ServiceBundle::write(const QString& name, const std::string& bytes) {
+bool ServiceBundle::stage(const QString& name, std::string_view bytes) {
     std::string error;
-    if (!writeFileWhole(QDir::toNativeSeparators(name).toStdString(), bytes, error)) {
+    if (!files_.stage(QDir::toNativeSeparators(name).toStdString(), bytes, error)) {
         ended_.error = QString::fromStdString(error);
         return false;
     }
@@ -56,44 +74,37 @@ bool ServiceBundle::write(const QString& name, const std::string& bytes) {
 bool ServiceBundle::writeStep(int step) {
     switch (step) {
     case 0: {
-        const QString report = path(QStringLiteral(".docx"));
+        const QString report = path(kReport);
         DocxDocument document;
         std::string error;
-        if (!document.openFile(contents_.reportTemplate) ||
-            !fillReport(document, contents_.report, {}, error) ||
-            !document.saveAs(QDir::toNativeSeparators(report).toStdString())) {
+        Bytes docx;
+        if (document.openFile(contents_.reportTemplate) &&
+            fillReport(document, contents_.report, {}, error)) {
+            docx = document.bytes();
+        }
+        if (docx.empty()) {
             ended_.error = QStringLiteral("%1: %2").arg(
                 QFileInfo(report).fileName(),
                 QString::fromStdString(error.empty() ? document.error() : error));
             return false;
         }
-        wrote(report);
-        return true;
+        return stage(report,
+                     std::string_view(reinterpret_cast<const char*>(docx.data()), docx.size()));
     }
     case 1:
-        return write(path(QStringLiteral("_настройки.json")), contents_.settingsFile);
+        return stage(path(kSettings), contents_.settingsFile);
     case 2:
-        return write(path(QStringLiteral("_события.csv")), eventsCsv(contents_.report.events));
+        return stage(path(kEvents), eventsCsv(contents_.report.events));
     case 3:
-        return write(path(QStringLiteral("_учет.json")), contents_.accountingJson);
+        return stage(path(kAccounting), contents_.accountingJson);
     case 4: {
         if (!contents_.waveforms) {
-            return write(path(QStringLiteral("_осциллограммы_не_сняты.txt")),
+            return stage(path(kNoWaveforms),
                          "Осциллограммы не сохранены: они не были получены. Включите "
                          "диагностику с просмотром фаз и сохраните снова.\n");
         }
-        QFile::remove(path(QStringLiteral("_осциллограммы_не_сняты.txt"))); // an earlier note
         const ComtradeFiles files = comtradeFiles(*contents_.waveforms);
-        if (!write(path(QStringLiteral("_осциллограммы.cfg")), files.cfg)) {
-            return false;
-        }
-        if (!write(path(QStringLiteral("_осциллограммы.dat")), files.dat)) {
-            // No configuration without its data.
-            QFile::remove(path(QStringLiteral("_осциллограммы.cfg")));
-            ended_.files.removeLast();
-            return false;
-        }
-        return true;
+        return stage(path(kComtradeCfg), files.cfg) && stage(path(kComtradeDat), files.dat);
     }
     }
     return false;
@@ -102,6 +113,9 @@ bool ServiceBundle::writeStep(int step) {
 void ServiceBundle::next() {
     if (step_ < kSteps - 1) {
         if (!writeStep(step_)) {
+            // Nothing of this run is in place: the files of an earlier one stay as they were.
+            files_.discard();
+            ended_.files.clear();
             end();
             return;
         }
@@ -112,30 +126,60 @@ void ServiceBundle::next() {
         QTimer::singleShot(0, this, &ServiceBundle::next);
         return;
     }
-    pdf_.start(
-        path(QStringLiteral(".docx")), ended_.folder,
-        [this](const PdfConversion& pdf) { pdfEnded(pdf); }, pdfTimeoutMs);
-}
-
-void ServiceBundle::pdfEnded(const PdfConversion& pdf) {
-    if (pdf.pdf) {
-        QFile::remove(path(QStringLiteral("_PDF_не_создан.txt"))); // an earlier note
-        wrote(*pdf.pdf);
-    } else if (!write(path(QStringLiteral("_PDF_не_создан.txt")),
-                      ("PDF отчёта не создан: " + pdf.whyNot +
-                       "\nОткройте файл .docx в Word или LibreOffice и сохраните его как PDF.\n")
-                          .toStdString())) {
+    std::string error;
+    if (!files_.commit(error)) {
+        ended_.error = QString::fromStdString(error);
+        ended_.files.clear();
         end();
         return;
     }
-    step_ = kSteps;
-    if (written_) {
-        written_(step_, ended_.files.constLast());
+    pdf_.start(
+        path(kReport), ended_.folder, [this](const PdfConversion& pdf) { pdfEnded(pdf); },
+        pdfTimeoutMs);
+}
+
+void ServiceBundle::pdfEnded(const PdfConversion& pdf) {
+    bool noted = true;
+    if (pdf.pdf) {
+        wrote(*pdf.pdf);
+    } else {
+        std::string error;
+        const std::string note =
+            ("PDF отчёта не создан: " + pdf.whyNot +
+             "\nОткройте файл .docx в Word или LibreOffice и сохраните его как PDF.\n")
+                .toStdString();
+        noted = writeFileWhole(QDir::toNativeSeparators(path(kNoPdf)).toStdString(), note, error);
+        if (noted) {
+            wrote(path(kNoPdf));
+        } else {
+            ended_.error = QString::fromStdString(error);
+        }
+    }
+    removeStale();
+    if (noted) {
+        step_ = kSteps;
+        if (written_) {
+            written_(step_, ended_.files.constLast());
+        }
     }
     end();
 }
 
+void ServiceBundle::removeStale() {
+    // A file an earlier run of the same day wrote and this one did not (the PDF where
+    // LibreOffice failed this time, the waveforms where none were drawn) would not belong to
+    // the new report. Only the bundle's own names are touched.
+    for (const QString& suffix : {kReport, kSettings, kEvents, kAccounting, kNoWaveforms,
+                                  kComtradeCfg, kComtradeDat, QStringLiteral(".pdf"), kNoPdf}) {
+        const QString name = path(suffix);
+        if (!ended_.files.contains(QFileInfo(name).fileName())) {
+            QFile::remove(name);
+        }
+    }
+}
+
 void ServiceBundle::end() {
+    files_.discard();
     Done done = std::move(done_);
     done_ = nullptr;
     if (done) {

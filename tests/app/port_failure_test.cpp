@@ -1,10 +1,8 @@
 // A port that cannot be opened (a missing adapter, a port held by another program) is said
 // once, naming the port, and nothing reaches the line: the unit was never asked, so no
 // "Устройство не отвечает!" may follow, whichever button asked.
-#include "gui/controllers/diagnostics.hpp"
 #include "support/window_fixture.hpp"
 
-#include <QCoreApplication>
 #include <QPushButton>
 
 using namespace torl7;
@@ -73,23 +71,16 @@ TEST_F(PortFailureTest, anAdapterPulledOutDuringAnExchangeIsSaidOnce) {
         {"Button1", protocol().Button1},
         {"Button7", protocol().Button7},
         {"btn_save_prot", protocol().btn_save_prot},
-        {"diagnos", diag().diagnos},
     };
-    // The poll has ended by the time the box is up: running on behind the modal box, its next
-    // tick would reopen the port.
-    QString pollWhileSaid;
-    boxes.whileOpen = [&](const auto&) { pollWhileSaid = diag().diagnos->text(); };
     for (const auto& c : cases) {
         boxes.clear();
         c.button->click();
         ASSERT_TRUE(line.isOpen()) << c.name;
         line.loseDevice();
-        QCoreApplication::processEvents();
         EXPECT_EQ(boxes.texts(),
                   QStringList{QStringLiteral(
                       "Порт ttyUSB0 закрыт: связь с адаптером потеряна (device removed).\n"
                       "Подключите адаптер и повторите действие.")})
             << c.name;
-        EXPECT_EQ(pollWhileSaid, kDiagnosStopped) << c.name;
     }
 }

@@ -61,6 +61,21 @@ TEST_F(CliAgainstUnit, exitCodesTellUsageInvalidValuesAMissingPortAndASilentUnit
     EXPECT_TRUE(r.out.empty());
 }
 
+TEST_F(CliAgainstUnit, aPortHeldByAnotherProgramIsSaidSoWithItsProcess) {
+    startUnit();
+    QProcess holder;
+    holder.start(QStringLiteral(TORL7_CLI_PROGRAM), {"--port", port_, "monitor"});
+    ASSERT_TRUE(holder.waitForReadyRead(10000)) << "the first snapshot: the port is held";
+    const qint64 pid = holder.processId();
+    const Result r = run({"version"});
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(r.code, exitcode::PortFailed);
+    EXPECT_EQ(oneLine(r.err), "torl7-cli: cannot open " + port_.toStdString() +
+                                  ": the port is in use by another program (PID " +
+                                  std::to_string(pid) + ")");
+}
+
 TEST_F(CliAgainstUnit, theLinesEchoNoiseAndSplitAnswersAreHandledAsTheWindowDoes) {
     startUnit(115200, {sim::FaultKind::Echo, sim::FaultKind::Noise, sim::FaultKind::Split,
                        sim::FaultKind::TrailingBytes});
@@ -256,8 +271,12 @@ TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
 
     r = run({"read-events", "--format", "json"});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
-    const QJsonArray events = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    const QJsonObject document = object(r.out);
+    const QJsonArray events = document["events"].toArray();
     ASSERT_EQ(static_cast<std::size_t>(events.size()), dates.size());
+    // The sample protocol holds two written records without a real date (31 February, zeros).
+    EXPECT_EQ(document["left_out"].toInt(), 2) << r.out.substr(r.out.size() - 40);
+    EXPECT_NE(r.err.find("2 event record(s) left out"), std::string::npos) << r.err;
     for (qsizetype i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].toObject()["date_time"].toString().toStdString(),
                   dates[static_cast<std::size_t>(i)]);
