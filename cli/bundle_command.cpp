@@ -6,7 +6,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/poll_sequence.hpp"
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 #include "session/wait_until_ended.hpp"
 
 #include <QDateTime>

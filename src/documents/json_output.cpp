@@ -59,9 +59,10 @@ const char* colorName(IndicatorColor color) {
         return "red";
     case IndicatorColor::Green:
         return "green";
-    default:
-        return "silver";
+    case IndicatorColor::Silver:
+        break;
     }
+    return "silver";
 }
 
 Json stampJson(const ClockStamp& s) {

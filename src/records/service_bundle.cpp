@@ -1,4 +1,4 @@
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 
 #include "documents/events_csv.hpp"
 #include "documents/file_output.hpp"

@@ -16,7 +16,7 @@
 #include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/waveform_export.hpp"
-#include "session/pdf_conversion.hpp"
+#include "records/pdf_conversion.hpp"
 
 #include <QDate>
 #include <QObject>
