@@ -56,30 +56,32 @@ struct SimulatedWindow {
 
 } // namespace
 
-TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
-    for (const bool overTcp : {false, true}) {
-        SCOPED_TRACE(overTcp ? "over TCP" : "on a pseudo-terminal");
-        SimulatedWindow sim(115200, overTcp);
-        UnitSession& link = sim.window->session();
-        ASSERT_FALSE(link.openPort());
-        link.probe(buildFrame(600, kind::Ping, {}), nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
-        EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
-        EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
-        EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
+// On a pseudo-terminal, and over TCP as --simulate serves the unit where there are none.
+class SimulatedUnitLinkOnEitherLine : public ::testing::TestWithParam<bool> {};
 
-        ASSERT_TRUE(sim.press(sim.window->TabSheet1->btn_read_konf)); // "Считать конфигурацию"
-        EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
-        EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
-        ASSERT_TRUE(sim.resetProtection());
-        EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
-        EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
-        EXPECT_FALSE(link.answerTimeoutArmed().has_value());
-        // The answer's own confirmation, not a timeout.
-        EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
-                                                  QStringLiteral("Защита сброшена!")}));
-    }
+TEST_P(SimulatedUnitLinkOnEitherLine, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
+    SimulatedWindow sim(115200, GetParam());
+    UnitSession& link = sim.window->session();
+    ASSERT_FALSE(link.openPort());
+    link.probe(buildFrame(600, kind::Ping, {}), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
+    EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
+    EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("0"));
+
+    ASSERT_TRUE(sim.press(sim.window->TabSheet1->btn_read_konf)); // "Считать конфигурацию"
+    EXPECT_EQ(link.lastFrame()->command(), kind::ConfigRead);
+    EXPECT_GE(link.lastFrame()->length(), 80) << "the whole configuration record";
+    ASSERT_TRUE(sim.resetProtection());
+    EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
+    EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
+    EXPECT_FALSE(link.answerTimeoutArmed().has_value());
+    // The answer's own confirmation, not a timeout.
+    EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
+                                              QStringLiteral("Защита сброшена!")}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Line, SimulatedUnitLinkOnEitherLine, ::testing::Bool());
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     SimulatedWindow sim(14400);
