@@ -3,6 +3,7 @@
 #include "protocol/encodings.hpp"
 #include "protocol/line_speed.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -74,6 +75,58 @@ FaultRule faultRule(const std::string& text) {
                                                  static_cast<std::int64_t>(rule.first), top));
     }
     return rule;
+}
+
+constexpr std::size_t kMostUnitsOnALine = 256;
+
+std::uint16_t factoryNumber(const std::string& name, const std::string& text) {
+    return static_cast<std::uint16_t>(integerIn(name, text, 100, 65535));
+}
+
+// N, or N-M for every number from N to M.
+void addUnits(CommandLine& line, const std::string& text) {
+    const auto dash = text.find('-');
+    const auto first = parseInteger(text.substr(0, dash));
+    const auto last = dash == std::string::npos ? first : parseInteger(text.substr(dash + 1));
+    if (!first || !last || *first < 100 || *last > 65535 || *last < *first) {
+        throw ParseError{"--unit wants a factory number from 100 to 65535, or a range N-M of "
+                         "them, not \"" +
+                         text + "\""};
+    }
+    if (line.units.size() + static_cast<std::size_t>(*last - *first + 1) > kMostUnitsOnALine) {
+        throw ParseError{"--unit: at most " + std::to_string(kMostUnitsOnALine) +
+                         " units on one line"};
+    }
+    for (std::int64_t number = *first; number <= *last; ++number) {
+        if (std::ranges::find(line.units, number) != line.units.end()) {
+            throw ParseError{"--unit: unit " + std::to_string(number) + " is given twice"};
+        }
+        line.units.push_back(static_cast<std::uint16_t>(number));
+    }
+    line.options.unit.factoryNumber = line.units.front();
+}
+
+// KIND... for every unit on the line, UNIT:KIND... for that unit's answers only.
+void addFault(CommandLine& line, const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        line.options.faults.rules.push_back(faultRule(text));
+    } else {
+        line.unitFaults.push_back({factoryNumber("--fault unit", text.substr(0, colon)),
+                                   faultRule(text.substr(colon + 1))});
+    }
+}
+
+void checkUnitFaults(const CommandLine& line) {
+    for (const UnitFault& fault : line.unitFaults) {
+        const bool onLine = line.units.empty()
+                                ? fault.unit == line.options.unit.factoryNumber
+                                : std::ranges::find(line.units, fault.unit) != line.units.end();
+        if (!onLine) {
+            throw ParseError{"--fault " + std::to_string(fault.unit) + ":...: no unit " +
+                             std::to_string(fault.unit) + " on the line (add it with --unit)"};
+        }
+    }
 }
 
 // NAME=VALUE for the quantity applied to one input: Ua, Ub, Uc in V, Ia, Ib, Ic, Idif (or
@@ -163,10 +216,7 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
     return {
-        {"--unit",
-         [&](const std::string& v) {
-             o.unit.factoryNumber = static_cast<std::uint16_t>(integerIn("--unit", v, 100, 65535));
-         }},
+        {"--unit", [&](const std::string& v) { addUnits(line, v); }},
         {"--speed",
          [&](const std::string& v) {
              const auto baud = parseInteger(v);
@@ -192,7 +242,7 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
              o.unit.coefficientLimit =
                  static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
          }},
-        {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
+        {"--fault", [&](const std::string& v) { addFault(line, v); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
         {"--fault-kinds",
          [&](const std::string& v) {
@@ -265,6 +315,7 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
             }
             setter->second(*value);
         }
+        checkUnitFaults(line);
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
     }
@@ -277,17 +328,28 @@ constexpr std::string_view kHelpText = R"(Usage: torl7-sim [OPTION]...
 A simulated motor-protection relay unit ТОРЛ-7 on a serial line. It opens a pseudo-terminal,
 prints its path as the first line of standard output, and answers the service tool's requests
 on it until SIGINT or SIGTERM. It answers only to its own factory number, and only while the
-tool's side of the line runs at the unit's own speed.
+tool's side of the line runs at the unit's own speed. Several units can share the line, as on
+an RS-485 bus (see --unit).
 
 Unit:
-  --unit N              factory number the unit answers to, 100..65535 (default 600)
-  --speed BAUD          the unit's line speed: 300, 600, 1200, 2400, 4800, 9600, 14400,
-                        19200, 38400, 57600 or 115200 (default 115200)
+  --unit N[-M]          factory number the unit answers to, 100..65535 (default 600); N-M
+                        stands for every number from N to M. Repeatable: the units share the
+                        line, each with its own configuration, clock, event protocol,
+                        accounting record, calibration and faults, and each answers only the
+                        frames that carry its number (a frame for a number no unit has is
+                        answered by nobody). At most 256 units. On a line of several, unit N's
+                        installation text reads "Ячейка N", its event protocol is the sample
+                        with N % 10 + 1 trips of September to November 2026 added, and its
+                        accounting started on the 1st of month N % 8 + 1 of 2026 with as many
+                        trips; every other option applies to every unit
+  --speed BAUD          the line speed of the unit (of every unit on the line): 300, 600, 1200,
+                        2400, 4800, 9600, 14400, 19200, 38400, 57600 or 115200 (default 115200)
   --follow              answer a ping with payload length 1, which asks the tool to follow
                         an RS485 speed change; the unit then moves its line to the new speed
                         after answering the speed-set request. Without it the ping answer has
                         length 2 and the unit keeps its line speed (the tool is taken to be on
-                        the service port)
+                        the service port). On a line of several units only the unit asked
+                        moves; the others go on listening at the old speed
 
   --trip NAME[@S]       provoke a trip of protection NAME, S seconds after the start
                         (default 0), whatever the configuration enables; repeatable. NAME is
@@ -328,13 +390,18 @@ Line:
                         sets the port's speed itself and answers whatever arrives
   --wire-time           delay every answer by the time the request's and the answer's bytes
                         take on the wire at the line speed (10 bits a byte)
-  --verbose             log every request, answer and fault on standard error
+  --verbose             log every request, answer and fault on standard error, with the
+                        number of the unit that answered or stayed silent
 
 Faults (each observable on the wire; several may apply to the same answer):
-  --fault KIND[@N[-[M]]]
+  --fault [UNIT:]KIND[@N[-[M]]]
                         apply KIND to every answer, to answer N only, to answers N to M, or
-                        to every answer from N on (answers are counted from 1); repeatable.
-                        KIND is one of:
+                        to every answer from N on (answers are counted from 1, each unit
+                        counting its own); repeatable. Without UNIT, to the answers of every
+                        unit on the line; with it, to that unit's only: UNIT:drop keeps that
+                        unit silent from the start (it still hears and acts on what it is
+                        sent). An echo of a frame for a number no unit has comes only when every
+                        unit's faults echo. KIND is one of:
                           drop        the answer is not sent
                           corrupt     the answer's checksum is wrong
                           split       the answer comes in pieces with gaps between them
@@ -353,7 +420,8 @@ Faults (each observable on the wire; several may apply to the same answer):
   --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)
   --fault-kinds K,K...  the kinds --fault-rate draws from (default: all but hangup)
   --seed N              seed of the random faults, their bytes and the measurement noise
-                        (default 1)
+                        (default 1); on a line of several units the k-th unit given uses
+                        N + k - 1
   --split-pieces N      pieces of a split answer, 2..255 (default 3)
   --split-gap-ms MS     gap between the pieces (default 40)
   --noise-bytes N       number of noise bytes (default 5)
