@@ -132,6 +132,7 @@ protected:
         }
         server = std::make_unique<UnitServer>(wire, std::move(bus));
         server->setListener([this](const ServerEvent& event) {
+            lastKind = event.kind;
             if (event.kind == ServerEvent::Kind::Answer ||
                 event.kind == ServerEvent::Kind::Silent) {
                 lastUnit = event.unit;
@@ -151,6 +152,7 @@ protected:
     std::vector<std::unique_ptr<FaultInjector>> faults;
     std::unique_ptr<UnitServer> server;
     std::uint16_t lastUnit = 1;
+    ServerEvent::Kind lastKind = ServerEvent::Kind::LineFailed;
 };
 
 TEST_F(BusTest, eachUnitAnswersOnlyItsOwnNumberCountingItsOwnAnswersForItsFaults) {
@@ -195,4 +197,18 @@ TEST_F(BusTest, aFrameForNobodyIsEchoedOnlyWhenEveryUnitsLineEchoes) {
     const Bytes answer = buildFrame(601, 0, Bytes{5, 0});
     echoed.insert(echoed.end(), answer.begin(), answer.end());
     EXPECT_EQ(ping(601), echoed);
+}
+
+TEST_F(BusTest, aFollowedSpeedChangeMovesOnlyTheUnitAsked) {
+    startBus({"--unit", "600-601", "--follow"});
+    EXPECT_TRUE(server->receive(buildFrame(601, 0, Bytes{4}))); // 601 to 4800 baud
+    ASSERT_EQ(wire.toolSpeed, 4800);
+    EXPECT_EQ(ping(600), Bytes{}) << "600 hears garbage at 4800";
+    EXPECT_EQ(ping(601), buildFrame(601, 0, Bytes{4}));
+    wire.toolSpeed = 115200;
+    EXPECT_EQ(ping(600), buildFrame(600, 0, Bytes{10})); // index 10: 115200 baud
+    EXPECT_EQ(ping(601), Bytes{}) << "601 hears garbage at 115200";
+    wire.toolSpeed = 9600;
+    ping(600);
+    EXPECT_EQ(lastKind, ServerEvent::Kind::IgnoredAtWrongSpeed) << "no unit listens at 9600";
 }
