@@ -1,8 +1,13 @@
 #include "sim/bus_units.hpp"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace torl7::sim {
 
 namespace {
+
+constexpr std::size_t kMostUnitsOnALine = 256;
 
 int tripsAdded(std::uint16_t number) {
     return number % 10 + 1;
@@ -76,6 +81,42 @@ std::vector<SimOptions> unitsOnLine(const SimOptions& shared,
         units.push_back(std::move(unit));
     }
     return units;
+}
+
+void addUnitNumbers(std::vector<std::uint16_t>& numbers, const std::string& text) {
+    const auto dash = text.find('-');
+    const auto first = parseInteger(text.substr(0, dash));
+    const auto last = dash == std::string::npos ? first : parseInteger(text.substr(dash + 1));
+    if (!first || !last || *first < 100 || *last > 65535 || *last < *first) {
+        throw std::invalid_argument("--unit wants a factory number from 100 to 65535, or a range "
+                                    "N-M of them, not \"" +
+                                    text + "\"");
+    }
+    if (numbers.size() + static_cast<std::size_t>(*last - *first + 1) > kMostUnitsOnALine) {
+        throw std::invalid_argument("--unit: at most " + std::to_string(kMostUnitsOnALine) +
+                                    " units on one line");
+    }
+    for (std::int64_t number = *first; number <= *last; ++number) {
+        if (std::ranges::find(numbers, number) != numbers.end()) {
+            throw std::invalid_argument("--unit: unit " + std::to_string(number) +
+                                        " is given twice");
+        }
+        numbers.push_back(static_cast<std::uint16_t>(number));
+    }
+}
+
+void checkUnitFaults(const SimOptions& shared, std::span<const std::uint16_t> numbers,
+                     std::span<const UnitFault> unitFaults) {
+    for (const UnitFault& fault : unitFaults) {
+        const bool onLine = numbers.empty()
+                                ? fault.unit == shared.unit.factoryNumber
+                                : std::ranges::find(numbers, fault.unit) != numbers.end();
+        if (!onLine) {
+            const std::string unit = std::to_string(fault.unit);
+            throw std::invalid_argument("--fault " + unit + ":...: no unit " + unit +
+                                        " on the line (add it with --unit)");
+        }
+    }
 }
 
 } // namespace torl7::sim

@@ -7,6 +7,7 @@
 #include "sim/sim_options.hpp"
 
 #include <span>
+#include <string>
 #include <vector>
 
 namespace torl7::sim {
@@ -31,5 +32,15 @@ struct UnitFault {
 std::vector<SimOptions> unitsOnLine(const SimOptions& shared,
                                     std::span<const std::uint16_t> numbers,
                                     std::span<const UnitFault> unitFaults);
+
+// Adds the factory numbers of `text`, N or N-M (every number from N to M), to `numbers`.
+// Throws std::invalid_argument, naming the option --unit, for a number outside 100..65535, a
+// number given twice, or more than 256 units on the line.
+void addUnitNumbers(std::vector<std::uint16_t>& numbers, const std::string& text);
+
+// Throws std::invalid_argument when a fault names a unit that is not on the line (`numbers`;
+// none: the one unit of `shared`).
+void checkUnitFaults(const SimOptions& shared, std::span<const std::uint16_t> numbers,
+                     std::span<const UnitFault> unitFaults);
 
 } // namespace torl7::sim

@@ -3,12 +3,12 @@
 #include "protocol/encodings.hpp"
 #include "protocol/line_speed.hpp"
 
-#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 namespace torl7::sim {
 
@@ -77,33 +77,8 @@ FaultRule faultRule(const std::string& text) {
     return rule;
 }
 
-constexpr std::size_t kMostUnitsOnALine = 256;
-
 std::uint16_t factoryNumber(const std::string& name, const std::string& text) {
     return static_cast<std::uint16_t>(integerIn(name, text, 100, 65535));
-}
-
-// N, or N-M for every number from N to M.
-void addUnits(CommandLine& line, const std::string& text) {
-    const auto dash = text.find('-');
-    const auto first = parseInteger(text.substr(0, dash));
-    const auto last = dash == std::string::npos ? first : parseInteger(text.substr(dash + 1));
-    if (!first || !last || *first < 100 || *last > 65535 || *last < *first) {
-        throw ParseError{"--unit wants a factory number from 100 to 65535, or a range N-M of "
-                         "them, not \"" +
-                         text + "\""};
-    }
-    if (line.units.size() + static_cast<std::size_t>(*last - *first + 1) > kMostUnitsOnALine) {
-        throw ParseError{"--unit: at most " + std::to_string(kMostUnitsOnALine) +
-                         " units on one line"};
-    }
-    for (std::int64_t number = *first; number <= *last; ++number) {
-        if (std::ranges::find(line.units, number) != line.units.end()) {
-            throw ParseError{"--unit: unit " + std::to_string(number) + " is given twice"};
-        }
-        line.units.push_back(static_cast<std::uint16_t>(number));
-    }
-    line.options.unit.factoryNumber = line.units.front();
 }
 
 // KIND... for every unit on the line, UNIT:KIND... for that unit's answers only.
@@ -114,18 +89,6 @@ void addFault(CommandLine& line, const std::string& text) {
     } else {
         line.unitFaults.push_back({factoryNumber("--fault unit", text.substr(0, colon)),
                                    faultRule(text.substr(colon + 1))});
-    }
-}
-
-void checkUnitFaults(const CommandLine& line) {
-    for (const UnitFault& fault : line.unitFaults) {
-        const bool onLine = line.units.empty()
-                                ? fault.unit == line.options.unit.factoryNumber
-                                : std::ranges::find(line.units, fault.unit) != line.units.end();
-        if (!onLine) {
-            throw ParseError{"--fault " + std::to_string(fault.unit) + ":...: no unit " +
-                             std::to_string(fault.unit) + " on the line (add it with --unit)"};
-        }
     }
 }
 
@@ -216,7 +179,11 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
     return {
-        {"--unit", [&](const std::string& v) { addUnits(line, v); }},
+        {"--unit",
+         [&](const std::string& v) {
+             addUnitNumbers(line.units, v);
+             o.unit.factoryNumber = line.units.front();
+         }},
         {"--speed",
          [&](const std::string& v) {
              const auto baud = parseInteger(v);
@@ -315,9 +282,11 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
             }
             setter->second(*value);
         }
-        checkUnitFaults(line);
+        checkUnitFaults(line.options, line.units, line.unitFaults);
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
+    } catch (const std::invalid_argument& error) {
+        return CommandLineError{error.what()};
     }
     return line;
 }
