@@ -7,7 +7,7 @@
 #include "commands.hpp"
 
 #include "session/operations/operation.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "session/traffic_log.hpp"
 
 #include <QCommandLineParser>
@@ -81,7 +81,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     QCommandLineParser parser_;
-    QtSerialLine line_;
+    PortLine line_;
     std::unique_ptr<UnitSession> session_;
     std::unique_ptr<TrafficLog> log_;
     QString port_;

@@ -19,7 +19,10 @@ const CommandOption kYes{{"yes"}, "Confirm the change to the unit."};
 
 const std::vector<CommandOption>& globalOptions() {
     static const std::vector<CommandOption> options = {
-        {{"port"}, "Serial port to open (a device path).", "PATH"},
+        {{"port"},
+         "Port to open: a device path, tcp://HOST:PORT (a serial server's raw TCP port) or "
+         "rfc2217://HOST:PORT (its RFC 2217 port).",
+         "PORT"},
         {{"speed"}, "Line speed in baud (300 ... 115200; default 115200).", "BAUD"},
         {{"unit"}, "The unit's factory number (100..65535; default 600).", "N"},
         {{"timeout-ms"},
@@ -207,7 +210,7 @@ const Command* findCommand(const std::string& name) {
 
 std::string generalHelp() {
     std::ostringstream help;
-    help << "Usage: torl7-cli --port PATH [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
+    help << "Usage: torl7-cli --port PORT [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
             "COMMAND "
             "[options]\n\nCommands:\n";
     for (const Command& c : commandTable()) {
