@@ -46,6 +46,7 @@ public:
     // The command's arguments after its name (their number is checked before it runs).
     QStringList arguments() const { return parser_.positionalArguments().mid(1); }
     int unit() const { return unit_; }
+    const std::optional<int>& timeoutOverride() const { return timeoutOverride_; }
     const QString& port() const { return port_; }
 
     std::ostream& out() { return out_; }
@@ -76,7 +77,7 @@ public:
 
 private:
     int fail(const Failure& failure);
-    void setUpSession();
+    void setUpSession(bool needsPort);
 
     std::ostream& out_;
     std::ostream& err_;
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<TrafficLog> log_;
     QString port_;
     int unit_ = 600;
+    std::optional<int> timeoutOverride_;
 };
 
 } // namespace torl7

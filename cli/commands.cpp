@@ -133,7 +133,7 @@ int Cli::run(const QStringList& arguments) {
     }
 
     try {
-        setUpSession();
+        setUpSession(command->lines == Command::Lines::Port);
         return command->run(*this);
     } catch (const Failure& failure) {
         const int code = fail(failure);
@@ -169,12 +169,12 @@ std::int64_t Cli::integerOption(const QString& name, std::int64_t min, std::int6
 }
 
 // The session of this run, from the global options; a bad option throws before anything opens.
-void Cli::setUpSession() {
-    if (!parser_.isSet("port")) {
+void Cli::setUpSession(bool needsPort) {
+    if (needsPort && !parser_.isSet("port")) {
         throw Failure{exitcode::Usage, "--port PORT is required"};
     }
     port_ = parser_.value("port");
-    if (port_.trimmed().isEmpty()) {
+    if (needsPort && port_.trimmed().isEmpty()) {
         throw Failure{exitcode::Usage, "--port is empty: name a serial port (a device path, "
                                        "tcp://HOST:PORT or rfc2217://HOST:PORT)"};
     }
@@ -189,6 +189,7 @@ void Cli::setUpSession() {
     if (parser_.isSet("timeout-ms")) {
         timeout = static_cast<int>(integerOption("timeout-ms", 1, 600000, 0));
     }
+    timeoutOverride_ = timeout;
 
     session_ = std::make_unique<UnitSession>(line_);
     log_ = std::make_unique<TrafficLog>();

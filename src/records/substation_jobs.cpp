@@ -80,7 +80,7 @@ private:
             end(outcomeOfFailure(unit_.number, unit_.line, *read.error, log_));
             return;
         }
-        outcome_ = UnitOutcome{unit_.number, unit_.line, UnitOutcome::Result::Done};
+        outcome_ = UnitOutcome::of(unit_.number, unit_.line, UnitOutcome::Result::Done);
         outcome_.firmware = firmware_.value_or(std::string());
         outcome_.data = *read.result;
         step_("файлы", "files");
@@ -176,7 +176,7 @@ public:
                 pcNow(), ClockPanel{read.result->clockCalibration, false, read.result->autoDst});
         });
         correction_.onFinished([this](const Outcome<Acknowledged>& set) {
-            end(set ? UnitOutcome{unit_.number, unit_.line, UnitOutcome::Result::Done}
+            end(set ? UnitOutcome::of(unit_.number, unit_.line, UnitOutcome::Result::Done)
                     : outcomeOfFailure(unit_.number, unit_.line, *set.error, log_));
         });
     }

@@ -135,8 +135,8 @@ void SubstationRun::lineEnded() {
             return u.number == unit.number;
         });
         ordered.push_back(found != ended_.end() ? *found
-                                                : UnitOutcome{unit.number, unit.line,
-                                                              UnitOutcome::Result::Cancelled});
+                                                : UnitOutcome::of(unit.number, unit.line,
+                                                                  UnitOutcome::Result::Cancelled));
     }
     if (onFinished) {
         onFinished(ordered);
@@ -145,7 +145,7 @@ void SubstationRun::lineEnded() {
 
 UnitOutcome outcomeOfFailure(int number, const std::string& line, const SessionError& error,
                              const TrafficLog& log) {
-    UnitOutcome outcome{number, line, UnitOutcome::Result::Failed};
+    UnitOutcome outcome = UnitOutcome::of(number, line, UnitOutcome::Result::Failed);
     using Kind = SessionError::Kind;
     switch (error.kind) {
     case Kind::Timeout:

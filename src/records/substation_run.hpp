@@ -28,6 +28,13 @@ namespace torl7 {
 
 struct UnitOutcome {
     enum class Result { Done, NoAnswer, Failed, Cancelled };
+    static UnitOutcome of(int number, const std::string& line, Result result) {
+        UnitOutcome outcome;
+        outcome.number = number;
+        outcome.line = line;
+        outcome.result = result;
+        return outcome;
+    }
     int number = 0;
     std::string line;
     Result result = Result::Cancelled;
