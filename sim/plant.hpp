@@ -65,6 +65,8 @@ public:
 
     // Resets the accounting counters; accounting starts at `unitNow` (the unit's clock).
     void resetAccounting(const ClockStamp& unitNow);
+    // Sets the accounting counters and their start to those of `record`.
+    void setAccounting(const AccountingRecord& record);
 
     bool motorRunning() const { return motorRunning_; }
     std::uint8_t tripFlags() const { return tripFlags_; }

@@ -59,6 +59,12 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.coefficientLimit = options.coefficientLimit;
     state_.plant = Plant(clock.now(), options.trips, options.seed);
     state_.protocol = options.events.value_or(EventProtocol::sample());
+    if (options.accounting) {
+        state_.plant.setAccounting(*options.accounting);
+    }
+    if (!options.installation.empty()) {
+        state_.record.installation = unitText16(options.installation);
+    }
     if (options.askToFollowSpeedChange) {
         // The tool is on the bus, so the bus runs at the line's speed.
         if (const int index = indexForBaud(options.lineSpeedBaud); index >= 0) {

@@ -99,3 +99,25 @@ TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
 }
 
 } // namespace
+
+TEST(CommandLine, unitsOnOneLine_givenOneByOneOrAsRanges) {
+    EXPECT_EQ(parsed({"--unit", "600-602", "--unit=615"}).units,
+              (std::vector<std::uint16_t>{600, 601, 602, 615}));
+    EXPECT_EQ(parsed({"--unit", "65530-65535"}).units.size(), 6u);
+
+    const struct {
+        std::vector<std::string> args;
+        std::string named;
+    } refused[] = {
+        {{"--unit", "600", "--unit", "600"}, "600 is given twice"},
+        {{"--unit", "601-600"}, "--unit"},
+        {{"--unit", "100-356"}, "256"},
+        {{"--unit", "600", "--fault", "601:drop"}, "601"},
+        {{"--fault", "601:drop"}, "601"},
+        {{"--fault", "x:drop"}, "--fault"},
+        {{"--unit", "600", "--fault", "600:boom"}, "boom"},
+    };
+    for (const auto& row : refused) {
+        EXPECT_NE(errorOf(row.args).find(row.named), std::string::npos) << row.named;
+    }
+}
