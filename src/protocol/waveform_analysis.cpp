@@ -406,6 +406,32 @@ const char* phaseOrderName(PhaseOrder order) {
     return order == PhaseOrder::Abc ? "ABC" : "ACB";
 }
 
+std::vector<PhaseWaves> unitPhaseWaves(const WaveformSamples& samples,
+                                       const std::vector<int>& phases,
+                                       const std::optional<Snapshot>& snapshot) {
+    std::vector<PhaseWaves> waves;
+    for (const int phase : phases) {
+        if (phase < 1 || phase > kPhases) {
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(phase - 1);
+        PhaseWaves p;
+        p.phase = phase;
+        p.voltage.assign(samples.voltage[k].begin(), samples.voltage[k].end());
+        p.current.assign(samples.current[k].begin(), samples.current[k].end());
+        if (snapshot) {
+            const std::array<std::uint16_t, 3> volts = {snapshot->uaVolts, snapshot->ubVolts,
+                                                        snapshot->ucVolts};
+            const std::array<std::uint16_t, 3> tenths = {
+                snapshot->iaTenthsAmp, snapshot->ibTenthsAmp, snapshot->icTenthsAmp};
+            p.voltsReading = volts[k];
+            p.ampsReading = tenths[k] / 10.0;
+        }
+        waves.push_back(std::move(p));
+    }
+    return waves;
+}
+
 WaveformAnalysis analyseWaveforms(const std::vector<PhaseWaves>& phases,
                                   const AnalysisOptions& options) {
     WaveformAnalysis result;

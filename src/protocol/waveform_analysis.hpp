@@ -29,6 +29,9 @@
 // of one poll sequence): the angles between phases rest on that.
 #pragma once
 
+#include "protocol/codecs/snapshot_codec.hpp"
+#include "protocol/waveform_samples.hpp"
+
 #include <array>
 #include <complex>
 #include <optional>
@@ -114,5 +117,11 @@ WaveformAnalysis analyseWaveforms(const std::vector<PhaseWaves>& phases,
 double periodFromRate(double samplesPerSecond);
 
 const char* phaseOrderName(PhaseOrder order); // "ABC", "ACB"
+
+// The phases of one poll sequence (1..3, as fetched) from the unit's sample arrays, with the
+// snapshot's readings of the same moment when there is one.
+std::vector<PhaseWaves> unitPhaseWaves(const WaveformSamples& samples,
+                                       const std::vector<int>& phases,
+                                       const std::optional<Snapshot>& snapshot);
 
 } // namespace torl7

@@ -3,7 +3,7 @@
 #include "diag/diagnostics_fixture.hpp"
 #include "gui/controllers/exports.hpp"
 #include "gui/pages/config_page.hpp"
-#include "report/comtrade_reader.hpp"
+#include "documents/comtrade_reader.hpp"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -110,10 +110,11 @@ TEST_F(ExportsTest, waveformsLastDrawnGoToComtradeWithTheRateGivenAndTheRawSampl
 
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(' ').toStdString();
     EXPECT_EQ(offeredNames, QStringList{QStringLiteral("ТОРЛ_№1234_0812_26_осциллограммы.cfg")});
-    const auto read =
-        torl7::testing::readComtrade(saved(dir.filePath(QStringLiteral("trip.cfg"))).toStdString(),
-                                     saved(dir.filePath(QStringLiteral("trip.dat"))).toStdString());
-    ASSERT_EQ(read.error, "");
+    const auto got =
+        readComtrade(saved(dir.filePath(QStringLiteral("trip.cfg"))).toStdString(),
+                     saved(dir.filePath(QStringLiteral("trip.dat"))).toStdString());
+    ASSERT_TRUE(got.record) << got.error.text();
+    const ComtradeRecord& read = *got.record;
     EXPECT_EQ(read.station, "КНС-2 насос 3");
     EXPECT_EQ(read.device, "1234");
     ASSERT_EQ(read.rates.size(), 1u);
@@ -125,7 +126,7 @@ TEST_F(ExportsTest, waveformsLastDrawnGoToComtradeWithTheRateGivenAndTheRawSampl
         const WaveformBlock sent = block(static_cast<std::uint8_t>(1 + n % 2));
         const auto& samples = n < 2 ? sent.voltage : sent.current;
         for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-            ASSERT_EQ(read.values[n][i], samples[i]) << names[n] << " " << i;
+            ASSERT_EQ(read.samples[n][i], samples[i]) << names[n] << " " << i;
         }
     }
 }
