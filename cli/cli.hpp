@@ -60,6 +60,9 @@ struct Failure {
     bool unanswered = false;
 };
 
+// The options of `analyse` (analyse_command.cpp).
+void addAnalyseOptions(QCommandLineParser& parser);
+
 // The failure of a request the unit left unanswered: `what` names the request.
 Failure noAnswerFailure(const std::optional<SessionError>& error, const char* what);
 
@@ -94,8 +97,10 @@ private:
     ConfigRecord readRecord();
     SettingsFile readSettings(const QString& path);
     std::vector<EventRow> readEvents();
-    // One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent.
-    WaveformExport readWaveforms(int view, std::vector<PhaseSamples>* blocks = nullptr);
+    // One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent,
+    // `snapshot` (when given) the snapshot the sequence then starts with.
+    WaveformExport readWaveforms(int view, std::vector<PhaseSamples>* blocks = nullptr,
+                                 std::optional<Snapshot>* snapshot = nullptr);
     // --rate, which the waveform files need: a usage error without it, invalid when not above 0.
     double sampleRate(QCommandLineParser& parser, const char* forWhat);
     // The configuration, accounting record and event protocol, as the window's report reads them.
@@ -123,6 +128,7 @@ private:
     int report(QCommandLineParser& parser);
     int bundle(QCommandLineParser& parser);
     int monitor(QCommandLineParser& parser);
+    int analyse(QCommandLineParser& parser); // analyse_command.cpp
 
     void requireYes(QCommandLineParser& parser, const char* what);
     QString onlyArgument(QCommandLineParser& parser, const char* what);

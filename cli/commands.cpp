@@ -33,9 +33,14 @@ const std::vector<CommandInfo> kCommands = {
     {"search", "search",
      "Find the unit's line speed (ping at every speed, twice each); prints the baud rate."},
     {"snapshot", "snapshot", "One status snapshot as JSON: raw values, display texts, indicators."},
-    {"waveforms", "waveforms [--phases 1..3] [--comtrade BASE] [--csv FILE] [--rate HZ]",
+    {"waveforms",
+     "waveforms [--phases 1..3] [--comtrade BASE] [--comtrade-format ascii|binary|2013] [--csv "
+     "FILE] [--rate HZ]",
      "The voltage and current samples of the first N phases as JSON; also as COMTRADE or CSV "
      "files at the sample rate given."},
+    {"analyse", "analyse [--phases 1..3] [--rate HZ] | analyse --record FILE [--map ROLE=CH,...]",
+     "Period, RMS, angles, harmonics, THD, symmetrical components, unbalance and phase order of "
+     "one waveform set from the unit, or of a COMTRADE record (.cfg or .cff), as JSON."},
     {"read-config", "read-config [-o FILE]",
      "The configuration as a settings file, on stdout or in FILE."},
     {"write-config", "write-config FILE --yes",
@@ -87,7 +92,10 @@ void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& comma
     if (command == "waveforms") {
         parser.addOption({"phases", "Number of phases, 1..3 (default 3).", "N", "3"});
         parser.addOption(
-            {"comtrade", "Also write COMTRADE 1999 ASCII files BASE.cfg and BASE.dat.", "BASE"});
+            {"comtrade", "Also write COMTRADE files BASE.cfg and BASE.dat (or BASE.cff).", "BASE"});
+        parser.addOption({"comtrade-format",
+                          "ascii (default) or binary: 1999 .cfg + .dat; 2013: one BASE.cff.",
+                          "FORMAT", "ascii"});
         parser.addOption({"csv", "Also write the samples as CSV to FILE.", "FILE"});
         parser.addOption({"rate",
                           "Sample rate in Hz for --comtrade and --csv (the unit does not say it).",
@@ -107,6 +115,8 @@ void Cli::addCommandOptions(QCommandLineParser& parser, const std::string& comma
     } else if (command == "calibrate") {
         parser.addOption(
             {"ref", "Reference applied to a channel, in V or A: CHANNEL=VALUE.", "CHANNEL=VALUE"});
+    } else if (command == "analyse") {
+        addAnalyseOptions(parser);
     } else if (command == "monitor") {
         parser.addOption({"count", "Number of snapshots; 0 until stopped (default 0).", "N", "0"});
     }
@@ -173,7 +183,10 @@ int Cli::run(const QStringList& arguments) {
     }
 
     try {
-        setUpSession(parser);
+        // A record on disk is analysed without a unit: no port is needed or opened.
+        if (command != "analyse" || !parser.isSet("record")) {
+            setUpSession(parser);
+        }
 
         return dispatch(command, parser);
     } catch (const Failure& failure) {
@@ -250,6 +263,7 @@ int Cli::dispatch(const std::string& command, QCommandLineParser& parser) {
         {"report", &Cli::report},
         {"bundle", &Cli::bundle},
         {"monitor", &Cli::monitor},
+        {"analyse", &Cli::analyse},
     };
     const std::map<std::string, int (Cli::*)()> plain = {
         {"search", &Cli::search},

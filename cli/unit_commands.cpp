@@ -48,9 +48,14 @@ void runPoll(DiagPoll& poll, int view, std::uint8_t firstSelector, const char* w
 
 } // namespace
 
-WaveformExport Cli::readWaveforms(int view, std::vector<PhaseSamples>* blocks) {
+WaveformExport Cli::readWaveforms(int view, std::vector<PhaseSamples>* blocks,
+                                  std::optional<Snapshot>* snapshot) {
     DiagPoll poll(*session_);
     WaveformExport record;
+    if (snapshot) {
+        QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll,
+                         [snapshot](const Snapshot& s) { *snapshot = s; });
+    }
     QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
         poll.stop();
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -70,8 +75,8 @@ WaveformExport Cli::readWaveforms(int view, std::vector<PhaseSamples>* blocks) {
             blocks->push_back(block);
         }
     });
-    // Straight to the blocks: the snapshot before them is the snapshot command's.
-    runPoll(poll, view, selectorAfterSnapshot(view), "waveform");
+    // Straight to the blocks, unless the snapshot of the same moment is wanted too.
+    runPoll(poll, view, snapshot ? kSnapshotSelector : selectorAfterSnapshot(view), "waveform");
     return record;
 }
 
@@ -112,6 +117,13 @@ int Cli::waveforms(QCommandLineParser& parser) {
     }
     const QString comtradeBase = parser.value("comtrade");
     const QString csvPath = parser.value("csv");
+    const std::map<QString, ComtradeFormat> formats = {{"ascii", ComtradeFormat::Ascii1999},
+                                                       {"binary", ComtradeFormat::Binary1999},
+                                                       {"2013", ComtradeFormat::Cff2013}};
+    const auto format = formats.find(parser.value("comtrade-format"));
+    if (format == formats.end()) {
+        throw Failure{exitcode::Usage, "--comtrade-format must be ascii, binary or 2013"};
+    }
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
     const double rate = toFiles ? sampleRate(parser, "--comtrade and --csv") : 0;
     openPort();
@@ -125,9 +137,13 @@ int Cli::waveforms(QCommandLineParser& parser) {
     record.deviceId = std::to_string(unit_);
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
-        const ComtradeFiles files = comtradeFiles(record);
-        writeOutput(comtradeBase + ".cfg", files.cfg);
-        writeOutput(comtradeBase + ".dat", files.dat);
+        const ComtradeFiles files = comtradeFiles(record, format->second);
+        if (!files.cff.empty()) {
+            writeOutput(comtradeBase + ".cff", files.cff);
+        } else {
+            writeOutput(comtradeBase + ".cfg", files.cfg);
+            writeOutput(comtradeBase + ".dat", files.dat);
+        }
     }
     if (!csvPath.isEmpty()) {
         writeOutput(csvPath, waveformCsv(record));

@@ -65,6 +65,9 @@ public:
     // Resets the accounting counters; accounting starts at `unitNow` (the unit's clock).
     void resetAccounting(const ClockStamp& unitNow);
 
+    // The power factor of the running motor, 0,85 unless set.
+    void setRunningCosF(double cosF) { runningCosF_ = cosF; }
+
     bool motorRunning() const { return motorRunning_; }
     std::uint8_t tripFlags() const { return tripFlags_; }
     // Protections that picked up and have not been reset.
@@ -90,6 +93,7 @@ private:
     std::uint8_t tripFlags_ = 0;
     std::optional<WallTime> lastTripAt_;
     bool motorRunning_ = true;
+    double runningCosF_ = 0.85;
     double lifetimeSeconds_;
     double lifetimeEnergyKwh_;
     double accountingSeconds_;
