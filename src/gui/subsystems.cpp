@@ -13,6 +13,7 @@
 #include "gui/controllers/rs485_speed.hpp"
 #include "gui/controllers/settings_transfer.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
+#include "gui/controllers/waveform_viewer.hpp"
 #include "gui/main_window.hpp"
 
 namespace torl7 {
@@ -30,6 +31,7 @@ void installSubsystems(MainWindow& window) {
     new Calibration(window);
     new SettingsTransfer(window);
     new Exports(window);
+    new WaveformViewer(window);
     new BundleSaver(window);
 }
 
