@@ -103,16 +103,22 @@ void Exports::btn_save_wavesClick() {
         }
         return;
     }
-    QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы.cfg")),
-                               QStringLiteral("COMTRADE (*.cfg)"));
+    const bool single = choice->comtrade == ComtradeFormat::Cff2013;
+    const QString suffix = single ? QStringLiteral(".cff") : QStringLiteral(".cfg");
+    QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы") + suffix),
+                               QStringLiteral("COMTRADE (*%1)").arg(suffix));
     if (path.isEmpty()) {
+        return;
+    }
+    const ComtradeFiles files = comtradeFiles(record, choice->comtrade);
+    if (single) {
+        save(path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix, files.cff);
         return;
     }
     // The pair shares one name: BASE.cfg and BASE.dat.
     if (path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive)) {
         path.chop(4);
     }
-    const ComtradeFiles files = comtradeFiles(record);
     if (save(path + QStringLiteral(".cfg"), files.cfg) &&
         !save(path + QStringLiteral(".dat"), files.dat)) {
         QFile::remove(path + QStringLiteral(".cfg")); // no configuration without its data

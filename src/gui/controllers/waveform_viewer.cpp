@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -58,7 +59,7 @@ WaveformViewer::WaveformViewer(MainWindow& window)
     connect(page_.btn_close_record, &QPushButton::clicked, this, &WaveformViewer::closeRecord);
     connect(page_.btn_zoom_reset, &QPushButton::clicked, page_.Chart1, &WaveformView::resetView);
     connect(page_.Chart1, &WaveformView::cursorsChanged, this, &WaveformViewer::showCursors);
-    connect(page_.analysis, &AnalysisPanel::rateChanged, this, [this] {
+    connect(page_.ed_analysis_rate, &QLineEdit::textChanged, this, [this] {
         analyse();
         showCursors();
     });
@@ -89,8 +90,12 @@ void WaveformViewer::takeDrawing(const WaveformSamples& samples) {
     showCursors();
 }
 
+std::optional<double> WaveformViewer::typedRate() const {
+    return parseSampleRate(page_.ed_analysis_rate->text().toStdString());
+}
+
 double WaveformViewer::knownRate() const {
-    return page_.analysis->sampleRate().value_or(shown_.sampleRate);
+    return typedRate().value_or(shown_.sampleRate);
 }
 
 void WaveformViewer::analyse() {
@@ -101,7 +106,7 @@ void WaveformViewer::analyse() {
     }
     AnalysisOptions options;
     options.minSwingSteps = shown_.minSwingSteps;
-    if (const auto rate = page_.analysis->sampleRate()) {
+    if (const auto rate = typedRate()) {
         options.periodSamples = periodFromRate(*rate);
     }
     analysis_ = analyseWaveforms(shown_.phases, options);

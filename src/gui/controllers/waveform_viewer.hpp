@@ -57,6 +57,8 @@ private:
     void analyse();
     void showCursors();
     void showRecord(const ComtradeRecord& record, const ChannelMap& map, const QString& name);
+    // The rate the user typed; the record's own when none; 0 when neither is known.
+    std::optional<double> typedRate() const;
     double knownRate() const;
 
     MainWindow& window_;

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
@@ -159,7 +160,7 @@ QWidget* DiagPage::buildChart() {
     Chart1->setFocusPolicy(Qt::NoFocus);
     Chart1->viewport()->setFocusPolicy(Qt::NoFocus);
     Chart1->setRenderHint(QPainter::Antialiasing);
-    Chart1->setMinimumSize(560, 280);
+    Chart1->setMinimumSize(560, 250);
     Chart1->setToolTip("Колесо: масштаб; рамка левой кнопкой: увеличить; правая кнопка или "
                        "Shift: сдвиг; щелчок: курсор 1, правый щелчок: курсор 2; двойной "
                        "щелчок: исходный масштаб; щелчок по легенде: скрыть или показать");
@@ -176,11 +177,19 @@ QLayout* DiagPage::buildChartTools() {
     tbl_cursors = makeValueTable(this, "tbl_cursors", "Курсоры", {"К1", "К2", "Δ"},
                                  {"№", "t, мс", "Ua", "Ia", "Ub", "Ib", "Uc", "Ic"});
 
+    ed_analysis_rate = makeTextEdit(this, "ed_analysis_rate", QString());
+    ed_analysis_rate->setPlaceholderText(QStringLiteral("не задана"));
+    fitWidthTo(ed_analysis_rate, QStringLiteral("0000000"));
+
     auto* buttons = new QGridLayout;
     buttons->setVerticalSpacing(2);
     buttons->addWidget(cb_analysis, 0, 0);
-    buttons->addWidget(btn_close_record, 0, 1);
-    buttons->addWidget(btn_zoom_reset, 1, 0, 1, 2);
+    auto* rate = new QHBoxLayout;
+    rate->addWidget(makeCaption("Гц:", ed_analysis_rate));
+    rate->addWidget(ed_analysis_rate);
+    buttons->addLayout(rate, 0, 1, Qt::AlignRight);
+    buttons->addWidget(btn_zoom_reset, 1, 0);
+    buttons->addWidget(btn_close_record, 1, 1);
     buttons->addWidget(btn_open_waves, 2, 0, 1, 2);
     auto* row = new QHBoxLayout;
     row->addLayout(buttons);

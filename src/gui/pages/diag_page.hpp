@@ -11,6 +11,7 @@ class QCheckBox;
 class QChart;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QLineSeries;
 class QPushButton;
 class QSpinBox;
@@ -61,6 +62,9 @@ public:
     // title names it while it is shown), and the samples under the two cursors: rows К1, К2
     // and their difference, columns the sample number, the time and Ua, Ia, Ub, Ib, Uc, Ic.
     QCheckBox* cb_analysis = nullptr;
+    // The sample rate, when the user knows it: the period then follows from it, and the
+    // cursors show time.
+    QLineEdit* ed_analysis_rate = nullptr;
     QPushButton* btn_zoom_reset = nullptr;
     QPushButton* btn_open_waves = nullptr;
     QPushButton* btn_close_record = nullptr;

@@ -1,6 +1,5 @@
 #include "gui/widgets/analysis_panel.hpp"
 
-#include "documents/waveform_export.hpp"
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/phasor_diagram.hpp"
@@ -8,7 +7,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -21,10 +19,9 @@ namespace torl7 {
 
 namespace {
 
-enum PhaseRow { Volts, VoltSteps, Amps, AmpSteps, Angle, CosPhi, UnitCosF };
+enum PhaseRow { Volts, Amps, Angle, CosPhi, UnitCosF };
 // The unit's own cos f stands under the cos φ found, across the three columns.
-const QStringList kPhaseRows = {"U, В", "U, отсч.", "I, А",       "I, отсч.",
-                                "φ, °", "cos φ",    "cos f устр."};
+const QStringList kPhaseRows = {"U, В (отсч.)", "I, А (отсч.)", "φ, °", "cos φ", "cos f устр."};
 const QStringList kChannels = {"Ua", "Ub", "Uc", "Ia", "Ib", "Ic"};
 const QString kDash = QStringLiteral("—");
 
@@ -45,7 +42,8 @@ QTableWidget* makeValueTable(QWidget* parent, const char* name, const QString& a
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setFocusPolicy(Qt::NoFocus); // read only: Tab passes it by
-    table->verticalHeader()->setDefaultSectionSize(18);
+    table->verticalHeader()->setMinimumSectionSize(16);
+    table->verticalHeader()->setDefaultSectionSize(16);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -79,12 +77,12 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QGroupBox(QStringLiteral("Ана
     tbl_phases = makeValueTable(tabs, "tbl_phases", "Анализ по фазам", kPhaseRows, {"A", "B", "C"});
     tbl_phases->setSpan(UnitCosF, 0, 1, 3);
     tbl_phases->item(UnitCosF, 0)->setTextAlignment(Qt::AlignCenter);
-    QStringList harmonicRows;
+    QStringList orders;
     for (int h = kFirstHarmonicShown; h <= kLastHarmonicShown; ++h) {
-        harmonicRows << QString::number(h);
+        orders << QString::number(h);
     }
-    harmonicRows << "THD";
-    tbl_harmonics = makeValueTable(tabs, "tbl_harmonics", "Гармоники, %", harmonicRows, kChannels);
+    orders << "THD";
+    tbl_harmonics = makeValueTable(tabs, "tbl_harmonics", "Гармоники, %", kChannels, orders);
     tabs->addTab(tbl_phases, QStringLiteral("Фазы"));
     tabs->addTab(tbl_harmonics, QStringLiteral("Гармоники, %"));
     tabs->setDocumentMode(true);
@@ -97,9 +95,6 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QGroupBox(QStringLiteral("Ана
                                   {"1", "2", "0", "K2, %"});
     st_order = makeStaticText(this, "st_order", kDash, "A-B-C");
     st_period = makeStaticText(this, "st_period", kDash, "0000,0");
-    ed_analysis_rate = makeTextEdit(this, "ed_analysis_rate", QString());
-    ed_analysis_rate->setPlaceholderText(QStringLiteral("не задана"));
-    fitWidthTo(ed_analysis_rate, QStringLiteral("0000000"));
     cmb_phasor_ref = makeDropDown(this, "cmb_phasor_ref", kChannels, 0);
     phasors = new PhasorDiagram(this);
 
@@ -108,10 +103,8 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QGroupBox(QStringLiteral("Ана
     facts->addWidget(st_order, 0, 1);
     facts->addWidget(makeCaption("Период, отсч.:", st_period), 1, 0);
     facts->addWidget(st_period, 1, 1);
-    facts->addWidget(makeCaption("Частота дискр., Гц:", ed_analysis_rate), 2, 0);
-    facts->addWidget(ed_analysis_rate, 2, 1);
-    facts->addWidget(makeCaption("Опорный вектор:", cmb_phasor_ref), 3, 0);
-    facts->addWidget(cmb_phasor_ref, 3, 1);
+    facts->addWidget(makeCaption("Опорный вектор:", cmb_phasor_ref), 2, 0);
+    facts->addWidget(cmb_phasor_ref, 2, 1);
     auto* middle = new QVBoxLayout;
     middle->addWidget(tbl_sequence);
     middle->addLayout(facts);
@@ -124,11 +117,6 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QGroupBox(QStringLiteral("Ана
     row->addWidget(phasors, 0, Qt::AlignTop);
 
     connect(cmb_phasor_ref, &QComboBox::currentIndexChanged, phasors, &PhasorDiagram::setReference);
-    connect(ed_analysis_rate, &QLineEdit::textChanged, this, &AnalysisPanel::rateChanged);
-}
-
-std::optional<double> AnalysisPanel::sampleRate() const {
-    return parseSampleRate(ed_analysis_rate->text().toStdString());
 }
 
 void AnalysisPanel::clearValues(const QString& why) {
@@ -159,10 +147,11 @@ void AnalysisPanel::showAnalysis(const WaveformAnalysis& a, std::optional<double
         if (c < 0 || c > 2) {
             continue;
         }
-        put(tbl_phases, Volts, c, analysisNumber(p.voltage.rms, 1));
-        put(tbl_phases, VoltSteps, c, analysisNumber(p.voltage.rmsRaw, 1));
-        put(tbl_phases, Amps, c, analysisNumber(p.current.rms, 2));
-        put(tbl_phases, AmpSteps, c, analysisNumber(p.current.rmsRaw, 1));
+        const auto withSteps = [](const ChannelAnalysis& ch, int decimals) {
+            return analysisNumber(ch.rms, decimals) + " (" + analysisNumber(ch.rmsRaw, 1) + ")";
+        };
+        put(tbl_phases, Volts, c, withSteps(p.voltage, 1));
+        put(tbl_phases, Amps, c, withSteps(p.current, 2));
         put(tbl_phases, Angle, c, analysisNumber(p.angleDeg, 1));
         put(tbl_phases, CosPhi, c, analysisNumber(p.cosPhi, 2));
         const ChannelAnalysis* channels[2] = {&p.voltage, &p.current};
@@ -170,10 +159,10 @@ void AnalysisPanel::showAnalysis(const WaveformAnalysis& a, std::optional<double
             const ChannelAnalysis& ch = *channels[kind];
             const int column = c + 3 * kind;
             for (int h = 0; h < kHarmonicsShown; ++h) {
-                put(tbl_harmonics, h, column,
+                put(tbl_harmonics, column, h,
                     analysisNumber(ch.harmonicsPercent[static_cast<std::size_t>(h)], 1));
             }
-            put(tbl_harmonics, kHarmonicsShown, column, analysisNumber(ch.thdPercent, 1));
+            put(tbl_harmonics, column, kHarmonicsShown, analysisNumber(ch.thdPercent, 1));
             // Lengths in V and A where the scale is known, so each circle compares like
             // with like; the angles are the same either way.
             if (!ch.flat) {

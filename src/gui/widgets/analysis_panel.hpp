@@ -1,8 +1,7 @@
 // The analysis beside the waveform chart of "Диагностика": per phase the RMS values (in V and
 // A, and in sample steps), the angle of the current against its voltage and cos φ (the unit's
 // own cos f under it), THD and harmonics 2 to 7; the symmetrical components, the unbalance and
-// the phase order; the phasor diagram with its reference channel; and the sample rate, when
-// the user knows it (the period then follows from it, and the cursors show time).
+// the phase order; the phasor diagram with its reference channel.
 #pragma once
 
 #include "protocol/waveform_analysis.hpp"
@@ -13,7 +12,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QTableWidget;
 class QTabWidget;
 
@@ -30,21 +28,15 @@ public:
     void showAnalysis(const WaveformAnalysis& analysis, std::optional<double> unitCosF);
     // Empties every value (a dash), with `why` in place of the period.
     void clearValues(const QString& why = QString());
-    // The rate typed in ed_analysis_rate; nothing while it is empty or not above 0.
-    std::optional<double> sampleRate() const;
 
     QTabWidget* tabs = nullptr;
     QTableWidget* tbl_phases = nullptr; // rows by quantity, columns A, B, C; last the unit's cos f
-    QTableWidget* tbl_harmonics = nullptr; // rows 2..7 and THD, columns Ua .. Ic
+    QTableWidget* tbl_harmonics = nullptr; // rows Ua .. Ic, columns 2..7 and THD
     QTableWidget* tbl_sequence = nullptr;  // rows U, I; columns 1, 2, 0, unbalance
     QLabel* st_order = nullptr;
     QLabel* st_period = nullptr;
-    QLineEdit* ed_analysis_rate = nullptr;
     QComboBox* cmb_phasor_ref = nullptr;
     PhasorDiagram* phasors = nullptr;
-
-signals:
-    void rateChanged();
 };
 
 // A value with the decimal comma and `decimals` places; a dash for nothing.

@@ -48,7 +48,7 @@ void arrow(QPainter& p, QPointF from, QPointF to, const QColor& color, double wi
 PhasorDiagram::PhasorDiagram(QWidget* parent) : QWidget(parent) {
     setObjectName("phasorDiagram");
     setAccessibleName("Векторная диаграмма");
-    setFixedSize(160, 160);
+    setFixedSize(140, 140);
 }
 
 void PhasorDiagram::setPhasors(const Phasors& phasors) {
@@ -77,7 +77,7 @@ void PhasorDiagram::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), QColor(38, 40, 48)); // the chart's dark plot area
     const double side = std::min(width(), height());
     const QPointF centre(width() / 2.0, height() / 2.0);
-    const double radius = side / 2 - 16;
+    const double radius = side / 2 - 15;
     const QColor grid(110, 110, 120);
     p.setPen(QPen(grid, 1, Qt::DotLine));
     p.drawEllipse(centre, radius, radius);

@@ -26,7 +26,7 @@ public:
     // The angle each channel is drawn at, in degrees after the turn to the reference.
     std::optional<double> drawnAngleDeg(int channel) const;
 
-    QSize sizeHint() const override { return {160, 160}; }
+    QSize sizeHint() const override { return {140, 140}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
