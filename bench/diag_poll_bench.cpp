@@ -288,7 +288,8 @@ int main(int argc, char** argv) {
                 "(%+.1f points; target <= 2)\n",
                 plainRate, 100.0 * plain.cpuSeconds / plain.seconds, analysedRate,
                 100.0 * analysedRate / plainRate, 100.0 * analysed.cpuSeconds / analysed.seconds,
-                100.0 * (analysed.cpuSeconds / analysed.seconds - plain.cpuSeconds / plain.seconds));
+                100.0 *
+                    (analysed.cpuSeconds / analysed.seconds - plain.cpuSeconds / plain.seconds));
 
     unit.terminate();
     unit.waitForFinished(5000);

@@ -16,8 +16,9 @@ static void BM_AnalyseThreePhaseSet(benchmark::State& state) {
     WaveformSamples samples;
     for (std::size_t p = 0; p < 3; ++p) {
         for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-            const double t = 2 * std::numbers::pi * (periods * static_cast<double>(i) / 100.0 -
-                                                     static_cast<double>(p) / 3.0);
+            const double t =
+                2 * std::numbers::pi *
+                (periods * static_cast<double>(i) / 100.0 - static_cast<double>(p) / 3.0);
             samples.voltage[p][i] =
                 static_cast<int>(std::lround(128 + 100 * std::sin(t) + 5 * std::sin(3 * t)));
             samples.current[p][i] = static_cast<int>(std::lround(128 + 60 * std::sin(t - 0.6)));

@@ -2,8 +2,8 @@
 // back by the COMTRADE reader (itself held to records written by hand), to the samples the unit
 // sent.
 #include "cli/cli_fixture.hpp"
-#include "protocol/request_kind.hpp"
 #include "documents/comtrade_reader.hpp"
+#include "protocol/request_kind.hpp"
 
 #include <QDate>
 #include <QDir>

@@ -1,5 +1,6 @@
 // The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
+#include "documents/comtrade_reader.hpp"
 #include "documents/settings_file.hpp"
 #include "gui/controllers/bundle_saver.hpp"
 #include "gui/controllers/diagnostics.hpp"
@@ -9,7 +10,6 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
-#include "documents/comtrade_reader.hpp"
 #include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
