@@ -2,6 +2,7 @@
 // unbalanced supply turning A-C-B), records opened from disk, the zoom and the cursors.
 #include "documents/comtrade_reader.hpp"
 #include "documents/waveform_export.hpp"
+#include "gui/controllers/diagnostics.hpp"
 #include "gui/controllers/exports.hpp"
 #include "gui/controllers/waveform_viewer.hpp"
 #include "gui/widgets/analysis_panel.hpp"
@@ -56,10 +57,14 @@ protected:
     }
     // One drawing of all three phases, then the poll stopped.
     void drawOnce() {
+        int drawn = 0;
+        const auto counting = QObject::connect(&window->findChild<Diagnostics*>()->operation(),
+                                               &DiagPoll::waveformsReady, [&] { ++drawn; });
         diag().cmb_m->setCurrentIndex(3);
         diag().diagnos->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return viewer().lastAnalysis().has_value(); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return drawn > 0; }, 10000));
         diag().diagnos->click();
+        QObject::disconnect(counting);
     }
     void save(const QString& path, const std::string& bytes) {
         QFile file(path);
@@ -155,6 +160,15 @@ TEST_F(WaveformViewerTest, foreignRecordsAreMappedAndDamagedOnesRefused) {
     EXPECT_EQ(diag().levelAxis->min() < -2000 && diag().levelAxis->max() > 2000, true)
         << "a record of other values is fitted, not cut at 260";
     EXPECT_EQ(diag().Series1->count(), 80);
+
+    // The poll's drawings wait while the record is shown, and come back when it is closed.
+    drawOnce();
+    EXPECT_EQ(diag().Series1->count(), 80);
+    EXPECT_NEAR(number(panel.tbl_phases, 0, 0), 14142.1, 1);
+    diag().btn_close_record->click();
+    EXPECT_EQ(diag().Series1->count(), 101) << "the unit's drawing, from (0, 0)";
+    EXPECT_EQ(panel.st_order->text(), "A-C-B");
+    ASSERT_TRUE(viewer().openRecord(cfg));
 
     save(dir.filePath("bad.cfg"), "Sub,Relay,1999\r\n2,2A\r\n");
     save(dir.filePath("bad.dat"), "");
