@@ -99,12 +99,16 @@ Figures soak(faults::UnitRig& rig, const Settings& settings) {
         ++f.waveformSets;
         sinceProgress.restart();
     });
-    QObject::connect(&poll, &DiagPoll::failed, [&](const SessionError&) { ++f.pollEnds; });
+    poll.onFinished([&](const Outcome<PollSummary>& o) {
+        if (!o) {
+            ++f.pollEnds;
+        }
+    });
     poll.start(kMaxViewIndex);
 
     // The unit's clock runs with the PC's, as a unit in service does.
     const auto started = std::chrono::system_clock::now();
-    f.periodMs = responseTimeoutMs(rig.session().speedIndex(), kind::Diagnostics);
+    f.periodMs = responseTimeoutMs(rig.session().lineSpeed(), kind::Diagnostics);
     const qint64 stuckAfterMs = static_cast<qint64>(settings.stuckPeriods) * f.periodMs;
     const auto runMs = static_cast<qint64>(settings.minutes * 60'000);
     QElapsedTimer elapsed;
@@ -117,7 +121,6 @@ Figures soak(faults::UnitRig& rig, const Settings& settings) {
         f.requests += static_cast<long>(rig.requests().size());
         rig.clearRequests();
         if (!poll.running()) {
-            rig.session().comopen();
             poll.start(kMaxViewIndex);
         }
         const bool noProgress = sinceProgress.elapsed() > stuckAfterMs;
@@ -153,7 +156,7 @@ int main(int argc, char** argv) {
     options.faults.randomRate = settings.ratePercent / 100.0;
     options.faults.seed = settings.seed;
     faults::UnitRig rig(options, sim::kDefaultFactoryNumber);
-    if (const auto error = rig.session().comopen()) {
+    if (const auto error = rig.session().openPort()) {
         std::fprintf(stderr, "poll_soak: %s\n", qPrintable(error->detail));
         return 2;
     }

@@ -1,37 +1,39 @@
 // torl7-cli bundle DIR: the service bundle of the unit, read fresh: the version, the report
 // chain (configuration, accounting record, event protocol) and one poll sequence of all three
 // phases' waveforms. The files are written by the window's own bundle writer.
-#include "cli.hpp"
+#include "command_table.hpp"
+#include "shared_reads.hpp"
 
+#include "documents/json_output.hpp"
+#include "protocol/poll_sequence.hpp"
 #include "session/service_bundle.hpp"
 #include "session/wait_until_ended.hpp"
 
+#include <QDateTime>
+
 namespace torl7 {
 
-int Cli::bundle(QCommandLineParser& parser) {
-    const QString parent = onlyArgument(parser, "folder");
-    const double rate = sampleRate(parser, "bundle's waveforms");
+int bundleCommand(Cli& cli) {
+    const QString parent = cli.arguments().front();
+    const double rate = sampleRate(cli, "bundle's waveforms");
     BundleContents contents;
     contents.reportTemplate = reportTemplate(); // before the unit is asked anything
-    openPort();
 
     SettingsProvenance origin;
-    origin.unit = unit_;
-    if (const auto version = tryExchange(kind::Version, {})) {
-        origin.firmware = trimmedRight(decodeVersionText(version->payload()));
-    }
-    const ReportChainData chained = readReportChain();
+    origin.unit = cli.unit();
+    // A unit that does not give its version is still read; its file then names none.
+    origin.firmware = readFirmware(cli).value_or(std::string());
+    const ReportChainData chained = readReportChain(cli);
     origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
     origin.toolVersion = std::string(toolVersion());
-    openPort(); // the chain closes the port when it ends, as the window's does
-    WaveformExport waves = readWaveforms(kMaxViewIndex);
+    WaveformExport waves = readWaveforms(cli, kMaxViewIndex);
     waves.station = trimmedRight(unitTextFrom16(chained.record.installation));
-    waves.deviceId = std::to_string(unit_);
+    waves.deviceId = std::to_string(cli.unit());
     waves.sampleRate = rate;
 
-    contents.factoryNumber = unit_;
+    contents.factoryNumber = cli.unit();
     contents.date = QDate::currentDate();
-    contents.report = reportData(chained);
+    contents.report = reportData(cli, chained);
     contents.settingsFile = writeSettingsFile(asPageHolds(chained.record), origin);
     contents.accountingJson = accountingJson(chained.accounting);
     contents.waveforms = std::move(waves);
@@ -40,7 +42,7 @@ int Cli::bundle(QCommandLineParser& parser) {
     const BundleEnded ended = waitUntilEnded<BundleEnded>(
         [&](auto done) { writer.start(parent, std::move(contents), nullptr, std::move(done)); });
     for (const QString& file : ended.files) {
-        out_ << file.toStdString() << '\n';
+        cli.out() << file.toStdString() << '\n';
     }
     if (!ended.error.isEmpty()) {
         throw Failure{exitcode::Invalid, ended.error.toStdString()};

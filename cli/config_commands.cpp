@@ -1,30 +1,72 @@
-#include "cli.hpp"
+// The unit's settings: read-config, write-config, diff-config; and calibrate.
+#include "command_table.hpp"
+#include "shared_reads.hpp"
+
+#include "documents/json_output.hpp"
+#include "protocol/calibration_rules.hpp"
+#include "session/config_history.hpp"
+#include "session/operations/calibration_run.hpp"
+#include "session/operations/write_configuration.hpp"
+
+#include <QDateTime>
+
+#include <cmath>
+#include <map>
 
 namespace torl7 {
 
-int Cli::readConfig(QCommandLineParser& parser) {
-    openPort();
-    SettingsProvenance origin;
-    origin.unit = unit_;
-    // The firmware version is noted when the unit gives it; a unit that does not is still read.
-    if (const auto version = tryExchange(kind::Version, {})) {
-        origin.firmware = trimmedRight(decodeVersionText(version->payload()));
+namespace {
+
+const std::map<std::string, Channel> kChannelNames = {
+    {"ua", Channel::Ua}, {"ub", Channel::Ub}, {"uc", Channel::Uc},    {"ia", Channel::Ia},
+    {"ib", Channel::Ib}, {"ic", Channel::Ic}, {"idif", Channel::Idif}};
+
+// What the read-back after a lost acknowledgement found, said before the failure.
+void sayAfterLostAcknowledgement(Cli& cli, const WriteReport& report) {
+    std::string found;
+    switch (*report.afterLostAcknowledgement) {
+    case WriteReport::Found::NewRecord:
+        found = "the unit holds the new settings: only the acknowledgement was lost";
+        break;
+    case WriteReport::Found::OldRecord:
+        found = "the unit still holds its old settings: the write did not reach it";
+        break;
+    case WriteReport::Found::Neither:
+        found = "the unit holds settings that are neither the new nor the old ones";
+        break;
+    case WriteReport::Found::Unknown:
+        found = "the unit did not answer the read-back either: what it holds is unknown";
+        break;
     }
-    const ConfigRecord record = readRecord();
+    cli.err() << "torl7-cli: the acknowledgement of the write did not come; " << found << '\n';
+    if (report.kept && *report.kept) {
+        cli.err() << "torl7-cli: the settings before the write are in "
+                  << report.kept->path.toStdString() << '\n';
+    }
+}
+
+} // namespace
+
+int readConfigCommand(Cli& cli) {
+    SettingsProvenance origin;
+    origin.unit = cli.unit();
+    // The firmware version is noted when the unit gives it; a unit that does not is still read.
+    origin.firmware = readFirmware(cli).value_or(std::string());
+    const ConfigRecord record = readRecord(cli);
     origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
     origin.toolVersion = std::string(toolVersion());
-    writeOutput(parser.value("output"), writeSettingsFile(asPageHolds(record), origin));
+    cli.writeOutput(cli.value("output"), writeSettingsFile(asPageHolds(record), origin));
     // The file holds what the window's page would show; a value it cannot hold is named.
     for (const ClampedField& c : clampedFields(record)) {
-        err_ << "torl7-cli: " << c.field->path() << ": the unit holds " << c.unitSteps
-             << ", the file the limit " << c.heldSteps << '\n';
+        cli.err() << "torl7-cli: " << c.field->path() << ": the unit holds " << c.unitSteps
+                  << ", the file the limit " << c.heldSteps << '\n';
     }
     return exitcode::Done;
 }
 
-int Cli::writeConfig(QCommandLineParser& parser) {
-    const QString path = onlyArgument(parser, "settings file");
-    requireYes(parser, "write-config");
+int writeConfigCommand(Cli& cli) {
+    const QString path = cli.arguments().front();
+    cli.requireYes("write-config");
     const SettingsFile file = readSettings(path);
     // The unit cannot measure with a coefficient of 0; the window refuses such a write too.
     std::array<std::string, kCoefficientCount> typed;
@@ -37,63 +79,60 @@ int Cli::writeConfig(QCommandLineParser& parser) {
                                              "_coefficient: 0 is no valid coefficient; "
                                              "nothing was written"};
     }
-    openPort();
     const ConfigHistory history;
-    WriteConfiguration write(*session_, &history);
-    const auto result = waitUntilEnded<WriteConfiguration::Result>([&](auto finished) {
-        write.start(file.record, {nullptr, std::move(finished)});
-    });
-    if (result.kept && !*result.kept) {
+    WriteConfiguration write(cli.session(), &history);
+    const auto outcome = runToEnd(write, [&] { write.start(file.record); });
+    const WriteReport report = outcome.result.value_or(WriteReport{});
+    if (report.kept && !*report.kept) {
         const QString reason =
-            result.kept->reason.isEmpty() ? QString() : ": " + result.kept->reason;
+            report.kept->reason.isEmpty() ? QString() : ": " + report.kept->reason;
         throw Failure{exitcode::Invalid, "cannot keep the unit's settings before the write in " +
-                                             (result.kept->path + reason).toStdString() +
+                                             (report.kept->path + reason).toStdString() +
                                              "; nothing was written"};
     }
-    if (result.kept) {
-        out_ << "the unit's settings before the write: " << result.kept->path.toStdString() << '\n';
+    if (report.kept) {
+        cli.out() << "the unit's settings before the write: " << report.kept->path.toStdString()
+                  << '\n';
     }
-    if (!result.readBack) {
-        if (result.error && result.error->kind == SessionError::Kind::PortNotOpened) {
-            throw Failure{exitcode::PortFailed, "cannot open " + port_.toStdString() + ": " +
-                                                    result.error->detail.toStdString()};
-        }
-        throw noAnswerFailure(result.error, result.acknowledged || !result.kept
-                                                ? "configuration read"
-                                                : "configuration write");
+    if (report.afterLostAcknowledgement) {
+        sayAfterLostAcknowledgement(cli, report);
+        throw Failure{exitcode::NoAnswer, "the unit did not confirm the configuration write"};
     }
-    if (result.identical) {
-        out_ << "written and read back: the unit holds the settings of " << path.toStdString()
-             << '\n';
+    if (!outcome) {
+        throw failureOf(*outcome.error, report.acknowledged || !report.kept
+                                            ? "configuration read"
+                                            : "configuration write");
+    }
+    if (report.identical) {
+        cli.out() << "written and read back: the unit holds the settings of " << path.toStdString()
+                  << '\n';
         return exitcode::Done;
     }
-    for (const FieldDifference& d : result.differences) {
-        out_ << d.field << ": sent " << d.expected << ", the unit holds " << d.actual << '\n';
+    for (const FieldDifference& d : report.differences) {
+        cli.out() << d.field << ": sent " << d.expected << ", the unit holds " << d.actual << '\n';
     }
-    if (result.differences.empty()) {
-        out_ << "the record read back differs from the record sent in bytes no field shows\n";
+    if (report.differences.empty()) {
+        cli.out() << "the record read back differs from the record sent in bytes no field shows\n";
     }
     throw Failure{exitcode::NoAnswer,
                   "the unit did not take " +
-                      std::to_string(std::max<std::size_t>(result.differences.size(), 1)) +
+                      std::to_string(std::max<std::size_t>(report.differences.size(), 1)) +
                       " field(s) as sent"};
 }
 
-int Cli::diffConfig(QCommandLineParser& parser) {
-    const QString path = onlyArgument(parser, "settings file");
-    const SettingsFile file = readSettings(path);
-    openPort();
-    const ConfigRecord unit = readRecord();
+int diffConfigCommand(Cli& cli) {
+    const SettingsFile file = readSettings(cli.arguments().front());
+    const ConfigRecord unit = readRecord(cli);
     for (const FieldDifference& d : compareSettings(file.record, unit)) {
-        out_ << d.field << ": file " << d.expected << ", unit " << d.actual << '\n';
+        cli.out() << d.field << ": file " << d.expected << ", unit " << d.actual << '\n';
     }
     return exitcode::Done;
 }
 
-int Cli::calibrate(QCommandLineParser& parser) {
+int calibrateCommand(Cli& cli) {
     CalibrationRun::Inputs inputs;
     bool anyReference = false;
-    for (const QString& given : parser.values("ref")) {
+    for (const QString& given : cli.options().values("ref")) {
         const auto eq = given.indexOf('=');
         const std::string name = given.left(eq).trimmed().toLower().toStdString();
         const auto channel = kChannelNames.find(name);
@@ -102,35 +141,43 @@ int Cli::calibrate(QCommandLineParser& parser) {
                                            "uc, ia, ib, ic, idif: '" +
                                                given.toStdString() + "'"};
         }
+        auto& reference = inputs.references[static_cast<std::size_t>(channel->second)];
+        if (reference) {
+            // Which of two references was applied only the user knows.
+            throw Failure{exitcode::Usage, "--ref " + name + " given more than once"};
+        }
         const std::string typed = given.mid(eq + 1).toStdString();
         const auto value = parseDecimal(typed);
-        if (!value || !(*value > 0)) {
+        if (!value) {
+            throw Failure{exitcode::Invalid, "--ref " + name + ": '" + typed +
+                                                 "' is not a number (digits, with , or . "
+                                                 "before the decimals)"};
+        }
+        if (!std::isfinite(*value) || !(*value > 0)) {
             throw Failure{exitcode::Invalid,
                           "--ref " + name + ": the reference must be a number above 0"};
         }
-        inputs.references[static_cast<std::size_t>(channel->second)] = typed;
+        reference = typed;
         anyReference = true;
     }
     if (!anyReference) {
         throw Failure{exitcode::Usage, "calibrate needs at least one --ref CHANNEL=VALUE"};
     }
-    requireYes(parser, "calibrate");
-    openPort();
+    cli.requireYes("calibrate");
     // Channels not named keep the coefficients the unit holds now.
-    const ConfigRecord record = readRecord();
+    const ConfigRecord record = readRecord(cli);
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
         inputs.kept[i] = std::to_string(record.coefficients[i]);
     }
-    CalibrationRun run(*session_);
+    CalibrationRun run(cli.session());
     int progress = 0;
-    const auto result = waitUntilEnded<CalibrationRun::Result>([&](auto finished) {
-        run.start(inputs, {[&](int count) { progress = count; }, nullptr, std::move(finished)});
-    });
-    if (result.error) {
-        throw noAnswerFailure(result.error, progress > kCalibrationSampleCount
-                                                ? "coefficient write"
-                                                : "calibration sample");
+    run.onProgress([&](Progress p) { progress = p.done; });
+    const auto outcome = runToEnd(run, [&] { run.start(inputs); });
+    if (!outcome) {
+        throw failureOf(*outcome.error, progress > kCalibrationSampleCount ? "coefficient write"
+                                                                           : "calibration sample");
     }
+    const CalibrationResult& result = *outcome.result;
     if (result.unexpectedSelector) {
         throw Failure{exitcode::NoAnswer,
                       "the unit answered the calibration sample with selector " +
@@ -145,7 +192,7 @@ int Cli::calibrate(QCommandLineParser& parser) {
                           (computed ? std::to_string(fault.value) : std::string("no value")) +
                           ", outside 0..65535; nothing was written"};
     }
-    out_ << calibrationJson(*result.ack);
+    cli.out() << calibrationJson(*result.ack);
     return exitcode::Done;
 }
 

@@ -1,109 +1,61 @@
-#include "cli.hpp"
+// The unit's journal: read-events, read-accounting, reset-accounting; and the report.
+#include "command_table.hpp"
+#include "shared_reads.hpp"
+
+#include "documents/events_csv.hpp"
+#include "documents/json_output.hpp"
 
 namespace torl7 {
 
-int Cli::readEventsCommand(QCommandLineParser& parser) {
-    const QString format = parser.value("format");
+int readEventsCommand(Cli& cli) {
+    const QString format = cli.value("format");
     if (format != "csv" && format != "json") {
         throw Failure{exitcode::Usage, "--format must be csv or json"};
     }
-    const QString separator = parser.value("separator");
+    const QString separator = cli.value("separator");
     if (separator != ";" && separator != ",") {
         throw Failure{exitcode::Usage, "--separator must be ; or ,"};
     }
-    openPort();
-    const std::vector<EventRow> rows = readEvents();
+    const EventRows rows = readEvents(cli);
     if (format == "csv") {
-        out_ << eventsCsv(rows, separator.front().toLatin1());
+        cli.out() << eventsCsv(rows, separator.front().toLatin1());
         return exitcode::Done;
     }
-    out_ << eventsJson(rows);
+    cli.out() << eventsJson(rows);
     return exitcode::Done;
 }
 
 namespace {
 
-AccountingRecord runAccounting(UnitSession& session, AccountingRequest request) {
-    return valueOf(runToEnd<AccountingRecord>(
-                       [&](auto done) { exchangeAccounting(session, request, std::move(done)); }),
-                   request == AccountingRequest::Read ? "accounting read" : "accounting reset");
+AccountingRecord exchangeAccounting(Cli& cli, AccountingRequest request) {
+    AccountingExchange exchange(cli.session());
+    return cli.result(
+        exchange, [&] { exchange.start(request); },
+        request == AccountingRequest::Read ? "accounting read" : "accounting reset");
 }
 
 } // namespace
 
-int Cli::readAccounting() {
-    openPort();
-    out_ << accountingJson(runAccounting(*session_, AccountingRequest::Read));
+int readAccountingCommand(Cli& cli) {
+    cli.out() << accountingJson(exchangeAccounting(cli, AccountingRequest::Read));
     return exitcode::Done;
 }
 
-int Cli::resetAccounting(QCommandLineParser& parser) {
-    requireYes(parser, "reset-accounting");
-    openPort();
-    out_ << accountingJson(runAccounting(*session_, AccountingRequest::Reset));
+int resetAccountingCommand(Cli& cli) {
+    cli.requireYes("reset-accounting");
+    cli.out() << accountingJson(exchangeAccounting(cli, AccountingRequest::Reset));
     return exitcode::Done;
 }
 
-int Cli::report(QCommandLineParser& parser) {
-    const QString path = parser.value("output");
+int reportCommand(Cli& cli) {
+    const QString path = cli.value("output");
     if (path.isEmpty()) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
     reportTemplate(); // before the unit is asked anything
-    openPort();
-    writeReport(readReportChain(), path.toStdString());
-    out_ << "report written to " << path.toStdString() << '\n';
+    writeReport(cli, readReportChain(cli), path.toStdString());
+    cli.out() << "report written to " << path.toStdString() << '\n';
     return exitcode::Done;
-}
-
-std::string Cli::reportTemplate() {
-    const auto templatePath = findReportTemplate(
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()));
-    if (!templatePath) {
-        throw Failure{exitcode::Invalid,
-                      "the report template " + std::string(kReportTemplateName) + " was not found"};
-    }
-    return utf8Path(*templatePath);
-}
-
-ReportChainData Cli::readReportChain() {
-    // The window's report chain: configuration, accounting record, event protocol.
-    EventTable table;
-    ReportChain chain(*session_, table);
-    const Outcome<ReportChainData> read =
-        runToEnd<ReportChainData>([&](auto done) { chain.start({}, std::move(done)); });
-    const char* const step = chain.failedStep() == ReportStep::Configuration ? "configuration read"
-                             : chain.failedStep() == ReportStep::Accounting  ? "accounting read"
-                                                                             : "event block";
-    return valueOf(read, step);
-}
-
-ReportData Cli::reportData(const ReportChainData& chained) const {
-    ReportData data;
-    data.factoryNumber = std::to_string(unit_);
-    data.events.assign(chained.events.begin(), chained.events.end());
-    data.settingsValues = settingsValuesFor(chained.record);
-    const AccountingTexts texts = formatAccounting(chained.accounting);
-    data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
-                             texts.st_nwa};
-    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
-    return data;
-}
-
-void Cli::writeReport(const ReportChainData& chained, const std::string& path) {
-    DocxDocument document;
-    if (!document.openFile(reportTemplate())) {
-        throw Failure{exitcode::Invalid, document.error()};
-    }
-    const ReportData data = reportData(chained);
-    std::string error;
-    if (!fillReport(
-            document, data, [](int) {}, error)) {
-        throw Failure{exitcode::Invalid, error};
-    }
-    if (!document.saveAs(path)) {
-        throw Failure{exitcode::Invalid, "cannot write " + path + ": " + document.error()};
-    }
 }
 
 } // namespace torl7

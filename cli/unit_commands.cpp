@@ -1,204 +1,187 @@
-#include "cli.hpp"
+// The unit's line and live values: search, snapshot, monitor, waveforms; and the one-request
+// commands: set-clock, reset-protection, version.
+#include "command_table.hpp"
+#include "shared_reads.hpp"
 
+#include "documents/json_output.hpp"
+#include "protocol/line_speed.hpp"
+#include "protocol/lost_acknowledgement.hpp"
+#include "protocol/poll_sequence.hpp"
 #include "session/operations/diag_poll.hpp"
+#include "session/operations/unit_commands.hpp"
 #include "session/operations/unit_search.hpp"
 
-#include <QEventLoop>
+#include <QDateTime>
+
+#include <map>
 
 namespace torl7 {
 
-int Cli::search() {
-    // The search dialog's search: two pings per speed, slowest first, each waiting the ping
-    // wait of its speed (or --timeout-ms) for the answer.
-    setSpeed(0);
-    openPort();
-    UnitSearch search(*session_);
-    std::optional<bool> found;
-    QObject::connect(&search, &UnitSearch::finished, &search, [&](bool f) { found = f; });
-    search.start(static_cast<std::uint16_t>(unit_), session_->timeoutOverride());
-    QEventLoop loop;
-    while (!found) {
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    if (!*found) {
-        throw Failure{exitcode::NoAnswer,
-                      "no unit " + std::to_string(unit_) + " answered at any speed"};
-    }
-    out_ << baudForIndex(search.speedIndex()) << '\n';
-    return exitcode::Done;
-}
-
 namespace {
 
-// Runs the window's diagnostics poll with a response timeout on each request, from
-// `firstSelector`, until a report handler stops it; a request left unanswered ends it with
-// the "no answer" failure.
-void runPoll(DiagPoll& poll, int view, std::uint8_t firstSelector, const char* what) {
-    std::optional<SessionError> error;
-    QObject::connect(&poll, &DiagPoll::failed, &poll, [&](const SessionError& e) { error = e; });
-    poll.start(view, DiagPoll::Pace::ResponseTimeout, firstSelector);
-    QEventLoop loop;
-    while (poll.running()) {
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+LocalDateTime localOf(const QDateTime& at) {
+    return {at.date().year(), at.date().month(),  at.date().day(),
+            at.time().hour(), at.time().minute(), at.time().second()};
+}
+
+// A clock correction or reset whose acknowledgement did not come: what the snapshot read
+// after it shows, on standard error, before the "no answer" failure.
+template <typename Say>
+void sayAfterLostAcknowledgement(Cli& cli, const Outcome<Acknowledged>& outcome,
+                                 const std::string& what, Say say) {
+    if (!outcome.result) {
+        throw failureOf(*outcome.error, what);
     }
-    if (error) {
-        throw noAnswerFailure(error, what);
-    }
+    const auto& snapshot = outcome.result->snapshotAfterLoss;
+    cli.err() << "torl7-cli: the acknowledgement of the " << what << " did not come; "
+              << (snapshot ? say(*snapshot)
+                           : std::string("the unit did not answer a status snapshot either: "
+                                         "whether it was done is unknown"))
+              << '\n';
+    throw Failure{exitcode::NoAnswer, "the unit did not confirm the " + what};
 }
 
 } // namespace
 
-WaveformExport Cli::readWaveforms(int view, std::vector<PhaseSamples>* blocks,
-                                  std::optional<Snapshot>* snapshot) {
-    DiagPoll poll(*session_);
-    WaveformExport record;
-    if (snapshot) {
-        QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll,
-                         [snapshot](const Snapshot& s) { *snapshot = s; });
+int searchCommand(Cli& cli) {
+    // The search dialog's search: two pings per speed, slowest first, each waiting the ping
+    // wait of its speed (or --timeout-ms) for the answer.
+    cli.session().setLineSpeed(0);
+    UnitSearch search(cli.session());
+    const SearchResult found = cli.result(
+        search,
+        [&] {
+            search.start(static_cast<std::uint16_t>(cli.unit()), cli.session().timeoutOverride());
+        },
+        "ping");
+    if (!found.found) {
+        throw Failure{exitcode::NoAnswer,
+                      "no unit " + std::to_string(cli.unit()) + " answered at any speed"};
     }
-    QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
-        poll.stop();
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        setArrival(record, static_cast<std::time_t>(now / 1000),
-                   static_cast<int>(now % 1000) * 1000);
-        record.samples = s;
-        record.phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
-        for (int i = 0; blocks && i < poll.blockCount(); ++i) {
-            const std::uint8_t selector = poll.blockSelectors()[static_cast<std::size_t>(i)];
-            const auto phase = static_cast<std::size_t>((selector & 3) - 1);
-            PhaseSamples block{selector, {}};
-            block.block.selector = selector;
-            for (std::size_t k = 0; k < kWaveformSamples; ++k) {
-                block.block.voltage[k] = static_cast<std::uint8_t>(s.voltage[phase][k]);
-                block.block.current[k] = static_cast<std::uint8_t>(s.current[phase][k]);
-            }
-            blocks->push_back(block);
-        }
-    });
-    // Straight to the blocks, unless the snapshot of the same moment is wanted too.
-    runPoll(poll, view, snapshot ? kSnapshotSelector : selectorAfterSnapshot(view), "waveform");
-    return record;
-}
-
-int Cli::snapshot() {
-    openPort();
-    DiagPoll poll(*session_);
-    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, [&](const Snapshot& snapshot) {
-        poll.stop();
-        out_ << snapshotJson(snapshot, unit_);
-    });
-    runPoll(poll, 0, kSnapshotSelector, "status snapshot");
+    cli.out() << baudForIndex(found.speedIndex) << '\n';
     return exitcode::Done;
 }
 
-int Cli::monitor(QCommandLineParser& parser) {
-    const auto count = parseInteger(parser.value("count").toStdString());
-    if (!count || *count < 0) {
-        throw Failure{exitcode::Invalid, "--count must be a whole number, 0 or more"};
-    }
-    openPort();
-    DiagPoll poll(*session_);
+int snapshotCommand(Cli& cli) {
+    SnapshotRead read(cli.session());
+    cli.out() << snapshotJson(cli.result(
+                                  read, [&] { read.start(); }, "status snapshot"),
+                              cli.unit());
+    return exitcode::Done;
+}
+
+int monitorCommand(Cli& cli) {
+    const auto count = cli.integerOption("count", 0, std::numeric_limits<std::int32_t>::max(), 0);
+    DiagPoll poll(cli.session());
     std::int64_t shown = 0;
     QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, [&](const Snapshot& snapshot) {
-        if (*count != 0 && ++shown >= *count) {
+        if (count != 0 && ++shown >= count) {
             poll.stop(); // before the next request goes out
         }
-        out_ << snapshotJson(snapshot, unit_, JsonLayout::OneLine);
-        out_.flush();
+        cli.out() << snapshotJson(snapshot, cli.unit(), JsonLayout::OneLine);
+        cli.out().flush();
     });
-    runPoll(poll, 0, kSnapshotSelector, "status snapshot");
+    // An unanswered request (a frame lost or corrupted on the way) is asked again, as the
+    // window's watchdog does; the same run of misses ends it.
+    const auto outcome = runToEnd(poll, [&] {
+        poll.start(0, DiagPoll::Pace::AnswerTimeout, kSnapshotSelector, DiagPoll::kMaxMisses);
+    });
+    const PollSummary summary = outcome.result.value_or(PollSummary{});
+    cli.err() << "torl7-cli: " << summary.snapshots << " snapshots, " << summary.misses
+              << " requests unanswered\n";
+    if (!outcome) {
+        throw failureOf(*outcome.error, "status snapshot");
+    }
     return exitcode::Done;
 }
 
-int Cli::waveforms(QCommandLineParser& parser) {
-    const auto phases = parseInteger(parser.value("phases").toStdString());
-    if (!phases || *phases < 1 || *phases > kMaxViewIndex) {
-        throw Failure{exitcode::Invalid, "--phases must be 1, 2 or 3"};
-    }
-    const QString comtradeBase = parser.value("comtrade");
-    const QString csvPath = parser.value("csv");
+int waveformsCommand(Cli& cli) {
+    const auto phases = cli.integerOption("phases", 1, kMaxViewIndex, kMaxViewIndex);
+    const QString comtradeBase = cli.value("comtrade");
+    const QString csvPath = cli.value("csv");
     const std::map<QString, ComtradeFormat> formats = {{"ascii", ComtradeFormat::Ascii1999},
                                                        {"binary", ComtradeFormat::Binary1999},
                                                        {"2013", ComtradeFormat::Cff2013}};
-    const auto format = formats.find(parser.value("comtrade-format"));
+    const auto format = formats.find(cli.value("comtrade-format"));
     if (format == formats.end()) {
         throw Failure{exitcode::Usage, "--comtrade-format must be ascii, binary or 2013"};
     }
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
-    const double rate = toFiles ? sampleRate(parser, "--comtrade and --csv") : 0;
-    openPort();
+    const double rate = toFiles ? sampleRate(cli, "--comtrade and --csv") : 0;
     // The station name of the files is the installation text of the configuration.
     const std::string station =
-        toFiles ? trimmedRight(unitTextFrom16(readRecord().installation)) : std::string();
+        toFiles ? trimmedRight(unitTextFrom16(readRecord(cli).installation)) : std::string();
     std::vector<PhaseSamples> blocks;
-    WaveformExport record = readWaveforms(static_cast<int>(*phases), &blocks);
-    out_ << waveformsJson(unit_, blocks);
+    WaveformExport record = readWaveforms(cli, static_cast<int>(phases), &blocks);
+    cli.out() << waveformsJson(cli.unit(), blocks);
     record.station = station;
-    record.deviceId = std::to_string(unit_);
+    record.deviceId = std::to_string(cli.unit());
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
         const ComtradeFiles files = comtradeFiles(record, format->second);
         if (!files.cff.empty()) {
-            writeOutput(comtradeBase + ".cff", files.cff);
+            cli.writeOutput(comtradeBase + ".cff", files.cff);
         } else {
-            writeOutput(comtradeBase + ".cfg", files.cfg);
-            writeOutput(comtradeBase + ".dat", files.dat);
+            cli.writeOutput(comtradeBase + ".cfg", files.cfg);
+            cli.writeOutput(comtradeBase + ".dat", files.dat);
         }
     }
     if (!csvPath.isEmpty()) {
-        writeOutput(csvPath, waveformCsv(record));
+        cli.writeOutput(csvPath, waveformCsv(record));
     }
     return exitcode::Done;
 }
 
-double Cli::sampleRate(QCommandLineParser& parser, const char* forWhat) {
-    if (!parser.isSet("rate")) {
-        throw Failure{exitcode::Usage,
-                      std::string(forWhat) +
-                          " need --rate HZ: the unit does not say its sample rate"};
-    }
-    const auto rate = parseSampleRate(parser.value("rate").toStdString());
-    if (!rate) {
-        throw Failure{exitcode::Invalid, "--rate must be a number of samples a second above 0"};
-    }
-    return *rate;
-}
-
-int Cli::setClock(QCommandLineParser& parser) {
-    const auto calibration = parseInteger(parser.value("calibration").toStdString());
-    if (!calibration || *calibration < -kMaxClockCalibration ||
-        *calibration > kMaxClockCalibration) {
-        throw Failure{exitcode::Invalid, "--calibration must be a whole number from -31 to 31"};
-    }
-    openPort();
+int setClockCommand(Cli& cli) {
+    const auto calibration =
+        cli.integerOption("calibration", -kMaxClockCalibration, kMaxClockCalibration, 0);
     const QDateTime now = QDateTime::currentDateTime();
-    const LocalDateTime local{now.date().year(), now.date().month(),  now.date().day(),
-                              now.time().hour(), now.time().minute(), now.time().second()};
-    valueOf(runToEnd<Acknowledged>([&](auto done) {
-                correctClock(*session_, local, static_cast<int>(*calibration), parser.isSet("stop"),
-                             parser.isSet("auto-dst"), std::move(done));
-            }),
-            "clock correction");
-    out_ << "clock set to " << now.toString("dd.MM.yyyy HH:mm:ss").toStdString() << '\n';
+    ClockCorrectionCommand correction(cli.session());
+    const auto outcome = runToEnd(correction, [&] {
+        correction.start(localOf(now), ClockPanel{static_cast<int>(calibration), cli.isSet("stop"),
+                                                  cli.isSet("auto-dst")});
+    });
+    if (!outcome) {
+        sayAfterLostAcknowledgement(cli, outcome, "clock correction", [](const Snapshot& s) {
+            const LocalDateTime pcNow = localOf(QDateTime::currentDateTime());
+            switch (clockAfterCorrection(s.clock, pcNow)) {
+            case ClockFinding::ShowsPcTime:
+                return std::string("the unit's clock shows this computer's time: it was set");
+            case ClockFinding::Differs:
+                return "the unit's clock is " +
+                       std::to_string(*clockOffsetSeconds(s.clock, pcNow)) +
+                       " s off this computer's time: it was not set";
+            case ClockFinding::NoDate:
+                return std::string("the unit's clock shows no date: whether it was set is "
+                                   "unknown");
+            }
+            return std::string();
+        });
+    }
+    cli.out() << "clock set to " << now.toString("dd.MM.yyyy HH:mm:ss").toStdString() << '\n';
     return exitcode::Done;
 }
 
-int Cli::resetProtection() {
-    openPort();
-    valueOf(runToEnd<Acknowledged>(
-                [&](auto done) { torl7::resetProtection(*session_, std::move(done)); }),
-            "protection reset");
-    out_ << "protection reset\n";
+int resetProtectionCommand(Cli& cli) {
+    ProtectionResetCommand reset(cli.session());
+    const auto outcome = runToEnd(reset, [&] { reset.start(); });
+    if (!outcome) {
+        sayAfterLostAcknowledgement(cli, outcome, "protection reset", [](const Snapshot& s) {
+            return protectionClear(s)
+                       ? std::string("no protection shows as tripped: it was reset")
+                       : std::string("a protection still shows as tripped: it was not reset");
+        });
+    }
+    cli.out() << "protection reset\n";
     return exitcode::Done;
 }
 
-int Cli::version() {
-    openPort();
-    const std::string text =
-        valueOf(runToEnd<std::string>([&](auto done) { readVersion(*session_, std::move(done)); }),
-                "firmware version");
+int versionCommand(Cli& cli) {
+    VersionRead version(cli.session());
     // Without the blanks and zero bytes that fill the 16 positions, so scripts compare texts.
-    out_ << trimmedRight(text) << '\n';
+    cli.out() << trimmedRight(cli.result(
+                     version, [&] { version.start(); }, "firmware version"))
+              << '\n';
     return exitcode::Done;
 }
 

@@ -43,10 +43,26 @@ function(torl7_install_compressed source destination name)
     endif()
 endfunction()
 
+# torl7-cli's list of commands comes from its command table, as its --help does.
+if(TARGET torl7-cli)
+    set(TORL7_CLI_MANUAL ${CMAKE_BINARY_DIR}/packaging/torl7-cli.1.composed)
+    add_custom_command(
+        OUTPUT ${TORL7_CLI_MANUAL}
+        COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${packaging}/torl7-cli.1.in
+                -DPROGRAM=$<TARGET_FILE:torl7-cli> -DOUTPUT=${TORL7_CLI_MANUAL}
+                -P ${PROJECT_SOURCE_DIR}/cmake/compose_manual.cmake
+        DEPENDS torl7-cli ${packaging}/torl7-cli.1.in ${PROJECT_SOURCE_DIR}/cmake/compose_manual.cmake
+        VERBATIM)
+    add_custom_target(torl7_cli_manual ALL DEPENDS ${TORL7_CLI_MANUAL})
+endif()
+
 foreach(program torl7 torl7-cli torl7-sim)
     if(TARGET ${program})
-        torl7_install_compressed(${packaging}/${program}.1 ${CMAKE_INSTALL_MANDIR}/man1
-                                 ${program}.1)
+        set(source ${packaging}/${program}.1)
+        if(program STREQUAL "torl7-cli")
+            set(source ${TORL7_CLI_MANUAL})
+        endif()
+        torl7_install_compressed(${source} ${CMAKE_INSTALL_MANDIR}/man1 ${program}.1)
     endif()
 endforeach()
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 namespace torl7::sim {
 
@@ -155,9 +156,10 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
 
     std::chrono::microseconds firstDelay = answerDelay;
     if (has(FaultKind::Late)) {
-        const std::uint8_t kind = request.size() > 4 ? request[4] : 0;
+        const RequestKind asked =
+            requestKindOf(request.size() > 4 ? request[4] : 0).value_or(kind::Ping);
         firstDelay += p.lateBy.value_or(
-            std::chrono::milliseconds(responseTimeoutMs(indexForBaud(lineSpeedBaud), kind)) +
+            std::chrono::milliseconds(responseTimeoutMs(indexForBaud(lineSpeedBaud), asked)) +
             kLateMargin);
     }
     if (has(FaultKind::Split) && bytes.size() >= 2) {
@@ -165,9 +167,9 @@ WirePlan FaultInjector::plan(ByteSpan request, ByteSpan answer, int lineSpeedBau
         std::size_t start = 0;
         for (std::size_t i = 0; i < pieces; ++i) {
             const std::size_t end = bytes.size() * (i + 1) / pieces;
-            plan.steps.push_back(
-                {i == 0 ? firstDelay : p.splitGap, Bytes(bytes.begin() + static_cast<long>(start),
-                                                         bytes.begin() + static_cast<long>(end))});
+            plan.steps.push_back({i == 0 ? firstDelay : p.splitGap,
+                                  Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(end))});
             start = end;
         }
     } else {

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <random>
 #include <string_view>
@@ -139,7 +140,7 @@ void Plant::advance(WallTime now, const ConfigRecord& settings, const std::array
         run(std::max(*due, lastUpdate_), settings, inputs);
         if (pendingIndex) {
             const ProvokedTrip trip = pending_[*pendingIndex];
-            pending_.erase(pending_.begin() + static_cast<long>(*pendingIndex));
+            pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(*pendingIndex));
             auto& pickedUp = pickedUpAt_[static_cast<std::size_t>(trip.protection)];
             if (!pickedUp) {
                 pickedUp = lastUpdate_;

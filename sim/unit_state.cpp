@@ -11,7 +11,11 @@ WallTime unitTime(const UnitClock& clock, WallTime pcNow) {
 ClockBlock clockRegisters(WallTime time, bool stopped) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds); // the C runtime's thread-safe form, arguments swapped
+#else
     localtime_r(&seconds, &local);
+#endif
     ClockBlock block;
     block.seconds = local.tm_sec % 60; // a leap second shows as 00
     block.minutes = local.tm_min;

@@ -104,7 +104,7 @@ std::optional<double> parseSampleRate(std::string_view text) {
     double rate = 0;
     const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), rate);
     if (plain.empty() || error != std::errc() || end != plain.data() + plain.size() ||
-        !std::isfinite(rate) || rate <= 0) {
+        !std::isfinite(rate) || rate < kMinSampleRateHz || rate > kMaxSampleRateHz) {
         return std::nullopt;
     }
     return rate;

@@ -46,8 +46,12 @@ std::vector<int> phasesOfBlocks(const std::array<std::uint8_t, kPhases>& selecto
 // Voltages first, then currents, of the phases fetched: Ua, Ub, Uc, Ia, Ib, Ic for all three.
 std::vector<WaveformChannel> waveformChannels(const WaveformExport& record);
 
+// The sample rates a waveform file may name: from one sample a second to a million. Outside,
+// the files' times would run beyond what their fields hold.
+inline constexpr int kMinSampleRateHz = 1;
+inline constexpr int kMaxSampleRateHz = 1'000'000;
 // The rate typed by the user ("2000", "1562,5", "1562.5"), or nothing when it is missing, not
-// a number, not finite or not above zero.
+// a number, or outside kMinSampleRateHz..kMaxSampleRateHz.
 std::optional<double> parseSampleRate(std::string_view text);
 
 // Sample number, time from the first sample in ms, then one column per channel; UTF-8 with a

@@ -1,5 +1,7 @@
 #include "gui/main_window.hpp"
 
+#include "gui/controllers/diagnostics.hpp"
+#include "gui/controllers/line_gate.hpp"
 #include "gui/dialogs/search_dialog.hpp"
 #include "gui/dialogs/tcc_dialog.hpp"
 #include "gui/dialogs/traffic_dialog.hpp"
@@ -8,6 +10,7 @@
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "gui/subsystems.hpp"
+#include "protocol/line_speed.hpp"
 #include "session/connection_doctor.hpp"
 #include "session/traffic_log.hpp"
 
@@ -61,14 +64,15 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     followTraffic();
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
-    connect(diag.Button6, &QPushButton::clicked, this, &MainWindow::Button6Click);
+    connectWhenLineFree(*session_, diag.Button6, &QPushButton::clicked, this,
+                        &MainWindow::Button6Click);
     connect(diag.btn_traffic, &QPushButton::clicked, this, &MainWindow::btn_trafficClick);
     connect(diag.frm1_zn, &QSpinBox::valueChanged, this, &MainWindow::frm1_znChange);
     connect(diag.cmbPorts, &QComboBox::activated, this, &MainWindow::cmbPortsChange);
     connect(diag.cb_speed, &QComboBox::activated, this, &MainWindow::cb_speedChange);
     followControls();
 
-    installSubsystems(*this);
+    subsystems_ = installSubsystems(*this);
 }
 
 MainWindow::~MainWindow() {
@@ -115,17 +119,17 @@ void MainWindow::followControls() {
     };
     port();
     session_->setFactoryNumber(static_cast<std::uint16_t>(diag.frm1_zn->value()));
-    session_->setSpeedIndex(diag.cb_speed->currentIndex());
+    session_->setLineSpeed(diag.cb_speed->currentIndex());
     connect(diag.cmbPorts, &QComboBox::currentIndexChanged, this, port);
     connect(diag.frm1_zn, &QSpinBox::valueChanged, this,
             [this](int value) { session_->setFactoryNumber(static_cast<std::uint16_t>(value)); });
     connect(diag.cb_speed, &QComboBox::currentIndexChanged, this,
-            [this](int index) { session_->setSpeedIndex(index); });
+            [this](int index) { session_->setLineSpeed(index); });
     connect(session_.get(), &UnitSession::countersChanged, this, [this, &diag] {
         diag.st_txd->setText(QString::number(session_->requestsSent()));
         diag.st_rxd->setText(QString::number(session_->answersVerified()));
     });
-    // comopen used the port of the main window's list: the search dialog shows the same.
+    // The port opened is the one of the main window's list: the search dialog shows the same.
     connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
@@ -148,18 +152,17 @@ void MainWindow::fillPortLists(const QList<PortEntry>& ports) {
 }
 
 void MainWindow::stopPolling() {
-    TabSheet2->diagnos->setText(kDiagnosStopped);
+    if (subsystems_.diagnostics) {
+        subsystems_.diagnostics->stop();
+    }
 }
 
 void MainWindow::PageControl1Change() {
     stopPolling();
-    session_->comclose();
+    session_->closePort();
 }
 
 void MainWindow::Button6Click() {
-    if (session_->reserved()) {
-        return;
-    }
     stopPolling();
     searchDialog()->exec();
 }
@@ -173,20 +176,19 @@ void MainWindow::btn_trafficClick() {
 void MainWindow::frm1_znChange() {
     DiagPage& diag = *TabSheet2;
     searchDialog()->frm2_zn->setValue(diag.frm1_zn->value());
-    // Units numbered below 600 are the older ones, which talk at 14400 baud.
-    diag.cb_speed->setCurrentIndex(diag.frm1_zn->value() >= 600 ? 10 : 6);
-    session_->Comspeed();
+    // The speed list's change hands the speed to the session, which applies it.
+    diag.cb_speed->setCurrentIndex(speedIndexForUnit(diag.frm1_zn->value()));
 }
 
 void MainWindow::cmbPortsChange() {
     stopPolling();
-    session_->comclose();
+    session_->closePort();
     searchDialog()->cmbPorts->setCurrentIndex(TabSheet2->cmbPorts->currentIndex());
 }
 
 void MainWindow::cb_speedChange() {
     stopPolling();
-    session_->Comspeed();
+    session_->setLineSpeed(TabSheet2->cb_speed->currentIndex());
 }
 
 void MainWindow::FormClose() {

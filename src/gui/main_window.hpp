@@ -2,6 +2,7 @@
 // and the shell's own handlers (tab change, "Поиск устройства", the connection bar).
 #pragma once
 
+#include "gui/subsystems.hpp"
 #include "session/port_probe.hpp"
 #include "session/unit_session.hpp"
 
@@ -44,8 +45,10 @@ public:
     TrafficLog& trafficLog() { return *trafficLog_; }
     TrafficDialog* trafficDialog() const { return trafficDialog_; }
     MessageBoxes& boxes() { return boxes_; }
+    // The controllers of the pages and dialogs.
+    const Subsystems& subsystems() const { return subsystems_; }
 
-    // Stops a running poll at its next tick: the caption of `diagnos` is its run flag.
+    // Stops a running poll; an answer still under way is shown but asks for nothing more.
     void stopPolling();
 
     void PageControl1Change();
@@ -70,10 +73,9 @@ private:
     TccDialog* tccDialog_ = nullptr;       // the time-current characteristic
     TrafficLog* trafficLog_ = nullptr;
     TrafficDialog* trafficDialog_ = nullptr; // "Обмен"
+    Subsystems subsystems_;
 };
 
 inline const QString kTitle = QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9");
-inline const QString kDiagnosStopped = QStringLiteral("Диагностика");
-inline const QString kDiagnosRunning = QStringLiteral("Остановить");
 
 } // namespace torl7

@@ -57,14 +57,6 @@ QString notAnIntegerText(const QString& typed) {
     return QStringLiteral("«%1» — не целое число").arg(typed);
 }
 
-bool openPort(UnitSession& session, MessageBoxes& boxes, QWidget* over) {
-    const auto error = session.comopen();
-    if (error) {
-        sayFailure(*error, boxes, over);
-    }
-    return !error;
-}
-
 void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
     switch (error.kind) {
     case SessionError::Kind::NoPort:
@@ -86,12 +78,15 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
         return;
     case SessionError::Kind::Refused:
         return; // the button that asked does nothing while another exchange holds the line
+    case SessionError::Kind::Cancelled:
+        return; // the user or another action ended it
     }
 }
 
-void sayNoAnswer(MessageBoxes& boxes, QWidget* over) {
-    const MessageBoxes::LineHint hint =
-        boxes.lineHint ? boxes.lineHint() : MessageBoxes::LineHint{};
+void sayNoAnswer(MessageBoxes& boxes, QWidget* over, const QString& finding) {
+    const MessageBoxes::LineHint hint = !finding.isEmpty() ? MessageBoxes::LineHint{finding, {}}
+                                        : boxes.lineHint   ? boxes.lineHint()
+                                                           : MessageBoxes::LineHint{};
     const bool offerSearch = static_cast<bool>(hint.search);
     if (boxes.noAnswer(kNoAnswerText, kCaptionTool, hint.text, offerSearch, over) && offerSearch) {
         hint.search();

@@ -73,15 +73,13 @@ private:
 QString notANumberText(const QString& typed);
 QString notAnIntegerText(const QString& typed);
 
-// Opens the session's port for a request. When it cannot be opened, one box says which port
-// and why, and the caller sends nothing.
-bool openPort(UnitSession& session, MessageBoxes& boxes, QWidget* over = nullptr);
-
 // The box for an exchange that ended without the unit's answer. A lost line is not said
 // here: the main window says it once, when the port goes away (sayLineLost).
 void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over = nullptr);
-// The "no answer" box, with the line's hint under it when the window knows one.
-void sayNoAnswer(MessageBoxes& boxes, QWidget* over = nullptr);
+// The "no answer" box, with the line's hint under it when the window knows one. A `finding`
+// (what the unit showed when asked again after a lost acknowledgement) stands in the hint's
+// place: the line works, and the finding says more.
+void sayNoAnswer(MessageBoxes& boxes, QWidget* over = nullptr, const QString& finding = {});
 void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes);
 
 } // namespace torl7

@@ -18,21 +18,23 @@
 
 namespace torl7 {
 
-void installSubsystems(MainWindow& window) {
-    new DeviceSearch(window);
-    new Rs485SpeedChange(window);
-    new TripCurveEditor(window);
-    new Diagnostics(window);
-    new ClockCommands(window);
-    new ProtocolReader(window);
-    new Accounting(window);
-    new ReportWriter(window);
-    new Configuration(window);
-    new Calibration(window);
-    new SettingsTransfer(window);
-    new Exports(window);
-    new WaveformViewer(window);
-    new BundleSaver(window);
+Subsystems installSubsystems(MainWindow& window) {
+    Subsystems s;
+    s.search = new DeviceSearch(window);
+    s.rs485Speed = new Rs485SpeedChange(window);
+    s.tripCurve = new TripCurveEditor(window);
+    s.diagnostics = new Diagnostics(window);
+    s.clock = new ClockCommands(window, *s.diagnostics);
+    s.protocol = new ProtocolReader(window);
+    s.accounting = new Accounting(window);
+    s.report = new ReportWriter(window, s.protocol->eventTable());
+    s.configuration = new Configuration(window);
+    s.calibration = new Calibration(window);
+    s.settings = new SettingsTransfer(window);
+    s.exports = new Exports(window, s.diagnostics->operation());
+    s.waveforms = new WaveformViewer(window, s.diagnostics->operation());
+    s.bundle = new BundleSaver(window, *s.report, *s.settings, *s.exports);
+    return s;
 }
 
 } // namespace torl7

@@ -1,7 +1,6 @@
 #include "protocol/encodings.hpp"
 
 #include <charconv>
-#include <cstdlib>
 
 namespace torl7 {
 
@@ -148,8 +147,10 @@ std::optional<double> parseDecimal(std::string_view text) {
         normal += '.';
         normal += parts->fraction;
     }
-    char* end = nullptr;
-    const double value = std::strtod(normal.c_str(), &end);
+    // from_chars, unlike strtod, ignores the C library's locale: a program running in a
+    // Russian one would otherwise stop reading "5699.9" at the point.
+    double value = 0.0;
+    std::from_chars(normal.data(), normal.data() + normal.size(), value);
     return parts->negative ? -value : value;
 }
 

@@ -1,6 +1,7 @@
 #include "protocol/frame.hpp"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace torl7 {
 
@@ -22,7 +23,8 @@ Bytes buildFrame(std::uint16_t factoryNumber, std::uint8_t command, ByteSpan pay
     frame.push_back(static_cast<std::uint8_t>(factoryNumber & 0xFF));
     frame.push_back(command);
     frame.push_back(static_cast<std::uint8_t>(length));
-    frame.insert(frame.end(), payload.begin(), payload.begin() + static_cast<long>(length));
+    frame.insert(frame.end(), payload.begin(),
+                 payload.begin() + static_cast<std::ptrdiff_t>(length));
     // At most 253 bytes of at most 255 each: the sum always fits a word.
     const std::uint32_t sum = frameSum(frame);
     frame.push_back(static_cast<std::uint8_t>(sum >> 8));

@@ -1,6 +1,7 @@
 #include "protocol/frame_assembler.hpp"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace torl7 {
 
@@ -35,9 +36,9 @@ void FrameAssembler::append(ByteSpan bytes) {
 
 FrameAssembler::Item FrameAssembler::drop(std::size_t count, Dropped reason) {
     Item item;
-    item.dropped.assign(pending_.begin(), pending_.begin() + static_cast<long>(count));
+    item.dropped.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
     item.reason = reason;
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(count));
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
     return item;
 }
 
@@ -47,7 +48,7 @@ std::optional<FrameAssembler::Item> FrameAssembler::next() {
     }
     const auto nextSync = [this](std::size_t from) {
         return static_cast<std::size_t>(
-            std::find(pending_.begin() + static_cast<long>(from), pending_.end(), kSync) -
+            std::find(pending_.begin() + static_cast<std::ptrdiff_t>(from), pending_.end(), kSync) -
             pending_.begin());
     };
     if (pending_[0] != kSync) {
@@ -59,7 +60,7 @@ std::optional<FrameAssembler::Item> FrameAssembler::next() {
     const std::size_t end = frameEnd(pending_, 0);
     if (end != 0 && end <= pending_.size()) {
         if (auto frame = parseFrame(ByteSpan(pending_).first(end))) {
-            pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(end));
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(end));
             return Item{std::move(frame), {}, Dropped::NoSync};
         }
         return drop(nextSync(1), Dropped::BadSum);

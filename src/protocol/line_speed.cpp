@@ -13,7 +13,9 @@ constexpr std::array<int, kSpeedCount> kBaud = {300,   600,   1200,  2400,  4800
 constexpr std::array<int, 6> kSlowTimeoutMs = {10000, 5000, 2500, 1250, 625, 350};
 constexpr int kFloorTimeoutMs = 300;
 constexpr int kWriteExtraMs = 500;
-constexpr std::uint8_t kWriteRequestKind = 3;
+constexpr int kFirstNewerUnit = 600;
+constexpr int kOlderUnitSpeedIndex = 6;  // 14400
+constexpr int kNewerUnitSpeedIndex = 10; // 115200
 
 } // namespace
 
@@ -30,15 +32,19 @@ int indexForBaud(int baud) {
     return -1;
 }
 
-int responseTimeoutMs(int speedIndex, std::uint8_t requestKind) {
+int responseTimeoutMs(int speedIndex, RequestKind requestKind) {
     int timeoutMs = kFloorTimeoutMs;
     if (speedIndex >= 0 && speedIndex < static_cast<int>(kSlowTimeoutMs.size())) {
         timeoutMs = kSlowTimeoutMs[static_cast<std::size_t>(speedIndex)];
     }
-    if (requestKind == kWriteRequestKind) {
+    if (requestKind == kind::Write) {
         timeoutMs += kWriteExtraMs;
     }
     return timeoutMs;
+}
+
+int speedIndexForUnit(int factoryNumber) {
+    return factoryNumber >= kFirstNewerUnit ? kNewerUnitSpeedIndex : kOlderUnitSpeedIndex;
 }
 
 } // namespace torl7

@@ -2,6 +2,8 @@
 // (0 = 300 ... 10 = 115200 baud), and the answer timeouts that follow from them. Pure.
 #pragma once
 
+#include "protocol/request_kind.hpp"
+
 #include <cstdint>
 
 namespace torl7 {
@@ -19,6 +21,10 @@ int indexForBaud(int baud);
 // names no speed keeps 300 ms. A configuration or coefficient write (request kind 3) waits
 // 500 ms longer while the unit stores it. The diagnostic poll watchdog uses the same periods;
 // it is the caller that leaves the timeout off for the poll's own requests.
-int responseTimeoutMs(int speedIndex, std::uint8_t requestKind);
+int responseTimeoutMs(int speedIndex, RequestKind requestKind);
+
+// The line speed the tool takes for a unit by its factory number: units numbered below 600
+// are the older ones, which talk at 14400 baud; the others at 115200.
+int speedIndexForUnit(int factoryNumber);
 
 } // namespace torl7

@@ -84,7 +84,11 @@ std::string diagnosticsAnswer(ByteSpan payload) {
 }
 
 std::string request(std::uint8_t code, ByteSpan payload) {
-    switch (code) {
+    const auto known = requestKindOf(code);
+    if (!known) {
+        return "запрос с кодом " + n(code);
+    }
+    switch (*known) {
     case kind::Ping:
         return payload.empty() ? "запрос связи"
                                : "установка скорости " + n(baudForIndex(payload[0])) + " бод";
@@ -113,13 +117,16 @@ std::string request(std::uint8_t code, ByteSpan payload) {
         return "сброс учёта";
     case kind::Version:
         return "чтение версии";
-    default:
-        return "запрос с кодом " + n(code);
     }
+    return {};
 }
 
 std::string answer(std::uint8_t code, ByteSpan payload) {
-    switch (code) {
+    const auto known = requestKindOf(code);
+    if (!known) {
+        return "ответ с кодом " + n(code);
+    }
+    switch (*known) {
     case kind::Ping:
         return "ответ на запрос связи";
     case kind::Diagnostics:
@@ -142,9 +149,8 @@ std::string answer(std::uint8_t code, ByteSpan payload) {
     }
     case kind::Version:
         return "версия: " + trimmed(decodeVersionText(payload));
-    default:
-        return "ответ с кодом " + n(code);
     }
+    return {};
 }
 
 } // namespace

@@ -47,14 +47,15 @@ void QtSerialLine::setBaudRate(qint32 baud) {
     port_.setBaudRate(baud);
 }
 
-void QtSerialLine::write(const QByteArray& bytes) {
-    if (port_.isOpen()) {
-        port_.write(bytes);
-        // Into the driver now: left to the next turn of the event loop, the request would wait
-        // until the window has repainted what the last answer changed, and that delay would
-        // add to every exchange of a poll.
-        port_.flush();
+bool QtSerialLine::write(const QByteArray& bytes) {
+    if (!port_.isOpen() || port_.write(bytes) != bytes.size()) {
+        return false;
     }
+    // Into the driver now: left to the next turn of the event loop, the request would wait
+    // until the window has repainted what the last answer changed, and that delay would add to
+    // every exchange of a poll.
+    port_.flush();
+    return true;
 }
 
 QByteArray QtSerialLine::readAll() {

@@ -17,7 +17,7 @@ public:
     void close() override;
     void setBaudRate(qint32 baud) override;
     qint32 baudRate() const override { return baud_; }
-    void write(const QByteArray& bytes) override;
+    bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
     QString errorString() const override;
 

@@ -22,8 +22,9 @@ public:
     // Takes effect at once on an open port, otherwise at the next open.
     virtual void setBaudRate(qint32 baud) = 0;
     virtual qint32 baudRate() const = 0;
-    // Queues the bytes for sending; nothing happens on a closed port.
-    virtual void write(const QByteArray& bytes) = 0;
+    // Queues the bytes for sending. False when the line did not take them (a closed port, a
+    // write the system refused): then nothing went out.
+    virtual bool write(const QByteArray& bytes) = 0;
     // Everything that has arrived and not been read yet.
     virtual QByteArray readAll() = 0;
     virtual QString errorString() const = 0;

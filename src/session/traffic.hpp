@@ -4,6 +4,7 @@
 #pragma once
 
 #include "protocol/encodings.hpp"
+#include "protocol/request_kind.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -30,7 +31,7 @@ struct TrafficEntry {
 
     std::chrono::steady_clock::time_point at;
     Direction direction = Direction::Sent;
-    std::uint8_t requestKind = 0; // the kind of the request outstanding (or sent)
+    RequestKind requestKind = kind::Ping; // the kind of the request outstanding (or sent)
     Bytes bytes;
     Sum sum = Sum::Good;
     Fate fate = Fate::Request;

@@ -81,7 +81,7 @@ std::vector<TrafficEntry> TrafficLog::lastExchange() const {
 
 namespace {
 
-QString kindName(std::uint8_t requestKind) {
+QString kindName(RequestKind requestKind) {
     switch (requestKind) {
     case kind::Ping:
         return QStringLiteral("связь");
@@ -103,9 +103,8 @@ QString kindName(std::uint8_t requestKind) {
         return QStringLiteral("сброс учёта");
     case kind::Version:
         return QStringLiteral("версия");
-    default:
-        return QString::number(requestKind);
     }
+    return {};
 }
 
 QString sumName(TrafficEntry::Sum sum) {

@@ -1,3 +1,4 @@
+#include "gui/controllers/diagnostics.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QComboBox>
@@ -26,8 +27,8 @@ TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
     EXPECT_EQ(w().PageControl1->tabText(2), QStringLiteral("Протокол"));
     EXPECT_EQ(w().PageControl1->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(session().Timer3->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -51,18 +52,19 @@ TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {
 }
 
 TEST_F(MainWindowTest, tabChangeStopsThePollAndClosesThePortButLeavesTheTimeoutRunning) {
-    diag().diagnos->setText(kDiagnosRunning);
-    openPort(session(), boxes);
+    diag().diagnos->click();
+    ASSERT_FALSE(session().openPort());
     session().request(kind::ConfigRead, {}, nullptr);
     w().PageControl1->setCurrentIndex(0);
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(session().Timer4->isActive());
-    EXPECT_TRUE(session().Timer3->isActive()) << "the missing answer is still reported";
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
+    EXPECT_TRUE(session().answerTimeoutArmed().has_value())
+        << "the missing answer is still reported";
 }
 
 TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
-    ASSERT_TRUE(openPort(session(), boxes));
+    ASSERT_FALSE(session().openPort());
     diag().frm1_zn->setValue(599);
     EXPECT_EQ(diag().cb_speed->currentIndex(), 6);
     EXPECT_EQ(line.baudRate(), 14400) << "applies to the open port at once";
@@ -77,28 +79,28 @@ TEST_F(MainWindowTest, factoryNumberBelow600SwitchesTo14400AndBackTo115200) {
 }
 
 TEST_F(MainWindowTest, choosingASpeedOrAPortStopsThePoll) {
-    diag().diagnos->setText(kDiagnosRunning);
+    diag().diagnos->click();
     diag().cb_speed->setCurrentIndex(5);
     w().cb_speedChange();
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_EQ(line.baudRate(), 9600);
 
-    ASSERT_TRUE(openPort(session(), boxes));
-    diag().diagnos->setText(kDiagnosRunning);
+    ASSERT_FALSE(session().openPort());
+    diag().diagnos->click();
     w().cmbPortsChange();
     EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
     EXPECT_FALSE(line.isOpen()) << "a port change closes the port at once";
 }
 
 TEST_F(MainWindowTest, closingTheWindowClosesThePort) {
-    ASSERT_TRUE(openPort(session(), boxes));
+    ASSERT_FALSE(session().openPort());
     w().close();
     EXPECT_FALSE(line.isOpen());
 }
 
 TEST_F(MainWindowTest, deviceSearchButtonStopsThePollButLeavesThePortOpen) {
-    ASSERT_TRUE(openPort(session(), boxes));
-    diag().diagnos->setText(kDiagnosRunning);
+    ASSERT_FALSE(session().openPort());
+    diag().diagnos->click();
     bool shown = false;
     QTimer::singleShot(0, w().searchDialog(), [&] {
         shown = w().searchDialog()->isVisible();

@@ -42,8 +42,8 @@ TEST_F(PortFailureTest, everyButtonThatAsksTheUnitSaysOnceWhichPortFailedAndSend
         }
         c.button->click();
         // A response timeout that was armed has its say.
-        if (session().Timer3->isActive()) {
-            session().Timer3Timer();
+        if (session().answerTimeoutArmed().has_value()) {
+            session().answerTimedOut();
         }
         QStringList errors;
         for (const auto& box : boxes.shown) {
@@ -77,9 +77,10 @@ TEST_F(PortFailureTest, anAdapterPulledOutDuringAnExchangeIsSaidOnce) {
         c.button->click();
         ASSERT_TRUE(line.isOpen()) << c.name;
         line.loseDevice();
-        EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
-                                     "Порт ttyUSB0 закрыт: связь с адаптером потеряна (device removed).\n"
-                                     "Подключите адаптер и повторите действие.")})
+        EXPECT_EQ(boxes.texts(),
+                  QStringList{QStringLiteral(
+                      "Порт ttyUSB0 закрыт: связь с адаптером потеряна (device removed).\n"
+                      "Подключите адаптер и повторите действие.")})
             << c.name;
     }
 }

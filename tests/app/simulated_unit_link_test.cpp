@@ -55,8 +55,8 @@ struct SimulatedWindow {
 TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
     SimulatedWindow sim(115200);
     UnitSession& link = sim.window->session();
-    ASSERT_TRUE(openPort(link, sim.boxes));
-    link.requestUncounted(buildFrame(600, kind::Ping, {}), nullptr);
+    ASSERT_FALSE(link.openPort());
+    link.probe(buildFrame(600, kind::Ping, {}), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 5000));
     EXPECT_EQ(link.lastFrame()->command(), kind::Ping);
     EXPECT_GT(link.lastFrame()->length(), 0) << "a ping is answered with a non-empty payload";
@@ -68,7 +68,7 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     ASSERT_TRUE(sim.resetProtection());
     EXPECT_EQ(link.lastFrame()->command(), kind::ProtectionReset);
     EXPECT_EQ(sim.window->TabSheet2->st_txd->text(), QStringLiteral("2"));
-    EXPECT_FALSE(link.Timer3->isActive());
+    EXPECT_FALSE(link.answerTimeoutArmed().has_value());
     // The answer's own confirmation, not a timeout.
     EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
                                               QStringLiteral("Защита сброшена!")}));

@@ -33,7 +33,7 @@ protected:
     void readLeftUnanswered(const Bytes& reply) {
         config().btn_read_konf->click();
         line.feedBytes(reply);
-        session().Timer3Timer();
+        session().answerTimedOut();
     }
     TrafficDialog& view() { return *w().trafficDialog(); }
 };

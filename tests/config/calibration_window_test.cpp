@@ -22,7 +22,7 @@ class CalibrationTest : public WindowFixture {
 protected:
     // Presses "Авто-калибровка" and answers Yes.
     void start() {
-        session().abandon(); // a coefficient write left unacknowledged would refuse the next run
+        session().cancel(); // a coefficient write left unacknowledged would refuse the next run
         boxes.answers = {MessageBoxes::Answer::Yes};
         config().Button5->click();
     }

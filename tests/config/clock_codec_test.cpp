@@ -84,7 +84,7 @@ TEST(ClockCorrection, shortPayloadDecodesAsZeros) {
 }
 
 TEST(ClockCorrection, theCorrectionTakesTimeDateAndTheUnitsWeekdayFromOneReading) {
-    EXPECT_EQ(clockCorrectionAt({2026, 12, 8, 14, 5, 9}, 3, false, true), tuesdayAfternoon());
+    EXPECT_EQ(clockCorrectionAt({2026, 12, 8, 14, 5, 9}, {3, false, true}), tuesdayAfternoon());
     struct Case {
         LocalDateTime at;
         int weekday; // 1 = Sunday
@@ -92,7 +92,7 @@ TEST(ClockCorrection, theCorrectionTakesTimeDateAndTheUnitsWeekdayFromOneReading
     for (const Case& c : {Case{{2026, 12, 6, 0, 0, 0}, 1}, Case{{2026, 12, 12, 23, 59, 58}, 7},
                           Case{{2000, 2, 29}, 3}, Case{{2000, 3, 1}, 4}, Case{{2099, 12, 31}, 5},
                           Case{{2100, 3, 1}, 2}, Case{{1970, 1, 1}, 5}, Case{{2024, 1, 1}, 2}}) {
-        const ClockCorrection correction = clockCorrectionAt(c.at, 0, true, false);
+        const ClockCorrection correction = clockCorrectionAt(c.at, {0, true, false});
         EXPECT_EQ(correction.clock.weekday, c.weekday)
             << c.at.year << "-" << c.at.month << "-" << c.at.day;
         EXPECT_EQ(correction.clock.year, c.at.year % 100);

@@ -49,7 +49,7 @@ protected:
     // A write that goes out while the last one still waits for its acknowledgement is refused:
     // each write here starts from a line where nothing is outstanding.
     std::optional<Bytes> writeRecord() {
-        session().abandon();
+        session().cancel();
         line.clearWritten();
         boxes.answers = {MessageBoxes::Answer::Yes};
         config().btn_write_konf->click();
@@ -74,7 +74,7 @@ protected:
 
     // Presses "Считать конфигурацию" and lets the unit answer with `record`.
     void readRecord(const Bytes& record) {
-        session().abandon();
+        session().cancel();
         config().btn_read_konf->click();
         answer(kind::ConfigRead, record);
     }
@@ -94,7 +94,7 @@ TEST_F(ConfigurationTest, startValuesWriteTheKnownRecord) {
     expected.insert(expected.end(), 32, 0x20);
     expected.insert(expected.end(), {0x00, 0x01, 0x05, 0x03, 0x00, 0x01});
     EXPECT_EQ(writeRecord(), expected);
-    EXPECT_EQ(session().Timer3->interval(), 800) << "a write waits 500 ms longer";
+    EXPECT_EQ(session().answerTimeoutArmed().value_or(-1), 800) << "a write waits 500 ms longer";
 }
 
 TEST_F(ConfigurationTest, controlByteAndCosCorrectionFollowTheirControls) {
@@ -158,7 +158,7 @@ TEST_F(ConfigurationTest, fieldThatDoesNotConvertOrFitStopsTheWrite) {
         ASSERT_FALSE(boxes.shown.empty());
         EXPECT_TRUE(boxes.shown.back().text.startsWith(c.shownStart))
             << boxes.shown.back().text.toStdString();
-        EXPECT_FALSE(session().Timer3->isActive());
+        EXPECT_FALSE(session().answerTimeoutArmed().has_value());
         c.edit->setText(before);
     }
 }
@@ -326,7 +326,7 @@ TEST_F(ConfigurationTest, negativeOrFractionalCoefficientPassesTheCheckButNotThe
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_TRUE(boxes.shown[1].text.startsWith(QStringLiteral("Коэффициент Ua:")))
         << "refused as no word, not as a zero coefficient";
-    EXPECT_EQ(line.openCount, 1) << "the check let it through to the port";
+    EXPECT_EQ(line.openCount, 0) << "refused before the port is opened";
 
     config().st_kua->setText(QStringLiteral("570,5"));
     boxes.clear();
@@ -371,7 +371,7 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
     ASSERT_TRUE(writeRecord());
     boxes.whileOpen = [&](const RecordingMessageBoxes::Shown& box) {
         if (box.text == QStringLiteral("Конфигурация записана")) {
-            session().Timer4Timer();
+            session().idleCloseElapsed();
         }
     };
     const int opensBefore = line.openCount;
@@ -379,16 +379,6 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
     EXPECT_EQ(line.openCount, opensBefore + 1);
     ASSERT_EQ(line.writes.size(), 2u) << "the read-back reached the unit";
     EXPECT_EQ(sentFrames().back(), buildFrame(600, kind::ConfigRead, {}));
-}
-
-TEST_F(ConfigurationTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
-    session().setReserved(true);
-    boxes.answers = {MessageBoxes::Answer::Yes};
-    config().btn_write_konf->click();
-    config().btn_read_konf->click();
-    config().btn_compare_konf->click();
-    EXPECT_TRUE(nothingSent());
-    EXPECT_TRUE(boxes.shown.empty());
 }
 
 // Delay steps.

@@ -1,5 +1,6 @@
 #include "app/control_expectations.hpp"
 #include "gui/controllers/device_search.hpp"
+#include "gui/controllers/diagnostics.hpp"
 #include "gui/controllers/rs485_speed.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
 #include "protocol/codecs/config_record_codec.hpp"
@@ -24,7 +25,7 @@ const QString kSucceededCaption = QStringLiteral("Скорость устано�
 class Rs485SpeedTest : public WindowFixture {
 protected:
     Rs485SpeedChange& change() { return *w().findChild<Rs485SpeedChange*>(); }
-    QTimer& timer() { return *change().Timer1; }
+    std::optional<int> stepTimer() { return change().operation().stepTimerArmed(); }
 
     // The user picks the unit's new speed and answers the question.
     void pick(int index, MessageBoxes::Answer answer = MessageBoxes::Answer::Yes) {
@@ -38,10 +39,10 @@ protected:
         EXPECT_EQ(boxes.shown.back().kind, RecordingMessageBoxes::Kind::Information);
         EXPECT_EQ(boxes.shown.back().text, text);
         EXPECT_EQ(boxes.shown.back().caption, caption);
-        EXPECT_FALSE(timer().isActive());
+        EXPECT_FALSE(stepTimer().has_value());
         EXPECT_FALSE(line.isOpen());
         EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Idle);
-        EXPECT_FALSE(session().reserved());
+        EXPECT_FALSE(session().lineHeld());
     }
 };
 
@@ -59,8 +60,8 @@ TEST_F(Rs485SpeedTest, answeringNoCancelsButTheComboKeepsThePickedSpeed) {
     EXPECT_EQ(boxes.shown[1].caption, QStringLiteral("Установка скорости RS485"));
     EXPECT_EQ(config().cb_rs485->currentIndex(), 7);
     EXPECT_TRUE(line.writes.empty());
-    EXPECT_FALSE(timer().isActive());
-    EXPECT_FALSE(session().reserved());
+    EXPECT_FALSE(stepTimer().has_value());
+    EXPECT_FALSE(session().lineHeld());
 
     // The next configuration write carries it in the record's first byte.
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
@@ -80,14 +81,14 @@ TEST_F(Rs485SpeedTest, onlyAUsersChoiceStartsIt) {
     // As when a record read from the unit sets the index.
     config().cb_rs485->setCurrentIndex(3);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_FALSE(timer().isActive());
+    EXPECT_FALSE(stepTimer().has_value());
 }
 
 TEST_F(Rs485SpeedTest, unitKeepsThePcSpeedPingThenSpeedSetThenSuccess) {
     pick(7);
     EXPECT_EQ(sentFrames(), (std::vector<Bytes>{{0xAA, 0x06, 0x02, 0x58, 0x00, 0x00, 0x01, 0x0A}}));
-    EXPECT_TRUE(session().reserved());
-    EXPECT_TRUE(timer().isActive());
+    EXPECT_TRUE(session().lineHeld());
+    EXPECT_TRUE(stepTimer().has_value());
     answer(0, Bytes{0, 0});
     EXPECT_EQ(change().operation().step(), Rs485SpeedChange::Step::Answered);
 
@@ -105,8 +106,8 @@ TEST_F(Rs485SpeedTest, unitKeepsThePcSpeedPingThenSpeedSetThenSuccess) {
     EXPECT_EQ(line.baudRate(), 115200);
     // Neither frame is a request of the transmitter.
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("0"));
-    EXPECT_FALSE(session().Timer3->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
 }
 
 TEST_F(Rs485SpeedTest, unitAskingThePcToFollowEndsWithBothAtTheNewSpeed) {
@@ -160,33 +161,36 @@ TEST_F(Rs485SpeedTest, noAnswerOrAnEmptyAnswerStopsAtTheFirstTick) {
 TEST_F(Rs485SpeedTest, ticksFollowThePcSpeedAtTheMomentTheyAreSet) {
     diag().cb_speed->setCurrentIndex(5); // 9600
     pick(7);
-    EXPECT_EQ(timer().interval(), 50);
+    EXPECT_EQ(stepTimer().value_or(-1), 50);
     answer(0, Bytes{2, 2});
     change().Timer1Timer();
-    EXPECT_EQ(timer().interval(), 50);
+    EXPECT_EQ(stepTimer().value_or(-1), 50);
     change().Timer1Timer();
     expectEndedWith(kStopped, kNoAnswerCaption); // the speed-set request went unanswered
     boxes.clear();
 
     diag().cb_speed->setCurrentIndex(0); // 300
     pick(10);
-    EXPECT_EQ(timer().interval(), 800);
+    EXPECT_EQ(stepTimer().value_or(-1), 800);
     answer(0, Bytes{1});
     change().Timer1Timer();
-    EXPECT_EQ(timer().interval(), 900);
+    EXPECT_EQ(stepTimer().value_or(-1), 900);
     change().Timer1Timer();
-    EXPECT_EQ(timer().interval(), 50) << "after the PC followed to 115200";
+    EXPECT_EQ(stepTimer().value_or(-1), 50) << "after the PC followed to 115200";
 }
 
-TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotCloseThePort) {
-    openPort(session(), boxes);
+// While the change holds the line, every control that would talk to the unit, or open a
+// dialog that does, is as if not pressed: no question, no box, no dialog, nothing sent.
+TEST_F(Rs485SpeedTest, whileItRunsNoOtherControlActsAndALeftoverTimerCannotCloseThePort) {
+    ASSERT_FALSE(session().openPort());
     session().request(kind::ConfigRead, {}, nullptr);
     line.clearWritten();
     pick(6);
-    EXPECT_FALSE(session().Timer3->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
 
     boxes.clear();
+    boxes.answers = std::deque<MessageBoxes::Answer>(8, MessageBoxes::Answer::Yes);
     // Should a dialog open modally after all, it is closed again and the test fails.
     bool dialogShown = false;
     QTimer::singleShot(0, w().searchDialog(), [&] {
@@ -197,14 +201,21 @@ TEST_F(Rs485SpeedTest, whileItRunsNoOtherRequestStartsAndALeftoverTimerCannotClo
         }
     });
     emit config().cb_rs485->activated(3);
-    w().Button6Click();
-    w().findChild<DeviceSearch*>()->Button1Click();
-    w().findChild<TripCurveEditor*>()->Button9Click();
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             diag().Button6, w().searchDialog()->Button1, config().Button9, config().btn_read_konf,
+             config().btn_write_konf, config().btn_compare_konf, config().Button5,
+             config().Button12, config().btn_save_settings, config().btn_load_settings,
+             diag().diagnos, diag().Button11, diag().btn_monitor, protocol().Button1,
+             protocol().Button7, protocol().Button8, protocol().btn_save_prot,
+             protocol().btn_save_all}) {
+        button->click();
+        EXPECT_TRUE(boxes.shown.empty()) << button->objectName().toStdString();
+    }
     EXPECT_FALSE(dialogShown);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(sentFrames().size(), 1u);
+    EXPECT_EQ(sentFrames().size(), 1u) << "only the change's ping";
     EXPECT_FALSE(w().searchDialog()->Timer1->isActive());
+    EXPECT_EQ(diag().diagnos->text(), kDiagnosStopped);
 
     change().Timer1Timer();
-    EXPECT_FALSE(session().reserved());
+    EXPECT_FALSE(session().lineHeld());
 }

@@ -33,13 +33,13 @@ TEST(LineSpeed, indicesAndRatesMapBothWaysAndUnknownsAreMarked) {
 TEST(LineSpeed, answerTimeoutFollowsTheSpeedAndWritesWaitLonger) {
     const int expectedMs[] = {10000, 5000, 2500, 1250, 625, 350, 300, 300, 300, 300, 300};
     for (int i = 0; i < kSpeedCount; ++i) {
-        EXPECT_EQ(responseTimeoutMs(i, 2), expectedMs[i]) << i;
-        EXPECT_EQ(responseTimeoutMs(i, 3), expectedMs[i] + 500) << i;
+        EXPECT_EQ(responseTimeoutMs(i, kind::ConfigRead), expectedMs[i]) << i;
+        EXPECT_EQ(responseTimeoutMs(i, kind::Write), expectedMs[i] + 500) << i;
     }
-    EXPECT_EQ(responseTimeoutMs(0, 3), 10500);
-    EXPECT_EQ(responseTimeoutMs(10, 3), 800);
-    EXPECT_EQ(responseTimeoutMs(-1, 15), 300) << "no speed selected keeps the floor";
-    EXPECT_EQ(responseTimeoutMs(-1, 3), 800);
+    EXPECT_EQ(responseTimeoutMs(0, kind::Write), 10500);
+    EXPECT_EQ(responseTimeoutMs(10, kind::Write), 800);
+    EXPECT_EQ(responseTimeoutMs(-1, kind::Version), 300) << "no speed selected keeps the floor";
+    EXPECT_EQ(responseTimeoutMs(-1, kind::Write), 800);
 }
 
 TEST(VersionText, sixteenBytesShownUnchangedAndPaddedByTheUnit) {

@@ -23,9 +23,10 @@ TEST_F(DiagnosticsTest, startResetsTheCountersOpensThePortAndAsksForASnapshotWha
     EXPECT_EQ(diag().st_rxd->text(), QStringLiteral("0"));
     ASSERT_EQ(sentFrames().size(), 1u);
     EXPECT_EQ(sentFrames()[0], buildFrame(600, kind::Diagnostics, Bytes{0}));
-    EXPECT_TRUE(poll().Timer2->isActive());
-    EXPECT_EQ(poll().Timer2->interval(), 300);
-    EXPECT_FALSE(session().Timer3->isActive()) << "the poll's requests have no response timeout";
+    EXPECT_TRUE(poll().operation().watchdogArmed().has_value());
+    EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 300);
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value())
+        << "the poll's requests have no response timeout";
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -40,7 +41,7 @@ TEST_F(DiagnosticsTest, silentUnitAt115200GivesUpAtTheTenthTickAfterFourRepetiti
         // Odd ticks arm the watchdog, even ticks find it armed: a miss and a repetition.
         EXPECT_EQ(diag().st_txd->text(), QString::number(tick / 2)) << "tick " << tick;
         EXPECT_EQ(poll().missCount(), tick / 2);
-        EXPECT_EQ(poll().Timer2->interval(), 300);
+        EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 300);
     }
     EXPECT_EQ(selectorsSent(), (std::vector<int>{17, 17, 17, 17})) << "the same block each time";
     EXPECT_TRUE(boxes.shown.empty());
@@ -55,7 +56,7 @@ TEST_F(DiagnosticsTest, silentUnitAt115200GivesUpAtTheTenthTickAfterFourRepetiti
     EXPECT_EQ(boxes.shown[0].caption, kCaptionTool);
     EXPECT_TRUE(runningWhileShown) << "the caption is reset after the box";
     EXPECT_FALSE(running());
-    EXPECT_FALSE(poll().Timer2->isActive());
+    EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
     EXPECT_EQ(selectorsSent().size(), 4u) << "nothing more was sent";
     EXPECT_TRUE(line.isOpen()) << "the idle close releases the port later";
 
@@ -73,20 +74,20 @@ TEST_F(DiagnosticsTest, at300BaudEveryWatchdogPeriodIs10SecondsTheFirstToo) {
     // it a miss and repeat the request into it.
     diag().cb_speed->setCurrentIndex(0);
     start();
-    EXPECT_EQ(poll().Timer2->interval(), 10000);
+    EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 10000);
     tick();
     EXPECT_EQ(poll().missCount(), 0);
     tick();
     EXPECT_EQ(poll().missCount(), 1);
-    EXPECT_EQ(poll().Timer2->interval(), 10000);
+    EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 10000);
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("2"));
-    EXPECT_TRUE(poll().Timer2->isActive());
+    EXPECT_TRUE(poll().operation().watchdogArmed().has_value());
 
     // A new start at 115200 takes that speed's period at once.
     poll().diagnosClick();
     diag().cb_speed->setCurrentIndex(10);
     start();
-    EXPECT_EQ(poll().Timer2->interval(), 300);
+    EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 300);
 }
 
 TEST_F(DiagnosticsTest, oneAnswerAmongTheMissesStartsTheCountAgain) {
@@ -111,8 +112,8 @@ TEST_F(DiagnosticsTest, stopClosesThePortAtOnceAndKeepsTheCounters) {
     poll().diagnosClick();
     EXPECT_FALSE(running());
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(poll().Timer2->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
     EXPECT_EQ(diag().st_txd->text(), sent);
     EXPECT_EQ(diag().st_rxd->text(), QStringLiteral("1"));
 }
@@ -122,7 +123,7 @@ TEST_F(DiagnosticsTest, aStopFromElsewhereTakesEffectAtTheNextTickWithoutARepeti
     tick(); // armed
     w().stopPolling();
     tick();
-    EXPECT_FALSE(poll().Timer2->isActive());
+    EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
     EXPECT_EQ(poll().missCount(), 0);
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("1"));
 }
@@ -152,8 +153,8 @@ TEST_F(DiagnosticsTest, slowLineRepetitionReopensThePortThatTheIdleCloseReleased
     diag().cb_speed->setCurrentIndex(2); // 1200 baud: a 2500 ms period outlasts the idle close
     start();
     ticks(2); // first miss at 300 ms: repeated on the open port
-    EXPECT_EQ(poll().Timer2->interval(), 2500);
-    session().Timer4Timer(); // 3 s after that repetition
+    EXPECT_EQ(poll().operation().watchdogArmed().value_or(-1), 2500);
+    session().idleCloseElapsed(); // 3 s after that repetition
     ASSERT_FALSE(line.isOpen());
     line.clearWritten();
     ticks(2);
@@ -166,7 +167,7 @@ TEST_F(DiagnosticsTest, portThatWouldNotOpenIsOneBoxNamingItAndThePollDoesNotSta
     line.failNextOpen = true;
     start();
     EXPECT_FALSE(running());
-    EXPECT_FALSE(poll().Timer2->isActive());
+    EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
     ticks(10);
     EXPECT_EQ(line.openCount, 0);
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Ошибка открытия порта !\nttyUSB0: fake")});
@@ -178,13 +179,5 @@ TEST_F(DiagnosticsTest, withNoPortSelectedThePollDoesNotStart) {
     poll().diagnosClick();
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("Не найден СОМ-порт!")});
     EXPECT_FALSE(running());
-    EXPECT_FALSE(poll().Timer2->isActive());
-}
-
-TEST_F(DiagnosticsTest, whileTheSpeedChangeHoldsTheLineTheButtonDoesNothing) {
-    session().setReserved(true);
-    poll().diagnosClick();
-    EXPECT_FALSE(running());
-    EXPECT_TRUE(sentFrames().empty());
-    EXPECT_FALSE(poll().Timer2->isActive());
+    EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
 }

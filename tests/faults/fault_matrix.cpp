@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <array>
 
 namespace torl7::faults {
@@ -37,15 +38,40 @@ constexpr std::array<RowInfo, 12> kRows = {{
     {Row::Baud600, "baud600", "600 baud, wire time"},
 }};
 
-constexpr std::array<const char*, 12> kColumnTitles = {
-    "poll + waveforms", "read config", "write config", "calibration",  "clock",  "reset",
-    "version",          "events",      "accounting",   "report chain", "search", "speed change"};
+// Each operation with its title and the unit's speed on a line of normal speed. The search
+// tries the slowest speed first, so a unit there is found at once; the speed change waits a
+// fixed step for each answer, 50 ms from 4800 baud up, which a loaded machine may miss, and
+// 200 ms at 1200.
+struct ColumnInfo {
+    Column column;
+    const char* title;
+    int baud;
+};
 
-// The unit's speed on a line of normal speed. The search tries the slowest speed first, so a
-// unit there is found at once; the speed change waits a fixed step for each answer, 50 ms
-// from 4800 baud up, which a loaded machine may miss, and 200 ms at 1200.
-constexpr std::array<int, 12> kColumnBaud = {115200, 115200, 115200, 115200, 115200, 115200,
-                                             115200, 115200, 115200, 115200, 300,    1200};
+constexpr std::array<ColumnInfo, 12> kColumns = {{
+    {Column::PollWithWaveforms, "poll + waveforms", 115200},
+    {Column::ReadConfiguration, "read config", 115200},
+    {Column::WriteConfiguration, "write config", 115200},
+    {Column::Calibration, "calibration", 115200},
+    {Column::ClockCorrection, "clock", 115200},
+    {Column::ProtectionReset, "reset", 115200},
+    {Column::Version, "version", 115200},
+    {Column::EventProtocol, "events", 115200},
+    {Column::Accounting, "accounting", 115200},
+    {Column::ReportChain, "report chain", 115200},
+    {Column::DeviceSearch, "search", 300},
+    {Column::SpeedChange, "speed change", 1200},
+}};
+
+const ColumnInfo& infoOf(Column column) {
+    return *std::find_if(kColumns.begin(), kColumns.end(),
+                         [column](const ColumnInfo& info) { return info.column == column; });
+}
+
+const RowInfo& infoOf(Row row) {
+    return *std::find_if(kRows.begin(), kRows.end(),
+                         [row](const RowInfo& info) { return info.row == row; });
+}
 
 // The factory number the tool asks for when the unit is absent: the unit stays silent.
 constexpr std::uint16_t kAbsentUnit = sim::kDefaultFactoryNumber + 1;
@@ -103,10 +129,9 @@ sim::SimOptions optionsFor(Row row, Column column) {
     // Pieces of one answer follow closely, as a USB adapter hands them over: well within the
     // 50 ms a unit takes for a ping's answer at the fast speeds.
     options.faults.parameters.splitGap = milliseconds{5};
-    options.unit.lineSpeedBaud = row == Row::Baud300 ? 300
-                                 : row == Row::Baud600
-                                     ? 600
-                                     : kColumnBaud[static_cast<std::size_t>(column)];
+    options.unit.lineSpeedBaud = row == Row::Baud300   ? 300
+                                 : row == Row::Baud600 ? 600
+                                                       : infoOf(column).baud;
     if (slow(row)) {
         // The first two answers take their wire time: the longest of each operation is among
         // them (a configuration read, a write and its read-back, the first event blocks), and
@@ -143,13 +168,14 @@ const char* endingText(std::optional<Ending> ending) {
 std::string nextActionFails(UnitRig& rig, const sim::UnitState& state) {
     rig.clearFaults();
     rig.session().setFactoryNumber(state.factoryNumber);
-    rig.session().setSpeedIndex(indexForBaud(state.lineSpeedBaud));
-    rig.session().Comspeed();
+    rig.session().setLineSpeed(indexForBaud(state.lineSpeedBaud));
     if (const auto error = rig.reopen()) {
         return "the port did not open again: " + error->detail.toStdString();
     }
     std::optional<Outcome<std::string>> outcome;
-    readVersion(rig.session(), [&](const Outcome<std::string>& o) { outcome = o; });
+    VersionRead version(rig.session(), PortUse::Part);
+    version.onFinished([&](const Outcome<std::string>& o) { outcome = o; });
+    version.start();
     UnitRig::runUntil([&] { return outcome.has_value(); }, milliseconds{15000});
     if (!outcome || !outcome->result || !outcome->result->starts_with(state.versionText)) {
         return "the next clean version read failed";
@@ -169,22 +195,22 @@ std::vector<Row> allRows() {
 
 std::vector<Column> allColumns() {
     std::vector<Column> columns;
-    for (std::size_t i = 0; i < kColumnTitles.size(); ++i) {
-        columns.push_back(static_cast<Column>(i));
+    for (const ColumnInfo& info : kColumns) {
+        columns.push_back(info.column);
     }
     return columns;
 }
 
 std::string_view rowName(Row row) {
-    return kRows[static_cast<std::size_t>(row)].name;
+    return infoOf(row).name;
 }
 
 std::string_view rowTitle(Row row) {
-    return kRows[static_cast<std::size_t>(row)].title;
+    return infoOf(row).title;
 }
 
 std::string_view columnTitle(Column column) {
-    return kColumnTitles[static_cast<std::size_t>(column)];
+    return infoOf(column).title;
 }
 
 std::optional<Row> rowByName(std::string_view name) {
@@ -206,7 +232,7 @@ CellVerdict runCell(Row row, Column column) {
     // Long enough for the provoked trip to have happened and its reset lock to have run out.
     rig.clock().advance(std::chrono::hours{1});
     const sim::UnitState before = rig.unitState();
-    if (const auto error = rig.session().comopen()) {
+    if (const auto error = rig.session().openPort()) {
         verdict.detail = "the port did not open: " + error->detail.toStdString();
         return verdict;
     }

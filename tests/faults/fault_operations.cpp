@@ -30,11 +30,35 @@ template <class Ended> sim::UnitState finish(UnitRig& rig, Ended ended, millisec
     return rig.unitState();
 }
 
-template <class Result> std::optional<Ending> endingOf(const std::optional<Outcome<Result>>& o) {
-    if (!o) {
-        return std::nullopt;
+// Runs `operation`, started by `start`, to its end (or the limit) and judges it: `ending`
+// tells what the outcome counts as, `wrong` what the data or the unit's state after show
+// was wrong.
+template <class Op, class Start, class EndingOf, class Wrong>
+OperationRun judged(UnitRig& rig, milliseconds limit, Op& operation, Start start, EndingOf ending,
+                    Wrong wrong) {
+    std::optional<Outcome<typename Op::Result>> outcome;
+    operation.onFinished([&](const Outcome<typename Op::Result>& o) { outcome = o; });
+    start();
+    const sim::UnitState after = finish(
+        rig, [&] { return outcome.has_value(); }, limit);
+    OperationRun run;
+    if (outcome) {
+        run.ending = ending(*outcome);
+        run.wrong = wrong(*outcome, after);
     }
-    return o->result ? Ending::Data : Ending::NoAnswer;
+    return run;
+}
+
+// The unit's data, or the command done, when the outcome has its result.
+template <class Result> Ending dataOrNoAnswer(const Outcome<Result>& outcome) {
+    return outcome ? Ending::Data : Ending::NoAnswer;
+}
+
+// The data (or the command done) judged against the unit's state after.
+template <class Result, class Judge> auto whenDone(Judge judge) {
+    return [judge](const Outcome<Result>& outcome, const sim::UnitState& after) -> std::string {
+        return outcome ? judge(*outcome.result, after) : std::string();
+    };
 }
 
 AccountingRecord accountingAsSent(const sim::UnitState& state) {
@@ -56,8 +80,10 @@ OperationRun poll(UnitRig& rig, const sim::UnitState&, milliseconds limit,
             poll.stop();
         }
     });
-    QObject::connect(&poll, &DiagPoll::failed, [&](const SessionError&) {
-        run.ending = run.ending.value_or(Ending::NoAnswer);
+    poll.onFinished([&](const Outcome<PollSummary>& o) {
+        if (!o) {
+            run.ending = run.ending.value_or(Ending::NoAnswer);
+        }
     });
     poll.start(kMaxViewIndex);
     finish(
@@ -94,42 +120,45 @@ OperationRun poll(UnitRig& rig, const sim::UnitState&, milliseconds limit,
 
 OperationRun readConfiguration(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     ReadConfiguration read(rig.session());
-    std::optional<ReadConfiguration::Result> result;
-    read.start([&](const ReadConfiguration::Result& r) { result = r; });
-    const sim::UnitState after = finish(
-        rig, [&] { return result.has_value(); }, limit);
-    OperationRun run;
-    if (result) {
-        run.ending = result->record ? Ending::Data : Ending::NoAnswer;
-        if (result->record && *result->record != after.record) {
-            run.wrong = "the record read is not the unit's";
-        }
-    }
-    return run;
+    return judged(
+        rig, limit, read, [&] { read.start(); }, dataOrNoAnswer<ConfigRecord>,
+        whenDone<ConfigRecord>([](const ConfigRecord& record, const sim::UnitState& after) {
+            return record == after.record ? "" : "the record read is not the unit's";
+        }));
 }
 
 OperationRun writeConfiguration(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
     ConfigRecord wanted = before.record;
     wanted.resetLockSeconds = static_cast<std::uint16_t>(before.record.resetLockSeconds + 7);
     WriteConfiguration write(rig.session());
-    std::optional<WriteConfiguration::Result> result;
-    write.start(wanted, {nullptr, [&](const WriteConfiguration::Result& r) { result = r; }});
-    const sim::UnitState after = finish(
-        rig, [&] { return result.has_value(); }, limit);
-    OperationRun run;
-    if (result) {
-        const bool readBackWhole = result->readBack && result->identical;
-        run.ending = result->acknowledged && readBackWhole ? Ending::Data : Ending::NoAnswer;
-        if (result->acknowledged && after.record != wanted) {
-            run.wrong = "reported written, the unit holds its old record";
-        } else if (readBackWhole && *result->readBack != after.record) {
-            run.wrong = "the read-back is not the unit's record";
-        }
-    }
-    if (after.record != wanted && after.record != before.record) {
-        run.wrong = "the unit holds a record half written";
-    }
-    return run;
+    return judged(
+        rig, limit, write, [&] { write.start(wanted); },
+        [](const Outcome<WriteReport>& o) {
+            return o && o.result->acknowledged && o.result->identical ? Ending::Data
+                                                                      : Ending::NoAnswer;
+        },
+        [&](const Outcome<WriteReport>& o, const sim::UnitState& after) -> std::string {
+            const WriteReport report = o.result.value_or(WriteReport{});
+            if (after.record != wanted && after.record != before.record) {
+                return "the unit holds a record half written";
+            }
+            if (report.acknowledged && after.record != wanted) {
+                return "reported written, the unit holds its old record";
+            }
+            if (report.readBack && report.identical && *report.readBack != after.record) {
+                return "the read-back is not the unit's record";
+            }
+            // A lost acknowledgement is followed by a read-back that tells what the unit holds.
+            using Found = WriteReport::Found;
+            if (report.afterLostAcknowledgement == Found::NewRecord && after.record != wanted) {
+                return "said the unit holds the new record, it holds the old one";
+            }
+            if (report.afterLostAcknowledgement == Found::OldRecord &&
+                after.record != before.record) {
+                return "said the unit holds the old record, it holds the new one";
+            }
+            return "";
+        });
 }
 
 OperationRun calibration(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
@@ -140,152 +169,130 @@ OperationRun calibration(UnitRig& rig, const sim::UnitState& before, millisecond
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
         inputs.kept[i] = std::to_string(before.record.coefficients[i]);
     }
-    std::optional<CalibrationRun::Result> result;
-    calibration.start(inputs, {nullptr, nullptr, [&](const auto& r) { result = r; }});
-    const sim::UnitState after = finish(
-        rig, [&] { return result.has_value(); }, limit);
-    OperationRun run;
     const auto& was = before.record.coefficients;
-    const auto& now = after.record.coefficients;
-    if (result) {
-        run.ending = result->ack ? Ending::Data : Ending::NoAnswer;
-        if (!result->ack && !result->error) {
-            run.wrong = "ended refusing the samples";
-        }
-        if (result->ack && now[0] == was[0]) {
-            run.wrong = "reported written, the unit keeps its old coefficient";
-        }
-    }
-    if (!std::equal(now.begin() + 1, now.end(), was.begin() + 1)) {
-        run.wrong = "a coefficient without a reference changed on the unit";
-    }
-    return run;
-}
-
-// An operation that ends with an Outcome: started by `start`, which is handed the callback that
-// ends it; `wrongData` judges the data (or the command done) against the unit's state after.
-template <class Result>
-OperationRun
-judged(UnitRig& rig, milliseconds limit,
-       const std::function<void(std::function<void(const Outcome<Result>&)>)>& start,
-       const std::function<std::string(const Result&, const sim::UnitState&)>& wrongData) {
-    std::optional<Outcome<Result>> outcome;
-    start([&](const Outcome<Result>& o) { outcome = o; });
-    const sim::UnitState after = finish(
-        rig, [&] { return outcome.has_value(); }, limit);
-    OperationRun run{endingOf(outcome), {}};
-    if (run.ending == Ending::Data) {
-        run.wrong = wrongData(*outcome->result, after);
-    }
-    return run;
+    return judged(
+        rig, limit, calibration, [&] { calibration.start(inputs); },
+        [](const Outcome<CalibrationResult>& o) {
+            return o && o.result->ack ? Ending::Data : Ending::NoAnswer;
+        },
+        [&](const Outcome<CalibrationResult>& o, const sim::UnitState& after) -> std::string {
+            const auto& now = after.record.coefficients;
+            if (!std::equal(now.begin() + 1, now.end(), was.begin() + 1)) {
+                return "a coefficient without a reference changed on the unit";
+            }
+            if (o && !o.result->ack) {
+                return "ended refusing the samples";
+            }
+            if (o && now[0] == was[0]) {
+                return "reported written, the unit keeps its old coefficient";
+            }
+            return "";
+        });
 }
 
 OperationRun clockCorrection(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
     constexpr int kCalibration = 7;
-    return judged<Acknowledged>(
-        rig, limit,
-        [&](auto done) {
-            correctClock(rig.session(), LocalDateTime{2031, 5, 6, 7, 8, 9}, kCalibration, false,
-                         false, std::move(done));
+    ClockCorrectionCommand correction(rig.session());
+    return judged(
+        rig, limit, correction,
+        [&] {
+            correction.start(LocalDateTime{2031, 5, 6, 7, 8, 9}, ClockPanel{kCalibration});
         },
-        [&](const Acknowledged&, const sim::UnitState& after) -> std::string {
+        dataOrNoAnswer<Acknowledged>,
+        whenDone<Acknowledged>([&](const Acknowledged&, const sim::UnitState& after) {
             const bool set = after.clock.calibration == kCalibration &&
                              after.clock.offset != before.clock.offset;
             return set ? "" : "reported done, the unit's clock is unchanged";
-        });
+        }));
 }
 
 OperationRun protectionReset(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
     if (before.plant.tripFlags() == 0) {
         return {std::nullopt, "the unit had no trip to reset"};
     }
-    return judged<Acknowledged>(
-        rig, limit, [&](auto done) { resetProtection(rig.session(), std::move(done)); },
-        [](const Acknowledged&, const sim::UnitState& after) -> std::string {
+    ProtectionResetCommand reset(rig.session());
+    return judged(
+        rig, limit, reset, [&] { reset.start(); }, dataOrNoAnswer<Acknowledged>,
+        whenDone<Acknowledged>([](const Acknowledged&, const sim::UnitState& after) {
             return after.plant.tripFlags() == 0 ? "" : "reported reset, the unit is still tripped";
-        });
+        }));
 }
 
 OperationRun version(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
-    return judged<std::string>(
-        rig, limit, [&](auto done) { readVersion(rig.session(), std::move(done)); },
-        [](const std::string& text, const sim::UnitState& after) -> std::string {
+    VersionRead read(rig.session());
+    return judged(
+        rig, limit, read, [&] { read.start(); }, dataOrNoAnswer<std::string>,
+        whenDone<std::string>([](const std::string& text, const sim::UnitState& after) {
             return text.starts_with(after.versionText) ? "" : "the version read is not the unit's";
-        });
+        }));
 }
 
 OperationRun eventProtocol(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     EventTable table;
     EventProtocolRead read(rig.session(), table);
-    return judged<EventRows>(
-        rig, limit, [&](auto done) { read.start(nullptr, std::move(done)); },
-        [](const EventRows& rows, const sim::UnitState& after) -> std::string {
+    return judged(
+        rig, limit, read, [&] { read.start(); }, dataOrNoAnswer<EventRows>,
+        whenDone<EventRows>([](const EventRows& rows, const sim::UnitState& after) {
             return rows == expectedEventRows(after) ? "" : "the events read are not the unit's";
-        });
+        }));
 }
 
 OperationRun accounting(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
-    return judged<AccountingRecord>(
-        rig, limit,
-        [&](auto done) {
-            exchangeAccounting(rig.session(), AccountingRequest::Read, std::move(done));
-        },
-        [](const AccountingRecord& record, const sim::UnitState& after) -> std::string {
+    AccountingExchange exchange(rig.session());
+    return judged(
+        rig, limit, exchange, [&] { exchange.start(AccountingRequest::Read); },
+        dataOrNoAnswer<AccountingRecord>,
+        whenDone<AccountingRecord>([](const AccountingRecord& record, const sim::UnitState& after) {
             return record == accountingAsSent(after) ? "" : "the accounting read is not the unit's";
-        });
+        }));
 }
 
 OperationRun reportChain(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     EventTable table;
     ReportChain chain(rig.session(), table);
-    return judged<ReportChainData>(
-        rig, limit, [&](auto done) { chain.start({}, std::move(done)); },
-        [](const ReportChainData& data, const sim::UnitState& after) -> std::string {
+    return judged(
+        rig, limit, chain, [&] { chain.start(); }, dataOrNoAnswer<ReportChainData>,
+        whenDone<ReportChainData>([](const ReportChainData& data, const sim::UnitState& after) {
             const bool unitsData = data.record == after.record &&
                                    data.accounting == accountingAsSent(after) &&
                                    data.events == expectedEventRows(after);
             return unitsData ? "" : "the report's data are not the unit's";
-        });
+        }));
 }
 
 OperationRun deviceSearch(UnitRig& rig, const sim::UnitState&, milliseconds limit) {
     UnitSearch search(rig.session());
-    std::optional<bool> found;
-    QObject::connect(&search, &UnitSearch::finished, [&](bool f) { found = f; });
-    search.start(rig.session().factoryNumber());
-    const sim::UnitState after = finish(
-        rig, [&] { return found.has_value(); }, limit);
-    search.stop();
-    OperationRun run;
-    if (found) {
-        run.ending = *found ? Ending::Data : Ending::NoAnswer;
-        if (*found && search.speedIndex() != indexForBaud(after.lineSpeedBaud)) {
-            run.wrong = "found the unit at a speed it does not answer at";
-        }
-    }
+    const OperationRun run = judged(
+        rig, limit, search, [&] { search.start(rig.session().factoryNumber()); },
+        [](const Outcome<SearchResult>& o) {
+            return o && o.result->found ? Ending::Data : Ending::NoAnswer;
+        },
+        whenDone<SearchResult>([](const SearchResult& found, const sim::UnitState& after) {
+            return !found.found || found.speedIndex == indexForBaud(after.lineSpeedBaud)
+                       ? ""
+                       : "found the unit at a speed it does not answer at";
+        }));
+    search.cancel();
     return run;
 }
 
 OperationRun speedChange(UnitRig& rig, const sim::UnitState& before, milliseconds limit) {
     Rs485SpeedChangeOperation change(rig.session());
     const int target = before.record.rs485SpeedIndex == 7 ? 6 : 7;
-    OperationRun run;
-    QObject::connect(&change, &Rs485SpeedChangeOperation::finished, [&](auto outcome) {
-        using Outcome = Rs485SpeedChangeOperation::Outcome;
-        run.ending = outcome == Outcome::Changed ? Ending::Data : Ending::NoAnswer;
-    });
-    QObject::connect(&change, &Rs485SpeedChangeOperation::failed,
-                     [&](const SessionError&) { run.ending = Ending::NoAnswer; });
-    change.start(rig.session().factoryNumber(), target, rig.session().speedIndex());
-    const sim::UnitState after = finish(
-        rig, [&] { return run.ending.has_value(); }, limit);
-    const int now = after.record.rs485SpeedIndex;
-    if (run.ending == Ending::Data && now != target) {
-        run.wrong = "reported changed, the unit keeps its old bus speed";
-    } else if (now != target && now != before.record.rs485SpeedIndex) {
-        run.wrong = "the unit moved to a speed nobody asked for";
-    }
-    return run;
+    return judged(
+        rig, limit, change,
+        [&] { change.start(rig.session().factoryNumber(), target, rig.session().lineSpeed()); },
+        dataOrNoAnswer<SpeedChanged>,
+        [&](const Outcome<SpeedChanged>& o, const sim::UnitState& after) -> std::string {
+            const int now = after.record.rs485SpeedIndex;
+            if (o && now != target) {
+                return "reported changed, the unit keeps its old bus speed";
+            }
+            if (now != target && now != before.record.rs485SpeedIndex) {
+                return "the unit moved to a speed nobody asked for";
+            }
+            return "";
+        });
 }
 
 } // namespace
@@ -300,15 +307,33 @@ std::vector<std::array<std::string, 12>> expectedEventRows(const sim::UnitState&
 
 OperationRun runOperation(Column column, UnitRig& rig, const sim::UnitState& before,
                           milliseconds limit, bool everyAnswerArrives) {
-    if (column == Column::PollWithWaveforms) {
+    switch (column) {
+    case Column::PollWithWaveforms:
         return poll(rig, before, limit, everyAnswerArrives);
+    case Column::ReadConfiguration:
+        return readConfiguration(rig, before, limit);
+    case Column::WriteConfiguration:
+        return writeConfiguration(rig, before, limit);
+    case Column::Calibration:
+        return calibration(rig, before, limit);
+    case Column::ClockCorrection:
+        return clockCorrection(rig, before, limit);
+    case Column::ProtectionReset:
+        return protectionReset(rig, before, limit);
+    case Column::Version:
+        return version(rig, before, limit);
+    case Column::EventProtocol:
+        return eventProtocol(rig, before, limit);
+    case Column::Accounting:
+        return accounting(rig, before, limit);
+    case Column::ReportChain:
+        return reportChain(rig, before, limit);
+    case Column::DeviceSearch:
+        return deviceSearch(rig, before, limit);
+    case Column::SpeedChange:
+        return speedChange(rig, before, limit);
     }
-    using Run = OperationRun (*)(UnitRig&, const sim::UnitState&, milliseconds);
-    static const std::array<Run, 12> kRuns = {nullptr,     readConfiguration, writeConfiguration,
-                                              calibration, clockCorrection,   protectionReset,
-                                              version,     eventProtocol,     accounting,
-                                              reportChain, deviceSearch,      speedChange};
-    return kRuns[static_cast<std::size_t>(column)](rig, before, limit);
+    return {};
 }
 
 } // namespace torl7::faults

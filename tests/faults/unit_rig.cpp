@@ -24,13 +24,12 @@ UnitRig::UnitRig(sim::SimOptions options, std::uint16_t toolFactoryNumber)
     const QString path = QString::fromStdString(unit_.start(options));
     session_.setPort(path, path);
     session_.setFactoryNumber(toolFactoryNumber);
-    session_.setSpeedIndex(indexForBaud(options.unit.lineSpeedBaud));
-    session_.Comspeed();
+    session_.setLineSpeed(indexForBaud(options.unit.lineSpeedBaud));
 }
 
 UnitRig::~UnitRig() {
-    session_.abandon();
-    session_.comclose();
+    session_.cancel();
+    session_.closePort();
     unit_.stop();
 }
 
@@ -91,7 +90,7 @@ void UnitRig::settle(std::chrono::milliseconds limit) {
 std::optional<SessionError> UnitRig::reopen() {
     const QString path = QString::fromStdString(unit_.portPath());
     session_.setPort(path, path);
-    return session_.comopen();
+    return session_.openPort();
 }
 
 } // namespace torl7::faults

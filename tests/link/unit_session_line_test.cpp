@@ -48,9 +48,9 @@ protected:
 
     // Sends one request and plays the line until it has ended: each frame written is echoed
     // and answered as `how` says; a request left without an answer times out.
-    Answer exchange(Line how, std::uint8_t requestKind, const Bytes& payload = {}) {
+    Answer exchange(Line how, RequestKind requestKind, const Bytes& payload = {}) {
         if (!line.isOpen()) {
-            EXPECT_FALSE(session.comopen());
+            EXPECT_FALSE(session.openPort());
         }
         std::optional<Answer> result;
         session.request(requestKind, payload, [&](const Answer& a) { result = a; });
@@ -64,7 +64,7 @@ protected:
                     line.feed(unitAnswer(written));
                 }
             } else {
-                session.Timer3Timer();
+                session.answerTimedOut();
             }
         }
         return result.value_or(Answer{});
@@ -91,7 +91,7 @@ TEST_F(UnitSessionLineTest, ownRequestIsNeverTakenForTheAnswerOnAPortNotKnownToB
     const struct {
         const char* name;
         Line how;
-        std::uint8_t kind;
+        RequestKind kind;
         Bytes payload;
         std::vector<int> sent;
         bool answered;
@@ -161,7 +161,7 @@ TEST_F(UnitSessionLineTest, whatThePortShowedIsKeptUntilItsAdapterGoes) {
 }
 
 TEST_F(UnitSessionLineTest, requestHeldBehindItsPingIsNeverSentOver) {
-    ASSERT_FALSE(session.comopen());
+    ASSERT_FALSE(session.openPort());
     std::optional<Answer> reset;
     std::optional<Answer> version;
     session.request(kind::ProtectionReset, {}, [&](const Answer& a) { reset = a; });
@@ -199,19 +199,20 @@ TEST_F(UnitSessionLineTest, idleCloseWaitsForTheLongestAnswerAndNeverCutsAWait) 
         int idleMs;
     } cases[] = {{0, 10500 + 8500}, {1, 5500 + 4250}, {2, 3000 + 2125}, {5, 3000}, {10, 3000}};
     for (const auto& c : cases) {
-        session.setSpeedIndex(c.speedIndex);
-        session.abandon();
-        ASSERT_FALSE(session.comopen());
+        session.setLineSpeed(c.speedIndex);
+        session.cancel();
+        ASSERT_FALSE(session.openPort());
         session.request(kind::ConfigRead, {}, [](const Answer&) {});
-        EXPECT_EQ(session.Timer4->interval(), c.idleMs) << c.speedIndex;
+        EXPECT_EQ(session.idleCloseArmed().value_or(-1), c.idleMs) << c.speedIndex;
     }
-    // Bytes of an answer still coming in start the count again.
-    session.Timer4->start(60000);
+    // Bytes of an answer still coming in start the count again (at the speed of now).
+    ASSERT_EQ(session.idleCloseArmed(), 3000);
+    session.setLineSpeed(0);
     line.feed(QByteArray(1, '\xAA'));
-    EXPECT_EQ(session.Timer4->interval(), 3000);
+    EXPECT_EQ(session.idleCloseArmed(), 10500 + 8500);
     // While an answer is awaited the idle close leaves the port open.
-    session.Timer4Timer();
+    session.idleCloseElapsed();
     EXPECT_TRUE(line.isOpen());
-    session.Timer3Timer();
+    session.answerTimedOut();
     EXPECT_FALSE(line.isOpen());
 }

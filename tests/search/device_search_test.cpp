@@ -103,8 +103,8 @@ TEST_F(DeviceSearchTest, unitAt9600IsFoundAtItsFirstPingThereAndTheToolStaysTher
     EXPECT_EQ(search().operation().step(), UnitSearch::Step::Found);
     // The pings are not requests of the transmitter: not counted, no timeout, no idle close.
     EXPECT_EQ(diag().st_txd->text(), QStringLiteral("0"));
-    EXPECT_FALSE(session().Timer3->isActive());
-    EXPECT_FALSE(session().Timer4->isActive());
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value());
+    EXPECT_FALSE(session().idleCloseArmed().has_value());
 }
 
 TEST_F(DeviceSearchTest, withoutAUnitItSends22PingsOverEverySpeedIn4500msAndStaysAt115200) {
@@ -206,12 +206,14 @@ TEST_F(DeviceSearchTest, anEmptyAnswerOrAWrongSumDoesNotEndTheSearch) {
 }
 
 TEST_F(DeviceSearchTest, theSearchStartsFromItsOpenPortWithNoLeftoverTimerToCloseIt) {
-    openPort(session(), boxes);
+    ASSERT_FALSE(session().openPort());
     session().request(kind::ConfigRead, {}, nullptr);
-    ASSERT_TRUE(session().Timer4->isActive());
+    ASSERT_TRUE(session().idleCloseArmed().has_value());
     search().Button1Click();
-    EXPECT_FALSE(session().Timer3->isActive()) << "a lost earlier answer would close the port";
-    EXPECT_FALSE(session().Timer4->isActive()) << "the idle close would end the search after 3 s";
+    EXPECT_FALSE(session().answerTimeoutArmed().has_value())
+        << "a lost earlier answer would close the port";
+    EXPECT_FALSE(session().idleCloseArmed().has_value())
+        << "the idle close would end the search after 3 s";
     EXPECT_TRUE(line.isOpen());
 }
 
@@ -265,12 +267,12 @@ TEST(DeviceSearchPorts, aPortPickedInTheDialogClosesThePortAndIsUsedByTheNextOpe
     RecordingMessageBoxes boxes;
     MainWindow window(line, boxes, {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1"}});
     auto& search = *window.findChild<DeviceSearch*>();
-    ASSERT_TRUE(openPort(window.session(), boxes));
+    ASSERT_FALSE(window.session().openPort());
     window.searchDialog()->cmbPorts->setCurrentIndex(1);
     search.cmbPortsChange();
     EXPECT_FALSE(line.isOpen());
     EXPECT_EQ(window.TabSheet2->cmbPorts->currentIndex(), 1);
-    ASSERT_TRUE(openPort(window.session(), boxes));
+    ASSERT_FALSE(window.session().openPort());
     EXPECT_EQ(line.lastPortName, QStringLiteral("/dev/ttyUSB1"));
     EXPECT_TRUE(boxes.shown.empty());
 }

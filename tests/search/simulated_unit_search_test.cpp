@@ -48,10 +48,10 @@ protected:
     // Pings the unit at the tool's current speed; true when it answers.
     bool answersPing() {
         UnitSession& link = window->session();
-        if (!openPort(link, boxes)) {
+        if (link.openPort()) {
             return false;
         }
-        link.requestUncounted(pingFrame(600), nullptr);
+        link.probe(pingFrame(600), nullptr);
         return QTest::qWaitFor([&] { return link.lastFrame().has_value(); }, 1000);
     }
 
@@ -87,14 +87,14 @@ TEST_F(SimulatedUnitSearch, speedChangeMovesAFollowingUnitAndTheToolGoesWithIt) 
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
     unitSpeed->setCurrentIndex(1);
     emit unitSpeed->activated(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.Timer1->isActive(); }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.operation().stepTimerArmed(); }, kPatienceMs));
 
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(boxes.shown.back().text,
               QStringLiteral("Процесс изменения скорости RS485 успешно завершен!"));
     EXPECT_EQ(window->TabSheet2->cb_speed->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_FALSE(window->session().reserved());
+    EXPECT_FALSE(window->session().lineHeld());
     EXPECT_TRUE(answersPing()) << "the unit listens at 600 now";
     setPcSpeed(0);
     EXPECT_FALSE(answersPing()) << "and no longer at 300";
@@ -108,7 +108,7 @@ TEST_F(SimulatedUnitSearch, speedChangeOfAUnitThatDoesNotAskToFollowLeavesTheToo
     boxes.answers.push_back(MessageBoxes::Answer::Yes);
     unitSpeed->setCurrentIndex(3);
     emit unitSpeed->activated(3);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.Timer1->isActive(); }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !change.operation().stepTimerArmed(); }, kPatienceMs));
 
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(boxes.shown.back().text,

@@ -10,14 +10,27 @@ namespace {
 
 constexpr CalibrationSample kQuiet{{57000, 57000, 57000, 1000, 1000, 1000, 2500}};
 
+// How a run ended, its result and its error side by side.
+struct Ended {
+    std::optional<CoefficientAck> ack;
+    std::optional<CalibrationFault> fault;
+    std::optional<SessionError> error;
+    std::optional<std::uint8_t> unexpectedSelector;
+};
+
 class CalibrationRunTest : public OperationFixture {
 public:
-    CalibrationRunTest() { inputs.kept = {"570", "570", "570", "200", "200", "200", "5000"}; }
+    CalibrationRunTest() {
+        inputs.kept = {"570", "570", "570", "200", "200", "200", "5000"};
+        run.onProgress([this](Progress p) { progress.push_back(p.done); });
+        run.onFinished([this](const Outcome<CalibrationResult>& o) {
+            const CalibrationResult r = o.result.value_or(CalibrationResult{});
+            results.push_back(Ended{r.ack, r.fault, o.error, r.unexpectedSelector});
+        });
+    }
 
     void start() {
-        run.start(inputs, {[this](int n) { progress.push_back(n); },
-                           [this](const TickedCoefficients& c) { computed = c; },
-                           [this](const CalibrationRun::Result& r) { results.push_back(r); }});
+        run.start(inputs, [this](const TickedCoefficients& c) { computed = c; });
     }
     void samples(int count) {
         for (int i = 0; i < count; ++i) {
@@ -29,7 +42,7 @@ public:
     CalibrationRun run{session};
     std::vector<int> progress;
     std::optional<TickedCoefficients> computed;
-    std::vector<CalibrationRun::Result> results;
+    std::vector<Ended> results;
 };
 
 } // namespace
@@ -72,7 +85,7 @@ TEST_F(CalibrationRunTest, runEndsEarlyWithNothingWritten) {
         {"reference 0", "0", 10, {}, true, false, false},
         {"coefficient beyond a word", "0,5", 10, {}, true, false, false},
         {"sample unanswered", std::nullopt, 4,
-         [](CalibrationRunTest& t) { t.session.Timer3Timer(); }, false, true, false},
+         [](CalibrationRunTest& t) { t.session.answerTimedOut(); }, false, true, false},
         {"sample with another selector", std::nullopt, 4,
          [](CalibrationRunTest& t) { t.answer(kind::Diagnostics, Bytes(22, 1)); }, false, false,
          true},
@@ -80,7 +93,7 @@ TEST_F(CalibrationRunTest, runEndsEarlyWithNothingWritten) {
     for (const auto& c : cases) {
         results.clear();
         line.clearWritten();
-        ASSERT_FALSE(session.comopen());
+        ASSERT_FALSE(session.openPort());
         inputs.references[0] = c.uaReference;
         start();
         samples(c.samplesGiven);
@@ -100,9 +113,10 @@ TEST_F(CalibrationRunTest, runEndsEarlyWithNothingWritten) {
 
 TEST_F(CalibrationRunTest, samplesWaitWithoutTimeoutWhenTheCallerSaysSo) {
     for (const bool withTimeout : {true, false}) {
-        inputs.sampleTimeout = withTimeout;
-        session.abandon();
+        inputs.sampleWait =
+            withTimeout ? UnitSession::Wait::AnswerTimeout : UnitSession::Wait::SenderRepeats;
+        session.cancel();
         start();
-        EXPECT_EQ(session.Timer3->isActive(), withTimeout);
+        EXPECT_EQ(session.answerTimeoutArmed().has_value(), withTimeout);
     }
 }

@@ -17,12 +17,16 @@ class DiagPollTest : public ::testing::Test {
 protected:
     DiagPollTest() {
         session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
-        EXPECT_FALSE(session.comopen());
+        EXPECT_FALSE(session.openPort());
         QObject::connect(&poll, &DiagPoll::snapshotReceived, [this] { ++snapshots; });
         QObject::connect(&poll, &DiagPoll::waveformsReady,
                          [this](const WaveformSamples& s) { drawn.push_back(s.voltage[1][0]); });
-        QObject::connect(&poll, &DiagPoll::failed,
-                         [this](const SessionError& e) { errors.push_back(e.kind); });
+        poll.onFinished([this](const Outcome<PollSummary>& o) {
+            summary = o.result;
+            if (!o) {
+                errors.push_back(o.error->kind);
+            }
+        });
     }
 
     void feed(std::uint8_t code, const Bytes& payload) {
@@ -56,6 +60,7 @@ protected:
     int snapshots = 0;
     std::vector<int> drawn; // phase B's first voltage sample of each drawing
     std::vector<SessionError::Kind> errors;
+    std::optional<PollSummary> summary;
 };
 
 } // namespace
@@ -86,36 +91,52 @@ TEST_F(DiagPollTest, eachViewFetchesItsBlocksAfterEverySnapshotThenDrawsAndStart
     EXPECT_EQ(drawn.back(), 2) << "phase B's block went into phase B's arrays";
 }
 
-TEST_F(DiagPollTest, withResponseTimeoutsTheFirstUnansweredRequestEndsItWithoutARepetition) {
-    poll.start(2, DiagPoll::Pace::ResponseTimeout, 1);
-    EXPECT_FALSE(poll.Timer2->isActive()) << "no watchdog";
-    EXPECT_TRUE(session.Timer3->isActive()) << "the request has its response timeout";
-    answerPending();
-    ASSERT_EQ(poll.blockCount(), 1);
-    EXPECT_EQ(poll.blockSelectors()[0], 1);
-    session.Timer3Timer();
-    EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
-    EXPECT_FALSE(poll.running());
-    EXPECT_EQ(selectorsSent(), (std::vector<int>{1, 18}));
+// The headless client's reads end at the first unanswered request; its monitor, like the
+// window's watchdog, asks again and ends only after five misses in a row.
+TEST_F(DiagPollTest, withAnswerTimeoutsAnUnansweredRequestIsAskedAgainUpToTheMissesAllowed) {
+    for (const int allowed : {1, DiagPoll::kMaxMisses}) {
+        SCOPED_TRACE(allowed);
+        line.clearWritten();
+        errors.clear();
+        poll.start(2, DiagPoll::Pace::AnswerTimeout, 1, allowed);
+        EXPECT_FALSE(poll.watchdogArmed()) << "no watchdog";
+        EXPECT_TRUE(session.answerTimeoutArmed()) << "the request has its answer timeout";
+        answerPending();
+        ASSERT_EQ(poll.blockCount(), 1);
+        EXPECT_EQ(poll.blockSelectors()[0], 1);
+        for (int miss = 1; miss < allowed; ++miss) {
+            session.answerTimedOut();
+            EXPECT_TRUE(poll.running()) << "a miss is asked again";
+        }
+        EXPECT_TRUE(errors.empty());
+        session.answerTimedOut();
+        EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
+        EXPECT_FALSE(poll.running());
+        std::vector<int> expected{1};
+        expected.insert(expected.end(), static_cast<std::size_t>(allowed), 18);
+        EXPECT_EQ(selectorsSent(), expected);
+        ASSERT_TRUE(summary);
+        EXPECT_EQ(summary->misses, allowed);
+    }
 }
 
 TEST_F(DiagPollTest, fifthMissEndsItWithATimeoutAndAPortThatWillNotReopenEndsItAtOnce) {
     poll.start(0);
     for (int tick = 0; tick < 2 * DiagPoll::kMaxMisses - 1; ++tick) {
-        poll.Timer2Timer();
+        poll.watchdogTick();
     }
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(selectorsSent().size(), 5u) << "the request and four repetitions";
-    poll.Timer2Timer();
+    poll.watchdogTick();
     EXPECT_EQ(errors, std::vector{SessionError::Kind::Timeout});
-    EXPECT_FALSE(poll.Timer2->isActive());
+    EXPECT_FALSE(poll.watchdogArmed().has_value());
 
     errors.clear();
     poll.start(0);
-    session.Timer4Timer(); // the idle close
+    session.idleCloseElapsed(); // the idle close
     line.failNextOpen = true;
-    poll.Timer2Timer();
-    poll.Timer2Timer();
+    poll.watchdogTick();
+    poll.watchdogTick();
     EXPECT_EQ(errors, std::vector{SessionError::Kind::PortNotOpened});
     EXPECT_FALSE(poll.running());
 
@@ -125,32 +146,31 @@ TEST_F(DiagPollTest, fifthMissEndsItWithATimeoutAndAPortThatWillNotReopenEndsItA
     line.loseDevice();
     EXPECT_EQ(errors, std::vector{SessionError::Kind::LineLost});
     EXPECT_FALSE(poll.running());
-    EXPECT_FALSE(poll.Timer2->isActive());
+    EXPECT_FALSE(poll.watchdogArmed().has_value());
 }
 
 TEST_F(DiagPollTest, aPollAnswerBehindAnotherCommandIsReportedButAsksForNothing) {
     poll.start(1);
     std::optional<Answer> versionAnswer;
-    session.request(
-        kind::Version, {}, [&](const Answer& a) { versionAnswer = a; }, true);
+    session.request(kind::Version, {}, [&](const Answer& a) { versionAnswer = a; });
     line.clearWritten();
     feed(kind::Diagnostics, encodeSnapshot(Snapshot{}));
     EXPECT_EQ(snapshots, 1);
     EXPECT_TRUE(selectorsSent().empty()) << "the version request still waits for its answer";
     EXPECT_FALSE(versionAnswer);
     // The watchdog's repetition waits for the version's answer, and then goes out.
-    poll.Timer2Timer();
-    poll.Timer2Timer();
+    poll.watchdogTick();
+    poll.watchdogTick();
     EXPECT_TRUE(selectorsSent().empty()) << "sent over the version request, it would lose it";
     feed(kind::Version, Bytes(16, 0x56));
     ASSERT_TRUE(versionAnswer && versionAnswer->frame);
-    poll.Timer2Timer();
-    poll.Timer2Timer();
+    poll.watchdogTick();
+    poll.watchdogTick();
     EXPECT_EQ(selectorsSent(), std::vector<int>{0});
 }
 
 TEST_F(DiagPollTest, stoppedFromTheReportOfAnAnswerItAsksForNothingMore) {
-    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, &DiagPoll::stop);
+    QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll, [this] { poll.stop(); });
     poll.start(3);
     answerPending();
     EXPECT_EQ(snapshots, 1);
@@ -185,8 +205,8 @@ TEST_F(DiagPollTest, aBlockWithAnotherSelectorIsNotTakenAndTheBlockIsAskedForAga
         EXPECT_TRUE(drawn.empty()) << what;
         EXPECT_EQ(snapshots, 1) << what;
         EXPECT_EQ(selectorsSent(), (std::vector<int>{0, 1, 2})) << what;
-        poll.Timer2Timer();
-        poll.Timer2Timer();
+        poll.watchdogTick();
+        poll.watchdogTick();
         EXPECT_EQ(selectorsSent(), (std::vector<int>{0, 1, 2, 2})) << what << ": asked again";
         answerPending();
         answerPending();
@@ -195,7 +215,7 @@ TEST_F(DiagPollTest, aBlockWithAnotherSelectorIsNotTakenAndTheBlockIsAskedForAga
     }
 
     line.clearWritten();
-    poll.start(2, DiagPoll::Pace::ResponseTimeout, 1);
+    poll.start(2, DiagPoll::Pace::AnswerTimeout, 1);
     for (int stray = 0; stray < DiagPoll::kMaxMisses; ++stray) {
         feed(kind::Diagnostics, block(18, 7));
     }

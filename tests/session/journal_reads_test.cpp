@@ -26,8 +26,9 @@ protected:
     std::vector<Outcome<EventRows>> ends;
 
     void start() {
-        read.start([this](int done) { progress.push_back(done); },
-                   [this](const Outcome<EventRows>& end) { ends.push_back(end); });
+        read.onProgress([this](Progress p) { progress.push_back(p.done); });
+        read.onFinished([this](const Outcome<EventRows>& end) { ends.push_back(end); });
+        read.start();
     }
     std::vector<int> blocksAskedFor() const {
         std::vector<int> blocks;
@@ -61,7 +62,7 @@ TEST_F(JournalReadsTest, eventReadFollowsTheIndexTheUnitAnswersWith) {
         line.clearWritten();
         progress.clear();
         ends.clear();
-        ASSERT_FALSE(session.comopen().has_value());
+        ASSERT_FALSE(session.openPort().has_value());
         start();
         for (std::size_t i = 0; i < c.answered.size(); ++i) {
             EXPECT_EQ(read.step(), EventProtocolRead::Step::ReadingBlocks);
@@ -86,7 +87,7 @@ TEST_F(JournalReadsTest, eventReadEndsOnceWithTheTimeoutAndKeepsWhatItStored) {
     answer(kind::EventBlock, block(1, 2, 12));
     answer(kind::AccountingRead, Bytes(19, 0)); // answers no block request
     EXPECT_TRUE(ends.empty());
-    session.Timer3Timer();
+    session.answerTimedOut();
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_FALSE(ends[0]);
     EXPECT_EQ(ends[0].error->kind, SessionError::Kind::Timeout);
@@ -104,10 +105,11 @@ TEST_F(JournalReadsTest, accountingReadAndResetSendTheirKindAndDecodeTheAnswer) 
         const std::uint8_t code =
             request == AccountingRequest::Read ? kind::AccountingRead : kind::AccountingReset;
         line.clearWritten();
-        ASSERT_FALSE(session.comopen().has_value());
+        ASSERT_FALSE(session.openPort().has_value());
         std::vector<Outcome<AccountingRecord>> accountingEnds;
-        exchangeAccounting(session, request,
-                           [&](const auto& end) { accountingEnds.push_back(end); });
+        AccountingExchange exchange(session);
+        exchange.onFinished([&](const auto& end) { accountingEnds.push_back(end); });
+        exchange.start(request);
         ASSERT_EQ(sent().size(), 1u);
         EXPECT_EQ(sent()[0].command(), code);
         EXPECT_EQ(sent()[0].length(), 0u);

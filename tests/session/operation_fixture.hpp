@@ -15,7 +15,7 @@ public:
     OperationFixture() {
         session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
         knownCleanLine(session, line);
-        EXPECT_FALSE(session.comopen());
+        EXPECT_FALSE(session.openPort());
     }
 
     // The unit answers with `code` and `payload`.

@@ -9,11 +9,12 @@ namespace {
 
 class ReadConfigurationTest : public OperationFixture {
 public:
-    std::vector<ReadConfiguration::Result> results;
+    std::vector<Outcome<ConfigRecord>> results;
     ReadConfiguration read{session};
 
     void start() {
-        read.start([this](const ReadConfiguration::Result& r) { results.push_back(r); });
+        read.onFinished([this](const Outcome<ConfigRecord>& r) { results.push_back(r); });
+        read.start();
     }
 };
 
@@ -34,8 +35,8 @@ TEST_F(ReadConfigurationTest, recordArrivesOnceAndAnotherCodeDoesNotEndTheWait) 
     answer(kind::ConfigRead, Bytes(encoded.begin(), encoded.end()));
     answer(kind::ConfigRead, Bytes(encoded.begin(), encoded.end()));
     ASSERT_EQ(results.size(), 1u);
-    ASSERT_TRUE(results[0].record);
-    EXPECT_EQ(results[0].record->tbMs, 42);
+    ASSERT_TRUE(results[0]);
+    EXPECT_EQ(results[0].result->tbMs, 42);
     EXPECT_EQ(read.step(), ReadConfiguration::Step::Done);
 }
 
@@ -45,18 +46,18 @@ TEST_F(ReadConfigurationTest, failuresEndTheReadWithTheirKind) {
         std::function<void(OperationFixture&)> fail;
         SessionError::Kind kind;
     } cases[] = {
-        {"timeout", [](OperationFixture& f) { f.session.Timer3Timer(); },
+        {"timeout", [](OperationFixture& f) { f.session.answerTimedOut(); },
          SessionError::Kind::Timeout},
         {"line lost", [](OperationFixture& f) { f.line.loseDevice(); },
          SessionError::Kind::LineLost},
     };
     for (const auto& c : cases) {
         results.clear();
-        ASSERT_FALSE(session.comopen());
+        ASSERT_FALSE(session.openPort());
         start();
         c.fail(*this);
         ASSERT_EQ(results.size(), 1u) << c.name;
-        EXPECT_FALSE(results[0].record) << c.name;
+        EXPECT_FALSE(results[0]) << c.name;
         ASSERT_TRUE(results[0].error) << c.name;
         EXPECT_EQ(results[0].error->kind, c.kind) << c.name;
     }

@@ -32,10 +32,13 @@ protected:
         observer.accountingRead = [this](const AccountingRecord& r) {
             seen.push_back("accounting " + std::to_string(r.starts));
         };
-        observer.blocksRead = [this](int done) {
-            seen.push_back("blocks " + std::to_string(done));
-        };
-        chain.start(observer, [this](const Outcome<ReportChainData>& end) { ends.push_back(end); });
+        chain.onProgress([this](Progress p) {
+            if (p.done > 2) {
+                seen.push_back("blocks " + std::to_string(p.done - 2));
+            }
+        });
+        chain.onFinished([this](const Outcome<ReportChainData>& end) { ends.push_back(end); });
+        chain.start(observer);
     }
     // Answers the chain's requests until `answers` of them are answered.
     void answerSteps(int answers) {
@@ -79,7 +82,7 @@ TEST_F(ReportChainTest, configurationAccountingAndTenBlocksOverOneOpeningThenThe
         kinds.push_back(f.command());
     }
     EXPECT_EQ(kinds, (std::vector<std::uint8_t>{2, 7, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6}));
-    EXPECT_EQ(line.openCount, opens) << "never reopened";
+    EXPECT_EQ(line.openCount, opens + 1) << "opened at the start, never again";
     EXPECT_FALSE(line.isOpen());
     ASSERT_EQ(seen.size(), 12u);
     EXPECT_EQ(seen[1], "accounting 57");
@@ -101,13 +104,13 @@ TEST_F(ReportChainTest, aTimeoutAtAnyStepEndsTheChainOnceWithThatStep) {
     for (const Case c : {Case{0, ReportStep::Configuration, 0}, Case{1, ReportStep::Accounting, 1},
                          Case{6, ReportStep::Events, 6}}) {
         SCOPED_TRACE(c.answered);
-        ASSERT_FALSE(session.comopen().has_value());
+        ASSERT_FALSE(session.openPort().has_value());
         line.clearWritten();
         seen.clear();
         ends.clear();
         start();
         answerSteps(c.answered);
-        session.Timer3Timer();
+        session.answerTimedOut();
         ASSERT_EQ(ends.size(), 1u);
         EXPECT_FALSE(ends[0]);
         EXPECT_EQ(ends[0].error->kind, SessionError::Kind::Timeout);

@@ -12,21 +12,26 @@ using namespace torl7::test;
 namespace {
 
 using Step = Rs485SpeedChangeOperation::Step;
-using Outcome = Rs485SpeedChangeOperation::Outcome;
+enum class Ended { Changed, NoAnswer };
 
 class Rs485SpeedChangeOperationTest : public ::testing::Test {
 protected:
     Rs485SpeedChangeOperationTest() {
         session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
-        QObject::connect(&change, &Rs485SpeedChangeOperation::finished,
-                         [this](Outcome o) { outcome = o; });
-        QObject::connect(&change, &Rs485SpeedChangeOperation::failed,
-                         [this](const SessionError& e) { error = e.kind; });
+        change.onFinished([this](const Outcome<SpeedChanged>& o) {
+            if (o) {
+                outcome = Ended::Changed;
+            } else if (o.error->kind == SessionError::Kind::Timeout) {
+                outcome = Ended::NoAnswer;
+            } else {
+                error = o.error->kind;
+            }
+        });
         QObject::connect(&change, &Rs485SpeedChangeOperation::pcSpeedFollowed,
                          [this](int speed) { followedTo = speed; });
     }
     void start(int unitSpeed = 7) {
-        ASSERT_FALSE(session.comopen());
+        ASSERT_FALSE(session.openPort());
         line.clearWritten();
         outcome.reset();
         change.start(600, unitSpeed, 10);
@@ -37,7 +42,7 @@ protected:
     FakeSerialLine line;
     UnitSession session{line};
     Rs485SpeedChangeOperation change{session};
-    std::optional<Outcome> outcome;
+    std::optional<Ended> outcome;
     std::optional<SessionError::Kind> error;
     std::optional<int> followedTo;
 };
@@ -61,58 +66,58 @@ TEST_F(Rs485SpeedChangeOperationTest, answersMoveItOnlyWhenTheyCarryAPayloadAndT
     };
     for (const Case& c : cases) {
         start();
-        EXPECT_TRUE(session.reserved());
+        EXPECT_TRUE(session.lineHeld());
         if (c.first) {
             answer(*c.first);
         }
         EXPECT_EQ(change.step(), c.afterFirst);
-        change.Timer1Timer();
+        change.tick();
         EXPECT_EQ(change.step(), c.afterTick);
         if (c.second) {
             answer(*c.second);
         }
         EXPECT_EQ(change.step(), c.afterSecond);
         if (c.afterTick == Step::Idle) {
-            EXPECT_EQ(outcome, Outcome::NoAnswer);
-            EXPECT_FALSE(session.reserved());
+            EXPECT_EQ(outcome, Ended::NoAnswer);
+            EXPECT_FALSE(session.lineHeld());
             EXPECT_FALSE(line.isOpen());
         } else {
             EXPECT_EQ(line.writes.size(), 2u);
             EXPECT_EQ(line.writes.back().size(), static_cast<int>(speedSetFrame(600, 7).size()));
         }
-        change.Timer1Timer();
-        change.Timer1Timer();
-        change.Timer1Timer();
-        EXPECT_FALSE(session.reserved()) << "every way ends and releases the line";
+        change.tick();
+        change.tick();
+        change.tick();
+        EXPECT_FALSE(session.lineHeld()) << "every way ends and releases the line";
     }
 }
 
 TEST_F(Rs485SpeedChangeOperationTest, followingThePcGoesToTheUnitsNewSpeedAndChecksThere) {
     start(3);
     answer(Bytes{1});
-    change.Timer1Timer(); // the speed-set request
-    EXPECT_EQ(change.Timer1->interval(), 50) << "the step wait of 115200";
-    change.Timer1Timer(); // follow
+    change.tick(); // the speed-set request
+    EXPECT_EQ(change.stepTimerArmed().value_or(-1), 50) << "the step wait of 115200";
+    change.tick(); // follow
     EXPECT_EQ(followedTo, 3);
-    EXPECT_EQ(session.speedIndex(), 3);
+    EXPECT_EQ(session.lineSpeed(), 3);
     EXPECT_EQ(line.baudRate(), 2400);
-    EXPECT_EQ(change.Timer1->interval(), 200) << "the step wait of the new speed";
+    EXPECT_EQ(change.stepTimerArmed().value_or(-1), 200) << "the step wait of the new speed";
     answer(Bytes{1});
-    change.Timer1Timer();
-    EXPECT_EQ(outcome, Outcome::Changed);
+    change.tick();
+    EXPECT_EQ(outcome, Ended::Changed);
     EXPECT_FALSE(line.isOpen());
 }
 
 TEST_F(Rs485SpeedChangeOperationTest, aPortThatWillNotReopenAtTheNewSpeedEndsItWithNothingSent) {
     start();
     answer(Bytes{1});
-    change.Timer1Timer();
+    change.tick();
     line.clearWritten();
     line.failNextOpen = true;
-    change.Timer1Timer();
+    change.tick();
     EXPECT_EQ(error, SessionError::Kind::PortNotOpened);
     EXPECT_FALSE(outcome);
     EXPECT_TRUE(line.writes.empty());
-    EXPECT_FALSE(session.reserved());
+    EXPECT_FALSE(session.lineHeld());
     EXPECT_EQ(change.step(), Step::Idle);
 }

@@ -15,18 +15,22 @@ class UnitSearchTest : public ::testing::Test {
 protected:
     UnitSearchTest() {
         session.setPort(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"));
-        EXPECT_FALSE(session.comopen());
-        QObject::connect(&search, &UnitSearch::finished, [this](bool f) { found = f; });
+        EXPECT_FALSE(session.openPort());
+        search.onFinished([this](const Outcome<SearchResult>& o) {
+            if (o) {
+                found = o.result->found;
+            }
+        });
     }
     // Ticks until the search ends; the unit at `unitBaud` answers each ping it hears.
     void runAgainst(int unitBaud, const Bytes& answer) {
         for (int tick = 0; tick < 40 && !found; ++tick) {
             const std::size_t before = line.writes.size();
-            search.Timer1Timer();
+            search.tick();
             if (line.writes.size() == before) {
                 continue;
             }
-            waits.push_back(search.Timer1->interval());
+            waits.push_back(search.pingWait());
             if (line.baudRate() == unitBaud) {
                 line.feedBytes(buildFrame(601, kind::Ping, answer));
             }
@@ -82,10 +86,10 @@ TEST_F(UnitSearchTest, eachSpeedWaitsItsOwnPingWaitUnlessOneWaitIsGiven) {
 
 TEST_F(UnitSearchTest, stoppedItIgnoresTheAnswerUnderWayAndTicksNoMore) {
     search.start(600);
-    search.Timer1Timer();
-    search.stop();
+    search.tick();
+    search.cancel();
     line.feedBytes(buildFrame(601, kind::Ping, Bytes{5}));
-    search.Timer1Timer();
+    search.tick();
     EXPECT_EQ(search.step(), UnitSearch::Step::Idle);
     EXPECT_EQ(line.writes.size(), 1u);
     EXPECT_FALSE(found);

@@ -21,22 +21,31 @@ class WriteConfigurationTest : public OperationFixture {
 public:
     WriteConfigurationTest() { sent.uminVolts = 300; }
 
+    // How a write ended: what it reports, and why it did not end done.
+    struct Ended : WriteReport {
+        std::optional<SessionError> error;
+    };
+    void listen(WriteConfiguration& operation) {
+        operation.onFinished([this](const Outcome<WriteReport>& o) {
+            results.push_back(Ended{o.result.value_or(WriteReport{}), o.error});
+        });
+    }
     void start(std::function<void()> whileAcknowledged = {}) {
-        write.start(sent, {[this, whileAcknowledged] {
-                               ++acknowledgements;
-                               writesAtAcknowledgement = line.writes.size();
-                               if (whileAcknowledged) {
-                                   whileAcknowledged();
-                               }
-                           },
-                           [this](const WriteConfiguration::Result& r) { results.push_back(r); }});
+        listen(write);
+        write.start(sent, [this, whileAcknowledged] {
+            ++acknowledgements;
+            writesAtAcknowledgement = line.writes.size();
+            if (whileAcknowledged) {
+                whileAcknowledged();
+            }
+        });
     }
 
     ConfigRecord sent;
     WriteConfiguration write{session};
     int acknowledgements = 0;
     std::size_t writesAtAcknowledgement = 0;
-    std::vector<WriteConfiguration::Result> results;
+    std::vector<Ended> results;
 };
 
 } // namespace
@@ -80,7 +89,7 @@ TEST_F(WriteConfigurationTest, acknowledgedWriteIsReadBackAndCompared) {
 }
 
 TEST_F(WriteConfigurationTest, readBackReopensThePortTheIdleCloseShut) {
-    start([this] { session.Timer4Timer(); });
+    start([this] { session.idleCloseElapsed(); });
     const int opensBefore = line.openCount;
     answer(kind::Write, Bytes{0});
     EXPECT_EQ(line.openCount, opensBefore + 1);
@@ -95,21 +104,20 @@ TEST_F(WriteConfigurationTest, withoutReadBackTheResultSaysWhy) {
         std::optional<SessionError::Kind> error;
         bool reserved;
     } cases[] = {
-        {"write unanswered", {}, false, SessionError::Kind::Timeout, false},
         {"port will not reopen",
          [](WriteConfigurationTest& t) {
-             t.session.Timer4Timer();
+             t.session.idleCloseElapsed();
              t.line.failNextOpen = true;
          },
          true, SessionError::Kind::PortNotOpened, false},
-        {"speed change took the line",
-         [](WriteConfigurationTest& t) { t.session.setReserved(true); }, true, std::nullopt, true},
+        {"speed change took the line", [](WriteConfigurationTest& t) { t.session.holdLine(); },
+         true, std::nullopt, true},
     };
     for (const auto& c : cases) {
         results.clear();
         acknowledgements = 0;
-        session.setReserved(false);
-        ASSERT_FALSE(session.comopen());
+        session.releaseLine();
+        ASSERT_FALSE(session.openPort());
         start([this, &c] {
             if (c.whileAcknowledged) {
                 c.whileAcknowledged(*this);
@@ -119,7 +127,7 @@ TEST_F(WriteConfigurationTest, withoutReadBackTheResultSaysWhy) {
         if (c.answerWrite) {
             answer(kind::Write, Bytes{0});
         } else {
-            session.Timer3Timer();
+            session.answerTimedOut();
         }
         ASSERT_EQ(results.size(), 1u) << c.name;
         EXPECT_EQ(line.writes.size(), writesAfterStart) << c.name << ": no read-back sent";
@@ -156,16 +164,17 @@ TEST_F(WriteConfigurationTest, withAHistoryTheUnitsRecordIsKeptBeforeAnythingIsW
         }
         const ConfigHistory history(root);
         WriteConfiguration safe(session, &history);
-        ASSERT_FALSE(session.comopen()) << "a timeout closed the port";
+        ASSERT_FALSE(session.openPort()) << "a timeout closed the port";
         results.clear();
         line.clearWritten();
-        safe.start(sent, {nullptr, [this](const auto& r) { results.push_back(r); }});
+        listen(safe);
+        safe.start(sent);
         EXPECT_EQ(lastSent()->command(), kind::ConfigRead) << c.name;
         EXPECT_EQ(safe.step(), WriteConfiguration::Step::ReadingBefore);
         if (c.unitAnswers) {
             answer(kind::ConfigRead, recordBytes(before));
         } else {
-            session.Timer3Timer();
+            session.answerTimedOut();
         }
         EXPECT_EQ(line.writes.size(), c.written ? 2u : 1u) << c.name;
         EXPECT_EQ(results.size(), c.written ? 0u : 1u) << c.name << ": the write still runs";
@@ -187,6 +196,52 @@ TEST_F(WriteConfigurationTest, withAHistoryTheUnitsRecordIsKeptBeforeAnythingIsW
             EXPECT_FALSE(results[0].acknowledged);
             EXPECT_EQ(results[0].kept.has_value(), c.unitAnswers) << c.name;
         }
+    }
+}
+
+// A write whose acknowledgement is lost may still have been taken: the record read back says
+// which, the history file of the settings before is named, and the write still ends unconfirmed.
+TEST_F(WriteConfigurationTest, aLostAcknowledgementIsFollowedByAReadBackThatTellsWhatTheUnitHolds) {
+    using Found = WriteReport::Found;
+    ConfigRecord before;
+    before.tbMs = 7;
+    ConfigRecord other = sent;
+    other.tbMs = 9;
+    const struct {
+        const char* name;
+        std::optional<ConfigRecord> unitHolds; // nothing: the read-back goes unanswered too
+        Found found;
+    } cases[] = {
+        {"taken, the answer lost", sent, Found::NewRecord},
+        {"not taken", before, Found::OldRecord},
+        {"something else", other, Found::Neither},
+        {"silent since", std::nullopt, Found::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const ConfigHistory history(dir.filePath(QStringLiteral("history")));
+        WriteConfiguration safe(session, &history);
+        listen(safe);
+        results.clear();
+        line.clearWritten();
+        safe.start(sent);
+        answer(kind::ConfigRead, recordBytes(before));
+        ASSERT_EQ(lastSent()->command(), kind::Write);
+        session.answerTimedOut();
+        ASSERT_EQ(lastSent()->command(), kind::ConfigRead) << "read back all the same";
+        if (c.unitHolds) {
+            answer(kind::ConfigRead, recordBytes(*c.unitHolds));
+        } else {
+            session.answerTimedOut();
+        }
+        ASSERT_EQ(results.size(), 1u);
+        ASSERT_TRUE(results[0].error);
+        EXPECT_EQ(results[0].error->kind, SessionError::Kind::Timeout) << "still unconfirmed";
+        EXPECT_FALSE(results[0].acknowledged);
+        EXPECT_EQ(results[0].afterLostAcknowledgement, c.found);
+        ASSERT_TRUE(results[0].kept && *results[0].kept);
+        EXPECT_EQ(QStringList{results[0].kept->path}, history.files(600));
     }
 }
 

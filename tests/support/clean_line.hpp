@@ -13,12 +13,12 @@ namespace torl7::test {
 
 inline void knownCleanLine(UnitSession& session, FakeSerialLine& line) {
     const bool wasOpen = line.isOpen();
-    ASSERT_FALSE(session.comopen());
+    ASSERT_FALSE(session.openPort());
     session.request(kind::Version, {}, [](const Answer&) {});
     line.feedBytes(buildFrame(session.factoryNumber(), kind::Version, Bytes(16, 0x20)));
     ASSERT_EQ(session.echo(), UnitSession::Echo::NotEchoing);
     if (!wasOpen) {
-        session.comclose();
+        session.closePort();
     }
     line.clearWritten();
     line.openCount = 0;

@@ -29,11 +29,12 @@ public:
     void close() override { open_ = false; }
     void setBaudRate(qint32 baud) override { baud_ = baud; }
     qint32 baudRate() const override { return baud_; }
-    void write(const QByteArray& bytes) override {
+    bool write(const QByteArray& bytes) override {
         if (open_) {
             written_.append(bytes);
             writes.push_back(bytes);
         }
+        return open_;
     }
     QByteArray readAll() override {
         QByteArray out;

@@ -1,5 +1,6 @@
 #include "gui/controllers/accounting.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/protocol_page.hpp"
@@ -25,32 +26,36 @@ void showAccounting(const AccountingRecord& record, ProtocolPage& page) {
 }
 
 Accounting::Accounting(MainWindow& window)
-    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3) {
+    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
+      exchange_(window.session()) {
     setObjectName(QStringLiteral("Accounting"));
-    connect(page_.Button7, &QPushButton::clicked, this, &Accounting::Button7Click);
-    connect(page_.Button8, &QPushButton::clicked, this, &Accounting::Button8Click);
+    connectWhenLineFree(session_, page_.Button7, &QPushButton::clicked, this,
+                        &Accounting::Button7Click);
+    connectWhenLineFree(session_, page_.Button8, &QPushButton::clicked, this,
+                        &Accounting::Button8Click);
+    exchange_.onFinished([this](const Outcome<AccountingRecord>& outcome) { ended(outcome); });
 }
 
 void Accounting::Button7Click() {
-    if (session_.reserved() || !openPort(session_, window_.boxes())) {
+    asked_ = AccountingRequest::Read;
+    exchange_.start(asked_);
+}
+
+void Accounting::ended(const Outcome<AccountingRecord>& outcome) {
+    if (!outcome) {
+        sayFailure(*outcome.error, window_.boxes());
         return;
     }
-    exchangeAccounting(session_, AccountingRequest::Read,
-                       [this](const Outcome<AccountingRecord>& outcome) {
-                           if (!outcome) {
-                               sayFailure(*outcome.error, window_.boxes());
-                               return;
-                           }
-                           showAccounting(*outcome.result, page_);
-                           window_.boxes().information(QStringLiteral("Учетная запись считана!"),
-                                                       QStringLiteral("Считывание учетной записи"));
-                       });
+    showAccounting(*outcome.result, page_);
+    if (asked_ == AccountingRequest::Read) {
+        window_.boxes().information(QStringLiteral("Учетная запись считана!"),
+                                    QStringLiteral("Считывание учетной записи"));
+    } else {
+        window_.boxes().information(QStringLiteral("Учетная запись обнулена!"), kResetCaption);
+    }
 }
 
 void Accounting::Button8Click() {
-    if (session_.reserved()) {
-        return;
-    }
     if (window_.boxes().question(
             QStringLiteral("Внимание учетная запись будет обнулена! Продолжить?"), kCaptionTool) !=
         MessageBoxes::Answer::Yes) {
@@ -58,18 +63,8 @@ void Accounting::Button8Click() {
                                     kResetCaption);
         return;
     }
-    if (!openPort(session_, window_.boxes())) {
-        return;
-    }
-    exchangeAccounting(
-        session_, AccountingRequest::Reset, [this](const Outcome<AccountingRecord>& outcome) {
-            if (!outcome) {
-                sayFailure(*outcome.error, window_.boxes());
-                return;
-            }
-            showAccounting(*outcome.result, page_);
-            window_.boxes().information(QStringLiteral("Учетная запись обнулена!"), kResetCaption);
-        });
+    asked_ = AccountingRequest::Reset;
+    exchange_.start(asked_);
 }
 
 } // namespace torl7

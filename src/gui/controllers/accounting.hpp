@@ -27,9 +27,13 @@ public:
     void Button8Click();
 
 private:
+    void ended(const Outcome<AccountingRecord>& outcome);
+
     MainWindow& window_;
     UnitSession& session_;
     ProtocolPage& page_;
+    AccountingExchange exchange_;
+    AccountingRequest asked_ = AccountingRequest::Read;
 };
 
 } // namespace torl7

@@ -3,6 +3,7 @@
 #include "documents/json_output.hpp"
 #include "documents/report_template.hpp"
 #include "gui/controllers/exports.hpp"
+#include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/controllers/settings_transfer.hpp"
 #include "gui/dialogs/waveform_export_dialog.hpp"
@@ -29,12 +30,15 @@ namespace torl7 {
 namespace {
 
 // The version, the report chain, then the files.
-constexpr int kReadSteps = 1 + ReportWriter::kChainSteps;
+constexpr int kReadSteps = 1 + ReportChain::kSteps;
 constexpr int kAllSteps = kReadSteps + ServiceBundle::kSteps;
 
 } // namespace
 
-BundleSaver::BundleSaver(MainWindow& window) : QObject(&window), window_(window) {
+BundleSaver::BundleSaver(MainWindow& window, ReportWriter& report, SettingsTransfer& settings,
+                         Exports& exports)
+    : QObject(&window), window_(window), report_(report), settings_(settings), exports_(exports),
+      version_(window.session(), PortUse::LeaveOpen) {
     setObjectName(QStringLiteral("BundleSaver"));
     askFolder = [this] {
         return QFileDialog::getExistingDirectory(
@@ -48,16 +52,16 @@ BundleSaver::BundleSaver(MainWindow& window) : QObject(&window), window_(window)
         }
         return dialog.choice()->sampleRate;
     };
-    connect(window.TabSheet3->btn_save_all, &QPushButton::clicked, this,
-            &BundleSaver::btn_save_allClick);
+    connectWhenLineFree(window.session(), window.TabSheet3->btn_save_all, &QPushButton::clicked,
+                        this, &BundleSaver::btn_save_allClick);
+    version_.onFinished([this](const Outcome<std::string>& version) { versionRead(version); });
 }
 
 void BundleSaver::btn_save_allClick() {
-    if (running() || window_.session().reserved()) {
+    if (running()) {
         return;
     }
-    const auto* reports = window_.findChild<ReportWriter*>();
-    const auto templatePath = findReportTemplate(reports->programDir);
+    const auto templatePath = findReportTemplate(report_.programDir);
     if (!templatePath) {
         window_.boxes().error(QStringLiteral("Не найден шаблон !"), kCaptionTool);
         return;
@@ -68,7 +72,7 @@ void BundleSaver::btn_save_allClick() {
         return;
     }
     rate_.reset();
-    const auto& drawn = window_.findChild<Exports*>()->lastDrawn();
+    const auto& drawn = exports_.lastDrawn();
     if (drawn && !drawn->phases.empty()) {
         rate_ = askSampleRate();
         if (!rate_) {
@@ -84,26 +88,30 @@ void BundleSaver::btn_save_allClick() {
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     progress_->setValue(0);
-    if (!openPort(window_.session(), window_.boxes())) {
+    // The settings file names the firmware it was read from, as torl7-cli bundle's does.
+    version_.start();
+}
+
+void BundleSaver::versionRead(const Outcome<std::string>& version) {
+    firmware_ = QString();
+    if (version) {
+        firmware_ = QString::fromStdString(*version.result);
+        window_.TabSheet1->st_vpmk->setText(*firmware_);
+    } else if (version.error->kind != SessionError::Kind::Timeout) {
+        // No port, or no line: the chain would fare no better.
         closeProgress();
+        sayFailure(*version.error, window_.boxes());
         return;
     }
-    // The settings file names the firmware it was read from, as torl7-cli bundle's does. A
-    // unit that does not give its version is still read; its file then names none.
-    readVersion(window_.session(), [this](const Outcome<std::string>& version) {
-        firmware_ = QString();
-        if (version) {
-            firmware_ = QString::fromStdString(*version.result);
-            window_.TabSheet1->st_vpmk->setText(*firmware_);
-        }
-        readChain();
-    });
+    // A unit that does not give its version is still read; its file then names none.
+    readChain();
 }
 
 void BundleSaver::readChain() {
     step(1, QStringLiteral("Чтение конфигурации…"));
-    const bool started = window_.findChild<ReportWriter*>()->runChain(
-        [this](int done) {
+    report_.runChain(
+        [this](Progress progress) {
+            const int done = progress.done;
             step(1 + done,
                  done < 2 ? QStringLiteral("Чтение учёта…")
                  : done == 2
@@ -111,9 +119,6 @@ void BundleSaver::readChain() {
                      : QStringLiteral("Чтение протокола событий: блок %1 из 10").arg(done - 2));
         },
         [this](const Outcome<ReportChainData>& outcome) { chainEnded(outcome); });
-    if (!started) {
-        closeProgress();
-    }
 }
 
 void BundleSaver::step(int value, const QString& label) {
@@ -142,16 +147,16 @@ void BundleSaver::chainEnded(const Outcome<ReportChainData>& outcome) {
     contents.factoryNumber = window_.TabSheet2->frm1_zn->value();
     contents.date = today();
     contents.reportTemplate = template_;
-    contents.report = window_.findChild<ReportWriter*>()->collectReportData();
+    contents.report = report_.collectReportData();
     contents.report.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
-    contents.settingsFile = window_.findChild<SettingsTransfer*>()->settingsText(firmware_);
+    contents.settingsFile = settings_.settingsText(firmware_);
     if (contents.settingsFile.empty()) {
         closeProgress(); // the box has said which field does not convert
         return;
     }
     contents.accountingJson = accountingJson(outcome.result->accounting);
     if (rate_) {
-        WaveformExport waves = *window_.findChild<Exports*>()->lastDrawn();
+        WaveformExport waves = *exports_.lastDrawn();
         waves.sampleRate = *rate_;
         waves.station = window_.TabSheet1->oust_text->text().trimmed().toStdString();
         waves.deviceId = std::to_string(contents.factoryNumber);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "session/operations/report_chain.hpp"
+#include "session/operations/unit_commands.hpp"
 #include "session/service_bundle.hpp"
 
 #include <QDate>
@@ -20,12 +21,17 @@
 
 namespace torl7 {
 
+class Exports;
 class MainWindow;
+class ReportWriter;
+class SettingsTransfer;
 
 class BundleSaver : public QObject {
     Q_OBJECT
 public:
-    explicit BundleSaver(MainWindow& window);
+    // The chain is the report's, the settings file the page's, the waveforms the exports'.
+    BundleSaver(MainWindow& window, ReportWriter& report, SettingsTransfer& settings,
+                Exports& exports);
 
     void btn_save_allClick();
     bool running() const { return progress_ != nullptr; }
@@ -38,6 +44,7 @@ public:
     std::function<QDate()> today = [] { return QDate::currentDate(); };
 
 private:
+    void versionRead(const Outcome<std::string>& version);
     void readChain();
     void chainEnded(const Outcome<ReportChainData>& outcome);
     void bundleEnded(const BundleEnded& ended);
@@ -45,6 +52,10 @@ private:
     void closeProgress();
 
     MainWindow& window_;
+    ReportWriter& report_;
+    SettingsTransfer& settings_;
+    Exports& exports_;
+    VersionRead version_;
     ServiceBundle writer_;
     QPointer<QProgressDialog> progress_;
     QString parentFolder_;

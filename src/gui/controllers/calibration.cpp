@@ -1,5 +1,6 @@
 #include "gui/controllers/calibration.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -39,26 +40,20 @@ QString coefficientOutOfRange(std::size_t channel, std::int64_t value) {
 Calibration::Calibration(MainWindow& window)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
       boxes_(window.boxes()), run_(window.session()) {
-    connect(page_.Button5, &QPushButton::clicked, this, &Calibration::Button5Click);
+    connectWhenLineFree(session_, page_.Button5, &QPushButton::clicked, this,
+                        &Calibration::Button5Click);
+    run_.onProgress([this](Progress progress) { page_.PBk->setValue(progress.done); });
+    run_.onFinished([this](const Outcome<CalibrationResult>& outcome) { showResult(outcome); });
 }
 
 void Calibration::Button5Click() {
-    if (session_.reserved()) {
-        return;
-    }
     if (boxes_.question(kQuestionCalibrate, kCaptionTool) != MessageBoxes::Answer::Yes) {
         boxes_.information(kCancelled, kCaptionCalibration);
         return;
     }
     page_.PBk->setValue(0);
-    if (!openPort(session_, boxes_)) {
-        return;
-    }
-    CalibrationRun::Callbacks callbacks;
-    callbacks.progress = [this](int count) { page_.PBk->setValue(count); };
-    callbacks.computed = [this](const TickedCoefficients& computed) { showComputed(computed); };
-    callbacks.finished = [this](const CalibrationRun::Result& result) { showResult(result); };
-    run_.start(inputsFromPage(), std::move(callbacks));
+    run_.start(inputsFromPage(),
+               [this](const TickedCoefficients& computed) { showComputed(computed); });
 }
 
 std::array<QLineEdit*, kCoefficientCount> Calibration::coefficientEdits() const {
@@ -84,7 +79,7 @@ CalibrationRun::Inputs Calibration::inputsFromPage() const {
         inputs.kept[i] = edits[i]->text().toStdString();
     }
     // The poll watchdog covers the samples, as it covers the poll's own requests.
-    inputs.sampleTimeout = false;
+    inputs.sampleWait = UnitSession::Wait::SenderRepeats;
     return inputs;
 }
 
@@ -126,22 +121,20 @@ void Calibration::sayFault(const CalibrationFault& fault) {
     }
 }
 
-void Calibration::showResult(const CalibrationRun::Result& result) {
-    if (result.fault) {
-        sayFault(*result.fault);
+void Calibration::showResult(const Outcome<CalibrationResult>& outcome) {
+    if (!outcome) {
+        // A lost line has its own box from the window.
+        sayFailure(*outcome.error, boxes_);
         return;
     }
-    if (result.error) {
-        // A lost line has its own box from the window.
-        if (result.error->kind != SessionError::Kind::LineLost) {
-            sayFailure(*result.error, boxes_);
-        }
+    const CalibrationResult& result = *outcome.result;
+    if (result.fault) {
+        sayFault(*result.fault);
         return;
     }
     if (!result.ack) {
         return; // a sample with another selector: another exchange's answer ended the run
     }
-    session_.comclose();
     const auto edits = coefficientEdits();
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {
         edits[i]->setText(QString::number(result.ack->coefficients[i]));

@@ -30,7 +30,7 @@ private:
     CalibrationRun::Inputs inputsFromPage() const;
     std::array<QLineEdit*, kCoefficientCount> coefficientEdits() const;
     void showComputed(const TickedCoefficients& computed);
-    void showResult(const CalibrationRun::Result& result);
+    void showResult(const Outcome<CalibrationResult>& outcome);
     void sayFault(const CalibrationFault& fault);
 
     ConfigPage& page_;

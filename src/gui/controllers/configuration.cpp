@@ -1,6 +1,7 @@
 #include "gui/controllers/configuration.hpp"
 
 #include "documents/settings_file.hpp"
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -9,6 +10,7 @@
 #include "session/unit_session.hpp"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -70,11 +72,23 @@ QString clampedText(const std::vector<ClampedField>& clamped) {
 
 Configuration::Configuration(MainWindow& window)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
-      boxes_(window.boxes()), read_(window.session()), write_(window.session(), &history_) {
-    connect(page_.btn_read_konf, &QPushButton::clicked, this, &Configuration::btn_read_konfClick);
-    connect(page_.btn_compare_konf, &QPushButton::clicked, this,
-            &Configuration::btn_compare_konfClick);
-    connect(page_.btn_write_konf, &QPushButton::clicked, this, &Configuration::btn_write_konfClick);
+      boxes_(window.boxes()), read_(window.session()), compare_(window.session()),
+      write_(window.session(), &history_) {
+    connectWhenLineFree(session_, page_.btn_read_konf, &QPushButton::clicked, this,
+                        &Configuration::btn_read_konfClick);
+    connectWhenLineFree(session_, page_.btn_compare_konf, &QPushButton::clicked, this,
+                        &Configuration::btn_compare_konfClick);
+    connectWhenLineFree(session_, page_.btn_write_konf, &QPushButton::clicked, this,
+                        &Configuration::btn_write_konfClick);
+    read_.onFinished([this](const Outcome<ConfigRecord>& outcome) {
+        if (outcome) {
+            showRecord(*outcome.result);
+        } else if (outcome.error) {
+            showReadFailure(*outcome.error);
+        }
+    });
+    compare_.onFinished([this](const Outcome<ConfigRecord>& outcome) { compared(outcome); });
+    write_.onFinished([this](const Outcome<WriteReport>& outcome) { writeFinished(outcome); });
 
     // A user's choice replaces an index kept from the unit.
     for (QComboBox* list : {page_.cb_rs485, page_.cb_uprotbus}) {
@@ -106,69 +120,49 @@ Configuration::Configuration(MainWindow& window)
 }
 
 void Configuration::btn_read_konfClick() {
-    if (session_.reserved() || !openPort(session_, boxes_)) {
-        return;
-    }
-    read_.start([this](const ReadConfiguration::Result& result) {
-        if (result.record) {
-            showRecord(*result.record);
-        } else if (result.error) {
-            showReadFailure(*result.error);
-        }
-    });
+    read_.start();
 }
 
 void Configuration::btn_compare_konfClick() {
-    if (session_.reserved()) {
-        return;
-    }
     // The page as it stands when the button is pressed; a field that does not convert has
     // its box and nothing is read.
     const auto onPage = recordFromPage(page_, boxes_);
-    if (!onPage || !openPort(session_, boxes_)) {
+    if (!onPage) {
         return;
     }
-    read_.start([this, page = *onPage](const ReadConfiguration::Result& result) {
-        if (!result.record) {
-            if (result.error) {
-                showReadFailure(*result.error);
-            }
-            return;
-        }
-        session_.comclose();
-        const auto differences = compareSettings(page, *result.record);
-        boxes_.information(
-            differences.empty()
-                ? QStringLiteral("Настройки на странице совпадают с настройками устройства.")
-                : QStringLiteral("Настройки на странице отличаются от настроек устройства:\n") +
-                      differenceLines(differences,
-                                      QStringLiteral("%1: на странице %2, в устройстве %3")),
-            kCaptionCompare);
-    });
+    pageToCompare_ = *onPage;
+    compare_.start();
+}
+
+void Configuration::compared(const Outcome<ConfigRecord>& outcome) {
+    if (!outcome) {
+        showReadFailure(*outcome.error);
+        return;
+    }
+    const auto differences = compareSettings(pageToCompare_, *outcome.result);
+    boxes_.information(
+        differences.empty()
+            ? QStringLiteral("Настройки на странице совпадают с настройками устройства.")
+            : QStringLiteral("Настройки на странице отличаются от настроек устройства:\n") +
+                  differenceLines(differences,
+                                  QStringLiteral("%1: на странице %2, в устройстве %3")),
+        kCaptionCompare);
 }
 
 void Configuration::btn_write_konfClick() {
-    if (session_.reserved()) {
-        return;
-    }
     if (boxes_.question(kQuestionWrite, kCaptionTool) != MessageBoxes::Answer::Yes) {
         boxes_.information(kWriteCancelled, kCaptionWriteCancelled);
         return;
     }
-    if (!coefficientsPlausible() || !openPort(session_, boxes_)) {
+    if (!coefficientsPlausible()) {
         return;
     }
     const auto record = recordFromPage(page_, boxes_);
     if (!record) {
         return;
     }
-    WriteConfiguration::Callbacks callbacks;
-    // The read-back waits until the user has closed this message.
-    callbacks.acknowledged = [this] { boxes_.information(kWritten, kCaptionWritten); };
-    callbacks.finished = [this](const WriteConfiguration::Result& result) {
-        writeFinished(result);
-    };
-    write_.start(*record, std::move(callbacks));
+    // The read-back waits until the user has closed the acknowledgement's message.
+    write_.start(*record, [this] { boxes_.information(kWritten, kCaptionWritten); });
 }
 
 bool Configuration::coefficientsPlausible() {
@@ -193,7 +187,6 @@ bool Configuration::coefficientsPlausible() {
 
 void Configuration::showRecord(const ConfigRecord& record) {
     applyRecordToPage(record, page_);
-    session_.comclose();
     boxes_.information(kRead, kCaptionRead);
     // The page cannot hold these values: a write would change them in the unit.
     if (const auto clamped = clampedFields(record); !clamped.empty()) {
@@ -203,12 +196,52 @@ void Configuration::showRecord(const ConfigRecord& record) {
 
 void Configuration::showReadFailure(const SessionError& error) {
     // A lost line has its own box from the window.
-    if (error.kind != SessionError::Kind::LineLost) {
-        sayFailure(error, boxes_);
-    }
+    sayFailure(error, boxes_);
 }
 
-void Configuration::writeFinished(const WriteConfiguration::Result& result) {
+namespace {
+
+// What the read-back after a lost acknowledgement found, and where the settings the unit held
+// before the write are kept.
+QString lostAcknowledgementFinding(const WriteReport& report) {
+    QString text;
+    switch (*report.afterLostAcknowledgement) {
+    case WriteReport::Found::NewRecord:
+        text = QStringLiteral("Подтверждение записи не получено, но устройство хранит записанные "
+                              "настройки: запись выполнена.");
+        break;
+    case WriteReport::Found::OldRecord:
+        text = QStringLiteral("Подтверждение записи не получено; устройство хранит прежние "
+                              "настройки: запись не выполнена.");
+        break;
+    case WriteReport::Found::Neither:
+        text = QStringLiteral("Подтверждение записи не получено; настройки устройства не "
+                              "совпадают ни с записанными, ни с прежними.");
+        break;
+    case WriteReport::Found::Unknown:
+        text = QStringLiteral("Подтверждение записи не получено, и на чтение устройство не "
+                              "ответило: что оно хранит, неизвестно.");
+        break;
+    }
+    if (report.kept && *report.kept) {
+        text += QStringLiteral("\nПрежние настройки сохранены в %1.")
+                    .arg(QDir::toNativeSeparators(report.kept->path));
+    }
+    return text;
+}
+
+} // namespace
+
+void Configuration::writeFinished(const Outcome<WriteReport>& outcome) {
+    if (!outcome.result) {
+        showReadFailure(*outcome.error);
+        return;
+    }
+    const WriteReport& result = *outcome.result;
+    if (result.afterLostAcknowledgement) {
+        sayNoAnswer(boxes_, nullptr, lostAcknowledgementFinding(result));
+        return;
+    }
     if (result.kept && !*result.kept) {
         const QString reason =
             result.kept->reason.isEmpty() ? QString() : QStringLiteral(": ") + result.kept->reason;
@@ -216,7 +249,6 @@ void Configuration::writeFinished(const WriteConfiguration::Result& result) {
                                     "не сохранены в %1%2")
                          .arg(result.kept->path, reason),
                      kCaptionWritten);
-        session_.comclose();
         return;
     }
     // The fields the unit did not take as written; a byte no control shows is no field.
@@ -229,8 +261,8 @@ void Configuration::writeFinished(const WriteConfiguration::Result& result) {
     // The page shows what the unit stored, whatever of the write it took.
     if (result.readBack) {
         showRecord(*result.readBack);
-    } else if (result.error) {
-        showReadFailure(*result.error);
+    } else if (outcome.error) {
+        showReadFailure(*outcome.error);
     }
 }
 

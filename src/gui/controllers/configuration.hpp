@@ -69,7 +69,8 @@ public:
 private:
     void showRecord(const ConfigRecord& record);
     void showReadFailure(const SessionError& error);
-    void writeFinished(const WriteConfiguration::Result& result);
+    void compared(const Outcome<ConfigRecord>& outcome);
+    void writeFinished(const Outcome<WriteReport>& outcome);
     void stepUp(QLabel* delay);
     void stepDown(QLabel* delay);
     // The first coefficient that is 0 fails the write; a text that is no number at all too.
@@ -80,6 +81,8 @@ private:
     MessageBoxes& boxes_;
     ConfigHistory history_;
     ReadConfiguration read_;
+    ReadConfiguration compare_;
+    ConfigRecord pageToCompare_;
     WriteConfiguration write_;
 };
 

@@ -1,5 +1,6 @@
 #include "gui/controllers/device_search.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/dialogs/search_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
@@ -32,14 +33,19 @@ DeviceSearch::DeviceSearch(MainWindow& window)
     setObjectName(QStringLiteral("DeviceSearch"));
     connect(dialog_.frm2_zn, &LenientSpinBox::shownTextChanged, this, &DeviceSearch::frm2_znChange);
     connect(dialog_.cmbPorts, &QComboBox::activated, this, &DeviceSearch::cmbPortsChange);
-    connect(dialog_.Button1, &QPushButton::clicked, this, &DeviceSearch::Button1Click);
-    // The dialog's timer ticks this controller, which hands the typed number to the search.
-    disconnect(dialog_.Timer1, &QTimer::timeout, &search_, &UnitSearch::Timer1Timer);
+    connectWhenLineFree(session_, dialog_.Button1, &QPushButton::clicked, this,
+                        &DeviceSearch::Button1Click);
     connect(dialog_.Timer1, &QTimer::timeout, this, &DeviceSearch::Timer1Timer);
     connect(&search_, &UnitSearch::speedTried, this,
             [this](int speedIndex) { window_.TabSheet2->cb_speed->setCurrentIndex(speedIndex); });
     connect(&search_, &UnitSearch::stepTaken, this, [this](int, int retry) { showStep(retry); });
-    connect(&search_, &UnitSearch::finished, this, &DeviceSearch::finish);
+    search_.onFinished([this](const Outcome<SearchResult>& outcome) { finish(outcome); });
+    setState(State::Idle);
+}
+
+void DeviceSearch::setState(State state) {
+    state_ = state;
+    dialog_.Button1->setText(state_ == State::Searching ? kStop : kStart);
 }
 
 void DeviceSearch::frm2_znChange() {
@@ -51,6 +57,8 @@ void DeviceSearch::frm2_znChange() {
     if (typed && *typed >= number.minimum() && *typed <= number.maximum()) {
         window_.TabSheet2->frm1_zn->setValue(*typed);
     }
+    // The number typed while the search runs goes into its next ping.
+    search_.setFactoryNumber(typedFactoryNumber());
 }
 
 void DeviceSearch::frm2_znExit() {
@@ -59,7 +67,7 @@ void DeviceSearch::frm2_znExit() {
 }
 
 void DeviceSearch::cmbPortsChange() {
-    session_.comclose();
+    session_.closePort();
     // The port itself is opened from the main window's list at the next request.
     window_.TabSheet2->cmbPorts->setCurrentIndex(dialog_.cmbPorts->currentIndex());
 }
@@ -73,34 +81,28 @@ std::uint16_t DeviceSearch::typedFactoryNumber() const {
 }
 
 void DeviceSearch::Button1Click() {
-    if (session_.reserved()) {
-        return;
-    }
-    if (dialog_.Button1->text() != kStart) {
-        session_.comclose();
-        dialog_.Button1->setText(kStart);
-        search_.stop();
+    if (state_ == State::Searching) {
+        setState(State::Idle);
+        search_.cancel(PortAtEnd::Close);
         window_.boxes().information(QStringLiteral("Процесс поиска остановлен!"), kNoCaption,
                                     &dialog_);
         dialog_.pb_search->setValue(SearchDialog::kProgressMax);
         return;
     }
-    if (!openPort(session_, window_.boxes(), &dialog_)) {
-        return; // no port listed: said so, nothing to search on
-    }
-    dialog_.Button1->setText(kStop);
+    setState(State::Searching);
     dialog_.pb_search->setValue(0);
     search_.start(typedFactoryNumber());
-    dialog_.lser->setText(QStringLiteral("Процесс:... "));
+    if (state_ == State::Searching) {
+        dialog_.lser->setText(QStringLiteral("Процесс:... "));
+    }
 }
 
 void DeviceSearch::Timer1Timer() {
-    search_.setFactoryNumber(typedFactoryNumber());
-    search_.Timer1Timer();
-    if (!dialog_.isVisible()) {
+    search_.tick();
+    if (state_ == State::Searching && !dialog_.isVisible()) {
         // Closed during the search: the ping of this tick has gone out, nothing more will.
-        dialog_.Button1->setText(kStart);
-        search_.stop();
+        setState(State::Idle);
+        search_.cancel();
     }
 }
 
@@ -111,14 +113,20 @@ void DeviceSearch::showStep(int retry) {
                               .arg(retry));
 }
 
-void DeviceSearch::finish(bool found) {
+void DeviceSearch::finish(const Outcome<SearchResult>& outcome) {
+    if (state_ == State::Idle) {
+        return; // stopped by the user or by closing the dialog: said there
+    }
+    setState(State::Idle);
     dialog_.pb_search->setValue(SearchDialog::kProgressMax);
-    dialog_.Button1->setText(kStart);
-    if (search_.step() == UnitSearch::Step::LineLost) {
-        return; // the main window has said that the adapter went away
+    if (!outcome) {
+        // A port that would not open is said in its box, over the dialog; the main window has
+        // said that an adapter went away.
+        sayFailure(*outcome.error, window_.boxes(), &dialog_);
+        return;
     }
     // The port stays open at the speed reached, found or not.
-    if (found) {
+    if (outcome.result->found) {
         window_.boxes().information(QStringLiteral("Процесс поиска завершен! Устройство найдено!"),
                                     kNoCaption, &dialog_);
         dialog_.lser->setText(QStringLiteral("Найдено устройство: скорость %1 бод/сек")

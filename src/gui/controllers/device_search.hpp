@@ -1,5 +1,6 @@
 // The search dialog's controller: runs the device search (UnitSearch) with the number typed
-// in the dialog and shows its progress, its status line and its end.
+// in the dialog and shows its progress, its status line and its end. Its run state decides the
+// caption of `Button1`.
 #pragma once
 
 #include "session/operations/unit_search.hpp"
@@ -14,6 +15,8 @@ class SearchDialog;
 class DeviceSearch : public QObject {
     Q_OBJECT
 public:
+    enum class State { Idle, Searching };
+
     explicit DeviceSearch(MainWindow& window);
 
     // The dialog's factory number follows into the main window as it is typed, as soon as it
@@ -29,16 +32,19 @@ public:
     void Timer1Timer();
 
     UnitSearch& operation() { return search_; }
+    State state() const { return state_; }
 
 private:
+    void setState(State state);
     std::uint16_t typedFactoryNumber() const;
     void showStep(int retry);
-    void finish(bool found);
+    void finish(const Outcome<SearchResult>& outcome);
 
     MainWindow& window_;
     SearchDialog& dialog_;
     UnitSession& session_;
     UnitSearch search_;
+    State state_ = State::Idle;
 };
 
 } // namespace torl7

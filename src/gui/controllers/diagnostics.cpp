@@ -1,5 +1,6 @@
 #include "gui/controllers/diagnostics.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
@@ -40,23 +41,15 @@ void setText(QLabel* label, const std::string& utf8) {
 Diagnostics::Diagnostics(MainWindow& window)
     : QObject(&window), window_(window), page_(*window.TabSheet2), session_(window.session()),
       poll_(window.session(), this) {
-    Timer2 = poll_.Timer2;
-    // The caption is checked at every tick before the poll's own watchdog work.
-    disconnect(Timer2, &QTimer::timeout, &poll_, &DiagPoll::Timer2Timer);
-    connect(Timer2, &QTimer::timeout, this, &Diagnostics::Timer2Timer);
-    connect(page_.diagnos, &QPushButton::clicked, this, &Diagnostics::diagnosClick);
+    connectWhenLineFree(session_, page_.diagnos, &QPushButton::clicked, this,
+                        &Diagnostics::diagnosClick);
     connect(page_.cmb_m, &QComboBox::currentIndexChanged, &poll_, &DiagPoll::setView);
-    connect(&poll_, &DiagPoll::snapshotReceived, this, [this](const Snapshot& snapshot) {
-        showSnapshot(snapshot);
-        followRunFlag();
-    });
-    connect(&poll_, &DiagPoll::blockReceived, this, &Diagnostics::followRunFlag);
-    connect(&poll_, &DiagPoll::waveformsReady, this, [this](const WaveformSamples& samples) {
-        drawWaveforms(page_, samples);
-        followRunFlag();
-    });
-    connect(&poll_, &DiagPoll::failed, this, &Diagnostics::pollFailed);
+    connect(&poll_, &DiagPoll::snapshotReceived, this, &Diagnostics::showSnapshot);
+    connect(&poll_, &DiagPoll::waveformsReady, this,
+            [this](const WaveformSamples& samples) { drawWaveforms(page_, samples); });
+    poll_.onFinished([this](const Outcome<PollSummary>& outcome) { pollEnded(outcome); });
     watchClockPanel();
+    setState(State::Stopped);
 }
 
 void Diagnostics::watchClockPanel() {
@@ -86,65 +79,49 @@ void Diagnostics::showClockSettings(const Snapshot& snapshot) {
     showingUnitClock_ = false;
 }
 
-// A label whose size may change asks its layout to run again with every new text, and the
-// request climbs to the tab widget, which then repaints the whole window: at a hundred and
-// more answers a second that was nearly all of the tool's work. The framed texts of the page
-// keep the size the layout gave them, so a new value repaints that text alone.
 void Diagnostics::freezeLiveTexts() {
-    if (liveTextsFrozen_ || !page_.isVisible()) {
-        return; // a page never shown has no laid-out size to keep
-    }
-    liveTextsFrozen_ = true;
-    for (QLabel* label : page_.findChildren<QLabel*>()) {
-        if (label->frameShape() != QFrame::NoFrame) {
-            label->setFixedSize(label->size());
-        }
+    if (!liveTextsFrozen_) {
+        liveTextsFrozen_ = page_.keepLiveTextSizes();
     }
 }
 
-bool Diagnostics::running() const {
-    return page_.diagnos->text() == kDiagnosRunning;
-}
-
-void Diagnostics::followRunFlag() {
-    if (!running()) {
-        poll_.stop();
-    }
+void Diagnostics::setState(State state) {
+    state_ = state;
+    page_.diagnos->setText(state_ == State::Running ? kDiagnosRunning : kDiagnosStopped);
 }
 
 void Diagnostics::diagnosClick() {
-    if (session_.reserved()) {
+    if (state_ == State::Stopped) {
+        start();
         return;
     }
-    if (page_.diagnos->text() == kDiagnosStopped) {
-        freezeLiveTexts();
-        page_.diagnos->setText(kDiagnosRunning);
-        session_.resetCounters();
-        if (!openPort(session_, window_.boxes())) {
-            // No port to poll: that has been said, and a poll would only miss five times.
-            window_.stopPolling();
-            return;
-        }
-        releaseClockPanel();
-        poll_.start(page_.cmb_m->currentIndex());
-    } else {
-        session_.comclose();
-        window_.stopPolling();
+    // The button closes the port at once; an answer under way is lost with it.
+    setState(State::Stopped);
+    poll_.stop(PortAtEnd::Close);
+}
+
+void Diagnostics::start() {
+    freezeLiveTexts();
+    setState(State::Running);
+    session_.resetCounters();
+    releaseClockPanel();
+    poll_.start(page_.cmb_m->currentIndex());
+}
+
+void Diagnostics::stop() {
+    if (state_ == State::Running) {
+        setState(State::Stopped);
         poll_.stop();
     }
 }
 
-void Diagnostics::Timer2Timer() {
-    if (!running()) {
-        poll_.stop();
-        return;
+void Diagnostics::pollEnded(const Outcome<PollSummary>& outcome) {
+    if (outcome.done()) {
+        return; // stopped by the user or by another action
     }
-    poll_.Timer2Timer();
-}
-
-void Diagnostics::pollFailed(const SessionError& error) {
-    sayFailure(error, window_.boxes());
-    window_.stopPolling();
+    // Five misses, a port that would not open, a lost line: the poll is over, said first.
+    sayFailure(*outcome.error, window_.boxes());
+    setState(State::Stopped);
 }
 
 void Diagnostics::showSnapshot(const Snapshot& snapshot) {

@@ -1,7 +1,7 @@
 // The live poll of the "Диагностика" page: shows what the diagnostics poll (DiagPoll) reports
-// on the indicators, texts and chart. The caption of `diagnos` is the run flag: anything that
-// sets it back to "Диагностика" ends the poll at the next watchdog tick, and an answer that
-// arrives after that is shown but asks for nothing more.
+// on the indicators, texts and chart. Its run state decides the caption of `diagnos`
+// ("Диагностика" stopped, "Остановить" running); stop() ends the poll from anywhere, and an
+// answer that arrives after that is shown but asks for nothing more.
 #pragma once
 
 #include "session/operations/diag_poll.hpp"
@@ -9,6 +9,10 @@
 #include <QObject>
 
 namespace torl7 {
+
+// The captions of `diagnos`: stopped, running.
+inline const QString kDiagnosStopped = QStringLiteral("Диагностика");
+inline const QString kDiagnosRunning = QStringLiteral("Остановить");
 
 class DiagPage;
 class UnitSession;
@@ -18,24 +22,28 @@ class Diagnostics : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxMisses = DiagPoll::kMaxMisses;
+    enum class State { Stopped, Running };
 
-    // Connects `diagnos`, the view list and the poll's watchdog.
+    // Connects `diagnos` and the view list.
     explicit Diagnostics(MainWindow& window);
 
     DiagPoll& operation() { return poll_; }
-    // The poll's watchdog: the answer timeout of the line speed.
-    QTimer* Timer2 = nullptr;
 
+    // Starts or stops the poll.
     void diagnosClick();
-    void Timer2Timer();
+    // The poll's watchdog tick (its period is the answer timeout of the line speed).
+    void Timer2Timer() { poll_.watchdogTick(); }
+    // Stops the poll without closing the port (another action takes the line, or the speed
+    // changes); nothing when it is not running.
+    void stop();
 
+    State state() const { return state_; }
     int missCount() const { return poll_.missCount(); }
     const WaveformSamples& samples() const { return poll_.samples(); }
 
 private:
-    bool running() const;
-    // The caption was set back: the answer just shown asks for nothing more.
-    void followRunFlag();
+    void setState(State state);
+    void start();
     void freezeLiveTexts();
     void showSnapshot(const Snapshot& snapshot);
     // The clock panel (rcal, rstop, tavto) shows the unit's settings from each snapshot, but
@@ -44,12 +52,13 @@ private:
     void showClockSettings(const Snapshot& snapshot);
     void releaseClockPanel() { clockEdits_ = {}; }
     void watchClockPanel();
-    void pollFailed(const SessionError& error);
+    void pollEnded(const Outcome<PollSummary>& outcome);
 
     MainWindow& window_;
     DiagPage& page_;
     UnitSession& session_;
     DiagPoll poll_;
+    State state_ = State::Stopped;
     bool liveTextsFrozen_ = false;
     struct ClockEdits {
         bool calibration = false;

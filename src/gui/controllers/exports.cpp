@@ -3,13 +3,13 @@
 #include "documents/events_csv.hpp"
 #include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
-#include "gui/controllers/diagnostics.hpp"
 #include "gui/controllers/protocol_reader.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "session/operations/diag_poll.hpp"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,7 +22,8 @@
 
 namespace torl7 {
 
-Exports::Exports(MainWindow& window) : QObject(&window), window_(window) {
+Exports::Exports(MainWindow& window, const DiagPoll& poll)
+    : QObject(&window), window_(window), poll_(poll) {
     setObjectName(QStringLiteral("Exports"));
     askSaveName = [this](const QString& name, const QString& filter) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -40,15 +41,13 @@ Exports::Exports(MainWindow& window) : QObject(&window), window_(window) {
             &Exports::btn_save_csvClick);
     connect(window.TabSheet2->btn_save_waves, &QPushButton::clicked, this,
             &Exports::btn_save_wavesClick);
-    DiagPoll& poll = window.findChild<Diagnostics*>()->operation();
     connect(&poll, &DiagPoll::waveformsReady, this, &Exports::keepDrawn);
 }
 
 void Exports::keepDrawn(const WaveformSamples& samples) {
-    const DiagPoll& poll = window_.findChild<Diagnostics*>()->operation();
     WaveformExport drawn;
     drawn.samples = samples;
-    drawn.phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
+    drawn.phases = phasesOfBlocks(poll_.blockSelectors(), poll_.blockCount());
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     setArrival(drawn, static_cast<std::time_t>(now / 1000), static_cast<int>(now % 1000) * 1000);
     lastDrawn_ = drawn;

@@ -17,13 +17,14 @@
 
 namespace torl7 {
 
+class DiagPoll;
 class MainWindow;
 
 class Exports : public QObject {
     Q_OBJECT
 public:
-    // Connects the export buttons.
-    explicit Exports(MainWindow& window);
+    // Connects the export buttons; keeps each sequence the poll draws.
+    Exports(MainWindow& window, const DiagPoll& poll);
 
     // The grid's events as CSV (semicolons, UTF-8 with a byte-order mark).
     void btn_save_csvClick();
@@ -48,6 +49,7 @@ private:
     void keepDrawn(const WaveformSamples& samples);
 
     MainWindow& window_;
+    const DiagPoll& poll_;
     std::optional<WaveformExport> lastDrawn_;
 };
 

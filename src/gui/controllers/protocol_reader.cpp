@@ -1,5 +1,6 @@
 #include "gui/controllers/protocol_reader.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/protocol_page.hpp"
@@ -49,19 +50,15 @@ ProtocolReader::ProtocolReader(MainWindow& window)
     : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
       read_(window.session(), table_) {
     setObjectName(QStringLiteral("ProtocolReader"));
-    connect(page_.Button1, &QPushButton::clicked, this, &ProtocolReader::Button1Click);
+    connectWhenLineFree(session_, page_.Button1, &QPushButton::clicked, this,
+                        &ProtocolReader::Button1Click);
+    read_.onProgress([this](Progress blocks) { page_.pb_prot->setValue(blocks.done); });
+    read_.onFinished([this](const Outcome<EventRows>& outcome) { finishRead(outcome); });
 }
 
 void ProtocolReader::Button1Click() {
-    if (session_.reserved()) {
-        return;
-    }
     page_.pb_prot->setValue(0);
-    if (!openPort(session_, window_.boxes())) {
-        return;
-    }
-    read_.start([this](int blocksDone) { page_.pb_prot->setValue(blocksDone); },
-                [this](const Outcome<EventRows>& outcome) { finishRead(outcome); });
+    read_.start();
 }
 
 void ProtocolReader::finishRead(const Outcome<EventRows>& outcome) {

@@ -3,6 +3,7 @@
 #include "documents/report_template.hpp"
 #include "gui/controllers/accounting.hpp"
 #include "gui/controllers/configuration.hpp"
+#include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/protocol_reader.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
@@ -40,18 +41,25 @@ std::string number(const QSpinBox* spin) {
 
 } // namespace
 
-ReportWriter::ReportWriter(MainWindow& window) : QObject(&window), window_(window) {
+ReportWriter::ReportWriter(MainWindow& window, EventTable& events)
+    : QObject(&window), window_(window), chain_(window.session(), events) {
     programDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
     askFileName = [this](const QString& defaultName) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         return QFileDialog::getSaveFileName(&window_, QString(),
                                             QDir(folder).filePath(defaultName));
     };
-    connect(window.TabSheet3->btn_save_prot, &QPushButton::clicked, this,
-            &ReportWriter::btn_save_protClick);
-    // The chain reads the protocol into the protocol reader's table, as a plain read does.
-    chain_ = std::make_unique<ReportChain>(window.session(),
-                                           window.findChild<ProtocolReader*>()->eventTable());
+    connectWhenLineFree(window.session(), window.TabSheet3->btn_save_prot, &QPushButton::clicked,
+                        this, &ReportWriter::btn_save_protClick);
+    ProtocolPage* page = window.TabSheet3;
+    chain_.onProgress([this, page](Progress progress) {
+        // The protocol page's bar follows the event blocks.
+        page->pb_prot->setValue(std::max(0, progress.done - 2));
+        if (chainProgress_) {
+            chainProgress_(progress);
+        }
+    });
+    chain_.onFinished([this](const Outcome<ReportChainData>& outcome) { chainEnded(outcome); });
 }
 
 void ReportWriter::btn_save_protClick() {
@@ -64,46 +72,28 @@ void ReportWriter::btn_save_protClick() {
     });
 }
 
-bool ReportWriter::runChain(std::function<void(int)> progress, ReportChain::Done done) {
-    UnitSession& link = window_.session();
-    if (link.reserved()) {
-        return false;
-    }
+void ReportWriter::runChain(std::function<void(Progress)> progress, ChainDone done) {
     ProtocolPage* page = window_.TabSheet3;
     page->pb_prot->setValue(0);
-    if (!openPort(link, window_.boxes())) {
-        return false;
-    }
-    const auto step = [progress](int value) {
-        if (progress) {
-            progress(value);
-        }
-    };
+    chainProgress_ = std::move(progress);
+    chainDone_ = std::move(done);
     ReportChain::Observer show;
-    show.configurationRead = [this, step](const ConfigRecord& record) {
+    show.configurationRead = [this](const ConfigRecord& record) {
         applyRecordToPage(record, *window_.TabSheet1);
-        step(1);
     };
-    show.accountingRead = [page, step](const AccountingRecord& record) {
-        showAccounting(record, *page);
-        page->pb_prot->setValue(0);
-        step(2);
-    };
-    show.blocksRead = [page, step](int blocksDone) {
-        page->pb_prot->setValue(blocksDone);
-        step(2 + blocksDone);
-    };
-    chain_->start(std::move(show),
-                  [this, done = std::move(done)](const Outcome<ReportChainData>& outcome) {
-                      if (outcome) {
-                          // The configuration and the accounting record are on their pages
-                          // already.
-                          fillEventGrid(outcome.result->events, *window_.TabSheet3->StGr_prot);
-                          window_.TabSheet3->pb_prot->setValue(0);
-                      }
-                      done(outcome);
-                  });
-    return true;
+    show.accountingRead = [page](const AccountingRecord& record) { showAccounting(record, *page); };
+    chain_.start(std::move(show));
+}
+
+void ReportWriter::chainEnded(const Outcome<ReportChainData>& outcome) {
+    if (outcome) {
+        // The configuration and the accounting record are on their pages already.
+        fillEventGrid(outcome.result->events, *window_.TabSheet3->StGr_prot);
+        window_.TabSheet3->pb_prot->setValue(0);
+    }
+    if (const ChainDone done = chainDone_) {
+        done(outcome);
+    }
 }
 
 ReportData ReportWriter::collectReportData() const {

@@ -20,20 +20,19 @@ class MainWindow;
 class ReportWriter : public QObject {
     Q_OBJECT
 public:
-    explicit ReportWriter(MainWindow& window);
+    // The chain reads the protocol into `events`, the table the plain protocol read uses.
+    ReportWriter(MainWindow& window, EventTable& events);
 
     // Runs the report chain; each step's data is shown on its page as it arrives, and at the
     // end, with the port closed, the report is written from the pages.
     void btn_save_protClick();
     // Writes the document from what the pages show.
     void prot_save();
-    // The chain over the port it opens: each step's data goes on its page as it arrives, the
-    // events into the grid at the end, and `progress` gets 1 after the configuration, 2 after
-    // the accounting record and 2 + n after n event blocks. False when the session is busy
-    // or the port does not open (its box has been shown).
-    static constexpr int kChainSteps = 12;
-    bool runChain(std::function<void(int)> progress, ReportChain::Done done);
-    ReportStep chainStep() const { return chain_ ? chain_->step() : ReportStep::Idle; }
+    // The chain: each step's data goes on its page as it arrives, the events into the grid at
+    // the end; `progress` follows its steps, and `done` hears how it ended.
+    using ChainDone = std::function<void(const Outcome<ReportChainData>&)>;
+    void runChain(std::function<void(Progress)> progress, ChainDone done);
+    ReportStep chainStep() const { return chain_.step(); }
 
     // What the report holds, read from the controls of the pages at this moment.
     ReportData collectReportData() const;
@@ -46,8 +45,12 @@ public:
     std::filesystem::path programDir;
 
 private:
+    void chainEnded(const Outcome<ReportChainData>& outcome);
+
     MainWindow& window_;
-    std::unique_ptr<ReportChain> chain_;
+    ReportChain chain_;
+    std::function<void(Progress)> chainProgress_;
+    ChainDone chainDone_;
 };
 
 } // namespace torl7

@@ -1,5 +1,6 @@
 #include "gui/controllers/rs485_speed.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -21,21 +22,15 @@ Rs485SpeedChange::Rs485SpeedChange(MainWindow& window)
     : QObject(&window), window_(window), session_(window.session()),
       change_(window.session(), this) {
     setObjectName(QStringLiteral("Rs485SpeedChange"));
-    Timer1 = change_.Timer1;
     // Only a choice of the user: the index set from a received record must not move the unit.
-    connect(window.TabSheet1->cb_rs485, &QComboBox::activated, this,
-            &Rs485SpeedChange::cb_rs485Change);
+    connectWhenLineFree(session_, window.TabSheet1->cb_rs485, &QComboBox::activated, this,
+                        &Rs485SpeedChange::cb_rs485Change);
     connect(&change_, &Rs485SpeedChangeOperation::pcSpeedFollowed, this,
             [this](int speedIndex) { window_.TabSheet2->cb_speed->setCurrentIndex(speedIndex); });
-    connect(&change_, &Rs485SpeedChangeOperation::finished, this, &Rs485SpeedChange::finished);
-    connect(&change_, &Rs485SpeedChangeOperation::failed, this,
-            [this](const SessionError& error) { sayFailure(error, window_.boxes()); });
+    change_.onFinished([this](const Outcome<SpeedChanged>& outcome) { finished(outcome); });
 }
 
 void Rs485SpeedChange::cb_rs485Change() {
-    if (session_.reserved()) {
-        return;
-    }
     // The combo keeps the picked item whatever the answer: a later configuration write
     // sends it.
     if (window_.boxes().question(
@@ -45,22 +40,21 @@ void Rs485SpeedChange::cb_rs485Change() {
                                     kCaptionSpeedSet);
         return;
     }
-    if (!openPort(session_, window_.boxes())) {
-        return; // no port listed: said so
-    }
     change_.start(static_cast<std::uint16_t>(window_.TabSheet2->frm1_zn->value()),
                   window_.TabSheet1->cb_rs485->currentIndex(),
                   window_.TabSheet2->cb_speed->currentIndex());
 }
 
-void Rs485SpeedChange::finished(Rs485SpeedChangeOperation::Outcome outcome) {
-    if (outcome == Rs485SpeedChangeOperation::Outcome::Changed) {
+void Rs485SpeedChange::finished(const Outcome<SpeedChanged>& outcome) {
+    if (outcome) {
         window_.boxes().information(
             QStringLiteral("Процесс изменения скорости RS485 успешно завершен!"),
             QStringLiteral("Скорость установлена!"));
-    } else {
+    } else if (outcome.error->kind == SessionError::Kind::Timeout) {
         window_.boxes().information(QStringLiteral("Процесс изменения скорости RS485 остановлен!"),
                                     QStringLiteral("Устройство не отвечает!"));
+    } else {
+        sayFailure(*outcome.error, window_.boxes());
     }
 }
 

@@ -19,17 +19,15 @@ public:
 
     explicit Rs485SpeedChange(MainWindow& window);
 
-    // Paces the exchange; off between changes.
-    QTimer* Timer1 = nullptr;
-
     // The user picked a speed in `cb_rs485` (a record read from the unit does not start it).
     void cb_rs485Change();
-    void Timer1Timer() { change_.Timer1Timer(); }
+    // One step of the change (its timer's tick).
+    void Timer1Timer() { change_.tick(); }
 
     Rs485SpeedChangeOperation& operation() { return change_; }
 
 private:
-    void finished(Rs485SpeedChangeOperation::Outcome outcome);
+    void finished(const Outcome<SpeedChanged>& outcome);
 
     MainWindow& window_;
     UnitSession& session_;

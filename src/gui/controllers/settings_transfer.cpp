@@ -2,6 +2,7 @@
 
 #include "documents/settings_file.hpp"
 #include "gui/controllers/configuration.hpp"
+#include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
@@ -49,10 +50,10 @@ SettingsTransfer::SettingsTransfer(MainWindow& window) : QObject(&window), windo
         return QFileDialog::getOpenFileName(&window_, QStringLiteral("Загрузить настройки"),
                                             folder(), kFilter);
     };
-    connect(window.TabSheet1->btn_save_settings, &QPushButton::clicked, this,
-            &SettingsTransfer::btn_save_settingsClick);
-    connect(window.TabSheet1->btn_load_settings, &QPushButton::clicked, this,
-            &SettingsTransfer::btn_load_settingsClick);
+    connectWhenLineFree(window.session(), window.TabSheet1->btn_save_settings,
+                        &QPushButton::clicked, this, &SettingsTransfer::btn_save_settingsClick);
+    connectWhenLineFree(window.session(), window.TabSheet1->btn_load_settings,
+                        &QPushButton::clicked, this, &SettingsTransfer::btn_load_settingsClick);
 }
 
 std::string SettingsTransfer::settingsText(const std::optional<QString>& firmwareRead) const {
@@ -74,9 +75,6 @@ std::string SettingsTransfer::settingsText(const std::optional<QString>& firmwar
 }
 
 void SettingsTransfer::btn_save_settingsClick() {
-    if (window_.session().reserved()) {
-        return;
-    }
     const std::string text = settingsText();
     if (text.empty()) {
         return;
@@ -103,9 +101,6 @@ void SettingsTransfer::btn_save_settingsClick() {
 }
 
 void SettingsTransfer::btn_load_settingsClick() {
-    if (window_.session().reserved()) {
-        return;
-    }
     const QString path = askOpenName();
     if (path.isEmpty()) {
         return;

@@ -1,5 +1,6 @@
 #include "gui/controllers/trip_curve_editor.hpp"
 
+#include "gui/controllers/line_gate.hpp"
 #include "gui/dialogs/tcc_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/pages/config_page.hpp"
@@ -18,15 +19,13 @@ namespace torl7 {
 TripCurveEditor::TripCurveEditor(MainWindow& window)
     : QObject(&window), window_(window), dialog_(*window.tccDialog()) {
     setObjectName(QStringLiteral("TripCurveEditor"));
-    connect(window.TabSheet1->Button9, &QPushButton::clicked, this, &TripCurveEditor::Button9Click);
+    connectWhenLineFree(window.session(), window.TabSheet1->Button9, &QPushButton::clicked, this,
+                        &TripCurveEditor::Button9Click);
     connect(dialog_.g_vtz_t, &LenientSpinBox::shownTextChanged, this,
             &TripCurveEditor::g_vtz_tChange);
 }
 
 void TripCurveEditor::Button9Click() {
-    if (window_.session().reserved()) {
-        return;
-    }
     ConfigPage& page = *window_.TabSheet1;
     // The rated current is shown only; it takes no part in the curve.
     dialog_.g_inom_a->setText(page.z_inom_a->text());

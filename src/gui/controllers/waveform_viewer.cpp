@@ -1,7 +1,7 @@
 #include "gui/controllers/waveform_viewer.hpp"
 
 #include "documents/waveform_export.hpp"
-#include "gui/controllers/diagnostics.hpp"
+#include "session/operations/diag_poll.hpp"
 #include "gui/dialogs/channel_map_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
@@ -33,8 +33,8 @@ constexpr std::array<std::size_t, 6> kSeriesOfRole = {0, 2, 4, 1, 3, 5};
 
 } // namespace
 
-WaveformViewer::WaveformViewer(MainWindow& window)
-    : QObject(&window), window_(window), page_(*window.TabSheet2) {
+WaveformViewer::WaveformViewer(MainWindow& window, const DiagPoll& poll)
+    : QObject(&window), window_(window), page_(*window.TabSheet2), poll_(poll) {
     setObjectName(QStringLiteral("WaveformViewer"));
     askOpenName = [this] {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -50,7 +50,6 @@ WaveformViewer::WaveformViewer(MainWindow& window)
         }
         return dialog.map();
     };
-    DiagPoll& poll = window.findChild<Diagnostics*>()->operation();
     connect(&poll, &DiagPoll::snapshotReceived, this,
             [this](const Snapshot& snapshot) { snapshot_ = snapshot; });
     connect(&poll, &DiagPoll::waveformsReady, this, &WaveformViewer::takeDrawing);
@@ -70,8 +69,7 @@ WaveformViewer::WaveformViewer(MainWindow& window)
 }
 
 void WaveformViewer::takeDrawing(const WaveformSamples& samples) {
-    const DiagPoll& poll = window_.findChild<Diagnostics*>()->operation();
-    const std::vector<int> phases = phasesOfBlocks(poll.blockSelectors(), poll.blockCount());
+    const std::vector<int> phases = phasesOfBlocks(poll_.blockSelectors(), poll_.blockCount());
     liveSamples_ = samples;
     live_ = Shown{};
     for (std::size_t k = 0; k < 3; ++k) {

@@ -21,12 +21,14 @@
 namespace torl7 {
 
 class DiagPage;
+class DiagPoll;
 class MainWindow;
 
 class WaveformViewer : public QObject {
     Q_OBJECT
 public:
-    explicit WaveformViewer(MainWindow& window);
+    // Follows the snapshots and drawings of `poll`.
+    WaveformViewer(MainWindow& window, const DiagPoll& poll);
 
     void btn_open_wavesClick();
     // Reads the record at `path` into the chart and the analysis; a record that cannot be read
@@ -63,6 +65,7 @@ private:
 
     MainWindow& window_;
     DiagPage& page_;
+    const DiagPoll& poll_;
     std::optional<Snapshot> snapshot_;
     Shown shown_;
     Shown live_;

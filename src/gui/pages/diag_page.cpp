@@ -77,6 +77,22 @@ DiagPage::DiagPage(QWidget* parent) : QWidget(parent) {
     orderTabsByLayout(this);
 }
 
+// A label whose size may change asks its layout to run again with every new text, and the
+// request climbs to the tab widget, which then repaints the whole window: at a hundred and
+// more answers a second that was nearly all of the tool's work. The framed texts of the page
+// keep the size the layout gave them, so a new value repaints that text alone.
+bool DiagPage::keepLiveTextSizes() {
+    if (!isVisible()) {
+        return false; // a page never shown has no laid-out size to keep
+    }
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->frameShape() != QFrame::NoFrame) {
+            label->setFixedSize(label->size());
+        }
+    }
+    return true;
+}
+
 QLayout* DiagPage::buildConnectionBar() {
     frm1_zn = makeSpinEdit(this, "frm1_zn", 100, 65535, 600);
     // Filled with the ports found at start-up.

@@ -135,6 +135,10 @@ public:
     QPushButton* diagnos = nullptr;
     QPushButton* btn_monitor = nullptr;
 
+    // Keeps every framed value text at the size the layout gave it, once the page has been
+    // shown; false while it never was.
+    bool keepLiveTextSizes();
+
 private:
     QLayout* buildConnectionBar();
     QWidget* buildChart();

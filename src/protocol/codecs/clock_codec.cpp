@@ -47,23 +47,25 @@ int decodeClockCalibration(std::uint8_t byte) {
     return (byte & 0x20) != 0 ? magnitude : -magnitude;
 }
 
-int unitWeekday(int year, int month, int day) {
-    // Days since 1 March of year 0 in the proleptic Gregorian calendar; that day was a
-    // Wednesday.
+std::int64_t daysSinceMarchOfYearZero(int year, int month, int day) {
+    // The proleptic Gregorian calendar, counted from 1 March of year 0, a Wednesday.
     const int y = month <= 2 ? year - 1 : year;
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yearOfEra = y - era * 400;
     const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const long long days = static_cast<long long>(era) * 146097 + dayOfEra;
+    return static_cast<std::int64_t>(era) * 146097 + dayOfEra;
+}
+
+int unitWeekday(int year, int month, int day) {
+    const std::int64_t days = daysSinceMarchOfYearZero(year, month, day);
     const int sinceSunday = static_cast<int>(((days + 3) % 7 + 7) % 7);
     return sinceSunday + 1;
 }
 
-ClockCorrection clockCorrectionAt(const LocalDateTime& now, int calibration, bool stopClock,
-                                  bool autoDst) {
+ClockCorrection clockCorrectionAt(const LocalDateTime& now, const ClockPanel& panel) {
     ClockCorrection correction;
-    correction.calibration = calibration;
+    correction.calibration = panel.calibration;
     correction.clock.seconds = now.seconds;
     correction.clock.minutes = now.minutes;
     correction.clock.hours = now.hours;
@@ -71,8 +73,8 @@ ClockCorrection clockCorrectionAt(const LocalDateTime& now, int calibration, boo
     correction.clock.day = now.day;
     correction.clock.month = now.month;
     correction.clock.year = now.year % 100;
-    correction.clock.stopped = stopClock;
-    correction.autoDst = autoDst;
+    correction.clock.stopped = panel.stopped;
+    correction.autoDst = panel.autoDst;
     return correction;
 }
 

@@ -41,12 +41,18 @@ struct LocalDateTime {
 
 // The day of the week the unit counts: 1 = Sunday ... 7 = Saturday (Gregorian calendar).
 int unitWeekday(int year, int month, int day);
+// Days since 1 March of year 0 (Gregorian calendar): differences of dates in days.
+std::int64_t daysSinceMarchOfYearZero(int year, int month, int day);
 
 // The correction that sets the unit's clock to `now`, with the clock panel's calibration, stop
 // and summer-time settings. Time, date and day of the week all come from the one reading, so a
 // correction taken at midnight cannot mix two days.
-ClockCorrection clockCorrectionAt(const LocalDateTime& now, int calibration, bool stopClock,
-                                  bool autoDst);
+struct ClockPanel {
+    int calibration = 0;  // -31..31
+    bool stopped = false; // the unit's clock is to stand still
+    bool autoDst = false; // the unit changes to and from summer time itself
+};
+ClockCorrection clockCorrectionAt(const LocalDateTime& now, const ClockPanel& panel);
 
 // Sign and magnitude: bit 5 set for zero and positive values, magnitude in bits 4..0. The
 // status snapshot reports the calibration the same way. Values are held to -31..31.

@@ -3,6 +3,7 @@
 #include "protocol/cp1251.hpp"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace torl7 {
 
@@ -23,7 +24,7 @@ public:
         byte(static_cast<std::uint8_t>(value & 0xFF));
     }
     void text(const UnitText& text) {
-        std::copy(text.begin(), text.end(), out_.begin() + static_cast<long>(pos_));
+        std::copy(text.begin(), text.end(), out_.begin() + static_cast<std::ptrdiff_t>(pos_));
         pos_ += text.size();
     }
     const std::array<std::uint8_t, kConfigRecordSize>& bytes() const { return out_; }

@@ -2,33 +2,39 @@
 
 namespace torl7 {
 
-void CalibrationRun::start(Inputs inputs, Callbacks callbacks) {
-    const int run = ++run_;
+namespace {
+
+constexpr int kSteps = kCalibrationSampleCount + 1;
+
+} // namespace
+
+void CalibrationRun::start(Inputs inputs, std::function<void(const TickedCoefficients&)> computed) {
+    if (!begin()) {
+        return;
+    }
     inputs_ = std::move(inputs);
-    callbacks_ = std::move(callbacks);
+    computed_ = std::move(computed);
     sums_.fill(0);
     samples_ = 0;
     step_ = Step::Sampling;
-    requestSample(run);
+    requestSample();
 }
 
-void CalibrationRun::requestSample(int run) {
-    session_.request(
+void CalibrationRun::requestSample() {
+    ask(
         kind::Diagnostics, {kCalibrationSelector},
-        [this, run](const Answer& answer) { sampleReceived(run, answer); }, inputs_.sampleTimeout);
+        [this](const Answer& answer) { sampleReceived(answer); }, inputs_.sampleWait);
 }
 
-void CalibrationRun::sampleReceived(int run, const Answer& answer) {
-    if (run != run_) {
-        return;
-    }
+void CalibrationRun::sampleReceived(const Answer& answer) {
     if (!answer) {
-        finish(Result{{}, {}, answer.error, {}});
+        step_ = Step::Done;
+        fail(*answer.error);
         return;
     }
     const std::uint8_t selector = answer.frame->reader().byte(0);
     if (selector != kCalibrationSelector) {
-        finish(Result{{}, {}, {}, selector});
+        end(CalibrationResult{{}, {}, selector});
         return;
     }
     const CalibrationSample sample = decodeCalibrationSample(answer.frame->payload());
@@ -37,53 +43,45 @@ void CalibrationRun::sampleReceived(int run, const Answer& answer) {
         sums_[i] += static_cast<CalibrationSum>(sample.readings[i]);
     }
     ++samples_;
-    if (callbacks_.progress) {
-        callbacks_.progress(samples_);
-    }
+    report(samples_, kSteps);
     if (samples_ < kCalibrationSampleCount) {
-        requestSample(run);
+        requestSample();
         return;
     }
-    writeCoefficients(run);
+    writeCoefficients();
 }
 
-void CalibrationRun::writeCoefficients(int run) {
+void CalibrationRun::writeCoefficients() {
     const auto ticked = computeTickedCoefficients(sums_, inputs_.references);
     if (ticked.fault) {
-        finish(Result{{}, ticked.fault, {}, {}});
+        end(CalibrationResult{{}, ticked.fault, {}});
         return;
     }
-    if (callbacks_.computed) {
-        callbacks_.computed(*ticked.value);
+    if (computed_) {
+        computed_(*ticked.value);
     }
     const auto coefficients = coefficientsToWrite(*ticked.value, inputs_.kept);
     if (coefficients.fault) {
-        finish(Result{{}, coefficients.fault, {}, {}});
+        end(CalibrationResult{{}, coefficients.fault, {}});
         return;
     }
     // Every coefficient lies within a word here, so the payload is always built.
     const auto payload = coefficientWritePayload(*coefficients.value);
     step_ = Step::Writing;
-    if (callbacks_.progress) {
-        callbacks_.progress(kCalibrationSampleCount + 1);
-    }
-    session_.request(kind::Write, *payload, [this, run](const Answer& answer) {
-        if (run != run_) {
-            return;
-        }
+    report(kSteps, kSteps);
+    ask(kind::Write, *payload, [this](const Answer& answer) {
         if (!answer) {
-            finish(Result{{}, {}, answer.error, {}});
+            step_ = Step::Done;
+            fail(*answer.error);
             return;
         }
-        finish(Result{decodeCoefficientAck(answer.frame->payload()), {}, {}, {}});
+        end(CalibrationResult{decodeCoefficientAck(answer.frame->payload()), {}, {}});
     });
 }
 
-void CalibrationRun::finish(Result result) {
+void CalibrationRun::end(CalibrationResult result) {
     step_ = Step::Done;
-    if (callbacks_.finished) {
-        callbacks_.finished(result);
-    }
+    succeed(std::move(result));
 }
 
 } // namespace torl7

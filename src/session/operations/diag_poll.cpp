@@ -1,7 +1,6 @@
 #include "session/operations/diag_poll.hpp"
 
 #include "protocol/poll_sequence.hpp"
-#include "protocol/request_kind.hpp"
 
 namespace torl7 {
 
@@ -16,9 +15,9 @@ bool isWaveformSelector(std::uint8_t selector) {
 } // namespace
 
 DiagPoll::DiagPoll(UnitSession& session, QObject* parent)
-    : QObject(parent), Timer2(new QTimer(this)), session_(session) {
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(Timer2, &QTimer::timeout, this, &DiagPoll::Timer2Timer);
+    : QObject(parent), Operation(session, PortUse::LeaveOpen), watchdog_(new QTimer(this)) {
+    watchdog_->setObjectName(QStringLiteral("watchdog"));
+    connect(watchdog_, &QTimer::timeout, this, &DiagPoll::watchdogTick);
     // Every request counted and every frame verified moves the counters: traffic on the line.
     connect(&session_, &UnitSession::countersChanged, this, [this] { armed_ = false; });
     // A poll answer still under way when another command went out is reported all the same.
@@ -29,41 +28,50 @@ DiagPoll::DiagPoll(UnitSession& session, QObject* parent)
     });
     // A pulled-out adapter ends the poll: reopening a port that is gone only fails again.
     connect(&session_, &UnitSession::lineLost, this, [this](const QString& reason) {
-        if (running_) {
-            fail(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
+        if (running()) {
+            failWith(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
         }
     });
 }
 
-void DiagPoll::start(int viewIndex, Pace pace, std::uint8_t firstSelector) {
+void DiagPoll::start(int viewIndex, Pace pace, std::uint8_t firstSelector, int maxMisses) {
+    if (!begin()) {
+        return;
+    }
     pace_ = pace;
     view_ = viewIndex;
+    maxMisses_ = maxMisses;
     misses_ = 0;
+    summary_ = {};
     blockCount_ = 0;
     samples_.clear();
-    running_ = true;
     if (pace_ == Pace::Watchdog) {
         // Every period follows the line speed, the first too: at 2400 baud and below an
         // answer takes longer than the fastest line's period.
-        Timer2->start(session_.timeoutMs(kind::Diagnostics));
+        watchdog_->start(session_.timeoutMs(kind::Diagnostics));
     }
     next(firstSelector);
 }
 
-void DiagPoll::stop() {
-    running_ = false;
+void DiagPoll::stop(PortAtEnd port) {
     step_ = Step::Idle;
-    Timer2->stop();
+    watchdog_->stop();
+    succeed(summary_, port);
 }
 
-void DiagPoll::fail(const SessionError& error) {
-    stop();
-    emit failed(error);
+void DiagPoll::failWith(const SessionError& error) {
+    step_ = Step::Idle;
+    watchdog_->stop();
+    fail(error, summary_);
 }
 
-void DiagPoll::Timer2Timer() {
-    if (!running_) {
-        Timer2->stop();
+std::optional<int> DiagPoll::watchdogArmed() const {
+    return watchdog_->isActive() ? std::optional<int>(watchdog_->interval()) : std::nullopt;
+}
+
+void DiagPoll::watchdogTick() {
+    if (!running()) {
+        watchdog_->stop();
         return;
     }
     if (!armed_) {
@@ -71,43 +79,59 @@ void DiagPoll::Timer2Timer() {
         return;
     }
     // A whole period went by with no request sent and no answer verified.
-    Timer2->setInterval(session_.timeoutMs(kind::Diagnostics));
-    ++misses_;
-    if (misses_ >= kMaxMisses) {
-        fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
+    watchdog_->setInterval(session_.timeoutMs(kind::Diagnostics));
+    missed();
+}
+
+void DiagPoll::missed() {
+    ++summary_.misses;
+    if (++misses_ >= maxMisses_) {
+        failWith(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
         return;
-    }
-    if (!session_.isOpen() && lastSentOnOpenPort_) {
-        if (const auto error = session_.comopen()) {
-            fail(*error);
-            return;
-        }
     }
     send();
 }
 
 void DiagPoll::next(std::uint8_t selector) {
     selector_ = selector;
-    if (running_) {
+    if (running()) {
         send();
     }
 }
 
 void DiagPoll::send() {
-    lastSentOnOpenPort_ = session_.isOpen();
     step_ = selector_ == kSnapshotSelector ? Step::Snapshot : Step::Waveform;
-    const bool withTimeout = pace_ == Pace::ResponseTimeout;
+    const auto wait = pace_ == Pace::AnswerTimeout ? UnitSession::Wait::AnswerTimeout
+                                                   : UnitSession::Wait::SenderRepeats;
+    // Not a guarded request of the run: an answer after a stop is still reported.
     session_.request(
         kind::Diagnostics, Bytes{selector_},
-        [this](const Answer& answer) {
+        [this, alive = QPointer<DiagPoll>(this)](const Answer& answer) {
+            if (!alive) {
+                return;
+            }
             if (answer.frame) {
                 answerReceived(*answer.frame, true);
-            } else if (pace_ == Pace::ResponseTimeout && running_ && answer.error) {
-                fail(*answer.error);
+                return;
             }
-            // In the window the watchdog repeats what went unanswered.
+            if (!running()) {
+                return;
+            }
+            switch (answer.error->kind) {
+            case SessionError::Kind::NoPort:
+            case SessionError::Kind::PortNotOpened:
+                failWith(*answer.error); // no line to repeat on
+                return;
+            case SessionError::Kind::Timeout:
+                missed();
+                return;
+            case SessionError::Kind::LineLost: // said by lineLost
+            case SessionError::Kind::Refused:  // the watchdog asks again
+            case SessionError::Kind::Cancelled:
+                return;
+            }
         },
-        withTimeout);
+        wait);
 }
 
 void DiagPoll::answerReceived(const Frame& frame, bool pollOutstanding) {
@@ -115,6 +139,7 @@ void DiagPoll::answerReceived(const Frame& frame, bool pollOutstanding) {
     if (selector == kSnapshotSelector) {
         misses_ = 0;
         blockCount_ = 0;
+        ++summary_.snapshots;
         emit snapshotReceived(decodeSnapshot(frame.payload()));
         if (pollOutstanding) {
             next(selectorAfterSnapshot(view_));
@@ -137,12 +162,8 @@ void DiagPoll::answerReceived(const Frame& frame, bool pollOutstanding) {
     }
     // Without a watchdog nothing else would ask again: the request goes out once more, and a
     // unit that never answers what is asked ends as misses do.
-    if (pollOutstanding && running_) {
-        if (++misses_ >= kMaxMisses) {
-            fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
-            return;
-        }
-        send();
+    if (pollOutstanding && running()) {
+        missed();
     }
 }
 

@@ -2,23 +2,19 @@
 
 namespace torl7 {
 
-void ReadConfiguration::start(Finished finished) {
-    const int run = ++run_;
+void ReadConfiguration::start() {
+    if (!begin()) {
+        return;
+    }
     step_ = Step::Reading;
-    session_.request(
-        kind::ConfigRead, {},
-        [this, run, finished = std::move(finished)](const Answer& answer) {
-            if (run != run_) {
-                return;
-            }
-            step_ = Step::Done;
-            if (!answer) {
-                finished(Result{std::nullopt, answer.error});
-                return;
-            }
-            finished(Result{decodeConfigRecord(answer.frame->payload()), std::nullopt});
-        },
-        true);
+    ask(kind::ConfigRead, {}, [this](const Answer& answer) {
+        step_ = Step::Done;
+        if (!answer) {
+            fail(*answer.error);
+            return;
+        }
+        succeed(decodeConfigRecord(answer.frame->payload()));
+    });
 }
 
 } // namespace torl7

@@ -2,54 +2,74 @@
 
 namespace torl7 {
 
-void ReportChain::start(Observer observer, Done done) {
-    observer_ = std::move(observer);
-    done_ = std::move(done);
-    data_ = {};
-    failedStep_ = ReportStep::Idle;
-    step_ = ReportStep::Configuration;
-    configuration_.start([this](const ReadConfiguration::Result& read) {
-        if (!read.record) {
-            fail(read.error);
+ReportChain::ReportChain(UnitSession& session, EventTable& table)
+    : Operation(session), configuration_(session, PortUse::Part),
+      accounting_(session, PortUse::Part), events_(session, table, PortUse::Part) {
+    follow(configuration_, &ReportChain::configurationRead);
+    follow(accounting_, &ReportChain::accountingRead);
+    follow(events_, &ReportChain::eventsRead);
+    events_.onProgress([this](Progress blocks) { report(2 + blocks.done, kSteps); });
+}
+
+// A part that ends done hands its result to `next`; one that fails ends the chain at its step.
+template <typename Part>
+void ReportChain::follow(Part& part, void (ReportChain::*next)(const typename Part::Result&)) {
+    part.onFinished([this, next](const Outcome<typename Part::Result>& outcome) {
+        if (!running()) {
             return;
         }
-        data_.record = *read.record;
-        if (observer_.configurationRead) {
-            observer_.configurationRead(data_.record);
+        if (!outcome) {
+            failedStep_ = step_;
+            step_ = ReportStep::Idle;
+            fail(*outcome.error);
+            return;
         }
-        step_ = ReportStep::Accounting;
-        exchangeAccounting(
-            session_, AccountingRequest::Read,
-            [this](const Outcome<AccountingRecord>& accounting) {
-                if (!accounting) {
-                    fail(accounting.error);
-                    return;
-                }
-                data_.accounting = *accounting.result;
-                if (observer_.accountingRead) {
-                    observer_.accountingRead(data_.accounting);
-                }
-                step_ = ReportStep::Events;
-                events_.start(observer_.blocksRead, [this](const Outcome<EventRows>& events) {
-                    if (!events) {
-                        fail(events.error);
-                        return;
-                    }
-                    data_.events = *events.result;
-                    step_ = ReportStep::Idle;
-                    const Done done = done_;
-                    done(Outcome<ReportChainData>{std::move(data_), std::nullopt});
-                });
-            },
-            /*closeWhenDone=*/false);
+        (this->*next)(*outcome.result);
     });
 }
 
-void ReportChain::fail(const std::optional<SessionError>& error) {
-    failedStep_ = step_;
+void ReportChain::start(Observer observer) {
+    if (!begin()) {
+        return;
+    }
+    observer_ = std::move(observer);
+    data_ = {};
+    failedStep_ = ReportStep::Idle;
+    step_ = ReportStep::Configuration;
+    configuration_.start();
+}
+
+void ReportChain::configurationRead(const ConfigRecord& record) {
+    data_.record = record;
+    if (observer_.configurationRead) {
+        observer_.configurationRead(record);
+    }
+    report(1, kSteps);
+    step_ = ReportStep::Accounting;
+    accounting_.start(AccountingRequest::Read);
+}
+
+void ReportChain::accountingRead(const AccountingRecord& record) {
+    data_.accounting = record;
+    if (observer_.accountingRead) {
+        observer_.accountingRead(record);
+    }
+    report(2, kSteps);
+    step_ = ReportStep::Events;
+    events_.start();
+}
+
+void ReportChain::eventsRead(const EventRows& rows) {
+    data_.events = rows;
     step_ = ReportStep::Idle;
-    const Done done = done_; // may start the chain again
-    done(Outcome<ReportChainData>{std::nullopt, error});
+    succeed(std::move(data_));
+}
+
+void ReportChain::cancelParts() {
+    step_ = ReportStep::Idle;
+    configuration_.cancel();
+    accounting_.cancel();
+    events_.cancel();
 }
 
 } // namespace torl7

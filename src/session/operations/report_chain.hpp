@@ -1,6 +1,8 @@
 // The report chain: the configuration, the accounting record and the event protocol, each
 // read fresh from the unit over one open port, for the report made from them. A step left
 // unanswered ends the chain; the next read of any of them is a plain read again.
+// Progress: 1 after the configuration, 2 after the accounting record, then 2 + the event
+// blocks done, of 12.
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
@@ -17,38 +19,39 @@ struct ReportChainData {
     EventRows events;
 };
 
-class ReportChain {
+class ReportChain : public Operation<ReportChainData> {
 public:
-    // Each step's data as it arrives, so that it can be shown while the chain goes on, and the
-    // progress of the event read.
+    static constexpr int kSteps = 2 + static_cast<int>(kEventBlocks);
+
+    // Each step's data as it arrives, so that it can be shown while the chain goes on.
     struct Observer {
         std::function<void(const ConfigRecord&)> configurationRead;
         std::function<void(const AccountingRecord&)> accountingRead;
-        EventProtocolRead::Progress blocksRead;
     };
-    using Done = std::function<void(const Outcome<ReportChainData>&)>;
 
     // The event table is the one the plain protocol read uses: the unit's protocol is read the
     // same way whichever asks for it.
-    ReportChain(UnitSession& session, EventTable& table)
-        : session_(session), configuration_(session), events_(session, table) {}
+    ReportChain(UnitSession& session, EventTable& table);
 
-    // Over the open port; the port is closed when the chain ends.
-    void start(Observer observer, Done done);
+    void start(Observer observer = {});
     ReportStep step() const { return step_; }
     // The step a chain that ended without its data was waiting at.
     ReportStep failedStep() const { return failedStep_; }
 
 private:
-    void fail(const std::optional<SessionError>& error);
+    void cancelParts() override;
+    template <typename Part>
+    void follow(Part& part, void (ReportChain::*next)(const typename Part::Result&));
+    void configurationRead(const ConfigRecord& record);
+    void accountingRead(const AccountingRecord& record);
+    void eventsRead(const EventRows& rows);
 
-    UnitSession& session_;
     ReadConfiguration configuration_;
+    AccountingExchange accounting_;
     EventProtocolRead events_;
     ReportStep step_ = ReportStep::Idle;
     ReportStep failedStep_ = ReportStep::Idle;
     Observer observer_;
-    Done done_;
     ReportChainData data_;
 };
 

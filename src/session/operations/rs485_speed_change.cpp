@@ -6,41 +6,55 @@
 namespace torl7 {
 
 Rs485SpeedChangeOperation::Rs485SpeedChangeOperation(UnitSession& session, QObject* parent)
-    : QObject(parent), Timer1(new QTimer(this)), session_(session) {
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(pingWaitMs(0));
-    connect(Timer1, &QTimer::timeout, this, &Rs485SpeedChangeOperation::Timer1Timer);
+    : QObject(parent), Operation(session), stepTimer_(new QTimer(this)) {
+    stepTimer_->setObjectName(QStringLiteral("stepTimer"));
+    stepTimer_->setInterval(pingWaitMs(0));
+    connect(stepTimer_, &QTimer::timeout, this, &Rs485SpeedChangeOperation::tick);
     connect(&session_, &UnitSession::lineLost, this, [this](const QString& reason) {
-        if (step_ != Step::Idle) {
+        if (running()) {
             release();
-            emit failed(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
+            fail(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
         }
     });
 }
 
+std::optional<int> Rs485SpeedChangeOperation::stepTimerArmed() const {
+    return stepTimer_->isActive() ? std::optional<int>(stepTimer_->interval()) : std::nullopt;
+}
+
 void Rs485SpeedChangeOperation::start(std::uint16_t factoryNumber, int unitSpeedIndex,
                                       int pcSpeedIndex) {
+    if (!begin()) {
+        return;
+    }
     factoryNumber_ = factoryNumber;
     unitSpeedIndex_ = unitSpeedIndex;
     pcSpeedIndex_ = pcSpeedIndex;
     mustFollow_ = false;
-    session_.setReserved(true);
-    // Only Timer1 paces this exchange; a timeout or idle close left over from an earlier
-    // request would otherwise close the port between its steps.
-    session_.abandon();
-    session_.Timer4->stop();
+    // Only the step timer paces this exchange; a timeout or idle close left over from an
+    // earlier request would otherwise close the port between its steps.
+    session_.cancel();
+    session_.holdLine();
     step_ = Step::Pinged;
+    stepTimer_->start(pingWaitMs(pcSpeedIndex_));
     send(pingFrame(factoryNumber_));
-    Timer1->start(pingWaitMs(pcSpeedIndex_));
 }
 
 void Rs485SpeedChangeOperation::send(const Bytes& frame) {
-    session_.requestUncounted(frame, [this](const Answer& answer) { answered(answer); });
+    askUncounted(frame, [this](const Answer& answer) { answered(answer); });
 }
 
 void Rs485SpeedChangeOperation::answered(const Answer& answer) {
+    if (!answer.frame) {
+        if (answer.error->kind == SessionError::Kind::PortNotOpened ||
+            answer.error->kind == SessionError::Kind::NoPort) {
+            release();
+            fail(*answer.error);
+        }
+        return;
+    }
     // An empty answer is not taken as the unit's.
-    if (!answer.frame || answer.frame->length() == 0) {
+    if (answer.frame->length() == 0) {
         return;
     }
     if (step_ == Step::Pinged) {
@@ -51,23 +65,22 @@ void Rs485SpeedChangeOperation::answered(const Answer& answer) {
     }
 }
 
-void Rs485SpeedChangeOperation::Timer1Timer() {
+void Rs485SpeedChangeOperation::tick() {
     switch (step_) {
     case Step::Confirmed:
         release();
-        emit finished(Outcome::Changed);
+        succeed(SpeedChanged{pcSpeedIndex_});
         return;
     case Step::Following:
         // The unit talks at the new speed now: so does the PC, and asks it there.
-        if (const auto error = session_.comopen()) {
+        if (const auto error = session_.openPort()) {
             release();
-            emit failed(*error);
+            fail(*error);
             return;
         }
         step_ = Step::Waiting;
         pcSpeedIndex_ = unitSpeedIndex_;
-        session_.setSpeedIndex(pcSpeedIndex_);
-        session_.Comspeed();
+        session_.setLineSpeed(pcSpeedIndex_);
         emit pcSpeedFollowed(pcSpeedIndex_);
         send(pingFrame(factoryNumber_));
         break;
@@ -76,24 +89,28 @@ void Rs485SpeedChangeOperation::Timer1Timer() {
         send(speedSetFrame(factoryNumber_, static_cast<std::uint8_t>(unitSpeedIndex_)));
         break;
     case Step::Idle:
-        Timer1->stop();
+        stepTimer_->stop();
         return;
     case Step::Pinged:
     case Step::Waiting:
         // The step just taken was not answered.
         release();
-        emit finished(Outcome::NoAnswer);
+        fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
         return;
     }
-    Timer1->setInterval(speedChangeStepMs(pcSpeedIndex_));
+    stepTimer_->setInterval(speedChangeStepMs(pcSpeedIndex_));
 }
 
 void Rs485SpeedChangeOperation::release() {
-    session_.abandon();
-    session_.comclose();
-    Timer1->stop();
+    session_.cancel();
+    session_.closePort();
+    stepTimer_->stop();
     step_ = Step::Idle;
-    session_.setReserved(false);
+    session_.releaseLine();
+}
+
+void Rs485SpeedChangeOperation::cancelParts() {
+    release();
 }
 
 } // namespace torl7

@@ -1,11 +1,12 @@
 // The RS485 speed change: tells the unit to move its bus port to another speed. A ping first;
 // the unit's answer says whether the PC must follow (an answer of one payload byte: the PC
 // talks over that same bus). Then the speed-set request, and when following, a check ping at
-// the new speed. Each step waits one tick of Timer1 for its answer; a step left unanswered
-// ends the change. While it runs the line is reserved: no other exchange starts.
+// the new speed. Each step waits one tick of the step timer for its answer; a step left
+// unanswered ends the change with a timeout. While it runs the change holds the line: no other
+// exchange starts. It ends with the port closed and the line released.
 #pragma once
 
-#include "session/unit_session.hpp"
+#include "session/operations/operation.hpp"
 
 #include <QObject>
 #include <QTimer>
@@ -14,7 +15,11 @@
 
 namespace torl7 {
 
-class Rs485SpeedChangeOperation : public QObject {
+struct SpeedChanged {
+    int pcSpeedIndex = 0; // where the PC talks now
+};
+
+class Rs485SpeedChangeOperation : public QObject, public Operation<SpeedChanged> {
     Q_OBJECT
 public:
     enum class Step {
@@ -25,34 +30,30 @@ public:
         Following, // the speed-set request went out and the PC must follow
         Confirmed, // the unit answered the last step: success
     };
-    enum class Outcome { Changed, NoAnswer };
 
     explicit Rs485SpeedChangeOperation(UnitSession& session, QObject* parent = nullptr);
 
-    // Paces the steps; off between changes.
-    QTimer* const Timer1;
-
-    // Starts on the port the caller opened: the unit `factoryNumber` is to move to the speed
-    // `unitSpeedIndex`; the PC talks at `pcSpeedIndex` now.
+    // The unit `factoryNumber` is to move to the speed `unitSpeedIndex`; the PC talks at
+    // `pcSpeedIndex` now.
     void start(std::uint16_t factoryNumber, int unitSpeedIndex, int pcSpeedIndex);
-    void Timer1Timer();
+    // One step (tests step it without waiting).
+    void tick();
+    // The step timer's period while it runs, nothing when off.
+    std::optional<int> stepTimerArmed() const;
 
     Step step() const { return step_; }
 
 signals:
     // The PC followed the unit to `speedIndex`.
     void pcSpeedFollowed(int speedIndex);
-    // The change ended: the port is closed and the line released.
-    void finished(Outcome outcome);
-    // The port would not open again for the check at the new speed; closed and released.
-    void failed(const SessionError& error);
 
 private:
     void send(const Bytes& frame);
     void answered(const Answer& answer);
     void release();
+    void cancelParts() override;
 
-    UnitSession& session_;
+    QTimer* const stepTimer_;
     Step step_ = Step::Idle;
     std::uint16_t factoryNumber_ = 0;
     int unitSpeedIndex_ = 0;

@@ -1,48 +1,81 @@
 #include "session/operations/unit_commands.hpp"
 
 #include "protocol/codecs/version_codec.hpp"
-#include "protocol/request_kind.hpp"
 
 namespace torl7 {
 
 namespace {
 
-// One request; its answer, decoded by `decode`, ends the command with the port closed.
-template <typename Result, typename Decode>
-void oneRequest(UnitSession& session, std::uint8_t requestKind, const Bytes& payload, Decode decode,
-                std::function<void(const Outcome<Result>&)> done) {
-    session.request(requestKind, payload,
-                    [&session, decode, done = std::move(done)](const Answer& answer) {
-                        if (!answer) {
-                            done(Outcome<Result>{std::nullopt, answer.error});
-                            return;
-                        }
-                        session.comclose();
-                        done(Outcome<Result>{decode(*answer.frame), std::nullopt});
-                    });
-}
+// Answers of another selector that a snapshot read asks through.
+constexpr int kSnapshotAsks = 5;
 
 } // namespace
 
-void correctClock(UnitSession& session, const LocalDateTime& now, int calibration, bool stopClock,
-                  bool autoDst, CommandDone done) {
-    const Bytes payload =
-        encodeClockCorrection(clockCorrectionAt(now, calibration, stopClock, autoDst), now.year);
-    oneRequest<Acknowledged>(
-        session, kind::Clock, payload, [](const Frame&) { return Acknowledged{}; },
-        std::move(done));
+void SnapshotRead::start() {
+    if (!begin()) {
+        return;
+    }
+    asked_ = 0;
+    ask();
 }
 
-void resetProtection(UnitSession& session, CommandDone done) {
-    oneRequest<Acknowledged>(
-        session, kind::ProtectionReset, {}, [](const Frame&) { return Acknowledged{}; },
-        std::move(done));
+void SnapshotRead::ask() {
+    ++asked_;
+    Operation::ask(kind::Diagnostics, {kSnapshotSelector}, [this](const Answer& answer) {
+        if (!answer) {
+            fail(*answer.error);
+            return;
+        }
+        if (answer.frame->reader().byte(0) == kSnapshotSelector) {
+            succeed(decodeSnapshot(answer.frame->payload()));
+            return;
+        }
+        if (asked_ < kSnapshotAsks) {
+            ask();
+            return;
+        }
+        fail(SessionError{SessionError::Kind::Timeout, session_.portName(), {}});
+    });
 }
 
-void readVersion(UnitSession& session, std::function<void(const Outcome<std::string>&)> done) {
-    oneRequest<std::string>(
-        session, kind::Version, {},
-        [](const Frame& frame) { return decodeVersionText(frame.payload()); }, std::move(done));
+void VersionRead::start() {
+    send(kind::Version, {}, [](const Frame& frame) { return decodeVersionText(frame.payload()); });
+}
+
+AcknowledgedCommand::AcknowledgedCommand(UnitSession& session)
+    : Operation(session), snapshot_(session, PortUse::Part) {
+    snapshot_.onFinished([this](const Outcome<Snapshot>& outcome) {
+        if (running()) {
+            fail(*lost_, Acknowledged{outcome.result});
+        }
+    });
+}
+
+void AcknowledgedCommand::send(RequestKind requestKind, const Bytes& payload) {
+    if (!begin()) {
+        return;
+    }
+    ask(requestKind, payload, [this](const Answer& answer) {
+        if (answer) {
+            succeed(Acknowledged{});
+            return;
+        }
+        if (answer.error->kind != SessionError::Kind::Timeout) {
+            fail(*answer.error);
+            return;
+        }
+        // Carried out or not, the unit tells by what it shows now.
+        lost_ = answer.error;
+        snapshot_.start();
+    });
+}
+
+void ClockCorrectionCommand::start(const LocalDateTime& now, const ClockPanel& panel) {
+    send(kind::Clock, encodeClockCorrection(clockCorrectionAt(now, panel), now.year));
+}
+
+void ProtectionResetCommand::start() {
+    send(kind::ProtectionReset, {});
 }
 
 } // namespace torl7

@@ -6,48 +6,59 @@
 
 namespace torl7 {
 
-UnitSearch::UnitSearch(UnitSession& session, QTimer* timer, QObject* parent)
-    : QObject(parent), Timer1(timer ? timer : new QTimer(this)), session_(session) {
-    connect(Timer1, &QTimer::timeout, this, &UnitSearch::Timer1Timer);
+namespace {
+
+constexpr int kAllPings = kSpeedCount * kPingsPerSpeed;
+
+} // namespace
+
+UnitSearch::UnitSearch(UnitSession& session, QTimer* pacer, QObject* parent)
+    : QObject(parent), Operation(session, PortUse::LeaveOpen),
+      pacer_(pacer ? pacer : new QTimer(this)) {
+    if (!pacer) {
+        connect(pacer_, &QTimer::timeout, this, &UnitSearch::tick);
+    }
     // A pulled-out adapter ends the search: the pings would go nowhere.
-    connect(&session_, &UnitSession::lineLost, this, [this] {
-        if (step_ != Step::Idle) {
-            Timer1->stop();
-            step_ = Step::LineLost;
-            emit finished(false);
+    connect(&session_, &UnitSession::lineLost, this, [this](const QString& reason) {
+        if (running()) {
+            pacer_->stop();
+            step_ = Step::Idle;
+            fail(SessionError{SessionError::Kind::LineLost, session_.portName(), reason});
         }
     });
 }
 
 void UnitSearch::start(std::uint16_t factoryNumber, std::optional<int> pingWaitOverrideMs) {
+    if (!begin()) {
+        return;
+    }
     factoryNumber_ = factoryNumber;
     pingWaitOverrideMs_ = pingWaitOverrideMs;
-    // The pings arm no timer of the session; a timeout or idle close left over from an earlier
-    // request would otherwise close the port in the middle of the search.
-    session_.abandon();
-    session_.Timer4->stop();
+    // The search paces its own pings: a request or an idle close left over from before would
+    // otherwise close the port in the middle of it.
+    session_.cancel();
     step_ = Step::Pinging;
     retry_ = 0;
+    pings_ = 0;
     moveTo(0);
-    Timer1->start();
+    pacer_->start();
 }
 
-void UnitSearch::stop() {
-    Timer1->stop();
+void UnitSearch::cancelParts() {
+    pacer_->stop();
     step_ = Step::Idle;
 }
 
 void UnitSearch::moveTo(int speedIndex) {
     speedIndex_ = speedIndex;
-    session_.setSpeedIndex(speedIndex);
-    session_.Comspeed();
-    Timer1->setInterval(pingWaitOverrideMs_.value_or(pingWaitMs(speedIndex)));
+    session_.setLineSpeed(speedIndex);
+    pacer_->setInterval(pingWaitOverrideMs_.value_or(pingWaitMs(speedIndex)));
     emit speedTried(speedIndex);
 }
 
-void UnitSearch::Timer1Timer() {
-    if (step_ == Step::Idle || step_ == Step::LineLost) {
-        Timer1->stop();
+void UnitSearch::tick() {
+    if (!running()) {
+        pacer_->stop();
         return;
     }
     if (++retry_ > kPingsPerSpeed) {
@@ -61,14 +72,17 @@ void UnitSearch::Timer1Timer() {
         }
     }
     emit stepTaken(speedIndex_, retry_);
+    if (!running()) {
+        return; // the owner ended it on hearing the step
+    }
     if (step_ == Step::Pinging) {
-        session_.requestUncounted(pingFrame(factoryNumber_),
-                                  [this](const Answer& answer) { pingAnswered(answer); });
+        report(++pings_, kAllPings);
+        askUncounted(pingFrame(factoryNumber_),
+                     [this](const Answer& answer) { pingAnswered(answer); });
         return;
     }
-    Timer1->stop();
-    const bool found = step_ == Step::Found;
-    emit finished(found);
+    pacer_->stop();
+    succeed(SearchResult{step_ == Step::Found, speedIndex_});
 }
 
 void UnitSearch::pingAnswered(const Answer& answer) {

@@ -1,0 +1,71 @@
+// The commands of torl7-cli, in one table: name, synopsis, help, manual text, options,
+// arguments and the function that runs it. The usage text, the option parsing, the dispatch
+// and the manual page's list of commands all come from this table, so a command is added in
+// one place: a row here, and its function in a command file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+namespace torl7 {
+
+class Cli;
+
+struct CommandOption {
+    QStringList names;
+    QString description;
+    QString valueName; // empty: a flag
+    QString defaultValue;
+    // Whether it may be given more than once (each value counts), or once at most.
+    enum class Times { Once, Repeated } times = Times::Once;
+};
+
+struct CommandArgument {
+    QString name;
+    QString description;
+};
+
+struct Command {
+    std::string name;
+    std::string synopsis;
+    std::string summary; // one line for --help
+    std::string manual;  // the manual page's paragraph, plain text
+    std::vector<CommandOption> options;
+    // Exactly these arguments follow the command's name.
+    std::vector<CommandArgument> arguments;
+    int (*run)(Cli& cli);
+};
+
+const std::vector<Command>& commandTable();
+const Command* findCommand(const std::string& name);
+// The options every command takes.
+const std::vector<CommandOption>& globalOptions();
+
+// `torl7-cli --help`.
+std::string generalHelp();
+// The manual page's COMMANDS section (roff), for the build to put into torl7-cli.1.
+std::string manualCommands();
+
+// The commands, each in the command file of its group.
+int searchCommand(Cli& cli);
+int snapshotCommand(Cli& cli);
+int monitorCommand(Cli& cli);
+int waveformsCommand(Cli& cli);
+int analyseCommand(Cli& cli);
+int setClockCommand(Cli& cli);
+int resetProtectionCommand(Cli& cli);
+int versionCommand(Cli& cli);
+int readConfigCommand(Cli& cli);
+int writeConfigCommand(Cli& cli);
+int diffConfigCommand(Cli& cli);
+int calibrateCommand(Cli& cli);
+int readEventsCommand(Cli& cli);
+int readAccountingCommand(Cli& cli);
+int resetAccountingCommand(Cli& cli);
+int reportCommand(Cli& cli);
+int bundleCommand(Cli& cli);
+
+} // namespace torl7
