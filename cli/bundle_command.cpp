@@ -6,7 +6,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/poll_sequence.hpp"
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 #include "session/wait_until_ended.hpp"
 
 #include <QDateTime>
@@ -18,6 +18,7 @@ int bundleCommand(Cli& cli) {
     const double rate = sampleRate(cli, "bundle's waveforms");
     BundleContents contents;
     contents.reportTemplate = reportTemplate(); // before the unit is asked anything
+    cli.checkOutput(parent, true);
 
     SettingsProvenance origin;
     origin.unit = cli.unit();

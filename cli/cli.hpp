@@ -65,6 +65,9 @@ public:
     }
     // Writes `text` to `path` whole (or to standard output when `path` is empty).
     void writeOutput(const QString& path, const std::string& text);
+    // Before the unit is asked anything: a path the output could not go to (a file, or with
+    // `folder` a folder to write into) is refused first.
+    void checkOutput(const QString& path, bool folder = false) const;
     // A number option within `min`..`max`; `fallback` when it is not given.
     std::int64_t integerOption(const QString& name, std::int64_t min, std::int64_t max,
                                std::int64_t fallback) const;

@@ -147,7 +147,10 @@ const std::vector<Command>& commandTable() {
          "byte-order mark.",
          "The event protocol in time order, twelve columns a record (default CSV). The CSV is "
          "UTF-8 with a byte-order mark, its fields separated by ; (a Russian-locale spreadsheet "
-         "opens it in columns) or, with --separator \",\", by commas.",
+         "opens it in columns) or, with --separator \",\", by commas. The JSON is an object: "
+         "events, the records, and left_out, the number of records written by the unit but left "
+         "out for want of a real date and time (an impossible date, or digits that are not "
+         "BCD), which is also said on standard error.",
          {{{"format"}, "csv or json (default csv).", "FORMAT", "csv"},
           {{"separator"},
            "CSV field separator: ; (default, for a Russian-locale spreadsheet) or ,.",

@@ -7,6 +7,7 @@
 #include "protocol/encodings.hpp"
 #include "protocol/line_speed.hpp"
 #include "session/connection_doctor.hpp"
+#include "session/port_access.hpp"
 
 namespace torl7 {
 
@@ -47,9 +48,13 @@ Failure failureOf(const SessionError& error, const std::string& what) {
     using Kind = SessionError::Kind;
     switch (error.kind) {
     case Kind::NoPort:
-    case Kind::PortNotOpened:
-        return Failure{exitcode::PortFailed, "cannot open " + error.port.toStdString() + ": " +
-                                                 error.detail.toStdString()};
+    case Kind::PortNotOpened: {
+        // The system's reason, or what stands in the way (the group, another program).
+        const QString hint = portRefusalHint(error.refusal, false);
+        return Failure{exitcode::PortFailed,
+                       "cannot open " + error.port.toStdString() + ": " +
+                           (hint.isEmpty() ? error.detail : hint).toStdString()};
+    }
     case Kind::Timeout:
         return Failure{exitcode::NoAnswer, "the unit did not answer the " + what + " request",
                        true};
@@ -146,7 +151,7 @@ int Cli::fail(const Failure& failure) {
     if (failure.unanswered && log_) {
         // What the line showed since the request, so the user knows where to look.
         const std::vector<TrafficEntry> exchange = log_->lastExchange();
-        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange)) << '\n';
+        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange), HintReader::Cli) << '\n';
     }
     return failure.code;
 }
@@ -216,6 +221,17 @@ void Cli::writeOutput(const QString& path, const std::string& text) {
     std::string error;
     if (!writeFileWhole(path.toStdString(), text, error)) {
         throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + error};
+    }
+}
+
+void Cli::checkOutput(const QString& path, bool folder) const {
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::string fault =
+        folder ? outputFolderFault(path.toStdString()) : outputPathFault(path.toStdString());
+    if (!fault.empty()) {
+        throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + fault};
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/calibration_rules.hpp"
-#include "session/config_history.hpp"
+#include "records/config_history.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/write_configuration.hpp"
 
@@ -48,6 +48,7 @@ void sayAfterLostAcknowledgement(Cli& cli, const WriteReport& report) {
 } // namespace
 
 int readConfigCommand(Cli& cli) {
+    cli.checkOutput(cli.value("output"));
     SettingsProvenance origin;
     origin.unit = cli.unit();
     // The firmware version is noted when the unit gives it; a unit that does not is still read.

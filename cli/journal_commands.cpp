@@ -16,12 +16,16 @@ int readEventsCommand(Cli& cli) {
     if (separator != ";" && separator != ",") {
         throw Failure{exitcode::Usage, "--separator must be ; or ,"};
     }
-    const EventRows rows = readEvents(cli);
-    if (format == "csv") {
-        cli.out() << eventsCsv(rows, separator.front().toLatin1());
-        return exitcode::Done;
+    std::size_t leftOut = 0;
+    const EventRows rows = readEvents(cli, leftOut);
+    if (leftOut != 0) {
+        // The grid leaves these out too; the user is told, so that none goes missing unseen.
+        cli.err() << "torl7-cli: " << leftOut
+                  << " event record(s) left out: no real date and time (an impossible date, or "
+                     "digits that are not BCD)\n";
     }
-    cli.out() << eventsJson(rows);
+    cli.out() << (format == "csv" ? eventsCsv(rows, separator.front().toLatin1())
+                                  : eventsJson(rows, leftOut));
     return exitcode::Done;
 }
 
@@ -53,6 +57,7 @@ int reportCommand(Cli& cli) {
         throw Failure{exitcode::Usage, "report needs -o FILE.docx"};
     }
     reportTemplate(); // before the unit is asked anything
+    cli.checkOutput(path);
     writeReport(cli, readReportChain(cli), path.toStdString());
     cli.out() << "report written to " << path.toStdString() << '\n';
     return exitcode::Done;

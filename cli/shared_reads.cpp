@@ -4,13 +4,13 @@
 #include "documents/json_output.hpp"
 #include "documents/report_template.hpp"
 #include "documents/settings_values.hpp"
+#include "documents/text_file.hpp"
 #include "protocol/poll_sequence.hpp"
 #include "session/operations/diag_poll.hpp"
 #include "session/operations/unit_commands.hpp"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 
 namespace torl7 {
 
@@ -20,11 +20,13 @@ ConfigRecord readRecord(Cli& cli) {
         read, [&] { read.start(); }, "configuration read");
 }
 
-EventRows readEvents(Cli& cli) {
+EventRows readEvents(Cli& cli, std::size_t& leftOut) {
     EventTable table;
     EventProtocolRead read(cli.session(), table);
-    return cli.result(
+    EventRows rows = cli.result(
         read, [&] { read.start(); }, "event block");
+    leftOut = table.leftOut();
+    return rows;
 }
 
 std::optional<std::string> readFirmware(Cli& cli) {
@@ -86,14 +88,11 @@ ReportChainData readReportChain(Cli& cli) {
 }
 
 SettingsFile readSettings(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure{exitcode::Invalid, "cannot read " + path.toStdString() + ": " +
-                                             file.errorString().toStdString()};
+    const TextFileRead text = readTextFile(path.toStdString());
+    if (!text.text) {
+        throw Failure{exitcode::Invalid, path.toStdString() + ": " + text.error};
     }
-    const QByteArray bytes = file.readAll();
-    const SettingsReadResult read = readSettingsFile(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const SettingsReadResult read = readSettingsFile(*text.text);
     if (!read.file) {
         throw Failure{exitcode::Invalid, path.toStdString() + ": " +
                                              (read.field.empty() ? "" : read.field + ": ") +

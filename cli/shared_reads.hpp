@@ -19,7 +19,8 @@
 namespace torl7 {
 
 ConfigRecord readRecord(Cli& cli);
-EventRows readEvents(Cli& cli);
+// The events in time order; `leftOut` gets the number of records without a real date.
+EventRows readEvents(Cli& cli, std::size_t& leftOut);
 // The firmware version without its padding; nothing when the unit does not give it (the
 // command goes on without it).
 std::optional<std::string> readFirmware(Cli& cli);

@@ -3,6 +3,7 @@
 #include "command_table.hpp"
 #include "shared_reads.hpp"
 
+#include "documents/file_output.hpp"
 #include "documents/json_output.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/lost_acknowledgement.hpp"
@@ -108,6 +109,13 @@ int waveformsCommand(Cli& cli) {
     }
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
     const double rate = toFiles ? sampleRate(cli, "--comtrade and --csv") : 0;
+    const bool single = format->second == ComtradeFormat::Cff2013;
+    if (!comtradeBase.isEmpty()) {
+        for (const char* suffix : single ? std::vector{".cff"} : std::vector{".cfg", ".dat"}) {
+            cli.checkOutput(comtradeBase + suffix);
+        }
+    }
+    cli.checkOutput(csvPath);
     // The station name of the files is the installation text of the configuration.
     const std::string station =
         toFiles ? trimmedRight(unitTextFrom16(readRecord(cli).installation)) : std::string();
@@ -119,11 +127,18 @@ int waveformsCommand(Cli& cli) {
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
         const ComtradeFiles files = comtradeFiles(record, format->second);
-        if (!files.cff.empty()) {
+        if (single) {
             cli.writeOutput(comtradeBase + ".cff", files.cff);
         } else {
-            cli.writeOutput(comtradeBase + ".cfg", files.cfg);
-            cli.writeOutput(comtradeBase + ".dat", files.dat);
+            // Replaced as a pair: never a new configuration beside old data.
+            FileSetWriter pair;
+            std::string error;
+            if (!pair.stage((comtradeBase + ".cfg").toStdString(), files.cfg, error) ||
+                !pair.stage((comtradeBase + ".dat").toStdString(), files.dat, error) ||
+                !pair.commit(error)) {
+                throw Failure{exitcode::Invalid,
+                              "cannot write " + comtradeBase.toStdString() + ".cfg/.dat: " + error};
+            }
         }
     }
     if (!csvPath.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "protocol/codecs/calibration_codec.hpp"
 #include "protocol/line_speed.hpp"
+#include "protocol/request_kind.hpp"
 #include "sim/handlers.hpp"
 
 #include <cmath>
@@ -15,35 +16,38 @@ namespace {
 // sub-mode.
 Handler handlerFor(const Frame& request) {
     const std::uint8_t selector = request.reader().byte(0);
-    switch (request.command()) {
-    case 0:
+    const auto asked = requestKindOf(request.command());
+    if (!asked) {
+        return nullptr; // a code the unit does not know: it stays silent
+    }
+    switch (*asked) {
+    case kind::Ping:
         return handleLinkRequest;
-    case 1:
+    case kind::Diagnostics:
         return selector == kCalibrationSelector ? handleCalibrationSample : handleDiagnostics;
-    case 2:
+    case kind::ConfigRead:
         return handleConfigRead;
-    case 3:
+    case kind::Write:
         if (request.length() == 0) {
             return nullptr;
         }
         return selector == kWriteSubModeConfig         ? handleConfigWrite
                : selector == kWriteSubModeCoefficients ? handleCoefficientWrite
                                                        : nullptr;
-    case 4:
+    case kind::Clock:
         return handleClockCorrection;
-    case 5:
+    case kind::ProtectionReset:
         return handleProtectionReset;
-    case 6:
+    case kind::EventBlock:
         return handleEventBlock;
-    case 7:
+    case kind::AccountingRead:
         return handleAccountingRead;
-    case 8:
+    case kind::AccountingReset:
         return handleAccountingReset;
-    case 15:
+    case kind::Version:
         return handleVersion;
-    default:
-        return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace

@@ -14,29 +14,63 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <string_view>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("torl7"));
+namespace {
+
+struct Options {
+    QCommandLineOption simulate{
+        QStringLiteral("simulate"),
+        QStringLiteral("Start the simulated unit on a pseudo-terminal and offer its port first.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Offer one more port (repeatable)."),
+                            QStringLiteral("PATH")};
+    QCommandLineOption noProbe{
+        QStringLiteral("no-probe"),
+        QStringLiteral("Do not offer the machine's own serial ports, only those given.")};
+};
+
+void describe(QCommandLineParser& parser, const Options& options) {
+    QCoreApplication::setApplicationName(QStringLiteral("torl7"));
     // The tool's own release (the package's version), not the "v16.9" of the window title.
-    QApplication::setApplicationVersion(QString::fromUtf8(torl7::toolVersion()));
-
-    QCommandLineParser parser;
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(torl7::toolVersion()));
     parser.setApplicationDescription(
         QStringLiteral("Service tool of the TORL-7 motor-protection relay."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Start the simulated unit on a pseudo-terminal and offer its port first."));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Offer one more port (repeatable)."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption noProbe(
-        QStringLiteral("no-probe"),
-        QStringLiteral("Do not offer the machine's own serial ports, only those given."));
-    parser.addOptions({simulate, port, noProbe});
+    parser.addOptions({options.simulate, options.port, options.noProbe});
+}
+
+// --help and --version print and end; a window's application would first need a display.
+bool onlyText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--help" || word == "-h" || word == "-?" || word == "--help-all" ||
+            word == "--version" || word == "-v") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options;
+    if (onlyText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(parser, options);
+        parser.process(app); // prints, and ends the program
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    describe(parser, options);
     parser.process(app);
+    const QCommandLineOption& simulate = options.simulate;
+    const QCommandLineOption& port = options.port;
+    const QCommandLineOption& noProbe = options.noProbe;
 
     // The interface is Russian throughout, standard buttons and file dialogs included.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));

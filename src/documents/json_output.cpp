@@ -61,9 +61,10 @@ const char* colorName(IndicatorColor color) {
         return "red";
     case IndicatorColor::Green:
         return "green";
-    default:
-        return "silver";
+    case IndicatorColor::Silver:
+        break;
     }
+    return "silver";
 }
 
 Json stampJson(const ClockStamp& s) {
@@ -181,7 +182,7 @@ std::string waveformsJson(int unit, const std::vector<PhaseSamples>& phases) {
     return printed({{"unit", unit}, {"phases", blocks}});
 }
 
-std::string eventsJson(const std::vector<EventRow>& rows) {
+std::string eventsJson(const std::vector<EventRow>& rows, std::size_t leftOut) {
     Json events = Json::array();
     for (const EventRow& row : rows) {
         Json event = Json::object();
@@ -190,7 +191,7 @@ std::string eventsJson(const std::vector<EventRow>& rows) {
         }
         events.push_back(std::move(event));
     }
-    return printed(events);
+    return printed({{"events", std::move(events)}, {"left_out", leftOut}});
 }
 
 std::string calibrationJson(const CoefficientAck& ack) {

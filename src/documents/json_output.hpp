@@ -36,8 +36,9 @@ std::string snapshotJson(const Snapshot& snapshot, int unit,
                          JsonLayout layout = JsonLayout::Indented);
 std::string accountingJson(const AccountingRecord& record);
 std::string waveformsJson(int unit, const std::vector<PhaseSamples>& phases);
-// The rows of the event protocol, one object each, keyed like the grid's columns.
-std::string eventsJson(const std::vector<EventRow>& rows);
+// The rows of the event protocol, one object each, keyed like the grid's columns, and the
+// number of records the read left out for want of a real date and time.
+std::string eventsJson(const std::vector<EventRow>& rows, std::size_t leftOut);
 // The coefficients the unit holds after a coefficient write.
 std::string calibrationJson(const CoefficientAck& ack);
 // What a waveform set shows (torl7-cli analyse): the period, per phase A/B/C the RMS values,

@@ -191,6 +191,16 @@ Fault readText(const ConfigField& f, const Json* value, ConfigRecord& r) {
         const std::string size = std::to_string(kUnitTextSize);
         return {"longer than " + size + " characters", "длиннее " + size + " знаков"};
     }
+    // A text of the unit is one line of characters: a line break, a NUL (which ends the text
+    // early where it is read as a C string) or another control character has no place in it;
+    // only the tab is let through.
+    if (std::any_of(text.begin(), text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+        })) {
+        return {"holds a control character (only the tab is allowed)",
+                "содержит управляющий знак (допустима только табуляция)"};
+    }
     if (decodeCp1251(encodeCp1251(text)) != text) {
         return {"holds a character the unit cannot store (Windows-1251 only)",
                 "содержит знак, которого устройство не хранит (только Windows-1251)"};

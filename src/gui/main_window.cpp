@@ -85,6 +85,7 @@ void MainWindow::followTraffic() {
     trafficLog_ = new TrafficLog(TrafficLog::kCapacity, this);
     trafficLog_->listenTo(*session_);
     trafficDialog_ = new TrafficDialog(*trafficLog_, this);
+    trafficDialog_->boxes = &boxes_;
     boxes_.lineHint = [this] {
         const LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
         MessageBoxes::LineHint hint{QString::fromStdString(noAnswerHint(diagnosis)), {}};
@@ -133,8 +134,13 @@ void MainWindow::followControls() {
     connect(session_.get(), &UnitSession::portOpened, this, [this, &diag] {
         searchDialog()->cmbPorts->setCurrentIndex(diag.cmbPorts->currentIndex());
     });
-    connect(session_.get(), &UnitSession::lineLost, this,
-            [this](const QString& reason) { sayLineLost(session_->portName(), reason, boxes_); });
+    connect(session_.get(), &UnitSession::lineLost, this, [this](const QString& reason) {
+        // The poll ends before the box opens: its watchdog, still ticking under the box, would
+        // try the port again and add a box of its own. What it showed is no longer current.
+        stopPolling();
+        TabSheet2->showValuesStale(true);
+        sayLineLost(session_->portName(), reason, boxes_);
+    });
 }
 
 void MainWindow::fillPortLists(const QList<PortEntry>& ports) {

@@ -68,6 +68,9 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
         if (!error.detail.isEmpty()) {
             text += QStringLiteral(": ") + error.detail;
         }
+        if (const QString hint = portRefusalHint(error.refusal, true); !hint.isEmpty()) {
+            text += QLatin1Char('\n') + hint;
+        }
         boxes.error(text, kCaptionPort, over);
         return;
     }

@@ -48,27 +48,33 @@ LineDiagnosis diagnoseNoAnswer(std::span<const TrafficEntry> exchange) {
     return d;
 }
 
-std::string noAnswerHint(const LineDiagnosis& d) {
+std::string noAnswerHint(const LineDiagnosis& d, HintReader reader) {
+    const bool cli = reader == HintReader::Cli;
     const std::string asked = std::to_string(d.askedNumber);
+    const std::string search = cli ? "torl7-cli search" : "\"Поиск устройства\"";
     switch (d.cause) {
     case LineDiagnosis::Cause::Silence:
         return "Линия молчит: в ответ не пришло ни одного байта. Проверьте порт, кабель и питание "
                "блока; если они в порядке, скорость или заводской номер " +
-               asked + " могут быть неверны (\"Поиск устройства\").";
+               asked + " могут быть неверны (" + search + ").";
     case LineDiagnosis::Cause::EchoOnly:
         return "Вернулось только эхо запроса: адаптер слышит сам себя, а блок молчит. Блок "
                "выключен или его заводской номер не " +
-               asked + " (\"Поиск устройства\").";
-    case LineDiagnosis::Cause::ForeignNumber:
-        return "Ответил блок с заводским номером " + std::to_string(d.foreignNumber) +
-               ", а запрос был к " + asked + ". Переключитесь на номер " +
-               std::to_string(d.foreignNumber) + ".";
+               asked + " (" + search + ").";
+    case LineDiagnosis::Cause::ForeignNumber: {
+        const std::string other = std::to_string(d.foreignNumber);
+        return "Ответил блок с заводским номером " + other + ", а запрос был к " + asked +
+               (cli ? ". Повторите с --unit " + other + "."
+                    : ". Переключитесь на номер " + other + ".");
+    }
     case LineDiagnosis::Cause::BadSums:
         return "Приходят кадры с неверной контрольной суммой: неверная скорость или помехи на "
-               "линии. Найдите блок через \"Поиск устройства\".";
+               "линии. Найдите блок через " +
+               search + ".";
     case LineDiagnosis::Cause::NoFrames:
         return "Приходят байты, из которых не складывается ни одного кадра: блок работает на "
-               "другой скорости, или на линии помехи. Найдите блок через \"Поиск устройства\".";
+               "другой скорости, или на линии помехи. Найдите блок через " +
+               search + ".";
     case LineDiagnosis::Cause::OtherCode:
         return "Блок отвечает, но не на этот запрос (ответ с другим кодом). Повторите запрос; "
                "если повторится, блок не поддерживает эту команду.";

@@ -31,8 +31,11 @@ struct LineDiagnosis {
 // before it is not looked at.
 LineDiagnosis diagnoseNoAnswer(std::span<const TrafficEntry> exchange);
 
+// Who reads the hint: the window's names its buttons, torl7-cli's its commands and options.
+enum class HintReader : std::uint8_t { Window, Cli };
+
 // One line in Russian: what the line showed and what to do about it.
-std::string noAnswerHint(const LineDiagnosis& diagnosis);
+std::string noAnswerHint(const LineDiagnosis& diagnosis, HintReader reader = HintReader::Window);
 
 // Whether the hint leads to "Поиск устройства" (a wrong speed or factory number may be why).
 bool hintSuggestsSearch(const LineDiagnosis& diagnosis);

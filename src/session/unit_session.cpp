@@ -95,7 +95,8 @@ std::optional<SessionError> UnitSession::openPort() {
     }
     line_.close();
     if (!line_.open(portDevice_, line_.baudRate())) {
-        return error(SessionError::Kind::PortNotOpened, line_.errorString());
+        return SessionError{SessionError::Kind::PortNotOpened, portName_, line_.errorString(),
+                            whyPortRefused(portDevice_, line_.errorString())};
     }
     emit portOpened();
     return std::nullopt;

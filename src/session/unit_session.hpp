@@ -35,6 +35,7 @@
 
 #include "protocol/frame_assembler.hpp"
 #include "protocol/request_kind.hpp"
+#include "session/port_access.hpp"
 #include "session/serial_line.hpp"
 #include "session/traffic.hpp"
 
@@ -57,8 +58,9 @@ struct SessionError {
         Cancelled,     // replaced by a newer request, or given up by its sender
     };
     Kind kind;
-    QString port;   // the port concerned
-    QString detail; // what the system said, when it said anything
+    QString port;          // the port concerned
+    QString detail;        // what the system said, when it said anything
+    PortRefusal refusal{}; // PortNotOpened: what stands in the way, where the system shows it
 };
 
 // The answer to one request, or why there is none.

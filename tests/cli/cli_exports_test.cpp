@@ -72,20 +72,42 @@ TEST_F(CliAgainstUnit, waveformFilesNeedARateAboveZeroAndAskNothingWithout) {
     EXPECT_TRUE(QDir(file("")).isEmpty());
 }
 
+TEST_F(CliAgainstUnit, anOutputThatCannotBeWrittenIsRefusedBeforeTheUnitIsAsked) {
+    startUnit();
+    spit(file("plain"), "a file where a folder should be");
+    const QStringList cases[] = {
+        {"read-config", "-o", file("missing/unit.json")},
+        {"report", "-o", file("missing/r.docx")},
+        {"waveforms", "--comtrade", file("missing/w"), "--rate", "2000"},
+        {"waveforms", "--csv", file("plain/w.csv"), "--rate", "2000"},
+        {"bundle", file("plain/out"), "--rate", "2000"},
+    };
+    for (const QStringList& arguments : cases) {
+        const Result r = run(arguments);
+        EXPECT_EQ(r.code, exitcode::Invalid) << arguments.join(' ').toStdString();
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(requests().empty());
+}
+
 // The bundle without LibreOffice: every file in the folder named by factory number and date,
 // the note in place of the PDF; a file that cannot be written is named and leaves no part.
 TEST_F(CliAgainstUnit, bundleWritesEveryFileIntoOneFolderAndNamesAFileItCannotWrite) {
     startUnit();
+    const QDate today = QDate::currentDate();
+    const QString folder = QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(Qt::ISODate));
+    const QString base =
+        QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(QStringLiteral("ddMM_yy")));
+    // An earlier run of the day made a PDF and had no waveforms: neither belongs to this one.
+    QDir(file("")).mkpath("out/" + folder);
+    spit(file("out/" + folder + "/" + base + ".pdf"), "%PDF of the earlier report");
+    spit(file("out/" + folder + "/" + base + "_осциллограммы_не_сняты.txt"), "earlier note");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray("/nonexistent"));
     const Result r = run({"bundle", file("out"), "--rate", "2000"});
     qputenv("PATH", path);
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
 
-    const QDate today = QDate::currentDate();
-    const QString folder = QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(Qt::ISODate));
-    const QString base =
-        QStringLiteral("ТОРЛ_№600_%1").arg(today.toString(QStringLiteral("ddMM_yy")));
     const QStringList expected = {base + ".docx",
                                   base + "_PDF_не_создан.txt",
                                   base + "_настройки.json",
@@ -107,8 +129,10 @@ TEST_F(CliAgainstUnit, bundleWritesEveryFileIntoOneFolderAndNamesAFileItCannotWr
     ASSERT_TRUE(comtrade.record) << comtrade.error.text();
     EXPECT_EQ(comtrade.record->analogCount, 6);
 
-    // A folder standing where the events file goes: the failure names it, nothing half-written.
+    // A folder standing where the events file goes: the failure names it, nothing half-written,
+    // and the report of the earlier run stays as it was.
     QDir(file("again/" + folder)).mkpath(base + "_события.csv");
+    spit(file("again/" + folder + "/" + base + ".docx"), "earlier report");
     qputenv("PATH", QByteArray("/nonexistent"));
     const Result failed = run({"bundle", file("again"), "--rate", "2000"});
     qputenv("PATH", path);
@@ -118,5 +142,6 @@ TEST_F(CliAgainstUnit, bundleWritesEveryFileIntoOneFolderAndNamesAFileItCannotWr
          QDir(file("again/" + folder)).entryList(QDir::Files | QDir::Hidden)) {
         EXPECT_FALSE(name.endsWith(".tmp")) << name.toStdString();
     }
+    EXPECT_EQ(slurp(file("again/" + folder + "/" + base + ".docx")), "earlier report");
     EXPECT_EQ(run({"bundle", file("out")}).code, exitcode::Usage) << "no --rate";
 }

@@ -61,6 +61,51 @@ TEST_F(CliAgainstUnit, exitCodesTellUsageInvalidValuesAMissingPortAndASilentUnit
     EXPECT_TRUE(r.out.empty());
 }
 
+// A word the command does not take, an option given twice, a number out of its range: each
+// would leave the command to guess, so each is refused with what was wrong, and nothing is sent.
+TEST_F(CliAgainstUnit, argumentsThatLeaveTheCommandGuessingAreRefusedBeforeAnythingIsSent) {
+    startUnit();
+    const struct {
+        QStringList arguments;
+        bool withPort;
+        int code;
+        std::string said;
+    } cases[] = {
+        {{"read-config", "unit.json"}, true, exitcode::Usage, "'unit.json' is one too many"},
+        {{"write-config"}, true, exitcode::Usage, "takes exactly FILE"},
+        {{"--unit", "601", "--unit", "602", "version"}, true, exitcode::Usage,
+         "--unit given more than once"},
+        {{"calibrate", "--ref", "ub=230", "--ref", "ub=100", "--yes"}, true, exitcode::Usage,
+         "--ref ub given more than once"},
+        {{"calibrate", "--ref", "ua=1e308", "--yes"}, true, exitcode::Invalid, "is not a number"},
+        {{"waveforms", "--csv", "w.csv", "--rate", "1e-300"}, true, exitcode::Invalid,
+         "from 1 to 1000000"},
+        {{"--port", "", "version"}, false, exitcode::Usage, "--port is empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result r = run(c.arguments, c.withPort);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(CliAgainstUnit, aPortHeldByAnotherProgramIsSaidSoWithItsProcess) {
+    startUnit();
+    QProcess holder;
+    holder.start(QStringLiteral(TORL7_CLI_PROGRAM), {"--port", port_, "monitor"});
+    ASSERT_TRUE(holder.waitForReadyRead(10000)) << "the first snapshot: the port is held";
+    const qint64 pid = holder.processId();
+    const Result r = run({"version"});
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(r.code, exitcode::PortFailed);
+    EXPECT_EQ(oneLine(r.err), "torl7-cli: cannot open " + port_.toStdString() +
+                                  ": the port is in use by another program (PID " +
+                                  std::to_string(pid) + ")");
+}
+
 TEST_F(CliAgainstUnit, theLinesEchoNoiseAndSplitAnswersAreHandledAsTheWindowDoes) {
     startUnit(115200, {sim::FaultKind::Echo, sim::FaultKind::Noise, sim::FaultKind::Split,
                        sim::FaultKind::TrailingBytes});
@@ -256,8 +301,12 @@ TEST_F(CliAgainstUnit, eventsComeInTimeOrderAsCsvAndJson) {
 
     r = run({"read-events", "--format", "json"});
     ASSERT_EQ(r.code, exitcode::Done) << r.err;
-    const QJsonArray events = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    const QJsonObject document = object(r.out);
+    const QJsonArray events = document["events"].toArray();
     ASSERT_EQ(static_cast<std::size_t>(events.size()), dates.size());
+    // The sample protocol holds two written records without a real date (31 February, zeros).
+    EXPECT_EQ(document["left_out"].toInt(), 2) << r.out.substr(r.out.size() - 40);
+    EXPECT_NE(r.err.find("2 event record(s) left out"), std::string::npos) << r.err;
     for (qsizetype i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].toObject()["date_time"].toString().toStdString(),
                   dates[static_cast<std::size_t>(i)]);

@@ -36,7 +36,11 @@ TEST(ConnectionDoctor, theHintAfterNoAnswerNamesTheFaultOfTheLine) {
          115200,
          "Вернулось только эхо запроса"},
         {"echoing adapter, other factory number", {F::Echo}, 712, 115200, "заводской номер не 600"},
-        {"other factory number", {}, 712, 115200, "заводской номер 600 могут быть неверны"},
+        {"other factory number",
+         {},
+         712,
+         115200,
+         "заводской номер 600 могут быть неверны (torl7-cli search)"},
         {"other speed", {}, 600, 9600, "скорость или заводской номер"},
         {"corrupt sum", {F::CorruptChecksum}, 600, 115200, "неверной контрольной суммой"},
         {"noise and a corrupt sum",
@@ -65,6 +69,7 @@ TEST(ConnectionDoctor, theHintAfterNoAnswerNamesTheFaultOfTheLine) {
         const std::string hint = secondLine(err.str());
         EXPECT_NE(hint.find(c.hint), std::string::npos) << c.name << ": " << err.str();
         EXPECT_EQ(hint.find('\n'), hint.size() - 1) << c.name << ": one line";
+        EXPECT_EQ(hint.find("Поиск устройства"), std::string::npos) << c.name << ": a button";
     }
 }
 

@@ -21,13 +21,14 @@ TEST(JsonOutput, keysAreSortedIndentedByFourAndEveryDocumentEndsAtALineEnd) {
                                     "    },\n"
                                     "    \"protection_blocked\": false\n"
                                     "}\n");
-    EXPECT_EQ(eventsJson({}), "[\n]\n") << "an empty protocol is an empty array on two lines";
+    EXPECT_EQ(eventsJson({}, 3), "{\n    \"events\": [\n    ],\n    \"left_out\": 3\n}\n")
+        << "an empty protocol is an empty array on two lines, the records left out counted";
     EventRow row;
     row[0] = "09.12.2026 \"02:05\"\t";
-    EXPECT_EQ(eventsJson({row}).substr(0, 50),
-              "[\n    {\n        \"cos_f\": \"\",\n        \"date_time\": ")
-        << eventsJson({row});
-    EXPECT_NE(eventsJson({row}).find("\"09.12.2026 \\\"02:05\\\"\\t\""), std::string::npos);
+    EXPECT_EQ(eventsJson({row}, 0).substr(0, 78), "{\n    \"events\": [\n        {\n            "
+                                                  "\"cos_f\": \"\",\n            \"date_time\": ")
+        << eventsJson({row}, 0);
+    EXPECT_NE(eventsJson({row}, 0).find("\"09.12.2026 \\\"02:05\\\"\\t\""), std::string::npos);
 
     const std::string line = snapshotJson(Snapshot{}, 600, JsonLayout::OneLine);
     EXPECT_EQ(line.find('\n'), line.size() - 1) << line;

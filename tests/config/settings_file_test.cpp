@@ -154,11 +154,15 @@ TEST(SettingsFile, everyValueOutsideItsControlsLimitsIsRejectedWithItsName) {
         {"texts", "equipment_type", "\"seventeen letters\""},
         {"texts", "installation", "\"\xe2\x82\xac uro\""}, // the euro sign is in the code page
         {"texts", "installation", "\"\xe4\xb8\xad\""},     // a CJK character is not
+        {"texts", "installation", "\"end\\u0000here\""},   // a NUL would end it early
+        {"texts", "equipment_type", "\"two\\nlines\""},
+        {"texts", "equipment_type", "\"bell\\u0007\""},
+        {"texts", "equipment_type", "\"tab\\tkept\""}, // the one control character taken
     };
     for (const Case& c : cases) {
         const auto read = readSettingsFile(withValue(defaultText(), c.group, c.key, c.value));
-        if (c.value == "\"\xe2\x82\xac uro\"") {
-            EXPECT_TRUE(read.file) << "the euro sign is a Windows-1251 character";
+        if (c.value == "\"\xe2\x82\xac uro\"" || c.value == "\"tab\\tkept\"") {
+            EXPECT_TRUE(read.file) << c.value << ": " << read.error;
             continue;
         }
         EXPECT_FALSE(read.file) << c.group << "." << c.key << " = " << c.value;

@@ -181,3 +181,25 @@ TEST_F(DiagnosticsTest, withNoPortSelectedThePollDoesNotStart) {
     EXPECT_FALSE(running());
     EXPECT_FALSE(poll().operation().watchdogArmed().has_value());
 }
+
+TEST_F(DiagnosticsTest, aLineLostDuringThePollIsOneBoxAndGreysTheValuesUntilTheNextAnswer) {
+    const QList<QWidget*> values = {diag().st_ua, diag().c_umin,  diag().ttime,
+                                    diag().st_wa, diag().sh_umin, diag().zp_umin};
+    const auto greyed = [&] {
+        return std::count_if(values.begin(), values.end(),
+                             [](QWidget* v) { return !v->isEnabled(); });
+    };
+    start();
+    answerPending();
+    // The box is modal: the watchdog goes on ticking while it is open.
+    boxes.whileOpen = [this](const auto&) { ticks(2 * Diagnostics::kMaxMisses + 2); };
+    line.loseDevice();
+    EXPECT_EQ(boxes.shown.size(), 1u) << boxes.texts().join(" | ").toStdString();
+    EXPECT_FALSE(running());
+    EXPECT_EQ(greyed(), values.size()) << "what the poll showed is no longer current";
+    EXPECT_TRUE(diag().st_txd->isEnabled()) << "the counters are the tool's own";
+    boxes.whileOpen = nullptr;
+    start();
+    answerPending();
+    EXPECT_EQ(greyed(), 0);
+}

@@ -1,5 +1,6 @@
 #include "gui/controllers/bundle_saver.hpp"
 
+#include "documents/file_output.hpp"
 #include "documents/json_output.hpp"
 #include "documents/report_template.hpp"
 #include "gui/controllers/exports.hpp"
@@ -69,6 +70,11 @@ void BundleSaver::btn_save_allClick() {
     template_ = utf8Path(*templatePath);
     parentFolder_ = askFolder();
     if (parentFolder_.isEmpty()) {
+        return;
+    }
+    // Said before the unit is read, not after.
+    if (const std::string fault = outputFolderFault(parentFolder_.toStdString()); !fault.empty()) {
+        window_.boxes().error(QString::fromStdString(fault), kCaptionTool);
         return;
     }
     rate_.reset();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
+#include "records/config_history.hpp"
 #include "session/operations/write_configuration.hpp"
 
 #include <QObject>

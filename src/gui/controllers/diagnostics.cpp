@@ -119,7 +119,9 @@ void Diagnostics::pollEnded(const Outcome<PollSummary>& outcome) {
     if (outcome.done()) {
         return; // stopped by the user or by another action
     }
-    // Five misses, a port that would not open, a lost line: the poll is over, said first.
+    // Five misses or a port that would not open: the poll is over, said first, and what it
+    // showed is no longer current.
+    page_.showValuesStale(true);
     sayFailure(*outcome.error, window_.boxes());
     setState(State::Stopped);
 }
@@ -128,6 +130,7 @@ void Diagnostics::showSnapshot(const Snapshot& snapshot) {
     const SnapshotTexts t = formatSnapshot(snapshot);
     const IndicatorStates lamps = indicatorStates(snapshot);
     DiagPage& p = page_;
+    p.showValuesStale(false);
 
     setText(p.ttime, t.ttime);
     setText(p.tDATE, t.tDATE);

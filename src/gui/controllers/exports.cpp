@@ -60,9 +60,16 @@ QString Exports::defaultName(const QString& suffix) const {
            suffix;
 }
 
-bool Exports::save(const QString& path, const std::string& bytes) {
+bool Exports::save(std::initializer_list<std::pair<QString, std::string>> files) {
+    FileSetWriter set;
     std::string error;
-    if (!writeFileWhole(QDir::toNativeSeparators(path).toStdString(), bytes, error)) {
+    for (const auto& [path, bytes] : files) {
+        if (!set.stage(QDir::toNativeSeparators(path).toStdString(), bytes, error)) {
+            window_.boxes().error(QString::fromStdString(error), kCaptionTool);
+            return false;
+        }
+    }
+    if (!set.commit(error)) {
         window_.boxes().error(QString::fromStdString(error), kCaptionTool);
         return false;
     }
@@ -75,7 +82,7 @@ void Exports::btn_save_csvClick() {
     if (path.isEmpty()) {
         return;
     }
-    save(path, eventsCsv(eventGridRows(*window_.TabSheet3->StGr_prot)));
+    save({{path, eventsCsv(eventGridRows(*window_.TabSheet3->StGr_prot))}});
 }
 
 void Exports::btn_save_wavesClick() {
@@ -98,7 +105,7 @@ void Exports::btn_save_wavesClick() {
         const QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы.csv")),
                                          QStringLiteral("CSV (*.csv);;Все файлы (*)"));
         if (!path.isEmpty()) {
-            save(path, waveformCsv(record));
+            save({{path, waveformCsv(record)}});
         }
         return;
     }
@@ -111,17 +118,15 @@ void Exports::btn_save_wavesClick() {
     }
     const ComtradeFiles files = comtradeFiles(record, choice->comtrade);
     if (single) {
-        save(path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix, files.cff);
+        save({{path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix, files.cff}});
         return;
     }
     // The pair shares one name: BASE.cfg and BASE.dat.
     if (path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive)) {
         path.chop(4);
     }
-    if (save(path + QStringLiteral(".cfg"), files.cfg) &&
-        !save(path + QStringLiteral(".dat"), files.dat)) {
-        QFile::remove(path + QStringLiteral(".cfg")); // no configuration without its data
-    }
+    // Replaced as a pair: never a new configuration beside old data.
+    save({{path + QStringLiteral(".cfg"), files.cfg}, {path + QStringLiteral(".dat"), files.dat}});
 }
 
 } // namespace torl7

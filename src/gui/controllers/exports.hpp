@@ -12,8 +12,10 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace torl7 {
 
@@ -43,8 +45,9 @@ public:
     std::function<std::optional<WaveformExportChoice>()> askWaveformExport;
 
 private:
-    // Writes the whole file or nothing; a failure is one error box naming the file.
-    bool save(const QString& path, const std::string& bytes);
+    // Writes the files whole and together, or none of them; a failure is one error box naming
+    // the file and the system's reason.
+    bool save(std::initializer_list<std::pair<QString, std::string>> files);
     QString defaultName(const QString& suffix) const;
     void keepDrawn(const WaveformSamples& samples);
 

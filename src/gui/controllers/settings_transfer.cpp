@@ -1,6 +1,8 @@
 #include "gui/controllers/settings_transfer.hpp"
 
+#include "documents/file_output.hpp"
 #include "documents/settings_file.hpp"
+#include "documents/text_file.hpp"
 #include "gui/controllers/configuration.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
@@ -9,11 +11,9 @@
 #include "gui/pages/diag_page.hpp"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QStandardPaths>
 
@@ -85,16 +85,13 @@ void SettingsTransfer::btn_save_settingsClick() {
     if (path.isEmpty()) {
         return;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        // The system's words for the fault are in the machine's language: the box names the
-        // file in Russian instead.
-        window_.boxes().error(QStringLiteral("Настройки не сохранены: файл %1 не записан")
-                                  .arg(QDir::toNativeSeparators(path)),
-                              kCaptionTool);
+    std::string error;
+    if (!writeFileWhole(QDir::toNativeSeparators(path).toStdString(), text, error)) {
+        // The established line, then what the writer says: the folder and the system's reason.
+        window_.boxes().error(
+            QStringLiteral("Настройки не сохранены: файл %1 не записан\n%2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)),
+            kCaptionTool);
         return;
     }
     window_.boxes().information(QStringLiteral("Настройки сохранены !"), kCaptionTool);
@@ -105,18 +102,16 @@ void SettingsTransfer::btn_load_settingsClick() {
     if (path.isEmpty()) {
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        window_.boxes().error(QStringLiteral("Файл настроек не открыт: %1 %2")
-                                  .arg(QDir::toNativeSeparators(path),
-                                       QFile::exists(path) ? QStringLiteral("не читается")
-                                                           : QStringLiteral("не найден")),
-                              kCaptionTool);
+    const TextFileRead text = readTextFile(QDir::toNativeSeparators(path).toStdString());
+    if (!text.text) {
+        // The established box, with what is wrong with the file after the name.
+        window_.boxes().error(
+            QStringLiteral("Файл настроек не открыт: %1 %2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(text.errorRussian)),
+            kCaptionTool);
         return;
     }
-    const QByteArray bytes = file.readAll();
-    const SettingsReadResult read = readSettingsFile(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const SettingsReadResult read = readSettingsFile(*text.text);
     if (!read.file) {
         window_.boxes().error(
             QStringLiteral("Файл настроек не загружен. %1%2")

@@ -1,8 +1,10 @@
 #include "gui/dialogs/traffic_dialog.hpp"
 
+#include "documents/file_output.hpp"
+#include "gui/message_boxes.hpp"
 #include "gui/widgets/control_factory.hpp"
 
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -160,18 +162,16 @@ void TrafficDialog::clearClick() {
 void TrafficDialog::saveClick() {
     const QString path = QFileDialog::getSaveFileName(this, "Сохранить обмен", QString(),
                                                       "Текст (*.txt);;CSV (*.csv)");
-    if (!path.isEmpty()) {
-        saveTo(path);
+    QString error;
+    if (!path.isEmpty() && !saveTo(path, &error) && boxes != nullptr) {
+        boxes->error(error, kCaptionTool, this);
     }
 }
 
-bool TrafficDialog::saveTo(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        return false;
-    }
+bool TrafficDialog::saveTo(const QString& path, QString* error) const {
     const bool csv = path.endsWith(".csv", Qt::CaseInsensitive);
-    QTextStream out(&file);
+    QString text;
+    QTextStream out(&text);
     if (csv) {
         out << trafficCsvHeader() << '\n';
     }
@@ -180,7 +180,15 @@ bool TrafficDialog::saveTo(const QString& path) const {
             << '\n';
     }
     out.flush();
-    return file.error() == QFile::NoError;
+    std::string message;
+    if (!writeFileWhole(QDir::toNativeSeparators(path).toStdString(), text.toStdString(),
+                        message)) {
+        if (error != nullptr) {
+            *error = QString::fromStdString(message);
+        }
+        return false;
+    }
+    return true;
 }
 
 void TrafficDialog::showEvent(QShowEvent* event) {

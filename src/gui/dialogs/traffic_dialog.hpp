@@ -18,6 +18,8 @@ class QTimer;
 
 namespace torl7 {
 
+class MessageBoxes;
+
 // The rows of the table: a copy of the log's entries as of the last take, no more than the
 // log keeps. Texts are made only for the rows drawn.
 class TrafficModel : public QAbstractTableModel {
@@ -69,8 +71,10 @@ public:
     void clearClick();
     void saveClick();
     // Writes the rows shown: CSV for a name ending in .csv, else text lines. False when the
-    // file cannot be written.
-    bool saveTo(const QString& path) const;
+    // file cannot be written, with the writer's message in `error`.
+    bool saveTo(const QString& path, QString* error = nullptr) const;
+    // Where saveClick says that the file was not written.
+    MessageBoxes* boxes = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

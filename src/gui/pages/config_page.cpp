@@ -70,14 +70,14 @@ struct ProtectionGrid {
         grid->addWidget(enable, row, Enable);
     }
     void addValue(int row, QWidget* value, const QString& unit) {
-        if (value->accessibleName().isEmpty())
-            value->setAccessibleName(subject);
+        if (spokenName(value).isEmpty())
+            setSpokenName(value, subject);
         grid->addWidget(value, row, Value);
         grid->addWidget(makeCaption(unit, value), row, Unit);
     }
     void addDelay(int row, QWidget* delay, StepButtons* step) {
         const QString delayName = subject + QStringLiteral(", задержка");
-        delay->setAccessibleName(delayName);
+        setSpokenName(delay, delayName);
         if (step) {
             step->setSubject(delayName);
             grid->addWidget(delay, row, Delay);

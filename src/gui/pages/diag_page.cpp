@@ -284,7 +284,7 @@ QWidget* DiagPage::buildProtectionState() {
         }
         if (line.counter) {
             *line.counter = makeStaticText(group, line.counterName, "0", kWidestCountdown);
-            (*line.counter)->setAccessibleName(subject + ", осталось");
+            setSpokenName(*line.counter, subject + ", осталось");
             grid->addWidget(*line.counter, row, Counter);
             grid->addWidget(makeCaption("сек", *line.counter), row, Unit);
         }
@@ -311,8 +311,8 @@ QWidget* DiagPage::buildClock() {
     rcal = makeSpinEdit(group, "rcal", -31, 31, 0);
     Button11 = makeButton(group, "Button11", "Корректировка часов");
     // The group has no heading: the names say whose clock it is.
-    ttime->setAccessibleName("Время устройства");
-    tDATE->setAccessibleName("Дата устройства");
+    setSpokenName(ttime, "Время устройства");
+    setSpokenName(tDATE, "Дата устройства");
 
     auto* grid = tightGrid(group);
     grid->addWidget(ttime, 0, 0);
@@ -363,6 +363,23 @@ QLayout* DiagPage::buildBottomLine() {
     line->addWidget(diagnos);
     line->addWidget(btn_monitor);
     return line;
+}
+
+void DiagPage::showValuesStale(bool stale) {
+    if (stale == valuesStale_) {
+        return;
+    }
+    valuesStale_ = stale;
+    QList<QWidget*> values = {st_ua,  st_ub,  st_uc,   st_uasm, st_cos, st_pa,   st_ia,
+                              st_ib,  st_ic,  st_iasm, st_idif, c_umin, c_umax,  c_uasm,
+                              c_ihol, c_ivtz, c_iasm,  c_izakl, c_idif, st_blkz, st_ikrp,
+                              ttime,  tDATE,  st_wa,   st_moto};
+    for (IndicatorShape* lamp : findChildren<IndicatorShape*>()) {
+        values << lamp;
+    }
+    for (QWidget* value : values) {
+        value->setEnabled(!stale);
+    }
 }
 
 } // namespace torl7

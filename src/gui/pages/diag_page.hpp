@@ -139,6 +139,12 @@ public:
     // shown; false while it never was.
     bool keepLiveTextSizes();
 
+    // Greys the unit's values (measurements, lamps, countdowns, clock, energy, running time)
+    // while they are no longer current: the line was lost or the unit stopped answering during
+    // the poll. The next snapshot shows them current again.
+    void showValuesStale(bool stale);
+    bool valuesStale() const { return valuesStale_; }
+
 private:
     QLayout* buildConnectionBar();
     QWidget* buildChart();
@@ -148,6 +154,8 @@ private:
     QWidget* buildClock();
     QWidget* buildStatistics();
     QLayout* buildBottomLine();
+
+    bool valuesStale_ = false;
 };
 
 } // namespace torl7

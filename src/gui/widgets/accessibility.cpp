@@ -16,7 +16,16 @@ namespace torl7 {
 
 namespace {
 
-// Name: what the text shows (its caption and unit); value: the text itself.
+// A value text keeps what it is (its captions and unit) beside its accessible name, which
+// stays empty: QLabel announces a new text as a change of name only to a label without one.
+const char* const kSpokenName = "torl7SpokenName";
+
+bool isValueText(const QWidget* control) {
+    return control->inherits("torl7::ValueText");
+}
+
+// Name: what the text is and what it shows ("Ua, В: 220"), so that a screen reader says the
+// value with its caption and hears it change; value: the text alone.
 class AccessibleValueText final : public QAccessibleWidget {
 public:
     explicit AccessibleValueText(QWidget* text)
@@ -26,8 +35,12 @@ public:
         const QString shown = static_cast<const QLabel*>(widget())->text();
         if (kind == QAccessible::Value)
             return shown;
-        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return shown;
+        if (kind == QAccessible::Name) {
+            const QString name = spokenName(widget());
+            if (name.isEmpty() || shown.isEmpty())
+                return name.isEmpty() ? shown : name;
+            return name + QStringLiteral(": ") + shown;
+        }
         return QAccessibleWidget::text(kind);
     }
 };
@@ -103,13 +116,25 @@ QString spokenCaption(const QString& caption) {
     return spoken.trimmed();
 }
 
+QString spokenName(const QWidget* control) {
+    return isValueText(control) ? control->property(kSpokenName).toString()
+                                : control->accessibleName();
+}
+
+void setSpokenName(QWidget* control, const QString& name) {
+    if (isValueText(control))
+        control->setProperty(kSpokenName, name);
+    else
+        control->setAccessibleName(name);
+}
+
 void addCaptionToName(QWidget* control, const QString& caption) {
     const QString spoken = spokenCaption(caption);
     if (spoken.isEmpty())
         return;
-    const QString name = control->accessibleName();
+    const QString name = spokenName(control);
     if (!name.isEmpty()) {
-        control->setAccessibleName(name + QStringLiteral(", ") + spoken);
+        setSpokenName(control, name + QStringLiteral(", ") + spoken);
         return;
     }
     const auto* button = qobject_cast<const QAbstractButton*>(control);
@@ -117,7 +142,7 @@ void addCaptionToName(QWidget* control, const QString& caption) {
         control->setAccessibleName(spokenCaption(button->text()) + u' ' + spoken);
         return;
     }
-    control->setAccessibleName(spoken);
+    setSpokenName(control, spoken);
 }
 
 void installAccessibleInterfaces() {

@@ -22,9 +22,14 @@ QString spokenCaption(const QString& caption);
 // of that caption ("Заклинивание" + "ротора" -> "Заклинивание ротора").
 void addCaptionToName(QWidget* control, const QString& caption);
 
-// Screen readers get a ValueText's accessible name (its caption and unit) as the name and
-// the text shown as the value, so neither hides the other, and an IndicatorShape as an
-// indicator. Installed once, by the first control that needs it.
+// What a control is called: its accessible name, or for a ValueText the captions kept
+// beside it. Set it through setSpokenName so that a ValueText keeps announcing its changes.
+QString spokenName(const QWidget* control);
+void setSpokenName(QWidget* control, const QString& name);
+
+// Screen readers get a ValueText as its spoken name with the text it shows ("Ua, В: 220"),
+// announced anew with every new text, and the text alone as its value; an IndicatorShape as
+// an indicator. Installed once, by the first control that needs it.
 void installAccessibleInterfaces();
 
 // Enter and Return on the focused button press it, as Space does; a dialog's default button

@@ -60,8 +60,16 @@ QSize IndicatorShape::sizeHint() const {
 void IndicatorShape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(64, 64, 64), 1));
-    painter.setBrush(fill_);
+    // A lamp whose state is no longer current (disabled) is drawn faded, as greyed texts are.
+    const QColor background = palette().color(QPalette::Window);
+    const auto faded = [&](const QColor& c) {
+        return isEnabled() ? c
+                           : QColor((c.red() + 2 * background.red()) / 3,
+                                    (c.green() + 2 * background.green()) / 3,
+                                    (c.blue() + 2 * background.blue()) / 3);
+    };
+    painter.setPen(QPen(faded(QColor(64, 64, 64)), 1));
+    painter.setBrush(faded(fill_));
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (form_ == Form::Circle)
         painter.drawEllipse(area);

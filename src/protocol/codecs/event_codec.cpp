@@ -204,12 +204,17 @@ std::vector<EventRow> EventTable::finish() {
         EventTime time;
         std::size_t entry;
     };
+    static const EventRow erased = eventRowTexts(decodeEventRecord(erasedEventRecordBytes()));
     std::vector<Candidate> valid;
+    leftOut_ = 0;
     for (std::size_t i = 0; i < kEntries; ++i) {
         std::string& dateTime = entries_[i][kDateTimeColumn];
         if (const auto time = readEventTime(dateTime)) {
             valid.push_back({*time, i});
         } else {
+            if (!dateTime.empty() && dateTime != kSpentEntry && entries_[i] != erased) {
+                ++leftOut_;
+            }
             dateTime = kSpentEntry;
         }
     }
@@ -231,6 +236,7 @@ std::vector<EventRow> EventTable::finish() {
 
 void EventTable::clear() {
     entries_.fill(EventRow{});
+    leftOut_ = 0;
 }
 
 } // namespace torl7

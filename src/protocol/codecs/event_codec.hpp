@@ -84,12 +84,17 @@ public:
     // character, and returns the others ordered by time, then by that digit, then by their
     // place in the table. Afterwards no entry is left to show.
     std::vector<EventRow> finish();
+    // How many records the last finish left out that the unit had written: neither erased
+    // (all bytes 0xFF) nor shown before, but with no real date and time (an impossible date,
+    // or digits that are not BCD).
+    std::size_t leftOut() const { return leftOut_; }
 
     // Forgets every entry, as if nothing had ever been read.
     void clear();
 
 private:
     std::array<EventRow, kEntries> entries_; // empty texts at first
+    std::size_t leftOut_ = 0;
 };
 
 } // namespace torl7

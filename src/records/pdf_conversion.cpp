@@ -1,5 +1,6 @@
-#include "session/pdf_conversion.hpp"
+#include "records/pdf_conversion.hpp"
 
+#include "documents/file_output.hpp"
 #include "session/wait_until_ended.hpp"
 
 #include <QDir>
@@ -82,15 +83,17 @@ void PdfConverter::finished() {
         return;
     }
     const QString target = QDir(folder_).filePath(name);
-    // Same file system is not guaranteed (the temporary folder): copy to a hidden name in the
-    // target folder first, then rename.
-    const QString hidden =
-        QDir(folder_).filePath(QStringLiteral(".") + name + QStringLiteral(".tmp"));
-    QFile::remove(hidden);
-    QFile::remove(target);
-    if (!QFile::copy(made, hidden) || !QFile::rename(hidden, target)) {
-        QFile::remove(hidden);
-        end({std::nullopt, QStringLiteral("Не удалось записать %1").arg(target)});
+    // The temporary folder may lie on another file system: the bytes are written anew beside
+    // the target, by the writer every other file goes through.
+    QFile pdf(made);
+    const QByteArray bytes = pdf.open(QIODevice::ReadOnly) ? pdf.readAll() : QByteArray();
+    std::string error;
+    if (bytes.isEmpty() ||
+        !writeFileWhole(QDir::toNativeSeparators(target).toStdString(),
+                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                        error)) {
+        end({std::nullopt, error.empty() ? QStringLiteral("Не удалось записать %1").arg(target)
+                                         : QString::fromStdString(error)});
         return;
     }
     end({target, QString()});

@@ -4,16 +4,19 @@
 // PDF of the report. The window's "Сохранить всё…" and `torl7-cli bundle` gather the contents
 // their own way (the pages, or reads of their own) and write them here, in one order.
 //
-// Each file is written whole or not at all; the first file that cannot be written ends the
-// bundle with a message naming it. Where a file cannot be made (no waveforms drawn, no
-// LibreOffice), a short note in its place says why. Files are written one per turn of the
-// event loop and the PDF by a process of its own, so a progress bar moves and the window goes
-// on meanwhile.
+// The files replace those of an earlier run as a set: each is written whole beside its name,
+// and only when all of them were written are they put in place; the first file that cannot be
+// written ends the bundle with a message naming it and leaves the earlier files as they were.
+// A file of an earlier run that this one did not write again is removed. Where a file cannot be
+// made (no waveforms drawn, no LibreOffice), a short note in its place says why. Files are written
+// one per turn of the event loop and the PDF by a process of its own, so a progress bar moves and
+// the window goes on meanwhile.
 #pragma once
 
+#include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/waveform_export.hpp"
-#include "session/pdf_conversion.hpp"
+#include "records/pdf_conversion.hpp"
 
 #include <QDate>
 #include <QObject>
@@ -68,13 +71,15 @@ private:
     void next();
     // Writes one step's files; false with error_ set when one cannot be written.
     bool writeStep(int step);
-    bool write(const QString& name, const std::string& bytes);
+    bool stage(const QString& name, std::string_view bytes);
     void wrote(const QString& name);
     void pdfEnded(const PdfConversion& pdf);
+    void removeStale();
     void end();
     QString path(const QString& suffix) const;
 
     PdfConverter pdf_;
+    FileSetWriter files_;
     BundleContents contents_;
     BundleEnded ended_;
     QString base_;

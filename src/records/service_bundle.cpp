@@ -1,0 +1,190 @@
+#include "records/service_bundle.hpp"
+
+#include "documents/events_csv.hpp"
+#include "documents/file_output.hpp"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace torl7 {
+
+namespace {
+
+const QString kReport = QStringLiteral(".docx");
+const QString kSettings = QStringLiteral("_настройки.json");
+const QString kEvents = QStringLiteral("_события.csv");
+const QString kAccounting = QStringLiteral("_учет.json");
+const QString kNoWaveforms = QStringLiteral("_осциллограммы_не_сняты.txt");
+const QString kComtradeCfg = QStringLiteral("_осциллограммы.cfg");
+const QString kComtradeDat = QStringLiteral("_осциллограммы.dat");
+const QString kNoPdf = QStringLiteral("_PDF_не_создан.txt");
+
+} // namespace
+
+QString bundleFolderName(int factoryNumber, const QDate& date) {
+    return QStringLiteral("ТОРЛ_№%1_%2").arg(factoryNumber).arg(date.toString(Qt::ISODate));
+}
+
+ServiceBundle::ServiceBundle(QObject* parent) : QObject(parent) {}
+
+void ServiceBundle::start(const QString& parentFolder, BundleContents contents, Written written,
+                          Done done) {
+    contents_ = std::move(contents);
+    written_ = std::move(written);
+    done_ = std::move(done);
+    step_ = 0;
+    ended_ = {};
+    ended_.folder =
+        QDir(parentFolder).filePath(bundleFolderName(contents_.factoryNumber, contents_.date));
+    base_ = QString::fromStdString(reportBaseName(contents_.factoryNumber, contents_.date.year(),
+                                                  contents_.date.month(), contents_.date.day()));
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(ended_.folder.toStdU16String()), ec);
+    if (ec) {
+        ended_.error = QStringLiteral("Не удалось создать папку %1: %2")
+                           .arg(ended_.folder, QString::fromStdString(ec.message()));
+        end();
+        return;
+    }
+    QTimer::singleShot(0, this, &ServiceBundle::next);
+}
+
+QString ServiceBundle::path(const QString& suffix) const {
+    return QDir(ended_.folder).filePath(base_ + suffix);
+}
+
+void ServiceBundle::wrote(const QString& name) {
+    ended_.files << QFileInfo(name).fileName();
+}
+
+bool ServiceBundle::stage(const QString& name, std::string_view bytes) {
+    std::string error;
+    if (!files_.stage(QDir::toNativeSeparators(name).toStdString(), bytes, error)) {
+        ended_.error = QString::fromStdString(error);
+        return false;
+    }
+    wrote(name);
+    return true;
+}
+
+bool ServiceBundle::writeStep(int step) {
+    switch (step) {
+    case 0: {
+        const QString report = path(kReport);
+        DocxDocument document;
+        std::string error;
+        Bytes docx;
+        if (document.openFile(contents_.reportTemplate) &&
+            fillReport(document, contents_.report, {}, error)) {
+            docx = document.bytes();
+        }
+        if (docx.empty()) {
+            ended_.error = QStringLiteral("%1: %2").arg(
+                QFileInfo(report).fileName(),
+                QString::fromStdString(error.empty() ? document.error() : error));
+            return false;
+        }
+        return stage(report,
+                     std::string_view(reinterpret_cast<const char*>(docx.data()), docx.size()));
+    }
+    case 1:
+        return stage(path(kSettings), contents_.settingsFile);
+    case 2:
+        return stage(path(kEvents), eventsCsv(contents_.report.events));
+    case 3:
+        return stage(path(kAccounting), contents_.accountingJson);
+    case 4: {
+        if (!contents_.waveforms) {
+            return stage(path(kNoWaveforms),
+                         "Осциллограммы не сохранены: они не были получены. Включите "
+                         "диагностику с просмотром фаз и сохраните снова.\n");
+        }
+        const ComtradeFiles files = comtradeFiles(*contents_.waveforms);
+        return stage(path(kComtradeCfg), files.cfg) && stage(path(kComtradeDat), files.dat);
+    }
+    }
+    return false;
+}
+
+void ServiceBundle::next() {
+    if (step_ < kSteps - 1) {
+        if (!writeStep(step_)) {
+            // Nothing of this run is in place: the files of an earlier one stay as they were.
+            files_.discard();
+            ended_.files.clear();
+            end();
+            return;
+        }
+        ++step_;
+        if (written_) {
+            written_(step_, ended_.files.constLast());
+        }
+        QTimer::singleShot(0, this, &ServiceBundle::next);
+        return;
+    }
+    std::string error;
+    if (!files_.commit(error)) {
+        ended_.error = QString::fromStdString(error);
+        ended_.files.clear();
+        end();
+        return;
+    }
+    pdf_.start(
+        path(kReport), ended_.folder, [this](const PdfConversion& pdf) { pdfEnded(pdf); },
+        pdfTimeoutMs);
+}
+
+void ServiceBundle::pdfEnded(const PdfConversion& pdf) {
+    bool noted = true;
+    if (pdf.pdf) {
+        wrote(*pdf.pdf);
+    } else {
+        std::string error;
+        const std::string note =
+            ("PDF отчёта не создан: " + pdf.whyNot +
+             "\nОткройте файл .docx в Word или LibreOffice и сохраните его как PDF.\n")
+                .toStdString();
+        noted = writeFileWhole(QDir::toNativeSeparators(path(kNoPdf)).toStdString(), note, error);
+        if (noted) {
+            wrote(path(kNoPdf));
+        } else {
+            ended_.error = QString::fromStdString(error);
+        }
+    }
+    removeStale();
+    if (noted) {
+        step_ = kSteps;
+        if (written_) {
+            written_(step_, ended_.files.constLast());
+        }
+    }
+    end();
+}
+
+void ServiceBundle::removeStale() {
+    // A file an earlier run of the same day wrote and this one did not (the PDF where
+    // LibreOffice failed this time, the waveforms where none were drawn) would not belong to
+    // the new report. Only the bundle's own names are touched.
+    for (const QString& suffix : {kReport, kSettings, kEvents, kAccounting, kNoWaveforms,
+                                  kComtradeCfg, kComtradeDat, QStringLiteral(".pdf"), kNoPdf}) {
+        const QString name = path(suffix);
+        if (!ended_.files.contains(QFileInfo(name).fileName())) {
+            QFile::remove(name);
+        }
+    }
+}
+
+void ServiceBundle::end() {
+    files_.discard();
+    Done done = std::move(done_);
+    done_ = nullptr;
+    if (done) {
+        done(ended_);
+    }
+}
+
+} // namespace torl7
