@@ -11,30 +11,15 @@ constexpr double kPi = std::numbers::pi;
 
 HarmonicFit::HarmonicFit(double period, std::size_t window, int last)
     : window_(window), last_(last), size_(static_cast<std::size_t>(2 * last + 1)),
-      basis_(size_ * window), factor_(size_ * size_) {
-    // Column 0 the mean, then cos and sin of each harmonic, by rotation from sample to sample.
-    const Complex step = std::polar(1.0, 2.0 * kPi / period);
-    Complex at(1.0, 0.0);
-    for (std::size_t i = 0; i < window; ++i) {
-        double* row = &basis_[i * size_];
-        row[0] = 1.0;
-        Complex power = at;
-        for (int h = 1; h <= last; ++h) {
-            row[2 * h - 1] = power.real();
-            row[2 * h] = power.imag();
-            power *= at;
-        }
-        at *= step;
-    }
-    for (std::size_t r = 0; r < size_; ++r) {
-        for (std::size_t c = 0; c <= r; ++c) {
-            double sum = 0;
-            for (std::size_t i = 0; i < window; ++i) {
-                sum += basis_[i * size_ + r] * basis_[i * size_ + c];
+      step_(std::polar(1.0, 2.0 * kPi / period)), factor_(size_ * size_) {
+    // The normal matrix, lower triangle.
+    forEachRow([this](std::size_t, const double* row) {
+        for (std::size_t r = 0; r < size_; ++r) {
+            for (std::size_t c = 0; c <= r; ++c) {
+                factor_[r * size_ + c] += row[r] * row[c];
             }
-            factor_[r * size_ + c] = sum;
         }
-    }
+    });
     // Cholesky: the lower triangle becomes L with L L^T = the normal matrix.
     for (std::size_t j = 0; j < size_; ++j) {
         double d = factor_[j * size_ + j];
@@ -54,11 +39,11 @@ HarmonicFit::HarmonicFit(double period, std::size_t window, int last)
 
 HarmonicFit::Result HarmonicFit::fit(const std::vector<double>& x) const {
     std::vector<double> c(size_, 0.0);
-    for (std::size_t i = 0; i < window_; ++i) {
+    forEachRow([&](std::size_t i, const double* row) {
         for (std::size_t r = 0; r < size_; ++r) {
-            c[r] += basis_[i * size_ + r] * x[i];
+            c[r] += row[r] * x[i];
         }
-    }
+    });
     for (std::size_t r = 0; r < size_; ++r) { // L y = b
         for (std::size_t k = 0; k < r; ++k) {
             c[r] -= factor_[r * size_ + k] * c[k];
@@ -80,13 +65,13 @@ HarmonicFit::Result HarmonicFit::fit(const std::vector<double>& x) const {
             Complex(c[2 * h - 1], -c[2 * h]) / std::numbers::sqrt2;
     }
     double squares = 0;
-    for (std::size_t i = 0; i < window_; ++i) {
+    forEachRow([&](std::size_t i, const double* row) {
         double model = 0;
         for (std::size_t r = 0; r < size_; ++r) {
-            model += basis_[i * size_ + r] * c[r];
+            model += row[r] * c[r];
         }
         squares += (x[i] - model) * (x[i] - model);
-    }
+    });
     result.residualSquare = squares / static_cast<double>(window_);
     return result;
 }
