@@ -194,13 +194,16 @@ QLayout* DiagPage::buildChartTools() {
                                  {"№", "t, мс", "Ua", "Ia", "Ub", "Ib", "Uc", "Ic"});
 
     ed_analysis_rate = makeTextEdit(this, "ed_analysis_rate", QString());
-    ed_analysis_rate->setPlaceholderText(QStringLiteral("не задана"));
+    ed_analysis_rate->setPlaceholderText(QStringLiteral("частота"));
+    ed_analysis_rate->setToolTip(QStringLiteral("Частота дискретизации, Гц, если известна: по ней "
+                                                "период и время курсоров"));
     fitWidthTo(ed_analysis_rate, QStringLiteral("0000000"));
 
     auto* buttons = new QGridLayout;
     buttons->setVerticalSpacing(2);
     buttons->addWidget(cb_analysis, 0, 0);
     auto* rate = new QHBoxLayout;
+    ed_analysis_rate->setAccessibleName(QStringLiteral("Частота дискретизации"));
     rate->addWidget(makeCaption("Гц:", ed_analysis_rate));
     rate->addWidget(ed_analysis_rate);
     buttons->addLayout(rate, 0, 1, Qt::AlignRight);
