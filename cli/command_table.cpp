@@ -19,7 +19,10 @@ const CommandOption kYes{{"yes"}, "Confirm the change to the unit."};
 
 const std::vector<CommandOption>& globalOptions() {
     static const std::vector<CommandOption> options = {
-        {{"port"}, "Serial port to open (a device path).", "PATH"},
+        {{"port"},
+         "Port to open: a device path, tcp://HOST:PORT (a serial server's raw TCP port) or "
+         "rfc2217://HOST:PORT (its RFC 2217 port).",
+         "PORT"},
         {{"speed"}, "Line speed in baud (300 ... 115200; default 115200).", "BAUD"},
         {{"unit"}, "The unit's factory number (100..65535; default 600).", "N"},
         {{"timeout-ms"},
@@ -244,6 +247,55 @@ const std::vector<Command>& commandTable() {
          {{{"count"}, "Number of snapshots; 0 until stopped (default 0).", "N", "0"}},
          {},
          monitorCommand},
+        {"sweep",
+         "sweep --from N --to M [--add SUBSTATION]",
+         "Ping every factory number from N to M at the line speed; list those that answer.",
+         "Ping every factory number from N to M at the speed of --speed, each waiting as the "
+         "search waits at that speed (50 ms from 9600 baud on), and list every unit that "
+         "answers, one number a line. With --add, the units found that the substation file "
+         "does not have yet are added to it, on the line of --port (made when the file has "
+         "none; the file is made when missing). Progress on standard error.",
+         {{{"from"}, "The first factory number, 100..65535.", "N"},
+          {{"to"}, "The last factory number, 100..65535.", "M"},
+          {{"add"}, "Add the units found to this substation file.", "SUBSTATION"}},
+         {},
+         sweepCommand},
+        {"collect",
+         "collect SUBSTATION [--out DIR] [--only N ...]",
+         "Read every unit of a substation file into a folder per unit; a table of the results.",
+         "For every unit of the substation file (or those named with --only), read the "
+         "firmware version, the configuration, the accounting record and the event protocol, "
+         "and write the service bundle's files into DIR/ТОРЛ_№N_YYYY-MM-DD (default DIR: the "
+         "current folder). The lines run side by side, the units of a line one after another. "
+         "A unit that does not answer is noted with what the line showed, and the others go "
+         "on. Progress on standard error; at the end a table of the units: done, no answer or "
+         "failed. Exit 0 only when every unit was done.",
+         {{{"out"}, "The folder the units' folders go into.", "DIR", "."},
+          {{"only"}, "Only this unit (repeatable).", "N", {}, Times::Repeated}},
+         {{"SUBSTATION", "The substation file."}},
+         collectCommand,
+         Command::Lines::Substation},
+        {"set-clock-all",
+         "set-clock-all SUBSTATION [--only N ...]",
+         "Set the clock of every unit of a substation file from this computer's clock.",
+         "Set the clock of every unit of the substation file (or those named with --only) "
+         "from this computer's local time; each unit keeps its own clock calibration and "
+         "summer-time setting. A table of the results; exit 0 only when every clock was set.",
+         {{{"only"}, "Only this unit (repeatable).", "N", {}, Times::Repeated}},
+         {{"SUBSTATION", "The substation file."}},
+         clockAllCommand,
+         Command::Lines::Substation},
+        {"diff-all",
+         "diff-all SUBSTATION [--only N ...]",
+         "Compare every unit with the settings file it was commissioned with.",
+         "Compare every unit of the substation file (or those named with --only) with the "
+         "settings file its entry names under \"commissioned\" (relative to the substation "
+         "file's folder): each field that differs, one a line, under the unit's number. Exit 0 "
+         "when every unit was compared, whether or not it differs.",
+         {{{"only"}, "Only this unit (repeatable).", "N", {}, Times::Repeated}},
+         {{"SUBSTATION", "The substation file."}},
+         diffAllCommand,
+         Command::Lines::Substation},
     };
     return table;
 }
@@ -257,7 +309,7 @@ const Command* findCommand(const std::string& name) {
 
 std::string generalHelp() {
     std::ostringstream help;
-    help << "Usage: torl7-cli --port PATH [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
+    help << "Usage: torl7-cli --port PORT [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
             "COMMAND "
             "[options]\n\nCommands:\n";
     for (const Command& c : commandTable()) {

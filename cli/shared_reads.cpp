@@ -127,15 +127,8 @@ std::string reportTemplate() {
 }
 
 ReportData reportData(const Cli& cli, const ReportChainData& chained) {
-    ReportData data;
-    data.factoryNumber = std::to_string(cli.unit());
-    data.events.assign(chained.events.begin(), chained.events.end());
-    data.settingsValues = settingsValuesFor(chained.record);
-    const AccountingTexts texts = formatAccounting(chained.accounting);
-    data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
-                             texts.st_nwa};
-    data.made = static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch());
-    return data;
+    return reportDataFor(cli.unit(), chained.record, chained.accounting, chained.events,
+                         static_cast<std::time_t>(QDateTime::currentSecsSinceEpoch()));
 }
 
 void writeReport(const Cli& cli, const ReportChainData& chained, const std::string& path) {

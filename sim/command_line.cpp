@@ -123,6 +123,14 @@ EventProtocol eventsFromFile(const std::string& path) {
     return std::get<EventProtocol>(std::move(parsed));
 }
 
+ListenOptions listenOn(const std::string& name, const std::string& text, bool rfc2217) {
+    const auto where = parseHostPort(text, true);
+    if (!where) {
+        throw ParseError{name + " wants HOST:PORT (port 0: a free one), not \"" + text + "\""};
+    }
+    return ListenOptions{*where, rfc2217};
+}
+
 double percentage(const std::string& text) {
     std::string number = text;
     if (!number.empty() && number.back() == '%') {
@@ -190,6 +198,9 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
              o.unit.lineSpeedBaud = static_cast<int>(*baud);
          }},
         {"--device", [&](const std::string& v) { o.devicePath = v; }},
+        {"--listen", [&](const std::string& v) { o.listen = listenOn("--listen", v, false); }},
+        {"--listen-rfc2217",
+         [&](const std::string& v) { o.listen = listenOn("--listen-rfc2217", v, true); }},
         {"--trip", [&](const std::string& v) { o.unit.trips.push_back(provokedTrip(v)); }},
         {"--events", [&](const std::string& v) { o.unit.events = eventsFromFile(v); }},
         {"--version-text", [&](const std::string& v) { o.unit.versionText = v; }},
@@ -278,6 +289,9 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
             }
             setter->second(*value);
         }
+        if (line.options.devicePath && line.options.listen) {
+            throw ParseError{"--device and --listen serve different lines: give one of them"};
+        }
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
     }
@@ -287,9 +301,9 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
 namespace {
 
 constexpr std::string_view kHelpText = R"(Usage: torl7-sim [OPTION]...
-A simulated motor-protection relay unit ТОРЛ-7 on a serial line. It opens a pseudo-terminal,
-prints its path as the first line of standard output, and answers the service tool's requests
-on it until SIGINT or SIGTERM. It answers only to its own factory number, and only while the
+A simulated motor-protection relay unit ТОРЛ-7 on a serial line. It opens a pseudo-terminal
+(or listens on a TCP port, see --listen), prints its path as the first line of standard
+output, and answers the service tool's requests on it until SIGINT or SIGTERM. It answers only to its own factory number, and only while the
 tool's side of the line runs at the unit's own speed.
 
 Unit:
@@ -339,6 +353,15 @@ Unit:
 Line:
   --device PATH         serve this serial port instead of a new pseudo-terminal; the unit
                         sets the port's speed itself and answers whatever arrives
+  --listen HOST:PORT    serve the unit over raw TCP instead, as a serial server's TCP port
+                        (port 0: a free one); the first line of output is then
+                        tcp://HOST:PORT. The server's serial speed is the unit's, fixed. One
+                        client at a time: a second connection is closed at once; when the
+                        client goes, the unit waits for the next
+  --listen-rfc2217 HOST:PORT
+                        the same over Telnet with COM-port control (RFC 2217), printed as
+                        rfc2217://HOST:PORT: the unit answers only while the speed the client
+                        set equals its own
   --wire-time           delay every answer by the time the request's and the answer's bytes
                         take on the wire at the line speed (10 bits a byte)
   --verbose             log every request, answer and fault on standard error
@@ -360,7 +383,8 @@ Faults (each observable on the wire; several may apply to the same answer):
                           trailing    bytes follow the answer
                           hangup      half the answer, then the line goes away; a
                                       pseudo-terminal comes back under a new path, which is
-                                      printed on standard output
+                                      printed on standard output; over TCP the client's
+                                      connection is closed
                           stray       a lone 0xAA, then bytes other than 0xAA (as many as
                                       --noise-bytes), before the answer
   --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)

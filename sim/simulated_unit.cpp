@@ -1,12 +1,47 @@
 #include "sim/simulated_unit.hpp"
 
-#include "sim/posix_transport.hpp"
+#include "sim/tcp_transport.hpp"
 
+#ifdef _WIN32
+#define TORL7_NO_PSEUDO_TERMINALS 1
+#else
+#include "sim/posix_transport.hpp"
+#endif
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 
 #include <stdexcept>
+#include <system_error>
 
 namespace torl7::sim {
+
+namespace {
+
+std::unique_ptr<Transport> openTransport(const SimOptions& options) {
+    const int baud = options.unit.lineSpeedBaud;
+    if (options.listen) {
+        return std::make_unique<TcpTransport>(options.listen->where,
+                                              options.listen->rfc2217 ? TcpTransport::Mode::Rfc2217
+                                                                      : TcpTransport::Mode::Raw,
+                                              baud, options.listen->byteGap);
+    }
+#ifdef TORL7_NO_PSEUDO_TERMINALS
+    if (options.devicePath) {
+        throw std::system_error(std::make_error_code(std::errc::not_supported),
+                                "serving a serial port");
+    }
+    // No pseudo-terminals here: the unit is served on a free port of the loopback address.
+    return std::make_unique<TcpTransport>(HostPort{"127.0.0.1", 0}, TcpTransport::Mode::Raw, baud);
+#else
+    if (options.devicePath) {
+        return std::make_unique<DeviceTransport>(*options.devicePath, baud);
+    }
+    return std::make_unique<PtyTransport>(baud);
+#endif
+}
+
+} // namespace
 
 SimulatedUnit::SimulatedUnit() = default;
 
@@ -18,12 +53,7 @@ std::string SimulatedUnit::start(const SimOptions& options) {
     if (thread_.joinable()) {
         throw std::logic_error("the simulated unit is running already");
     }
-    if (options.devicePath) {
-        transport_ =
-            std::make_unique<DeviceTransport>(*options.devicePath, options.unit.lineSpeedBaud);
-    } else {
-        transport_ = std::make_unique<PtyTransport>(options.unit.lineSpeedBaud);
-    }
+    transport_ = openTransport(options);
     model_ =
         std::make_unique<UnitModel>(options.unit, options.clock ? *options.clock : systemClock_);
     faults_ = std::make_unique<FaultInjector>(options.faults);
@@ -35,10 +65,12 @@ std::string SimulatedUnit::start(const SimOptions& options) {
         running_ = true;
     }
     thread_ = std::thread([this] {
-        // The wire time is waited out to the microsecond: the kernel's default 50 us of timer
-        // slack would lengthen every answer of a fast line by more than the exchange's own
-        // bytes vary.
+    // The wire time is waited out to the microsecond: the kernel's default 50 us of timer
+    // slack would lengthen every answer of a fast line by more than the exchange's own
+    // bytes vary.
+#ifdef __linux__
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
         server_->run();
         std::lock_guard lock(mutex_);
         running_ = false;

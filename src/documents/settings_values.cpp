@@ -90,4 +90,19 @@ std::array<std::string, kSettingsRows> settingsValuesFor(const ConfigRecord& uni
     };
 }
 
+ReportData reportDataFor(int factoryNumber, const ConfigRecord& record,
+                         const AccountingRecord& accounting,
+                         const std::vector<std::array<std::string, kEventCells>>& events,
+                         std::time_t made) {
+    ReportData data;
+    data.factoryNumber = std::to_string(factoryNumber);
+    data.events = events;
+    data.settingsValues = settingsValuesFor(record);
+    const AccountingTexts texts = formatAccounting(accounting);
+    data.accountingValues = {texts.st_nuh, texts.st_tdv, texts.st_kvdv, texts.st_kzdv,
+                             texts.st_nwa};
+    data.made = made;
+    return data;
+}
+
 } // namespace torl7

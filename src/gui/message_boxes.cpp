@@ -1,5 +1,6 @@
 #include "gui/message_boxes.hpp"
 
+#include "protocol/line_endpoint.hpp"
 #include "session/unit_session.hpp"
 
 #include <QApplication>
@@ -97,6 +98,13 @@ void sayNoAnswer(MessageBoxes& boxes, QWidget* over, const QString& finding) {
 }
 
 void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes) {
+    if (isNetworkPort(port.toStdString())) {
+        boxes.error(QStringLiteral("Порт %1 закрыт: связь с сервером потеряна (%2).\n"
+                                   "Проверьте сервер и сеть и повторите действие.")
+                        .arg(port, reason),
+                    kCaptionPort);
+        return;
+    }
     boxes.error(QStringLiteral("Порт %1 закрыт: связь с адаптером потеряна (%2).\n"
                                "Подключите адаптер и повторите действие.")
                     .arg(port, reason),

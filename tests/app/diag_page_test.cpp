@@ -29,7 +29,7 @@ TEST_F(DiagPageTest, connectionBarStartsAtUnit600And115200BaudWithPhaseAView) {
                                     });
     expectControls<DropDown>(
         &page, {
-                   {"cmbPorts", {}, -1, {"Порт:"}},
+                   {"cmbPorts", {}, -1, {"Порт:"}, {}, true},
                    {"cb_speed",
                     {"    300", "    600", "  1200", "  2400", "  4800", "  9600", " 14400",
                      " 19200", " 38400", " 57600", "115200"},

@@ -17,6 +17,8 @@ struct Case {
     std::uint16_t unitNumber = 600; // the tool asks for 600
     int unitBaud = 115200;          // the tool talks at 115200
     const char* hint;               // what the second line of stderr must say
+    // Behind a serial server: over RFC 2217 (true) or raw TCP (false); else a serial line.
+    std::optional<bool> rfc2217 = {};
 };
 
 std::string secondLine(const std::string& text) {
@@ -50,11 +52,26 @@ TEST(ConnectionDoctor, theHintAfterNoAnswerNamesTheFaultOfTheLine) {
          "неверной контрольной суммой"},
         {"cut-off length", {F::OversizedLength}, 600, 115200, "неверной контрольной суммой"},
         {"another code", {F::WrongCode}, 600, 115200, "ответ с другим кодом"},
+        {"server's serial side silent",
+         {F::Drop},
+         600,
+         115200,
+         "Сервер принимает соединение, но его последовательная сторона молчит",
+         true},
+        {"raw TCP server, unit silent",
+         {F::Drop},
+         600,
+         115200,
+         "скорость линии задаётся в самом сервере",
+         false},
     };
     for (const Case& c : cases) {
         sim::SimOptions options;
         options.unit.factoryNumber = c.unitNumber;
         options.unit.lineSpeedBaud = c.unitBaud;
+        if (c.rfc2217) {
+            options.listen = sim::ListenOptions{{"127.0.0.1", 0}, *c.rfc2217};
+        }
         for (const F fault : c.faults) {
             options.faults.rules.push_back({fault, 1, UINT64_MAX});
         }

@@ -4,6 +4,7 @@
 #include "gui/widgets/analysis_panel.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/indicator_shape.hpp"
+#include "gui/widgets/port_box.hpp"
 #include "gui/widgets/waveform_view.hpp"
 
 #include <QChart>
@@ -95,10 +96,8 @@ bool DiagPage::keepLiveTextSizes() {
 
 QLayout* DiagPage::buildConnectionBar() {
     frm1_zn = makeSpinEdit(this, "frm1_zn", 100, 65535, 600);
-    // Filled with the ports found at start-up.
-    cmbPorts = makeDropDown(this, "cmbPorts", {}, -1);
-    cmbPorts->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cmbPorts->setMinimumContentsLength(12);
+    // Filled with the ports found at start-up; a port may be typed.
+    cmbPorts = makePortBox(this);
     cb_speed = makeDropDown(this, "cb_speed",
                             {"    300", "    600", "  1200", "  2400", "  4800", "  9600", " 14400",
                              " 19200", " 38400", " 57600", "115200"},
