@@ -138,7 +138,9 @@ int Cli::run(const QStringList& arguments) {
     }
 
     try {
-        setUpSession(command->lines == Command::Lines::Port);
+        // A record on disk is analysed without a unit: no port is needed.
+        const bool recordOnly = command->name == "analyse" && parser_.isSet("record");
+        setUpSession(command->lines == Command::Lines::Port && !recordOnly);
         return command->run(*this);
     } catch (const Failure& failure) {
         const int code = fail(failure);

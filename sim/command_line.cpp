@@ -175,6 +175,7 @@ std::map<std::string, Flag> flagTable(CommandLine& line) {
     return {
         {"--wire-time", [&] { o.server.wireTime = true; }},
         {"--follow", [&] { o.unit.askToFollowSpeedChange = true; }},
+        {"--reverse-order", [&] { o.unit.wave.reversed = true; }},
         {"--verbose", [&] { line.verbose = true; }},
         {"--help", [&] { line.help = true; }},
         {"-h", [&] { line.help = true; }},
@@ -186,7 +187,17 @@ std::map<std::string, Flag> flagTable(CommandLine& line) {
 std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
-    return {
+    std::map<std::string, Setter> table;
+    for (const auto& [name, set] : waveOptionTable()) {
+        table[name] = [&o, set](const std::string& v) {
+            try {
+                set(o.unit.wave, v);
+            } catch (const std::invalid_argument& error) {
+                throw ParseError{error.what()};
+            }
+        };
+    }
+    table.merge(std::map<std::string, Setter>{
         {"--unit",
          [&](const std::string& v) {
              addUnitNumbers(line.units, v);
@@ -257,7 +268,8 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
              fp.oversizedLength =
                  static_cast<std::uint8_t>(integerIn("--oversized-length", v, 248, 255));
          }},
-    };
+    });
+    return table;
 }
 
 } // namespace
@@ -433,7 +445,8 @@ option.
 } // namespace
 
 std::string helpText() {
-    return std::string(kHelpText);
+    std::string text(kHelpText);
+    return text.insert(text.find("\nLine:\n"), waveOptionsHelp());
 }
 
 } // namespace torl7::sim

@@ -125,7 +125,7 @@ Measurements Plant::steadyMeasurements(const ConfigRecord& settings,
     m.volts = {inputs[0], inputs[1], inputs[2]};
     m.amps = {inputs[3], inputs[4], inputs[5]};
     m.leakageAmps = inputs[6];
-    m.cosF = 0.85;
+    m.cosF = runningCosF_;
     const std::uint8_t active = functionFlags();
     const double inom = ratedAmps(settings);
     if (has(active, Protection::Umin)) {

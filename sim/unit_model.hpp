@@ -16,6 +16,7 @@ struct UnitOptions {
     bool askToFollowSpeedChange = false;
     std::string versionText = kDefaultVersionText;
     InputQuantities inputs = kDefaultInputs;
+    WaveShape wave;
     std::optional<std::uint16_t> uminLimitVolts;
     std::optional<std::uint16_t> coefficientLimit;
     std::vector<ProvokedTrip> trips;
