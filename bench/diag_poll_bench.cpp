@@ -3,6 +3,7 @@
 // the tool's alone, and the line takes the real time of every byte at 115200 baud.
 //
 //   diag_poll_bench [SECONDS] [--hidden]   (default 10 s for each run)
+//   diag_poll_bench [SECONDS] --network [--chardelay]
 //
 // Run 0, a bare client: the same snapshot request written and its answer read on the raw
 // pseudo-terminal, as fast as the simulated unit and the kernel allow. This is the ceiling
@@ -12,16 +13,25 @@
 // Run 2, all three phases with the chart drawn on a shown window: the tool's CPU time
 // (getrusage, user + system) as a share of one core over the run's wall time.
 // Run 1 again with the "Обмен" window open, its table following the log.
+// Run 2 again with the analysis off and on ("Анализ" under the chart): the drawing rate with it
+// as a share of the rate without it (target at least 95 %), and the change in CPU (target at
+// most 2 points).
 // --hidden keeps the window hidden, which leaves out the painting.
+// --network: the snapshot-only poll on the pseudo-terminal, then through ser2net in front of
+// the same pseudo-terminal on loopback, raw TCP and RFC 2217, each rate as a share of the
+// pseudo-terminal's (target >= 95 %). ser2net sends what it read at once unless --chardelay
+// (its default: it waits two characters' time, at least 1 ms, for more).
 #include "gui/dialogs/traffic_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "protocol/frame.hpp"
+#include "session/port_line.hpp"
 #include "session/port_probe.hpp"
-#include "session/qt_serial_line.hpp"
+#include "support/ser2net.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -44,6 +54,7 @@
 #include <vector>
 
 using namespace torl7;
+using torl7::test::Ser2net;
 
 namespace {
 
@@ -201,6 +212,43 @@ Run poll(MainWindow& window, SerialLine& line, int view, int ms) {
     return run;
 }
 
+// The snapshot-only poll on the pseudo-terminal and through ser2net in front of it.
+int networkRuns(const QString& pty, int seconds, bool hidden, bool chardelay) {
+    Ser2net server;
+    if (!Ser2net::installed() || !server.start(pty, 115200, chardelay)) {
+        std::fprintf(stderr, "ser2net did not start: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    PortLine line;
+    PrintedBoxes boxes;
+    MainWindow window(line, boxes, portList({pty, server.raw(), server.rfc2217()}, false));
+    if (!hidden) {
+        window.show();
+    }
+    double ptyRate = 0;
+    for (int index = 0; index < 3; ++index) {
+        window.TabSheet2->cmbPorts->setCurrentIndex(index);
+        window.cmbPortsChange();
+        const Run run = poll(window, line, 0, seconds * 1000);
+        const double rate = run.answers / run.seconds;
+        ptyRate = index == 0 ? rate : ptyRate;
+        std::printf("snapshot-only poll %s: %.1f cycles/s over %.1f s; median cycle %.3f ms",
+                    index == 0   ? "on the pseudo-terminal"
+                    : index == 1 ? "through ser2net, raw TCP"
+                                 : "through ser2net, RFC 2217",
+                    rate, run.seconds, run.medianCycleMs);
+        if (index > 0) {
+            std::printf(" (%.1f %% of the pseudo-terminal's; target >= 95 %%)",
+                        100.0 * rate / ptyRate);
+        }
+        std::printf("\n");
+        // ser2net frees the serial side a moment after the last client has gone.
+        window.session().closePort();
+        runEventLoopFor(300);
+    }
+    return boxes.shown == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -210,15 +258,22 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int seconds = 10;
     bool hidden = false;
+    bool network = false;
+    bool chardelay = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--hidden") {
             hidden = true;
+        } else if (std::string(argv[i]) == "--network") {
+            network = true;
+        } else if (std::string(argv[i]) == "--chardelay") {
+            chardelay = true;
         } else {
             seconds = std::atoi(argv[i]);
         }
     }
     if (seconds <= 0) {
-        std::fprintf(stderr, "usage: diag_poll_bench [SECONDS] [--hidden]\n");
+        std::fprintf(stderr,
+                     "usage: diag_poll_bench [SECONDS] [--hidden] [--network [--chardelay]]\n");
         return 2;
     }
 
@@ -229,6 +284,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
+    if (network) {
+        const int code = networkRuns(port, seconds, hidden, chardelay);
+        unit.terminate();
+        unit.waitForFinished(5000);
+        return code;
+    }
 
     const auto share = [](double perSecond) { return 100.0 * perSecond / kWireCyclesPerSecond; };
     const Rates bare = bareClient(port, seconds * 1000);
@@ -237,7 +298,7 @@ int main(int argc, char** argv) {
                 bare.perSecond, share(bare.perSecond), kWireCyclesPerSecond, bare.medianCycleMs,
                 share(1000.0 / bare.medianCycleMs));
 
-    QtSerialLine line;
+    PortLine line;
     PrintedBoxes boxes;
     MainWindow window(line, boxes, portList({port}, false));
     if (!hidden) {
@@ -271,6 +332,21 @@ int main(int argc, char** argv) {
                 "tool CPU %.1f %% of one core (target <= 10 %%)\n",
                 phases.answers / phases.seconds, phases.drawings / phases.seconds, phases.seconds,
                 100.0 * phases.cpuSeconds / phases.seconds);
+
+    // The same poll with the analysis of each drawing and without it.
+    window.TabSheet2->cb_analysis->setChecked(false);
+    const Run plain = poll(window, line, 3, seconds * 1000);
+    window.TabSheet2->cb_analysis->setChecked(true);
+    const Run analysed = poll(window, line, 3, seconds * 1000);
+    const double plainRate = plain.drawings / plain.seconds;
+    const double analysedRate = analysed.drawings / analysed.seconds;
+    std::printf("three phases, analysis off: %.1f drawings/s, tool CPU %.1f %%; on: %.1f "
+                "drawings/s (%.1f %% of the rate without it; target >= 95 %%), tool CPU %.1f %% "
+                "(%+.1f points; target <= 2)\n",
+                plainRate, 100.0 * plain.cpuSeconds / plain.seconds, analysedRate,
+                100.0 * analysedRate / plainRate, 100.0 * analysed.cpuSeconds / analysed.seconds,
+                100.0 *
+                    (analysed.cpuSeconds / analysed.seconds - plain.cpuSeconds / plain.seconds));
 
     unit.terminate();
     unit.waitForFinished(5000);

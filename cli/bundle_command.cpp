@@ -6,7 +6,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/poll_sequence.hpp"
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 #include "session/wait_until_ended.hpp"
 
 #include <QDateTime>
@@ -16,27 +16,18 @@ namespace torl7 {
 int bundleCommand(Cli& cli) {
     const QString parent = cli.arguments().front();
     const double rate = sampleRate(cli, "bundle's waveforms");
-    BundleContents contents;
-    contents.reportTemplate = reportTemplate(); // before the unit is asked anything
+    reportTemplate(); // before the unit is asked anything
     cli.checkOutput(parent, true);
 
-    SettingsProvenance origin;
-    origin.unit = cli.unit();
     // A unit that does not give its version is still read; its file then names none.
-    origin.firmware = readFirmware(cli).value_or(std::string());
+    const std::optional<std::string> firmware = readFirmware(cli);
     const ReportChainData chained = readReportChain(cli);
-    origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
-    origin.toolVersion = std::string(toolVersion());
+    BundleContents contents = bundleOfReading(cli.unit(), firmware, chained,
+                                              QDateTime::currentDateTime(), reportTemplate());
     WaveformExport waves = readWaveforms(cli, kMaxViewIndex);
     waves.station = trimmedRight(unitTextFrom16(chained.record.installation));
     waves.deviceId = std::to_string(cli.unit());
     waves.sampleRate = rate;
-
-    contents.factoryNumber = cli.unit();
-    contents.date = QDate::currentDate();
-    contents.report = reportData(cli, chained);
-    contents.settingsFile = writeSettingsFile(asPageHolds(chained.record), origin);
-    contents.accountingJson = accountingJson(chained.accounting);
     contents.waveforms = std::move(waves);
 
     ServiceBundle writer;

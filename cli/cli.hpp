@@ -7,7 +7,7 @@
 #include "commands.hpp"
 
 #include "session/operations/operation.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "session/traffic_log.hpp"
 
 #include <QCommandLineParser>
@@ -46,6 +46,7 @@ public:
     // The command's arguments after its name (their number is checked before it runs).
     QStringList arguments() const { return parser_.positionalArguments().mid(1); }
     int unit() const { return unit_; }
+    const std::optional<int>& timeoutOverride() const { return timeoutOverride_; }
     const QString& port() const { return port_; }
 
     std::ostream& out() { return out_; }
@@ -76,16 +77,17 @@ public:
 
 private:
     int fail(const Failure& failure);
-    void setUpSession();
+    void setUpSession(bool needsPort);
 
     std::ostream& out_;
     std::ostream& err_;
     QCommandLineParser parser_;
-    QtSerialLine line_;
+    PortLine line_;
     std::unique_ptr<UnitSession> session_;
     std::unique_ptr<TrafficLog> log_;
     QString port_;
     int unit_ = 600;
+    std::optional<int> timeoutOverride_;
 };
 
 } // namespace torl7

@@ -15,12 +15,19 @@ namespace torl7 {
 class Cli;
 
 struct CommandOption {
+    // Whether it may be given more than once (each value counts), or once at most.
+    enum class Times { Once, Repeated };
+
+    CommandOption(QStringList names_, QString description_, QString valueName_ = {},
+                  QString defaultValue_ = {}, Times times_ = Times::Once)
+        : names(std::move(names_)), description(std::move(description_)),
+          valueName(std::move(valueName_)), defaultValue(std::move(defaultValue_)), times(times_) {}
+
     QStringList names;
     QString description;
     QString valueName; // empty: a flag
     QString defaultValue;
-    // Whether it may be given more than once (each value counts), or once at most.
-    enum class Times { Once, Repeated } times = Times::Once;
+    Times times;
 };
 
 struct CommandArgument {
@@ -29,6 +36,17 @@ struct CommandArgument {
 };
 
 struct Command {
+    // Where the command's units are: on the line of --port, or on the lines of a substation
+    // file (then --port is not asked for).
+    enum class Lines { Port, Substation };
+
+    Command(std::string name_, std::string synopsis_, std::string summary_, std::string manual_,
+            std::vector<CommandOption> options_, std::vector<CommandArgument> arguments_,
+            int (*run_)(Cli&), Lines lines_ = Lines::Port)
+        : name(std::move(name_)), synopsis(std::move(synopsis_)), summary(std::move(summary_)),
+          manual(std::move(manual_)), options(std::move(options_)),
+          arguments(std::move(arguments_)), run(run_), lines(lines_) {}
+
     std::string name;
     std::string synopsis;
     std::string summary; // one line for --help
@@ -37,6 +55,7 @@ struct Command {
     // Exactly these arguments follow the command's name.
     std::vector<CommandArgument> arguments;
     int (*run)(Cli& cli);
+    Lines lines;
 };
 
 const std::vector<Command>& commandTable();
@@ -54,6 +73,7 @@ int searchCommand(Cli& cli);
 int snapshotCommand(Cli& cli);
 int monitorCommand(Cli& cli);
 int waveformsCommand(Cli& cli);
+int analyseCommand(Cli& cli);
 int setClockCommand(Cli& cli);
 int resetProtectionCommand(Cli& cli);
 int versionCommand(Cli& cli);
@@ -66,5 +86,9 @@ int readAccountingCommand(Cli& cli);
 int resetAccountingCommand(Cli& cli);
 int reportCommand(Cli& cli);
 int bundleCommand(Cli& cli);
+int sweepCommand(Cli& cli);
+int collectCommand(Cli& cli);
+int clockAllCommand(Cli& cli);
+int diffAllCommand(Cli& cli);
 
 } // namespace torl7

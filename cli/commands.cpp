@@ -61,6 +61,11 @@ Failure failureOf(const SessionError& error, const std::string& what) {
     case Kind::LineLost:
         return Failure{exitcode::NoAnswer, "the unit did not answer the " + what + " request (" +
                                                error.detail.toStdString() + ")"};
+    case Kind::SpeedFixed:
+        return Failure{exitcode::Usage,
+                       "the speed of " + error.port.toStdString() +
+                           " is set in its server: the tool cannot try other speeds (set it in "
+                           "the server, or open the line as rfc2217:// if the server allows)"};
     case Kind::Refused:
     case Kind::Cancelled:
         break;
@@ -133,7 +138,9 @@ int Cli::run(const QStringList& arguments) {
     }
 
     try {
-        setUpSession();
+        // A record on disk is analysed without a unit: no port is needed.
+        const bool recordOnly = command->name == "analyse" && parser_.isSet("record");
+        setUpSession(command->lines == Command::Lines::Port && !recordOnly);
         return command->run(*this);
     } catch (const Failure& failure) {
         const int code = fail(failure);
@@ -148,7 +155,9 @@ int Cli::fail(const Failure& failure) {
     if (failure.unanswered && log_) {
         // What the line showed since the request, so the user knows where to look.
         const std::vector<TrafficEntry> exchange = log_->lastExchange();
-        err_ << "torl7-cli: " << noAnswerHint(diagnoseNoAnswer(exchange), HintReader::Cli) << '\n';
+        LineDiagnosis diagnosis = diagnoseNoAnswer(exchange);
+        diagnosis.line = lineKind(port_.toStdString());
+        err_ << "torl7-cli: " << noAnswerHint(diagnosis, HintReader::Cli) << '\n';
     }
     return failure.code;
 }
@@ -167,13 +176,14 @@ std::int64_t Cli::integerOption(const QString& name, std::int64_t min, std::int6
 }
 
 // The session of this run, from the global options; a bad option throws before anything opens.
-void Cli::setUpSession() {
-    if (!parser_.isSet("port")) {
-        throw Failure{exitcode::Usage, "--port PATH is required"};
+void Cli::setUpSession(bool needsPort) {
+    if (needsPort && !parser_.isSet("port")) {
+        throw Failure{exitcode::Usage, "--port PORT is required"};
     }
     port_ = parser_.value("port");
-    if (port_.trimmed().isEmpty()) {
-        throw Failure{exitcode::Usage, "--port is empty: name a serial port (a device path)"};
+    if (needsPort && port_.trimmed().isEmpty()) {
+        throw Failure{exitcode::Usage, "--port is empty: name a serial port (a device path, "
+                                       "tcp://HOST:PORT or rfc2217://HOST:PORT)"};
     }
     unit_ = static_cast<int>(integerOption("unit", kMinFactoryNumber, kMaxFactoryNumber, 600));
     const auto baud = integerOption("speed", 300, 115200, 115200);
@@ -186,6 +196,7 @@ void Cli::setUpSession() {
     if (parser_.isSet("timeout-ms")) {
         timeout = static_cast<int>(integerOption("timeout-ms", 1, 600000, 0));
     }
+    timeoutOverride_ = timeout;
 
     session_ = std::make_unique<UnitSession>(line_);
     log_ = std::make_unique<TrafficLog>();

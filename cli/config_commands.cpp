@@ -4,7 +4,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/calibration_rules.hpp"
-#include "session/config_history.hpp"
+#include "records/config_history.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/write_configuration.hpp"
 

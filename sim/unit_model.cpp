@@ -2,7 +2,11 @@
 
 #include "protocol/codecs/calibration_codec.hpp"
 #include "protocol/line_speed.hpp"
+#include "protocol/request_kind.hpp"
 #include "sim/handlers.hpp"
+
+#include <cmath>
+#include <numbers>
 
 namespace torl7::sim {
 
@@ -12,35 +16,38 @@ namespace {
 // sub-mode.
 Handler handlerFor(const Frame& request) {
     const std::uint8_t selector = request.reader().byte(0);
-    switch (request.command()) {
-    case 0:
+    const auto asked = requestKindOf(request.command());
+    if (!asked) {
+        return nullptr; // a code the unit does not know: it stays silent
+    }
+    switch (*asked) {
+    case kind::Ping:
         return handleLinkRequest;
-    case 1:
+    case kind::Diagnostics:
         return selector == kCalibrationSelector ? handleCalibrationSample : handleDiagnostics;
-    case 2:
+    case kind::ConfigRead:
         return handleConfigRead;
-    case 3:
+    case kind::Write:
         if (request.length() == 0) {
             return nullptr;
         }
         return selector == kWriteSubModeConfig         ? handleConfigWrite
                : selector == kWriteSubModeCoefficients ? handleCoefficientWrite
                                                        : nullptr;
-    case 4:
+    case kind::Clock:
         return handleClockCorrection;
-    case 5:
+    case kind::ProtectionReset:
         return handleProtectionReset;
-    case 6:
+    case kind::EventBlock:
         return handleEventBlock;
-    case 7:
+    case kind::AccountingRead:
         return handleAccountingRead;
-    case 8:
+    case kind::AccountingReset:
         return handleAccountingReset;
-    case 15:
+    case kind::Version:
         return handleVersion;
-    default:
-        return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace
@@ -50,11 +57,21 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
     state_.versionText = options.versionText;
-    state_.inputs = options.inputs;
+    state_.wave = options.wave;
+    state_.inputs = unbalancedInputs(options.wave, options.inputs);
     state_.uminLimitVolts = options.uminLimitVolts;
     state_.coefficientLimit = options.coefficientLimit;
     state_.plant = Plant(clock.now(), options.trips, options.seed);
+    if (options.wave.currentLagDeg) {
+        state_.plant.setRunningCosF(std::cos(*options.wave.currentLagDeg * std::numbers::pi / 180));
+    }
     state_.protocol = options.events.value_or(EventProtocol::sample());
+    if (options.accounting) {
+        state_.plant.setAccounting(*options.accounting);
+    }
+    if (!options.installation.empty()) {
+        state_.record.installation = unitText16(options.installation);
+    }
     if (options.askToFollowSpeedChange) {
         // The tool is on the bus, so the bus runs at the line's speed.
         if (const int index = indexForBaud(options.lineSpeedBaud); index >= 0) {

@@ -1,10 +1,11 @@
 // torl7: the service tool. Without options it starts plainly; --simulate also starts the
-// simulated unit on a pseudo-terminal and offers its port first; --port offers more ports.
+// simulated unit on a pseudo-terminal (on TCP where there are none) and offers its port first;
+// --port offers more ports, serial servers' tcp:// and rfc2217:// among them.
 #include "app/simulate.hpp"
 #include "documents/settings_file.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,10 +22,13 @@ namespace {
 struct Options {
     QCommandLineOption simulate{
         QStringLiteral("simulate"),
-        QStringLiteral("Start the simulated unit on a pseudo-terminal and offer its port first.")};
-    QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("Offer one more port (repeatable)."),
-                            QStringLiteral("PATH")};
+        QStringLiteral("Start the simulated unit on a pseudo-terminal (on a loopback TCP port "
+                       "where there are none) and offer its port first.")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral(
+            "Offer one more port: a device, tcp://HOST:PORT or rfc2217://HOST:PORT (repeatable)."),
+        QStringLiteral("PORT")};
     QCommandLineOption noProbe{
         QStringLiteral("no-probe"),
         QStringLiteral("Do not offer the machine's own serial ports, only those given.")};
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
         extraPorts.prepend(simPort);
     }
 
-    torl7::QtSerialLine line;
+    torl7::PortLine line;
     torl7::QtMessageBoxes boxes(nullptr);
     torl7::MainWindow window(line, boxes, torl7::portList(extraPorts, !parser.isSet(noProbe)));
     boxes.setParent(&window);

@@ -1,5 +1,6 @@
-// `torl7 --simulate`: the simulated unit runs inside the tool on a pseudo-terminal of its own,
-// so that a newcomer sees the whole tool working without a unit.
+// `torl7 --simulate`: the simulated unit runs inside the tool on a pseudo-terminal of its own
+// (where the system has none, on a free TCP port of the loopback address, opened as
+// tcp://127.0.0.1:PORT), so that a newcomer sees the whole tool working without a unit.
 #pragma once
 
 #include <QString>

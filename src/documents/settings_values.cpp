@@ -47,4 +47,19 @@ std::array<std::string, kSettingsRows> settingsValuesFor(const ConfigRecord& uni
     return values;
 }
 
+ReportData reportDataFor(int factoryNumber, const ConfigRecord& record,
+                         const AccountingRecord& accounting,
+                         const std::vector<std::array<std::string, kEventCells>>& events,
+                         std::time_t made) {
+    ReportData data;
+    data.factoryNumber = std::to_string(factoryNumber);
+    data.events = events;
+    data.settingsValues = settingsValuesFor(record);
+    const AccountingTexts texts = formatAccounting(accounting);
+    data.accountingValues = {texts.start, texts.runningTime, texts.starts, texts.trips,
+                             texts.energy};
+    data.made = made;
+    return data;
+}
+
 } // namespace torl7

@@ -89,25 +89,81 @@ std::string explanation(const StrictJson::exception& error) {
 
 } // namespace
 
+std::string JsonPlaces::at(const std::string& path) const {
+    const auto found = offsets_.find(path);
+    return found == offsets_.end() ? std::string() : located(text_, found->second);
+}
+
+std::string JsonPlaces::russianAt(const std::string& path) const {
+    const auto found = offsets_.find(path);
+    return found == offsets_.end() ? std::string() : locatedRussian(text_, found->second);
+}
+
 std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error,
                                           std::string* russian) {
+    return parseStrictJson(text, error, russian, {}, nullptr);
+}
+
+std::optional<StrictJson> parseStrictJson(std::string_view text, std::string& error,
+                                          std::string* russian, const KnownMember& known,
+                                          JsonPlaces* places) {
     std::size_t read = 0;
-    std::vector<std::set<std::string>> keysOfOpenObjects;
+    // Each open object or array: the members seen (objects), the next element's index
+    // (arrays), and its place in the document.
+    struct Open {
+        bool array = false;
+        std::set<std::string> keys;
+        std::size_t nextIndex = 0;
+        std::string key;               // the member being read (objects)
+        std::vector<std::string> path; // as `known` gets it
+        std::string pointer;           // as the places are kept
+    };
+    std::vector<Open> open;
+    if (places) {
+        places->text_ = text;
+        places->offsets_.clear();
+    }
+    // The path and pointer of a container starting at the current position.
+    const auto enter = [&](bool array) {
+        Open next;
+        next.array = array;
+        if (!open.empty()) {
+            Open& parent = open.back();
+            const std::string step = parent.array ? std::to_string(parent.nextIndex++) : parent.key;
+            next.path = parent.path;
+            next.path.push_back(parent.array ? "[]" : parent.key);
+            next.pointer = parent.pointer.empty() ? step : parent.pointer + "/" + step;
+        }
+        open.push_back(std::move(next));
+    };
     auto check = [&](int depth, StrictJson::parse_event_t event, StrictJson& parsed) {
         if (depth > kMaxDepth) {
             throw DocumentFault{"nesting too deep", "слишком глубокая вложенность",
                                 read == 0 ? 0 : read - 1};
         }
-        if (event == StrictJson::parse_event_t::object_start) {
-            keysOfOpenObjects.emplace_back();
-        } else if (event == StrictJson::parse_event_t::object_end) {
-            keysOfOpenObjects.pop_back();
-        } else if (event == StrictJson::parse_event_t::key) {
+        using Event = StrictJson::parse_event_t;
+        if (event == Event::object_start || event == Event::array_start) {
+            enter(event == Event::array_start);
+        } else if (event == Event::object_end || event == Event::array_end) {
+            open.pop_back();
+        } else if (event == Event::value && !open.empty() && open.back().array) {
+            ++open.back().nextIndex;
+        } else if (event == Event::key) {
             // The reader stands just past the key's closing quote: the fault is placed there.
             const auto& name = parsed.get_ref<const std::string&>();
-            if (!keysOfOpenObjects.back().insert(name).second) {
+            Open& object = open.back();
+            if (!object.keys.insert(name).second) {
                 throw DocumentFault{"member \"" + name + "\" given twice",
                                     "поле \"" + name + "\" указано дважды", read};
+            }
+            if (known && !known(object.path, name)) {
+                throw DocumentFault{"unknown member \"" + name + "\"",
+                                    "неизвестное поле \"" + name + "\"", read};
+            }
+            object.key = name;
+            if (places) {
+                places->offsets_[object.pointer.empty() ? name : object.pointer + "/" + name] =
+                    read;
             }
         }
         return true;

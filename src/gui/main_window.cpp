@@ -10,6 +10,7 @@
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
 #include "gui/subsystems.hpp"
+#include "gui/widgets/port_box.hpp"
 #include "protocol/line_speed.hpp"
 #include "session/connection_doctor.hpp"
 #include "session/traffic_log.hpp"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     searchDialog_ = new SearchDialog(this);
     tccDialog_ = new TccDialog(this);
     fillPortLists(ports);
+    shareTypedPorts(*diag.cmbPorts, *searchDialog_->cmbPorts);
     // The search pings the unit the window works with until another number is typed there.
     searchDialog_->frm2_zn->setValue(diag.frm1_zn->value());
     followTraffic();
@@ -87,7 +89,8 @@ void MainWindow::followTraffic() {
     trafficDialog_ = new TrafficDialog(*trafficLog_, this);
     trafficDialog_->boxes = &boxes_;
     boxes_.lineHint = [this] {
-        const LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
+        LineDiagnosis diagnosis = diagnoseNoAnswer(trafficLog_->lastExchange());
+        diagnosis.line = lineKind(session_->portName().toStdString());
         MessageBoxes::LineHint hint{QString::fromStdString(noAnswerHint(diagnosis)), {}};
         if (hintSuggestsSearch(diagnosis)) {
             hint.search = [this, diagnosis] {

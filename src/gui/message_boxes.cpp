@@ -1,5 +1,6 @@
 #include "gui/message_boxes.hpp"
 
+#include "protocol/line_endpoint.hpp"
 #include "session/unit_session.hpp"
 
 #include <QApplication>
@@ -83,6 +84,13 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
         return; // the button that asked does nothing while another exchange holds the line
     case SessionError::Kind::Cancelled:
         return; // the user or another action ended it
+    case SessionError::Kind::SpeedFixed:
+        boxes.error(QStringLiteral("Скорость линии %1 задаётся в сервере: поиск скорости по этой "
+                                   "линии невозможен. Задайте скорость в сервере или откройте "
+                                   "линию как rfc2217://, если сервер это позволяет.")
+                        .arg(error.port),
+                    kCaptionTool, over);
+        return;
     }
 }
 
@@ -97,6 +105,13 @@ void sayNoAnswer(MessageBoxes& boxes, QWidget* over, const QString& finding) {
 }
 
 void sayLineLost(const QString& port, const QString& reason, MessageBoxes& boxes) {
+    if (isNetworkPort(port.toStdString())) {
+        boxes.error(QStringLiteral("Порт %1 закрыт: связь с сервером потеряна (%2).\n"
+                                   "Проверьте сервер и сеть и повторите действие.")
+                        .arg(port, reason),
+                    kCaptionPort);
+        return;
+    }
     boxes.error(QStringLiteral("Порт %1 закрыт: связь с адаптером потеряна (%2).\n"
                                "Подключите адаптер и повторите действие.")
                     .arg(port, reason),

@@ -48,12 +48,28 @@ LineDiagnosis diagnoseNoAnswer(std::span<const TrafficEntry> exchange) {
     return d;
 }
 
-std::string noAnswerHint(const LineDiagnosis& d, HintReader reader) {
+namespace {
+
+// Over raw TCP the serial speed is the server's setting, not the tool's.
+bool serverSetsSpeed(const LineDiagnosis& d) {
+    using Cause = LineDiagnosis::Cause;
+    return d.line == LineEndpoint::Kind::RawTcp &&
+           (d.cause == Cause::Silence || d.cause == Cause::BadSums || d.cause == Cause::NoFrames);
+}
+
+std::string causeHint(const LineDiagnosis& d, HintReader reader) {
     const bool cli = reader == HintReader::Cli;
     const std::string asked = std::to_string(d.askedNumber);
     const std::string search = cli ? "torl7-cli search" : "\"Поиск устройства\"";
     switch (d.cause) {
     case LineDiagnosis::Cause::Silence:
+        if (d.line != LineEndpoint::Kind::Device) {
+            return "Сервер принимает соединение, но его последовательная сторона молчит: в ответ "
+                   "не пришло ни одного байта. Проверьте линию RS-485 за сервером и питание "
+                   "блока; скорость или заводской номер " +
+                   asked + " могут быть неверны" +
+                   (d.line == LineEndpoint::Kind::Rfc2217 ? " (" + search + ")." : ".");
+        }
         return "Линия молчит: в ответ не пришло ни одного байта. Проверьте порт, кабель и питание "
                "блока; если они в порядке, скорость или заводской номер " +
                asked + " могут быть неверны (" + search + ").";
@@ -82,8 +98,19 @@ std::string noAnswerHint(const LineDiagnosis& d, HintReader reader) {
     return {};
 }
 
+} // namespace
+
+std::string noAnswerHint(const LineDiagnosis& d, HintReader reader) {
+    std::string hint = causeHint(d, reader);
+    if (serverSetsSpeed(d)) {
+        hint += " Через tcp:// скорость линии задаётся в самом сервере: она должна совпадать со "
+                "скоростью блока (или откройте rfc2217://, чтобы её задавала программа).";
+    }
+    return hint;
+}
+
 bool hintSuggestsSearch(const LineDiagnosis& d) {
-    return d.cause != LineDiagnosis::Cause::OtherCode;
+    return d.cause != LineDiagnosis::Cause::OtherCode && !serverSetsSpeed(d);
 }
 
 } // namespace torl7

@@ -3,6 +3,7 @@
 // answer" box, torl7-cli prints it after the error. Pure over the traffic entries: no Qt.
 #pragma once
 
+#include "protocol/line_endpoint.hpp"
 #include "session/traffic.hpp"
 
 #include <cstdint>
@@ -23,6 +24,9 @@ struct LineDiagnosis {
     Cause cause = Cause::Silence;
     std::uint16_t askedNumber = 0;   // the factory number the request carried
     std::uint16_t foreignNumber = 0; // with ForeignNumber: the number that answered
+    // The line the request went over (the caller sets it from the port): a serial server on
+    // the network adds what only it can cause.
+    LineEndpoint::Kind line = LineEndpoint::Kind::Device;
 
     bool operator==(const LineDiagnosis&) const = default;
 };
@@ -38,6 +42,7 @@ enum class HintReader : std::uint8_t { Window, Cli };
 std::string noAnswerHint(const LineDiagnosis& diagnosis, HintReader reader = HintReader::Window);
 
 // Whether the hint leads to "Поиск устройства" (a wrong speed or factory number may be why).
+// Not over raw TCP where the speed is the cause: the search cannot change the server's speed.
 bool hintSuggestsSearch(const LineDiagnosis& diagnosis);
 
 } // namespace torl7

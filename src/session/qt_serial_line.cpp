@@ -78,7 +78,16 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error) {
             emit lost(reason);
         }
         break;
-    default:
+    case QSerialPort::NoError:
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+    case QSerialPort::NotOpenError:
+    case QSerialPort::UnsupportedOperationError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnknownError:
+        // An open that failed says so itself; a setter a pseudo-terminal does not support
+        // is no failure of the line.
         break;
     }
 }

@@ -36,11 +36,11 @@ QString nameOf(QWidget* control) {
     return accessible(control);
 }
 
-// Controls the user can Tab to; the inner parts of a control (a spin box's editor) are
-// Qt's ("qt_...") and reached through their control.
+// Controls the user can Tab to; the inner parts of a control (a spin box's editor, "qt_...",
+// an editable list's text, whose focus goes to the list) are reached through their control.
 bool tabStop(const QWidget* widget) {
     return (widget->focusPolicy() & Qt::TabFocus) != 0 &&
-           !widget->objectName().startsWith(QLatin1String("qt_"));
+           !widget->objectName().startsWith(QLatin1String("qt_")) && !widget->focusProxy();
 }
 
 // The next `count` tab stops after `from` in the focus chain, by objectName.

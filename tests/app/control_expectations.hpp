@@ -70,6 +70,7 @@ struct DropDown {
     int index;
     QStringList captions;
     QString hint = {};
+    bool editable = false;
 };
 
 // maxLength 0: no limit of its own.
@@ -123,7 +124,7 @@ inline void expectControl(QWidget* root, const DropDown& row) {
     auto* list = findControl<QComboBox>(root, row.name);
     if (!list)
         return;
-    EXPECT_FALSE(list->isEditable());
+    EXPECT_EQ(list->isEditable(), row.editable);
     QStringList items;
     for (int index = 0; index < list->count(); ++index)
         items.append(list->itemText(index));

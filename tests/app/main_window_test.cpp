@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -38,6 +39,49 @@ TEST_F(MainWindowTest, portListsOfBothWindowsHoldTheFoundPortsFirstSelected) {
         EXPECT_EQ(list->currentIndex(), 0);
         EXPECT_EQ(list->currentText(), QStringLiteral("ttyUSB0"));
     }
+}
+
+TEST_F(MainWindowTest, aTypedPortJoinsBothListsAfterTheFoundOnesAndIsOpened) {
+    QComboBox* main = diag().cmbPorts;
+    QComboBox* search = w().searchDialog()->cmbPorts;
+    const auto type = [](QComboBox* box, const QString& text) {
+        box->setEditText(text);
+        emit box->lineEdit()->editingFinished();
+    };
+    struct Step {
+        QComboBox* typedIn;
+        QString text;
+        QStringList items; // of both lists
+        int chosen;
+        bool changesPort; // chosen as from the list: the port open before is closed
+    };
+    const QString server = QStringLiteral("rfc2217://10.0.0.7:4001");
+    const QString raw = QStringLiteral("tcp://10.0.0.8:4001");
+    const Step steps[] = {
+        {main, server, {"ttyUSB0", server}, 1, true},
+        {main, QStringLiteral("ttyUSB0"), {"ttyUSB0", server}, 0, true},
+        {search, raw, {"ttyUSB0", server, raw}, 2, true},
+        {main, QStringLiteral("  "), {"ttyUSB0", server, raw}, 2, false},
+        {main, raw, {"ttyUSB0", server, raw}, 2, false},
+        {search, server, {"ttyUSB0", server, raw}, 1, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.text.toStdString());
+        ASSERT_FALSE(session().openPort());
+        type(step.typedIn, step.text);
+        for (QComboBox* list : {main, search}) {
+            QStringList items;
+            for (int i = 0; i < list->count(); ++i) {
+                items << list->itemText(i);
+            }
+            EXPECT_EQ(items, step.items);
+            EXPECT_EQ(list->currentIndex(), step.chosen);
+        }
+        EXPECT_EQ(session().portName(), step.items[step.chosen]);
+        EXPECT_EQ(line.isOpen(), !step.changesPort);
+    }
+    ASSERT_FALSE(session().openPort());
+    EXPECT_EQ(line.lastPortName, server) << "the typed text is what is opened";
 }
 
 TEST(MainWindowStartUp, withNoPortItSaysSoAndStillStarts) {

@@ -1,9 +1,10 @@
 // The window's link against the simulated unit over a real pseudo-terminal and Qt's serial
-// port: what a user gets with --simulate.
+// port: what a user gets with --simulate (over TCP on the loopback address where a system has
+// no pseudo-terminals).
 #include "gui/main_window.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
 
@@ -21,9 +22,12 @@ using namespace torl7::test;
 namespace {
 
 struct SimulatedWindow {
-    explicit SimulatedWindow(int unitBaud) {
+    explicit SimulatedWindow(int unitBaud, bool overTcp = false) {
         sim::SimOptions options;
         options.unit.lineSpeedBaud = unitBaud;
+        if (overTcp) {
+            options.listen = sim::ListenOptions{{"127.0.0.1", 0}, false};
+        }
         port = QString::fromStdString(unit.start(options));
         window = std::make_unique<MainWindow>(line, boxes, portList({port}, false));
     }
@@ -45,15 +49,18 @@ struct SimulatedWindow {
 
     sim::SimulatedUnit unit;
     QString port;
-    QtSerialLine line;
+    PortLine line;
     RecordingMessageBoxes boxes;
     std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
 
-TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
-    SimulatedWindow sim(115200);
+// On a pseudo-terminal, and over TCP as --simulate serves the unit where there are none.
+class SimulatedUnitLinkOnEitherLine : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SimulatedUnitLinkOnEitherLine, pingConfigurationReadAndProtectionResetAreAnsweredAt115200) {
+    SimulatedWindow sim(115200, GetParam());
     UnitSession& link = sim.window->session();
     ASSERT_FALSE(link.openPort());
     link.probe(buildFrame(600, kind::Ping, {}), nullptr);
@@ -73,6 +80,8 @@ TEST(SimulatedUnitLink, pingConfigurationReadAndProtectionResetAreAnsweredAt1152
     EXPECT_EQ(sim.boxes.texts(), (QStringList{QStringLiteral("Конфигурация считана"),
                                               QStringLiteral("Защита сброшена!")}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Line, SimulatedUnitLinkOnEitherLine, ::testing::Bool());
 
 TEST(SimulatedUnitLink, unitsBelow600TalkAt14400WhichOpensOnAPseudoTerminal) {
     SimulatedWindow sim(14400);

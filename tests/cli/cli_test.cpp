@@ -61,6 +61,36 @@ TEST_F(CliAgainstUnit, exitCodesTellUsageInvalidValuesAMissingPortAndASilentUnit
     EXPECT_TRUE(r.out.empty());
 }
 
+// A word the command does not take, an option given twice, a number out of its range: each
+// would leave the command to guess, so each is refused with what was wrong, and nothing is sent.
+TEST_F(CliAgainstUnit, argumentsThatLeaveTheCommandGuessingAreRefusedBeforeAnythingIsSent) {
+    startUnit();
+    const struct {
+        QStringList arguments;
+        bool withPort;
+        int code;
+        std::string said;
+    } cases[] = {
+        {{"read-config", "unit.json"}, true, exitcode::Usage, "'unit.json' is one too many"},
+        {{"write-config"}, true, exitcode::Usage, "takes exactly FILE"},
+        {{"--unit", "601", "--unit", "602", "version"}, true, exitcode::Usage,
+         "--unit given more than once"},
+        {{"calibrate", "--ref", "ub=230", "--ref", "ub=100", "--yes"}, true, exitcode::Usage,
+         "--ref ub given more than once"},
+        {{"calibrate", "--ref", "ua=1e308", "--yes"}, true, exitcode::Invalid, "is not a number"},
+        {{"waveforms", "--csv", "w.csv", "--rate", "1e-300"}, true, exitcode::Invalid,
+         "from 1 to 1000000"},
+        {{"--port", "", "version"}, false, exitcode::Usage, "--port is empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result r = run(c.arguments, c.withPort);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(requests().empty());
+}
+
 TEST_F(CliAgainstUnit, aPortHeldByAnotherProgramIsSaidSoWithItsProcess) {
     startUnit();
     QProcess holder;

@@ -17,6 +17,8 @@ struct Case {
     std::uint16_t unitNumber = 600; // the tool asks for 600
     int unitBaud = 115200;          // the tool talks at 115200
     const char* hint;               // what the second line of stderr must say
+    // Behind a serial server: over RFC 2217 (true) or raw TCP (false); else a serial line.
+    std::optional<bool> rfc2217 = {};
 };
 
 std::string secondLine(const std::string& text) {
@@ -50,11 +52,26 @@ TEST(ConnectionDoctor, theHintAfterNoAnswerNamesTheFaultOfTheLine) {
          "неверной контрольной суммой"},
         {"cut-off length", {F::OversizedLength}, 600, 115200, "неверной контрольной суммой"},
         {"another code", {F::WrongCode}, 600, 115200, "ответ с другим кодом"},
+        {"server's serial side silent",
+         {F::Drop},
+         600,
+         115200,
+         "Сервер принимает соединение, но его последовательная сторона молчит",
+         true},
+        {"raw TCP server, unit silent",
+         {F::Drop},
+         600,
+         115200,
+         "скорость линии задаётся в самом сервере",
+         false},
     };
     for (const Case& c : cases) {
         sim::SimOptions options;
         options.unit.factoryNumber = c.unitNumber;
         options.unit.lineSpeedBaud = c.unitBaud;
+        if (c.rfc2217) {
+            options.listen = sim::ListenOptions{{"127.0.0.1", 0}, *c.rfc2217};
+        }
         for (const F fault : c.faults) {
             options.faults.rules.push_back({fault, 1, UINT64_MAX});
         }
@@ -95,4 +112,25 @@ TEST(Trace, writesEachFrameSentAndReceivedToStderrAsItGoes) {
               std::string::npos)
         << answer;
     EXPECT_FALSE(out.str().empty()) << "the snapshot itself still goes to stdout";
+}
+
+// Over raw TCP the serial speed is the server's: a search would "find" the unit at the first
+// speed it tried. It is refused, saying why, and nothing is sent.
+TEST(SearchOverRawTcp, isRefusedSayingTheSpeedIsTheServers) {
+    sim::SimOptions options;
+    options.listen = sim::ListenOptions{{"127.0.0.1", 0}, false};
+    std::size_t requests = 0;
+    sim::SimulatedUnit unit;
+    unit.setListener([&](const sim::ServerEvent& e) {
+        requests += e.kind == sim::ServerEvent::Kind::Request ? 1 : 0;
+    });
+    const QString port = QString::fromStdString(unit.start(options));
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = runCli({"torl7-cli", "--port", port, "search"}, out, err);
+    unit.stop();
+    EXPECT_EQ(code, exitcode::Usage);
+    EXPECT_NE(err.str().find("is set in its server"), std::string::npos) << err.str();
+    EXPECT_EQ(requests, 0u);
+    EXPECT_TRUE(out.str().empty());
 }

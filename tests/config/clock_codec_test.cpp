@@ -1,4 +1,5 @@
 #include "protocol/codecs/clock_codec.hpp"
+#include "protocol/lost_acknowledgement.hpp"
 
 #include <gtest/gtest.h>
 
@@ -97,5 +98,32 @@ TEST(ClockCorrection, theCorrectionTakesTimeDateAndTheUnitsWeekdayFromOneReading
             << c.at.year << "-" << c.at.month << "-" << c.at.day;
         EXPECT_EQ(correction.clock.year, c.at.year % 100);
         EXPECT_TRUE(correction.clock.stopped);
+    }
+}
+
+// After a correction whose acknowledgement was lost, the unit's clock in the next snapshot
+// tells whether it was taken: within two seconds of the PC's time, across midnight and the
+// year's end too; a clock that shows no calendar date tells nothing.
+TEST(ClockCorrection, theClockAfterALostAcknowledgementTellsWhetherTheCorrectionWasTaken) {
+    const LocalDateTime newYear{2027, 1, 1, 0, 0, 1};
+    const struct {
+        ClockStamp unit; // seconds, minutes, hours, day, month, year
+        LocalDateTime pc;
+        ClockFinding finding;
+    } cases[] = {
+        {{9, 5, 14, 8, 12, 26}, {2026, 12, 8, 14, 5, 9}, ClockFinding::ShowsPcTime},
+        {{11, 5, 14, 8, 12, 26}, {2026, 12, 8, 14, 5, 9}, ClockFinding::ShowsPcTime},
+        {{12, 5, 14, 8, 12, 26}, {2026, 12, 8, 14, 5, 9}, ClockFinding::Differs},
+        {{59, 59, 23, 31, 12, 26}, newYear, ClockFinding::ShowsPcTime},
+        {{1, 0, 0, 1, 1, 26}, newYear, ClockFinding::Differs}, // a year off
+        {{0, 0, 12, 30, 2, 27}, newYear, ClockFinding::NoDate},
+        {{0, 0, 24, 1, 1, 27}, newYear, ClockFinding::NoDate},
+        {{0, 60, 0, 1, 1, 27}, newYear, ClockFinding::NoDate},
+        {{0, 0, 0, 29, 2, 24}, {2024, 2, 29, 0, 0, 0}, ClockFinding::ShowsPcTime},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(clockAfterCorrection(c.unit, c.pc), c.finding)
+            << c.unit.day << "." << c.unit.month << "." << c.unit.year << " " << c.unit.hours << ":"
+            << c.unit.minutes << ":" << c.unit.seconds;
     }
 }

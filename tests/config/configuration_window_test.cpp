@@ -2,7 +2,7 @@
 // received record applied to them, the read and write buttons, and the delay steps.
 #include "protocol/codecs/config_record_codec.hpp"
 #include "protocol/cp1251.hpp"
-#include "session/config_history.hpp"
+#include "records/config_history.hpp"
 #include "support/window_fixture.hpp"
 
 #include "gui/widgets/step_buttons.hpp"

@@ -147,13 +147,13 @@ TEST(SnapshotClock, bytesOutsideBcdShowTheirNibblesAndTheStopFlagIsNotATensDigit
 TEST(SnapshotTexts, overloadUpToOneIsDashes) {
     Snapshot s;
     s.overloadTenths = 10;
-    EXPECT_EQ(formatSnapshot(s).st_ikrp, "---");
+    EXPECT_EQ(formatSnapshot(s).overloadMultiple, "---");
     s.overloadTenths = 0;
-    EXPECT_EQ(formatSnapshot(s).st_ikrp, "---");
+    EXPECT_EQ(formatSnapshot(s).overloadMultiple, "---");
     s.overloadTenths = 11;
-    EXPECT_EQ(formatSnapshot(s).st_ikrp, "1,1");
+    EXPECT_EQ(formatSnapshot(s).overloadMultiple, "1,1");
     s.overloadTenths = 255;
-    EXPECT_EQ(formatSnapshot(s).st_ikrp, "25,5");
+    EXPECT_EQ(formatSnapshot(s).overloadMultiple, "25,5");
 }
 
 TEST(Indicators, allClearIsSilverExceptSoundInsulationInGreen) {

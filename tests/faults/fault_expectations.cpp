@@ -1,6 +1,7 @@
 // What each cell of the fault matrix must end with, and the cells the session does not pass
 // yet.
 #include "faults/fault_matrix.hpp"
+#include "faults/network_rows.hpp"
 
 #include <algorithm>
 
@@ -27,6 +28,9 @@ bool commandAckFirst(Column column) {
 } // namespace
 
 Expectation expectationFor(Row row, Column column) {
+    if (const NetworkRow* network = networkRow(row)) {
+        return {network->ending};
+    }
     switch (row) {
     case Row::Split:
     case Row::Stray:
@@ -42,6 +46,9 @@ Expectation expectationFor(Row row, Column column) {
     case Row::Late:
     case Row::Oversized:
     case Row::WrongCode:
+    case Row::ServerGone:
+    case Row::SegmentPerByte:
+    case Row::Payload0xFF:
         break;
     }
     // The first answer is lost or spoiled. The poll and the search ask again; every other

@@ -1,6 +1,7 @@
 #include "faults/fault_matrix.hpp"
 
 #include "faults/fault_operations.hpp"
+#include "faults/network_rows.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/search_schedule.hpp"
 #include "session/operations/unit_commands.hpp"
@@ -101,6 +102,9 @@ std::vector<sim::FaultRule> rulesFor(Row row) {
         return {{FaultKind::HangUp, 1, 1}};
     case Row::Baud300:
     case Row::Baud600:
+    case Row::ServerGone:
+    case Row::SegmentPerByte:
+    case Row::Payload0xFF:
         return {};
     }
     return {};
@@ -154,6 +158,9 @@ sim::SimOptions optionsFor(Row row, Column column) {
     if (column == Column::ProtectionReset) {
         options.unit.trips = {{sim::Protection::Umin, std::chrono::seconds{0}}};
     }
+    if (const NetworkRow* network = networkRow(row)) {
+        setUpNetworkRow(*network, options);
+    }
     return options;
 }
 
@@ -190,6 +197,9 @@ std::vector<Row> allRows() {
     for (const RowInfo& info : kRows) {
         rows.push_back(info.row);
     }
+    for (const NetworkRow& network : networkRows()) {
+        rows.push_back(network.row);
+    }
     return rows;
 }
 
@@ -202,10 +212,16 @@ std::vector<Column> allColumns() {
 }
 
 std::string_view rowName(Row row) {
+    if (const NetworkRow* network = networkRow(row)) {
+        return network->name;
+    }
     return infoOf(row).name;
 }
 
 std::string_view rowTitle(Row row) {
+    if (const NetworkRow* network = networkRow(row)) {
+        return network->title;
+    }
     return infoOf(row).title;
 }
 
@@ -214,9 +230,9 @@ std::string_view columnTitle(Column column) {
 }
 
 std::optional<Row> rowByName(std::string_view name) {
-    for (const RowInfo& info : kRows) {
-        if (name == info.name) {
-            return info.row;
+    for (const Row row : allRows()) {
+        if (name == rowName(row)) {
+            return row;
         }
     }
     return std::nullopt;
@@ -227,8 +243,8 @@ CellVerdict runCell(Row row, Column column) {
     elapsed.start();
     CellVerdict verdict;
     const auto limit = milliseconds(slow(row) ? 90000 : 20000);
-    UnitRig rig(optionsFor(row, column),
-                row == Row::EchoUnitAbsent ? kAbsentUnit : sim::kDefaultFactoryNumber);
+    const sim::SimOptions options = optionsFor(row, column);
+    UnitRig rig(options, row == Row::EchoUnitAbsent ? kAbsentUnit : options.unit.factoryNumber);
     // Long enough for the provoked trip to have happened and its reset lock to have run out.
     rig.clock().advance(std::chrono::hours{1});
     const sim::UnitState before = rig.unitState();
@@ -237,8 +253,10 @@ CellVerdict runCell(Row row, Column column) {
         return verdict;
     }
     const Expectation expected = expectationFor(row, column);
-    const bool everyAnswerArrives =
-        row == Row::Split || row == Row::Stray || row == Row::EchoUnitPresent || slow(row);
+    const NetworkRow* network = networkRow(row);
+    const bool everyAnswerArrives = row == Row::Split || row == Row::Stray ||
+                                    row == Row::EchoUnitPresent || slow(row) ||
+                                    (network && network->everyAnswerArrives);
     const OperationRun run = runOperation(column, rig, before, limit, everyAnswerArrives);
     std::string detail;
     if (run.ending != expected.ending) {

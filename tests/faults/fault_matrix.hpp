@@ -26,6 +26,10 @@ enum class Row {
     Unplug,
     Baud300,
     Baud600,
+    // Behind a serial server on the network (faults/network_rows.cpp).
+    ServerGone,
+    SegmentPerByte,
+    Payload0xFF,
 };
 
 enum class Column {

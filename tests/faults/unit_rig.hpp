@@ -4,7 +4,7 @@
 // before an exchange and a look after it.
 #pragma once
 
-#include "session/qt_serial_line.hpp"
+#include "session/port_line.hpp"
 #include "session/unit_session.hpp"
 #include "sim/simulated_unit.hpp"
 
@@ -53,7 +53,7 @@ public:
 private:
     sim::FixedClock clock_;
     sim::SimulatedUnit unit_;
-    QtSerialLine line_;
+    PortLine line_;
     UnitSession session_;
     std::mutex mutex_;
     std::vector<Bytes> requests_;

@@ -19,7 +19,7 @@ protected:
 TEST_F(SearchDialogTest, controlsStartAtUnit100WithAnEmptyPortListAndIdleStatus) {
     EXPECT_EQ(dialog.windowTitle(), "   Поиск устройства");
     expectControls<SpinEdit>(&dialog, {{"frm2_zn", 100, 65535, 100, {"Зав. №:"}}});
-    expectControls<DropDown>(&dialog, {{"cmbPorts", {}, -1, {"COM-порт"}}});
+    expectControls<DropDown>(&dialog, {{"cmbPorts", {}, -1, {"COM-порт"}, {}, true}});
     expectControls<ProgressBar>(&dialog, {{"pb_search", 0, 34}});
     expectControls<Button>(&dialog, {{"Button1", "Начать поиск"}});
     auto* status = findControl<QLabel>(&dialog, "lser");

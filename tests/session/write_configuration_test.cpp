@@ -2,6 +2,7 @@
 // the acknowledgement, the read-back and its comparison, and the ways the read-back does not
 // happen.
 #include "operation_fixture.hpp"
+#include "records/config_history.hpp"
 #include "session/operations/write_configuration.hpp"
 
 #include <QFile>
@@ -252,11 +253,11 @@ TEST(ConfigHistoryTest, keepsTheNewestFiftyOfEachUnitInTimeOrder) {
     ConfigRecord r;
     for (int i = 0; i < 52; ++i) {
         r.tbMs = static_cast<std::uint8_t>(10 + i);
-        ASSERT_TRUE(history.keep(600, r, start.addSecs(i)));
+        ASSERT_TRUE(history.keepAt(600, r, start.addSecs(i)));
     }
     r.tbMs = 99; // a second write within the same millisecond
-    ASSERT_TRUE(history.keep(600, r, start.addSecs(51)));
-    ASSERT_TRUE(history.keep(601, r, start));
+    ASSERT_TRUE(history.keepAt(600, r, start.addSecs(51)));
+    ASSERT_TRUE(history.keepAt(601, r, start));
 
     const QStringList files = history.files(600);
     ASSERT_EQ(files.size(), ConfigHistory::kKeptPerUnit);

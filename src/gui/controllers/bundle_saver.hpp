@@ -7,7 +7,7 @@
 
 #include "session/operations/report_chain.hpp"
 #include "session/operations/unit_commands.hpp"
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 
 #include <QDate>
 #include <QObject>

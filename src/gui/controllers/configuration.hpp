@@ -7,6 +7,7 @@
 
 #include "documents/report_content.hpp"
 #include "protocol/codecs/config_record_codec.hpp"
+#include "records/config_history.hpp"
 #include "session/operations/write_configuration.hpp"
 
 #include <QObject>

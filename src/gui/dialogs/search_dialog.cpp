@@ -3,6 +3,7 @@
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/lenient_spin_box.hpp"
+#include "gui/widgets/port_box.hpp"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,10 +22,8 @@ SearchDialog::SearchDialog(QWidget* parent)
     setWindowTitle("   Поиск устройства");
 
     frm2_zn = makeLenientSpinEdit(this, "frm2_zn", 100, 65535, 100);
-    // Filled with the ports found at start-up.
-    cmbPorts = makeDropDown(this, "cmbPorts", {}, -1);
-    cmbPorts->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cmbPorts->setMinimumContentsLength(12);
+    // Filled with the ports found at start-up; a port may be typed.
+    cmbPorts = makePortBox(this);
 
     lser = new QLabel("Процесс...", this);
     lser->setObjectName("lser");

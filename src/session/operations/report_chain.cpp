@@ -2,8 +2,8 @@
 
 namespace torl7 {
 
-ReportChain::ReportChain(UnitSession& session, EventTable& table)
-    : Operation(session), configuration_(session, PortUse::Part),
+ReportChain::ReportChain(UnitSession& session, EventTable& table, PortUse portUse)
+    : Operation(session, portUse), configuration_(session, PortUse::Part),
       accounting_(session, PortUse::Part), events_(session, table, PortUse::Part) {
     follow(configuration_, &ReportChain::configurationRead);
     follow(accounting_, &ReportChain::accountingRead);

@@ -31,7 +31,7 @@ public:
 
     // The event table is the one the plain protocol read uses: the unit's protocol is read the
     // same way whichever asks for it.
-    ReportChain(UnitSession& session, EventTable& table);
+    ReportChain(UnitSession& session, EventTable& table, PortUse portUse = PortUse::OwnRun);
 
     void start(Observer observer = {});
     ReportStep step() const { return step_; }

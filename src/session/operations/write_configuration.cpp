@@ -2,7 +2,7 @@
 
 namespace torl7 {
 
-WriteConfiguration::WriteConfiguration(UnitSession& session, const ConfigHistory* history)
+WriteConfiguration::WriteConfiguration(UnitSession& session, const AsFoundKeeper* history)
     : Operation(session), read_(session, PortUse::Part), history_(history) {
     read_.onFinished([this](const Outcome<ConfigRecord>& outcome) {
         if (!running()) {

@@ -11,12 +11,28 @@
 
 #include "documents/settings_file.hpp"
 #include "protocol/codecs/config_record_codec.hpp"
-#include "session/config_history.hpp"
 #include "session/operations/read_configuration.hpp"
+
+#include <QString>
 
 #include <vector>
 
 namespace torl7 {
+
+// Where the unit's settings as found before a write are kept, so that a write that went wrong
+// can be undone: given the unit's number and its record as read, it keeps it and says where,
+// or why it could not (then nothing is written).
+class AsFoundKeeper {
+public:
+    struct Kept {
+        bool written = false;
+        QString path;   // what was written, or the file or folder that could not be
+        QString reason; // the system's words when it could not (may be empty)
+        explicit operator bool() const { return written; }
+    };
+    virtual ~AsFoundKeeper() = default;
+    virtual Kept keep(std::uint16_t factoryNumber, const ConfigRecord& unitRecord) const = 0;
+};
 
 struct WriteReport {
     // Why the read-back did not happen although the write was taken.
@@ -38,7 +54,7 @@ struct WriteReport {
     std::optional<Stop> stop;
     // With a history: where the unit's record before the write was kept, or could not be (then
     // nothing was written).
-    std::optional<ConfigHistory::Kept> kept;
+    std::optional<AsFoundKeeper::Kept> kept;
     // When the acknowledgement did not come.
     std::optional<Found> afterLostAcknowledgement;
 };
@@ -47,8 +63,8 @@ class WriteConfiguration : public Operation<WriteReport> {
 public:
     enum class Step { Idle, ReadingBefore, Writing, ReadingBack, Done };
 
-    // Without a history the write goes out at once.
-    explicit WriteConfiguration(UnitSession& session, const ConfigHistory* history = nullptr);
+    // Without a keeper the write goes out at once.
+    explicit WriteConfiguration(UnitSession& session, const AsFoundKeeper* history = nullptr);
 
     // `acknowledged` runs when the unit took the write; the read-back follows when it returns.
     void start(const ConfigRecord& record, std::function<void()> acknowledged = {});
@@ -63,7 +79,7 @@ private:
     void readBackEnded(const Outcome<ConfigRecord>& outcome);
 
     ReadConfiguration read_;
-    const ConfigHistory* history_;
+    const AsFoundKeeper* history_;
     Step step_ = Step::Idle;
     ConfigRecord sent_;
     std::optional<ConfigRecord> before_;

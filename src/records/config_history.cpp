@@ -1,4 +1,4 @@
-#include "session/config_history.hpp"
+#include "records/config_history.hpp"
 
 #include "documents/settings_file.hpp"
 
@@ -32,8 +32,9 @@ QStringList ConfigHistory::files(std::uint16_t factoryNumber) const {
     return names;
 }
 
-ConfigHistory::Kept ConfigHistory::keep(std::uint16_t factoryNumber, const ConfigRecord& unitRecord,
-                                        const QDateTime& readAt) const {
+ConfigHistory::Kept ConfigHistory::keepAt(std::uint16_t factoryNumber,
+                                          const ConfigRecord& unitRecord,
+                                          const QDateTime& readAt) const {
     const QString folder = unitFolder(factoryNumber);
     if (!QDir().mkpath(folder)) {
         return {false, QDir::toNativeSeparators(folder), {}};

@@ -1,4 +1,4 @@
-#include "session/pdf_conversion.hpp"
+#include "records/pdf_conversion.hpp"
 
 #include "documents/file_output.hpp"
 #include "session/wait_until_ended.hpp"

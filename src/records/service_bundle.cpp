@@ -1,7 +1,10 @@
-#include "session/service_bundle.hpp"
+#include "records/service_bundle.hpp"
 
 #include "documents/events_csv.hpp"
 #include "documents/file_output.hpp"
+#include "documents/json_output.hpp"
+#include "documents/settings_file.hpp"
+#include "documents/settings_values.hpp"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +30,26 @@ const QString kNoPdf = QStringLiteral("_PDF_не_создан.txt");
 
 QString bundleFolderName(int factoryNumber, const QDate& date) {
     return QStringLiteral("ТОРЛ_№%1_%2").arg(factoryNumber).arg(date.toString(Qt::ISODate));
+}
+
+BundleContents bundleOfReading(int factoryNumber, const std::optional<std::string>& firmware,
+                               const ReportChainData& chained, const QDateTime& readAt,
+                               const std::string& reportTemplate) {
+    SettingsProvenance origin;
+    origin.unit = factoryNumber;
+    origin.firmware = firmware.value_or(std::string());
+    origin.readAt = readAt.toString(Qt::ISODate).toStdString();
+    origin.toolVersion = std::string(toolVersion());
+    BundleContents contents;
+    contents.factoryNumber = factoryNumber;
+    contents.date = readAt.date();
+    contents.reportTemplate = reportTemplate;
+    contents.report =
+        reportDataFor(factoryNumber, chained.record, chained.accounting, chained.events,
+                      static_cast<std::time_t>(readAt.toSecsSinceEpoch()));
+    contents.settingsFile = writeSettingsFile(asPageHolds(chained.record), origin);
+    contents.accountingJson = accountingJson(chained.accounting);
+    return contents;
 }
 
 ServiceBundle::ServiceBundle(QObject* parent) : QObject(parent) {}

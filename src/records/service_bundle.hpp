@@ -16,9 +16,11 @@
 #include "documents/file_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/waveform_export.hpp"
-#include "session/pdf_conversion.hpp"
+#include "records/pdf_conversion.hpp"
+#include "session/operations/report_chain.hpp"
 
 #include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -42,6 +44,13 @@ struct BundleContents {
 
 // "ТОРЛ_№600_2026-12-09".
 QString bundleFolderName(int factoryNumber, const QDate& date);
+
+// The bundle of a unit read fresh: its report, its settings file (naming the firmware when the
+// unit gave it), its events and accounting record; no waveforms (a note stands in their place
+// unless the caller adds them).
+BundleContents bundleOfReading(int factoryNumber, const std::optional<std::string>& firmware,
+                               const ReportChainData& chained, const QDateTime& readAt,
+                               const std::string& reportTemplate);
 
 struct BundleEnded {
     QString folder;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
+#include "session/operations/write_configuration.hpp"
 
 #include <QDateTime>
 #include <QString>
@@ -12,7 +13,7 @@
 
 namespace torl7 {
 
-class ConfigHistory {
+class ConfigHistory : public AsFoundKeeper {
 public:
     static constexpr int kKeptPerUnit = 50;
 
@@ -21,16 +22,13 @@ public:
     explicit ConfigHistory(QString root = defaultRoot());
     static QString defaultRoot();
 
-    struct Kept {
-        bool written = false;
-        QString path;   // the file written, or the file or folder that could not be
-        QString reason; // the system's words when it could not (may be empty)
-        explicit operator bool() const { return written; }
-    };
     // Writes the record as the page would hold it (a settings file refuses values outside the
     // controls' limits), then removes the unit's oldest files beyond kKeptPerUnit.
-    Kept keep(std::uint16_t factoryNumber, const ConfigRecord& unitRecord,
-              const QDateTime& readAt = QDateTime::currentDateTime()) const;
+    Kept keepAt(std::uint16_t factoryNumber, const ConfigRecord& unitRecord,
+                const QDateTime& readAt) const;
+    Kept keep(std::uint16_t factoryNumber, const ConfigRecord& unitRecord) const override {
+        return keepAt(factoryNumber, unitRecord, QDateTime::currentDateTime());
+    }
 
     // The unit's files, oldest first.
     QStringList files(std::uint16_t factoryNumber) const;
