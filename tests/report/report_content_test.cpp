@@ -138,7 +138,6 @@ TEST_F(ReportFillTest, settingsAndAccountingRowsHoldTheirLabelsAndValuesInOrder)
     }
 }
 
-// The progress bar moves when the typing has reached its step, not before or after.
 // Each row's value as the configuration page shows it after reading the record; the values
 // differ from row to row, so a field in another field's row shows.
 TEST(ReportSettingsValues, eachRowShowsItsFieldAsThePageDoes) {
@@ -176,6 +175,7 @@ TEST(ReportSettingsValues, eachRowShowsItsFieldAsThePageDoes) {
     EXPECT_EQ(settingsValuesFor(r), expected);
 }
 
+// The progress bar moves when the typing has reached its step, not before or after.
 TEST(ReportFill, progressPositionsFollowTheRowsTyped) {
     DocxDocument document;
     ASSERT_TRUE(document.openFile(TORL7_REPORT_TEMPLATE)) << document.error();
