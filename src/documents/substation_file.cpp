@@ -160,9 +160,13 @@ private:
         if (auto fault = integer(object, at, "speed_baud", 300, 115200, line.baud)) {
             return fault;
         }
-        const auto& speeds = fields::kSpeeds;
-        if (std::none_of(std::begin(speeds), std::end(speeds),
-                         [&](std::string_view s) { return s == std::to_string(line.baud); })) {
+        // The speeds of the RS485 list, as the settings file writes them: without blanks.
+        const ListItems& speeds = configField("rs485", "speed_baud").items;
+        bool listed = false;
+        for (std::size_t i = 0; i < speeds.size(); ++i) {
+            listed = listed || speeds[i] == std::to_string(line.baud);
+        }
+        if (!listed) {
             return Fault{join(at, "speed_baud"),
                          "\"speed_baud\" must be one of 300, 600, 1200, 2400, 4800, 9600, 14400, "
                          "19200, 38400, 57600, 115200",
