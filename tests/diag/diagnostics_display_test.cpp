@@ -1,8 +1,23 @@
 // What the poll shows: every field, the clock panel, the indicators, the waveforms.
 #include "diag/diagnostics_fixture.hpp"
+#include "documents/json_output.hpp"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace torl7;
 using namespace torl7::test;
+
+namespace {
+
+// One part of the snapshot as torl7-cli prints it: its texts or its indicators, each under the
+// name of the control that shows it.
+QJsonObject printed(const Snapshot& snapshot, const char* part) {
+    const std::string json = snapshotJson(snapshot, 600);
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json))[part].toObject();
+}
+
+} // namespace
 
 TEST_F(DiagnosticsTest, everySnapshotFieldReachesItsOwnControl) {
     const Bytes payload{
@@ -43,8 +58,10 @@ TEST_F(DiagnosticsTest, everySnapshotFieldReachesItsOwnControl) {
         {"st_pa", "12,3"},     {"st_wa", "000001,000"},   {"st_moto", "00000:00:00"},
         {"st_blkz", "60"},
     };
+    const QJsonObject texts = printed(decodeSnapshot(payload), "texts");
     for (const auto& [name, shown] : expected) {
         EXPECT_EQ(text(name), QString::fromUtf8(shown)) << name;
+        EXPECT_EQ(texts[QLatin1String(name)].toString(), QString::fromUtf8(shown)) << name;
     }
     EXPECT_TRUE(diag().rstop->isChecked());
     EXPECT_TRUE(diag().tavto->isChecked());
@@ -84,8 +101,10 @@ TEST_F(DiagnosticsTest, indicatorsTakeRedSilverAndGreenFromTheirFlags) {
         {"zp_iasm", kSilver}, {"zp_ivtz", kSilver}, {"zp_zakl", kRed},    {"zp_idif", kSilver},
         {"Sh_z", kRed},       {"sh_dv", kRed},      {"sh_iso", kRed},
     };
+    const QJsonObject lamps = printed(snapshot, "indicators");
     for (const auto& [name, color] : first) {
         EXPECT_EQ(lamp(name), color) << name;
+        EXPECT_EQ(lamps[QLatin1String(name)].toString(), color == kRed ? "red" : "silver") << name;
     }
 
     answer(kind::Diagnostics, encodeSnapshot(Snapshot{}));
