@@ -35,11 +35,8 @@ QString bundleFolderName(int factoryNumber, const QDate& date) {
 BundleContents bundleOfReading(int factoryNumber, const std::optional<std::string>& firmware,
                                const ReportChainData& chained, const QDateTime& readAt,
                                const std::string& reportTemplate) {
-    SettingsProvenance origin;
-    origin.unit = factoryNumber;
-    origin.firmware = firmware.value_or(std::string());
-    origin.readAt = readAt.toString(Qt::ISODate).toStdString();
-    origin.toolVersion = std::string(toolVersion());
+    const SettingsProvenance origin = provenanceOf(
+        factoryNumber, readAt.toString(Qt::ISODate).toStdString(), firmware.value_or(""));
     BundleContents contents;
     contents.factoryNumber = factoryNumber;
     contents.date = readAt.date();
