@@ -17,6 +17,7 @@ class ProtocolReader;
 class ReportWriter;
 class Rs485SpeedChange;
 class SettingsTransfer;
+class SubstationUnits;
 class TripCurveEditor;
 
 struct Subsystems {
@@ -33,6 +34,7 @@ struct Subsystems {
     SettingsTransfer* settings = nullptr;
     Exports* exports = nullptr;
     BundleSaver* bundle = nullptr;
+    SubstationUnits* units = nullptr;
 };
 
 // Creates the controller of every subsystem as a child of the window; each connects its own
