@@ -14,6 +14,7 @@
 #include "gui/controllers/settings_transfer.hpp"
 #include "gui/controllers/substation_units.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
+#include "gui/controllers/waveform_viewer.hpp"
 #include "gui/main_window.hpp"
 
 namespace torl7 {
@@ -32,6 +33,7 @@ Subsystems installSubsystems(MainWindow& window) {
     s.calibration = new Calibration(window);
     s.settings = new SettingsTransfer(window);
     s.exports = new Exports(window, s.diagnostics->operation());
+    s.waveforms = new WaveformViewer(window, s.diagnostics->operation());
     s.bundle = new BundleSaver(window, *s.report, *s.settings, *s.exports);
     s.units = new SubstationUnits(window, *s.report);
     return s;

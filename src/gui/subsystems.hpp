@@ -19,6 +19,7 @@ class Rs485SpeedChange;
 class SettingsTransfer;
 class SubstationUnits;
 class TripCurveEditor;
+class WaveformViewer;
 
 struct Subsystems {
     DeviceSearch* search = nullptr;
@@ -33,6 +34,7 @@ struct Subsystems {
     Calibration* calibration = nullptr;
     SettingsTransfer* settings = nullptr;
     Exports* exports = nullptr;
+    WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
     SubstationUnits* units = nullptr;
 };
