@@ -1,10 +1,11 @@
-// The "Подстанция" tab: a substation of two lines, each served by a simulated unit on a
-// pseudo-terminal, collected with one unit silent; and a unit picked by a double click, which
+// The "Подстанция" tab: a substation of two lines, one simulated unit on the first and a bus of
+// two on the second (one of them silent), collected; and a unit picked by a double click, which
 // the connection bar then serves.
 #include "gui/controllers/report_writer.hpp"
 #include "gui/controllers/substation_units.hpp"
 #include "gui/dialogs/collect_dialog.hpp"
 #include "gui/pages/units_page.hpp"
+#include "sim/command_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 
@@ -66,10 +67,12 @@ QString substation(const QString& port1, const QString& port2) {
 
 TEST_F(UnitsViewTest, collectAllFillsTheResultsAndWritesAFolderPerUnitThatAnswered) {
     sim::SimulatedUnit bus1, bus2;
-    sim::SimOptions options;
-    const QString port1 = QString::fromStdString(bus1.start(options));
-    options.unit.factoryNumber = 601; // 602 on the same line answers nothing
-    const QString port2 = QString::fromStdString(bus2.start(options));
+    const QString port1 = QString::fromStdString(bus1.start({}));
+    // 602 is on the second line beside 601 but answers nothing.
+    const auto second = std::get<sim::CommandLine>(
+        sim::parseCommandLine({"--unit", "601", "--unit", "602", "--fault", "602:drop"}));
+    const QString port2 = QString::fromStdString(
+        bus2.startBus(sim::unitsOnLine(second.options, second.units, second.unitFaults)));
     openFile(substation(port1, port2));
     w().subsystems().report->programDir =
         std::filesystem::path(TORL7_REPORT_TEMPLATE).parent_path().parent_path();

@@ -70,6 +70,7 @@ QString detailOf(const UnitOutcome& outcome, const std::string& port) {
     case SessionError::Kind::Timeout:
     case SessionError::Kind::Refused:
     case SessionError::Kind::Cancelled:
+    case SessionError::Kind::SpeedFixed:
         break;
     }
     return text(outcome.detail);
