@@ -1,5 +1,6 @@
 // units_shot: the "Подстанция" tab during a collection and after it, for people to look at.
-// Two lines of simulated units at 9600 baud with wire time (one unit silent), the screen
+// Two lines of simulated units at 9600 baud with wire time, the second a bus of two of which
+// one is silent, the screen
 // grabbed while the progress dialog shows, then with the summary, then the unit dialog.
 // Run under a display (xvfb-run); usage: units_shot OUTPUT_DIR
 #include "gui/controllers/substation_units.hpp"
@@ -9,13 +10,16 @@
 #include "gui/message_boxes.hpp"
 #include "gui/pages/units_page.hpp"
 #include "session/port_line.hpp"
+#include "sim/command_line.hpp"
 #include "sim/simulated_unit.hpp"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -50,12 +54,16 @@ int main(int argc, char** argv) {
     }
 
     sim::SimulatedUnit bus1, bus2;
-    sim::SimOptions options;
-    options.unit.lineSpeedBaud = 9600;
-    options.server.wireTime = true;
-    const QString port1 = QString::fromStdString(bus1.start(options));
-    options.unit.factoryNumber = 601;
-    const QString port2 = QString::fromStdString(bus2.start(options));
+    const auto busOf = [](std::vector<std::string> args) {
+        for (const char* shared : {"--speed", "9600", "--wire-time"}) {
+            args.emplace_back(shared);
+        }
+        const auto parsed = std::get<sim::CommandLine>(sim::parseCommandLine(args));
+        return sim::unitsOnLine(parsed.options, parsed.units, parsed.unitFaults);
+    };
+    const QString port1 = QString::fromStdString(bus1.startBus(busOf({"--unit", "600"})));
+    const QString port2 = QString::fromStdString(
+        bus2.startBus(busOf({"--unit", "601", "--unit", "602", "--fault", "602:drop"})));
     QTemporaryDir work;
     const QString file = work.filePath("ps.json");
     QFile out(file);
@@ -75,7 +83,8 @@ int main(int argc, char** argv) {
 
     PortLine line;
     QtMessageBoxes boxes(nullptr);
-    MainWindow window(line, boxes, {});
+    // The first line's port is the one the window offers, as with --port.
+    MainWindow window(line, boxes, {{QFileInfo(port1).fileName(), port1}});
     boxes.setParent(&window);
     window.show();
     window.move(0, 0);
@@ -88,10 +97,10 @@ int main(int argc, char** argv) {
     bool ok = true;
     bool collecting = false;
     QTimer watch;
-    watch.setInterval(100);
+    watch.setInterval(20);
     QObject::connect(&watch, &QTimer::timeout, [&] {
         CollectDialog* progress = units.progress();
-        if (!collecting && progress && progress->lbl_collect->text().contains("события 4/10")) {
+        if (!collecting && progress && progress->pb_collect->value() >= 1) {
             collecting = true;
             ok &= shoot(folder, "units_collecting");
         }

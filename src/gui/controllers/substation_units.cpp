@@ -255,7 +255,8 @@ void SubstationUnits::fillRow(int row) {
     }
     QTableWidget& table = *page_.tbl_units;
     setCell(table, row, UnitsPage::Number, QString::number(unit.number));
-    setCell(table, row, UnitsPage::Names, text(Substation::title(unit)));
+    const QString names = text(Substation::title(unit));
+    setCell(table, row, UnitsPage::Names, names, names); // the whole of it, where it is cut
     setCell(table, row, UnitsPage::Line, line);
     setCell(table, row, UnitsPage::LastSeen,
             seen.lastAnswer.isNull()
