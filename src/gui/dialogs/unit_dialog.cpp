@@ -68,8 +68,11 @@ UnitDialog::UnitDialog(QWidget* parent, const Substation& substation, int editin
     cmb_line_port->setInsertPolicy(QComboBox::NoInsert);
     cmb_line_port->setMinimumContentsLength(24);
     QStringList speeds;
-    for (const std::string_view speed : fields::kSpeeds) {
-        speeds << QString::fromUtf8(speed.data(), static_cast<qsizetype>(speed.size()));
+    // The RS485 list's speeds, without the blanks that align them on the configuration page.
+    const ListItems& speedItems = configField("rs485", "speed_baud").items;
+    for (std::size_t i = 0; i < speedItems.size(); ++i) {
+        speeds << QString::fromUtf8(speedItems[i].data(),
+                                    static_cast<qsizetype>(speedItems[i].size()));
     }
     cb_line_speed = makeDropDown(this, QStringLiteral("cb_line_speed"), speeds, kSpeedCount - 1);
 
