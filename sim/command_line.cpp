@@ -184,8 +184,8 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
     std::map<std::string, Setter> table;
-    for (const auto& [name, set] : waveOptionTable()) {
-        table[name] = [&o, set](const std::string& v) {
+    for (const auto& entry : waveOptionTable()) {
+        table[entry.first] = [&o, set = entry.second](const std::string& v) {
             try {
                 set(o.unit.wave, v);
             } catch (const std::invalid_argument& error) {

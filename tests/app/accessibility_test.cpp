@@ -3,6 +3,7 @@
 #include "app/control_expectations.hpp" // readable Qt strings in failures
 #include "gui/controllers/device_search.hpp"
 #include "gui/dialogs/collect_dialog.hpp"
+#include "gui/dialogs/sweep_dialog.hpp"
 #include "gui/dialogs/unit_dialog.hpp"
 #include "gui/pages/units_page.hpp"
 #include "gui/widgets/indicator_shape.hpp"
@@ -66,10 +67,11 @@ TEST_F(AccessibilityTest, everyFocusableControlOfEveryPageAndDialogHasAName) {
     QStringList nameless;
     UnitDialog unitDialog(window.get(), Substation{}, 0, {}, boxes);
     CollectDialog collectDialog(window.get());
+    SweepDialog sweepDialog(window.get(), {}, 10);
     for (QWidget* root :
          {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(w().searchDialog()),
           static_cast<QWidget*>(w().tccDialog()), static_cast<QWidget*>(&unitDialog),
-          static_cast<QWidget*>(&collectDialog)}) {
+          static_cast<QWidget*>(&collectDialog), static_cast<QWidget*>(&sweepDialog)}) {
         for (QWidget* control : root->findChildren<QWidget*>()) {
             if (control->window() != root || !tabStop(control))
                 continue;
@@ -212,7 +214,7 @@ TEST_F(AccessibilityTest, tabOrderFollowsTheLayoutOfEachPageAndDialog) {
         {w().searchDialog()->frm2_zn, {"cmbPorts", "Button1"}},
         {w().TabSheet4->ed_substation_name,
          {"tbl_units", "btn_units_open", "btn_units_save", "btn_unit_add", "btn_unit_edit",
-          "btn_unit_remove", "btn_collect_all"}},
+          "btn_unit_remove", "btn_units_sweep", "btn_collect_all"}},
         {unitDialog.frm_unit_number,
          {"ed_switchgear", "ed_bay", "ed_motor", "cmb_unit_line", "cmb_line_port",
           "cb_line_speed"}},

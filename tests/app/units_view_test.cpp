@@ -181,3 +181,27 @@ TEST_F(UnitsViewTest, doubleClickPointsTheConnectionBarAtTheUnitWithItsLinesSpee
         EXPECT_EQ(session().lineSpeed(), c.speedIndex);
     }
 }
+
+TEST_F(UnitsViewTest, aSweepOfALineAddsTheUnitsThatAnsweredOnThatLine) {
+    sim::SimulatedUnit bus;
+    const auto line = std::get<sim::CommandLine>(
+        sim::parseCommandLine({"--unit", "600", "--unit", "601", "--unit", "615"}));
+    const QString port =
+        QString::fromStdString(bus.startBus(sim::unitsOnLine(line.options, line.units, {})));
+    units.askSweep = [port] { return SweepRequest{port, 10, 598, 620}; }; // 115200 baud
+    page.btn_units_sweep->click();
+    ASSERT_NE(units.progress(), nullptr);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return units.state() == SubstationUnits::State::Idle; }, 20000));
+    QStringList rows;
+    for (int row = 0; row < page.tbl_units->rowCount(); ++row) {
+        rows << cell(row, UnitsPage::Number) + " " + cell(row, UnitsPage::Line);
+    }
+    const QString onLine = QStringLiteral(" line1: %1, 115200").arg(port);
+    EXPECT_EQ(rows, QStringList({"600" + onLine, "601" + onLine, "615" + onLine}));
+    EXPECT_EQ(boxes.shown.back().text,
+              QStringLiteral("Поиск на линии %1 завершён: ответили 3 из 23 номеров (№600, №601, "
+                             "№615).\nДобавлено в подстанцию: 3.")
+                  .arg(port));
+    EXPECT_TRUE(page.btn_units_save->isEnabled());
+}

@@ -15,6 +15,7 @@
 #include "gui/widgets/port_box.hpp"
 #include "protocol/line_speed.hpp"
 #include "session/connection_doctor.hpp"
+#include "session/operations/unit_sweep.hpp"
 #include "session/port_access.hpp"
 #include "session/port_line.hpp"
 
@@ -84,6 +85,7 @@ SubstationUnits::SubstationUnits(MainWindow& window, ReportWriter& report)
         }
         return dialog.result();
     };
+    askSweep = [this] { return askSweepInDialog(); };
 
     connect(page_.btn_units_open, &QPushButton::clicked, this, &SubstationUnits::openFile);
     connect(page_.btn_units_save, &QPushButton::clicked, this, &SubstationUnits::saveFile);
@@ -92,6 +94,7 @@ SubstationUnits::SubstationUnits(MainWindow& window, ReportWriter& report)
     connect(page_.btn_unit_remove, &QPushButton::clicked, this, &SubstationUnits::removeChosenUnit);
     connectWhenLineFree(window.session(), page_.btn_collect_all, &QPushButton::clicked, this,
                         &SubstationUnits::collectAll);
+    connect(page_.btn_units_sweep, &QPushButton::clicked, this, &SubstationUnits::sweepLine);
     connectWhenLineFree(window.session(), page_.tbl_units, &QTableWidget::cellDoubleClicked, this,
                         &SubstationUnits::pointPagesAtChosen);
     connect(page_.tbl_units, &QTableWidget::itemSelectionChanged, this, [this] {
@@ -105,6 +108,9 @@ SubstationUnits::SubstationUnits(MainWindow& window, ReportWriter& report)
     });
     updateState();
 }
+
+// The sweep's session goes before the line it runs on.
+SubstationUnits::~SubstationUnits() = default;
 
 CollectDialog* SubstationUnits::progress() const {
     return progress_;
@@ -292,14 +298,16 @@ void SubstationUnits::updateState() {
     page_.btn_unit_edit->setEnabled(idle && chosen);
     page_.btn_unit_remove->setEnabled(idle && chosen);
     page_.btn_collect_all->setEnabled(idle && units);
+    page_.btn_units_sweep->setEnabled(idle);
     page_.ed_substation_name->setEnabled(idle);
     page_.st_substation_file->setText(
         path_.isEmpty() ? QStringLiteral("не открыт")
                         : QDir::toNativeSeparators(path_) +
                               (modified_ ? QStringLiteral(" (изменён)") : QString()));
     if (progress_) {
-        progress_->btn_collect_cancel->setEnabled(state_ == State::Collecting);
-        if (state_ == State::Cancelling) {
+        progress_->btn_collect_cancel->setEnabled(state_ == State::Collecting ||
+                                                  state_ == State::Sweeping);
+        if (state_ == State::Cancelling && !sweep_) {
             progress_->lbl_collect->setText(
                 QStringLiteral("Отмена: дописываются файлы устройств, чтение которых закончено…"));
         }

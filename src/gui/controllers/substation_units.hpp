@@ -6,6 +6,7 @@
 #pragma once
 
 #include "documents/substation_file.hpp"
+#include "gui/dialogs/sweep_dialog.hpp"
 #include "records/substation_run.hpp"
 
 #include <QDateTime>
@@ -15,22 +16,27 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace torl7 {
 
 class CollectDialog;
 class MainWindow;
+class PortLine;
 class ReportWriter;
+class UnitSession;
+class UnitSweep;
 class UnitsPage;
 
 class SubstationUnits : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Collecting, Cancelling };
+    enum class State { Idle, Collecting, Sweeping, Cancelling };
 
     // The report template is looked up where the report's writer looks.
     SubstationUnits(MainWindow& window, ReportWriter& report);
+    ~SubstationUnits() override;
 
     void openFile();         // "Открыть…"
     void saveFile();         // "Сохранить…"
@@ -38,6 +44,7 @@ public:
     void editChosenUnit();   // "Изменить…"
     void removeChosenUnit(); // "Удалить"
     void collectAll();       // "Собрать всё"
+    void sweepLine();        // "Найти на линии…"
     void cancelCollection();
     // Points the connection bar at the unit of the chosen row and shows the diagnostics page.
     void pointPagesAtChosen();
@@ -58,6 +65,8 @@ public:
     std::function<QString()> askSavePath;
     std::function<QString()> askFolder;
     std::function<std::optional<Substation>(int editing)> askUnit;
+    // The line and the numbers to sweep (nothing: cancelled).
+    std::function<std::optional<SweepRequest>()> askSweep;
 
 private:
     // What this run found of a unit.
@@ -73,6 +82,8 @@ private:
     void unitEnded(const UnitOutcome& outcome);
     void collectionEnded(const std::vector<UnitOutcome>& units);
     void closeProgress();
+    std::optional<SweepRequest> askSweepInDialog();
+    void sweepEnded(const Outcome<std::vector<int>>& outcome);
     void fillTable();
     void fillRow(int row);
     void showDetail();
@@ -91,6 +102,11 @@ private:
     QPointer<CollectDialog> progress_;
     QString folder_;
     int unitsEnded_ = 0;
+    // The sweep under way: its own line and session, as a collection's line has.
+    SweepRequest sweeping_;
+    std::unique_ptr<PortLine> sweepLine_;
+    std::unique_ptr<UnitSession> sweepSession_;
+    std::unique_ptr<UnitSweep> sweep_;
 };
 
 } // namespace torl7

@@ -87,6 +87,8 @@ QLayout* UnitsPage::buildButtons() {
     btn_unit_edit = makeButton(this, QStringLiteral("btn_unit_edit"), QStringLiteral("Изменить…"));
     btn_unit_remove =
         makeButton(this, QStringLiteral("btn_unit_remove"), QStringLiteral("Удалить"));
+    btn_units_sweep =
+        makeButton(this, QStringLiteral("btn_units_sweep"), QStringLiteral("Найти на линии…"));
     btn_collect_all =
         makeButton(this, QStringLiteral("btn_collect_all"), QStringLiteral("Собрать всё"));
     // "Открыть…" alone does not say what it opens to a screen reader.
@@ -95,6 +97,7 @@ QLayout* UnitsPage::buildButtons() {
     btn_unit_add->setAccessibleName(QStringLiteral("Добавить устройство"));
     btn_unit_edit->setAccessibleName(QStringLiteral("Изменить устройство"));
     btn_unit_remove->setAccessibleName(QStringLiteral("Удалить устройство"));
+    btn_units_sweep->setAccessibleName(QStringLiteral("Найти устройства на линии"));
     btn_collect_all->setAccessibleName(QStringLiteral("Собрать всё: прочитать все устройства"));
 
     auto* row = new QHBoxLayout;
@@ -103,6 +106,7 @@ QLayout* UnitsPage::buildButtons() {
         row->addWidget(button);
     }
     row->addStretch(1);
+    row->addWidget(btn_units_sweep);
     row->addWidget(btn_collect_all);
     return row;
 }

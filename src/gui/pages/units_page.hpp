@@ -33,6 +33,7 @@ public:
     QPushButton* btn_unit_add = nullptr;
     QPushButton* btn_unit_edit = nullptr;
     QPushButton* btn_unit_remove = nullptr;
+    QPushButton* btn_units_sweep = nullptr;
     QPushButton* btn_collect_all = nullptr;
 
 private:
