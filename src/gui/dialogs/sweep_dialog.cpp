@@ -2,7 +2,6 @@
 
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
-#include "protocol/config_fields.hpp"
 #include "protocol/frame.hpp"
 
 #include <QComboBox>
@@ -24,11 +23,7 @@ SweepDialog::SweepDialog(QWidget* parent, const QStringList& ports, int speedInd
     cmb_sweep_port->setInsertPolicy(QComboBox::NoInsert);
     cmb_sweep_port->setMinimumContentsLength(24);
     cmb_sweep_port->setEditText(ports.isEmpty() ? QString() : ports.front());
-    QStringList speeds;
-    for (const std::string_view speed : fields::kSpeeds) {
-        speeds << QString::fromUtf8(speed.data(), static_cast<qsizetype>(speed.size()));
-    }
-    cb_sweep_speed = makeDropDown(this, QStringLiteral("cb_sweep_speed"), speeds, speedIndex);
+    cb_sweep_speed = makeSpeedDropDown(this, QStringLiteral("cb_sweep_speed"), speedIndex);
     frm_sweep_from = makeSpinEdit(this, QStringLiteral("frm_sweep_from"), kMinFactoryNumber,
                                   kMaxFactoryNumber, 600);
     frm_sweep_to = makeSpinEdit(this, QStringLiteral("frm_sweep_to"), kMinFactoryNumber,

@@ -3,7 +3,7 @@
 #include "gui/message_boxes.hpp"
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
-#include "protocol/config_fields.hpp"
+#include "protocol/line_speed.hpp"
 #include "protocol/frame.hpp"
 #include "protocol/line_speed.hpp"
 
@@ -67,14 +67,7 @@ UnitDialog::UnitDialog(QWidget* parent, const Substation& substation, int editin
     cmb_line_port->setEditable(true);
     cmb_line_port->setInsertPolicy(QComboBox::NoInsert);
     cmb_line_port->setMinimumContentsLength(24);
-    QStringList speeds;
-    // The RS485 list's speeds, without the blanks that align them on the configuration page.
-    const ListItems& speedItems = configField("rs485", "speed_baud").items;
-    for (std::size_t i = 0; i < speedItems.size(); ++i) {
-        speeds << QString::fromUtf8(speedItems[i].data(),
-                                    static_cast<qsizetype>(speedItems[i].size()));
-    }
-    cb_line_speed = makeDropDown(this, QStringLiteral("cb_line_speed"), speeds, kSpeedCount - 1);
+    cb_line_speed = makeSpeedDropDown(this, QStringLiteral("cb_line_speed"), kSpeedCount - 1);
 
     const QString firstLine =
         substation.lines.empty() ? QStringLiteral("bus1") : text(substation.lines.front().id);

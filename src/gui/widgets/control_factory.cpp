@@ -1,6 +1,7 @@
 #include "gui/widgets/control_factory.hpp"
 
 #include "gui/widgets/accessibility.hpp"
+#include "protocol/config_fields.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +29,15 @@ QComboBox* makeDropDown(QWidget* parent, const QString& name, const QStringList&
     combo->addItems(items);
     combo->setCurrentIndex(index);
     return combo;
+}
+
+QComboBox* makeSpeedDropDown(QWidget* parent, const QString& name, int index) {
+    const ListItems& items = configField("rs485", "speed_baud").items;
+    QStringList speeds;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        speeds << QString::fromUtf8(items[i].data(), static_cast<qsizetype>(items[i].size()));
+    }
+    return makeDropDown(parent, name, speeds, index);
 }
 
 QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& text, int maxLength) {

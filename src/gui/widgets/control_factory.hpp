@@ -24,6 +24,10 @@ QSpinBox* makeSpinEdit(QWidget* parent, const QString& name, int minimum, int ma
 // Read-only list. Items keep their leading blanks: code elsewhere compares item texts.
 QComboBox* makeDropDown(QWidget* parent, const QString& name, const QStringList& items, int index);
 
+// The line speeds a unit can be set to, in baud and without the blanks that align them on the
+// configuration page; the item index is the unit's speed code.
+QComboBox* makeSpeedDropDown(QWidget* parent, const QString& name, int index);
+
 // One-line edit; maxLength 0 leaves the length open.
 QLineEdit* makeTextEdit(QWidget* parent, const QString& name, const QString& text,
                         int maxLength = 0);
