@@ -4,7 +4,9 @@
 
 #include "records/archive_sql.hpp"
 
+#include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace torl7 {
 
@@ -36,16 +38,27 @@ struct HeldSettings {
 } // namespace
 
 std::vector<TimelineEvent> Archive::timeline(const TimelineFilter& filter) {
-    QString statement = QStringLiteral(
-        "SELECT u.factory_number, u.switchgear, u.bay, u.motor, e.slot, e.record, e.occurred_at "
-        "FROM events e JOIN units u ON u.id = e.unit_id WHERE e.occurred_at IS NOT NULL");
+    // The units once, the events without their names: a substation's years are thousands of
+    // events of a few dozen units.
+    std::map<qint64, std::pair<int, UnitNames>> units;
+    {
+        QSqlQuery row = runOnce(
+            db(), shown_, QStringLiteral("SELECT id, factory_number, switchgear, bay, motor FROM units"),
+            {}, "reading the units");
+        while (row.next()) {
+            units[row.value(0).toLongLong()] = {row.value(1).toInt(), namesAt(row, 2)};
+        }
+    }
+    QString statement =
+        QStringLiteral("SELECT unit_id, slot, record, occurred_at, order_digit FROM events "
+                       "WHERE occurred_at IS NOT NULL");
     QVariantList values;
     if (!filter.from.empty()) {
-        statement += QStringLiteral(" AND e.occurred_at >= ?");
+        statement += QStringLiteral(" AND occurred_at >= ?");
         values << QString::fromStdString(filter.from);
     }
     if (!filter.until.empty()) {
-        statement += QStringLiteral(" AND e.occurred_at < ?");
+        statement += QStringLiteral(" AND occurred_at < ?");
         values << QString::fromStdString(filter.until);
     }
     if (!filter.units.empty()) {
@@ -54,23 +67,40 @@ std::vector<TimelineEvent> Archive::timeline(const TimelineFilter& filter) {
             marks << QStringLiteral("?");
             values << unit;
         }
-        statement += QStringLiteral(" AND u.factory_number IN (%1)").arg(marks.join(','));
+        statement += QStringLiteral(" AND unit_id IN (SELECT id FROM units WHERE "
+                                    "factory_number IN (%1))")
+                         .arg(marks.join(','));
     }
     if (filter.protections != 0) {
-        statement += QStringLiteral(" AND (e.protection & ?) <> 0");
+        statement += QStringLiteral(" AND (protection & ?) <> 0");
         values << int{filter.protections};
     }
-    // Events of one second are ordered as the unit's own grid orders them: by the first digit
-    // of the order digit as written (12 ties as 1), then by slot.
-    statement += QStringLiteral(" ORDER BY e.occurred_at, CASE WHEN e.order_digit >= 10 THEN 1 "
-                                "ELSE e.order_digit END, u.factory_number, e.slot");
-    QSqlQuery row = runOnce(db(), shown_, statement, values, "reading the timeline");
+    struct Found {
+        TimelineEvent event;
+        int tie;
+    };
+    std::vector<Found> found;
+    {
+        QSqlQuery row = runOnce(db(), shown_, statement, values, "reading the timeline");
+        while (row.next()) {
+            const auto& [unit, names] = units[row.value(0).toLongLong()];
+            const QByteArray record = row.value(2).toByteArray();
+            // Events of one second are ordered as the unit's own grid orders them: by the
+            // first digit of the order digit as written (12 ties as 1), then by slot.
+            const int digit = row.value(4).toInt();
+            found.push_back({{unit, names, row.value(1).toInt(), Bytes(record.begin(), record.end()),
+                              row.value(3).toString().toStdString()},
+                             digit >= 10 ? 1 : digit});
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return std::tie(a.event.occurredAt, a.tie, a.event.unit, a.event.slot) <
+               std::tie(b.event.occurredAt, b.tie, b.event.unit, b.event.slot);
+    });
     std::vector<TimelineEvent> events;
-    while (row.next()) {
-        const QByteArray record = row.value(5).toByteArray();
-        events.push_back({row.value(0).toInt(), namesAt(row, 1), row.value(4).toInt(),
-                          Bytes(record.begin(), record.end()),
-                          row.value(6).toString().toStdString()});
+    events.reserve(found.size());
+    for (Found& f : found) {
+        events.push_back(std::move(f.event));
     }
     return events;
 }
