@@ -13,6 +13,9 @@
 // Run 2, all three phases with the chart drawn on a shown window: the tool's CPU time
 // (getrusage, user + system) as a share of one core over the run's wall time.
 // Run 1 again with the "Обмен" window open, its table following the log.
+// Run 2 again with the analysis off and on ("Анализ" under the chart): the drawing rate with it
+// as a share of the rate without it (target at least 95 %), and the change in CPU (target at
+// most 2 points).
 // --hidden keeps the window hidden, which leaves out the painting.
 // --network: the snapshot-only poll on the pseudo-terminal, then through ser2net in front of
 // the same pseudo-terminal on loopback, raw TCP and RFC 2217, each rate as a share of the
@@ -28,6 +31,7 @@
 #include "support/ser2net.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -328,6 +332,21 @@ int main(int argc, char** argv) {
                 "tool CPU %.1f %% of one core (target <= 10 %%)\n",
                 phases.answers / phases.seconds, phases.drawings / phases.seconds, phases.seconds,
                 100.0 * phases.cpuSeconds / phases.seconds);
+
+    // The same poll with the analysis of each drawing and without it.
+    window.TabSheet2->cb_analysis->setChecked(false);
+    const Run plain = poll(window, line, 3, seconds * 1000);
+    window.TabSheet2->cb_analysis->setChecked(true);
+    const Run analysed = poll(window, line, 3, seconds * 1000);
+    const double plainRate = plain.drawings / plain.seconds;
+    const double analysedRate = analysed.drawings / analysed.seconds;
+    std::printf("three phases, analysis off: %.1f drawings/s, tool CPU %.1f %%; on: %.1f "
+                "drawings/s (%.1f %% of the rate without it; target >= 95 %%), tool CPU %.1f %% "
+                "(%+.1f points; target <= 2)\n",
+                plainRate, 100.0 * plain.cpuSeconds / plain.seconds, analysedRate,
+                100.0 * analysedRate / plainRate, 100.0 * analysed.cpuSeconds / analysed.seconds,
+                100.0 *
+                    (analysed.cpuSeconds / analysed.seconds - plain.cpuSeconds / plain.seconds));
 
     unit.terminate();
     unit.waitForFinished(5000);

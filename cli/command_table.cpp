@@ -55,19 +55,69 @@ const std::vector<Command>& commandTable() {
          {},
          snapshotCommand},
         {"waveforms",
-         "waveforms [--phases 1..3] [--comtrade BASE] [--csv FILE] [--rate HZ]",
+         "waveforms [--phases 1..3] [--comtrade BASE] [--comtrade-format ascii|binary|2013] "
+         "[--csv FILE] [--rate HZ]",
          "The voltage and current samples of the first N phases as JSON; also as COMTRADE or "
          "CSV files at the sample rate given.",
          "The voltage and current samples of the first N phases (1 to 3, default 3) as JSON; "
-         "with --comtrade also as COMTRADE 1999 ASCII files BASE.cfg and BASE.dat, with --csv "
-         "as CSV. The unit does not say its sample rate, so the files need --rate (samples a "
-         "second, 1 to 1000000); they hold the samples as sent (0..255, unit \"raw\").",
+         "with --comtrade also as COMTRADE files: 1999 ASCII (the default) or, with "
+         "--comtrade-format binary, 1999 BINARY, BASE.cfg and BASE.dat; with --comtrade-format "
+         "2013 one file BASE.cff. With --csv as CSV. The unit does not say its sample rate, so "
+         "the files need --rate (samples a second, 1 to 1000000); they hold the samples as sent "
+         "(0..255, unit \"raw\").",
          {{{"phases"}, "Number of phases, 1..3 (default 3).", "N", "3"},
-          {{"comtrade"}, "Also write COMTRADE 1999 ASCII files BASE.cfg and BASE.dat.", "BASE"},
+          {{"comtrade"},
+           "Also write COMTRADE files BASE.cfg and BASE.dat (or BASE.cff).",
+           "BASE",
+           ""},
+          {{"comtrade-format"},
+           "ascii (default) or binary: 1999 .cfg + .dat; 2013: one BASE.cff.",
+           "FORMAT",
+           "ascii"},
           {{"csv"}, "Also write the samples as CSV to FILE.", "FILE"},
           kRate},
          {},
          waveformsCommand},
+        {"analyse",
+         "analyse [--phases 1..3] [--rate HZ] | analyse --record FILE [--map ROLE=CH,...]",
+         "Period, RMS, angles, harmonics, THD, symmetrical components, unbalance and phase "
+         "order of one waveform set from the unit, or of a COMTRADE record (.cfg or .cff), as "
+         "JSON.",
+         "What one waveform set shows, as JSON: period_samples; per phase A, B, C the RMS "
+         "values in V and A (u_rms, i_rms: scaled by the snapshot read with the set, null "
+         "without one) and in sample steps (u_rms_raw, i_rms_raw), the angle of the current "
+         "against its voltage (angle_deg, positive when the current lags), cos_phi, THD and "
+         "harmonics 2 to 7 in percent of the fundamental (u_thd_pct, i_thd_pct, "
+         "u_harmonics_pct, i_harmonics_pct); with three phases, sequence holds u1, u2, u0, i1, "
+         "i2, i0, the unbalance in percent (u_unbalance_pct, i_unbalance_pct) and the phase "
+         "order (order: \"ABC\" or \"ACB\"). A value that cannot be had is null; a set without a "
+         "period says why in problem. From the unit, a snapshot and the blocks of the first N "
+         "phases are read (unit_cos_f is the unit's own cos f). With --record a COMTRADE record "
+         "(1991, 1999 or 2013; ASCII or binary; a .cfg with its .dat beside it, or a .cff) is "
+         "analysed instead, and no port is needed: its channels named Ua .. Ic or known by "
+         "phase and unit are taken, or --map names them by number or name "
+         "(Ua=1,Ub=2,Uc=3,Ia=4,Ib=5,Ic=6); a record that cannot be read is refused with the "
+         "file, the line and the reason. --rate gives the sample rate, and the period is then "
+         "the rate over 50 Hz. How the figures are found and how far they can be trusted: "
+         "docs/waveform-analysis.md.",
+         {{{"phases"}, "Number of phases read from the unit, 1..3 (default 3).", "N", "3"},
+          {{"rate"},
+           "Sample rate in Hz, 1 to 1000000: the period is then the rate over 50 Hz instead of "
+           "being found from the samples.",
+           "HZ",
+           ""},
+          {{"record"},
+           "Analyse this COMTRADE record (.cfg with its .dat, or .cff) instead of the unit; no "
+           "port is needed.",
+           "FILE",
+           ""},
+          {{"map"},
+           "Which channels of the record are the phases: Ua=1,Ub=2,Uc=3,Ia=4,... by channel "
+           "number or name (default: by name Ua..Ic, or phase and unit).",
+           "ROLE=CH,...",
+           ""}},
+         {},
+         analyseCommand},
         {"read-config",
          "read-config [-o FILE]",
          "The configuration as a settings file, on stdout or in FILE.",

@@ -73,6 +73,7 @@ int searchCommand(Cli& cli);
 int snapshotCommand(Cli& cli);
 int monitorCommand(Cli& cli);
 int waveformsCommand(Cli& cli);
+int analyseCommand(Cli& cli);
 int setClockCommand(Cli& cli);
 int resetProtectionCommand(Cli& cli);
 int versionCommand(Cli& cli);

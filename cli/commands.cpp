@@ -69,6 +69,11 @@ Failure failureOf(const SessionError& error, const std::string& what) {
     case Kind::LineLost:
         return Failure{exitcode::NoAnswer, "the unit did not answer the " + what + " request (" +
                                                error.detail.toStdString() + ")"};
+    case Kind::SpeedFixed:
+        return Failure{exitcode::Usage,
+                       "the speed of " + error.port.toStdString() +
+                           " is set in its server: the tool cannot try other speeds (set it in "
+                           "the server, or open the line as rfc2217:// if the server allows)"};
     case Kind::Refused:
     case Kind::Cancelled:
         break;
@@ -151,7 +156,9 @@ int Cli::run(const QStringList& arguments) {
 
     int code = exitcode::Done;
     try {
-        setUpSession(command->lines == Command::Lines::Port);
+        // A record on disk is analysed without a unit: no port is needed.
+        const bool recordOnly = command->name == "analyse" && parser_.isSet("record");
+        setUpSession(command->lines == Command::Lines::Port && !recordOnly);
         code = command->run(*this);
     } catch (const Failure& failure) {
         code = fail(failure);

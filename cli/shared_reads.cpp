@@ -39,9 +39,14 @@ std::optional<std::string> readFirmware(Cli& cli) {
     return outcome ? std::optional(trimmedRight(*outcome.result)) : std::nullopt;
 }
 
-WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* blocks) {
+WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* blocks,
+                             std::optional<Snapshot>* snapshot) {
     DiagPoll poll(cli.session());
     WaveformExport record;
+    if (snapshot) {
+        QObject::connect(&poll, &DiagPoll::snapshotReceived, &poll,
+                         [snapshot](const Snapshot& s) { *snapshot = s; });
+    }
     QObject::connect(&poll, &DiagPoll::waveformsReady, &poll, [&](const WaveformSamples& s) {
         poll.stop();
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -61,12 +66,11 @@ WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* bloc
             blocks->push_back(block);
         }
     });
-    // Straight to the blocks: the snapshot before them is the snapshot command's. The first
-    // request left unanswered ends the read.
+    // Straight to the blocks (the snapshot before them is the snapshot command's), unless the
+    // snapshot of the same moment is wanted too. The first request left unanswered ends the read.
+    const std::uint8_t first = snapshot ? kSnapshotSelector : selectorAfterSnapshot(view);
     cli.result(
-        poll,
-        [&] { poll.start(view, DiagPoll::Pace::AnswerTimeout, selectorAfterSnapshot(view), 1); },
-        "waveform");
+        poll, [&] { poll.start(view, DiagPoll::Pace::AnswerTimeout, first, 1); }, "waveform");
     return record;
 }
 

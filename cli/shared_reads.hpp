@@ -26,8 +26,10 @@ EventRows readEvents(Cli& cli, std::size_t& leftOut, EventSlots& records);
 // The firmware version without its padding; nothing when the unit does not give it (the
 // command goes on without it).
 std::optional<std::string> readFirmware(Cli& cli);
-// One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent.
-WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* blocks = nullptr);
+// One poll sequence of the first `view` phases; `blocks` (when given) gets them as sent,
+// `snapshot` (when given) the snapshot the sequence then starts with.
+WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* blocks = nullptr,
+                             std::optional<Snapshot>* snapshot = nullptr);
 // The configuration, accounting record and event protocol, as the window's report reads them.
 ReportChainData readReportChain(Cli& cli);
 

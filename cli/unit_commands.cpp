@@ -14,6 +14,8 @@
 
 #include <QDateTime>
 
+#include <map>
+
 namespace torl7 {
 
 namespace {
@@ -98,11 +100,20 @@ int waveformsCommand(Cli& cli) {
     const auto phases = cli.integerOption("phases", 1, kMaxViewIndex, kMaxViewIndex);
     const QString comtradeBase = cli.value("comtrade");
     const QString csvPath = cli.value("csv");
+    const std::map<QString, ComtradeFormat> formats = {{"ascii", ComtradeFormat::Ascii1999},
+                                                       {"binary", ComtradeFormat::Binary1999},
+                                                       {"2013", ComtradeFormat::Cff2013}};
+    const auto format = formats.find(cli.value("comtrade-format"));
+    if (format == formats.end()) {
+        throw Failure{exitcode::Usage, "--comtrade-format must be ascii, binary or 2013"};
+    }
     const bool toFiles = !comtradeBase.isEmpty() || !csvPath.isEmpty();
     const double rate = toFiles ? sampleRate(cli, "--comtrade and --csv") : 0;
+    const bool single = format->second == ComtradeFormat::Cff2013;
     if (!comtradeBase.isEmpty()) {
-        cli.checkOutput(comtradeBase + ".cfg");
-        cli.checkOutput(comtradeBase + ".dat");
+        for (const char* suffix : single ? std::vector{".cff"} : std::vector{".cfg", ".dat"}) {
+            cli.checkOutput(comtradeBase + suffix);
+        }
     }
     cli.checkOutput(csvPath);
     // The station name of the files is the installation text of the configuration.
@@ -115,15 +126,19 @@ int waveformsCommand(Cli& cli) {
     record.deviceId = std::to_string(cli.unit());
     record.sampleRate = rate;
     if (!comtradeBase.isEmpty()) {
-        // Replaced as a pair: never a new configuration beside old data.
-        const ComtradeFiles files = comtradeFiles(record);
-        FileSetWriter pair;
-        std::string error;
-        if (!pair.stage((comtradeBase + ".cfg").toStdString(), files.cfg, error) ||
-            !pair.stage((comtradeBase + ".dat").toStdString(), files.dat, error) ||
-            !pair.commit(error)) {
-            throw Failure{exitcode::Invalid,
-                          "cannot write " + comtradeBase.toStdString() + ".cfg/.dat: " + error};
+        const ComtradeFiles files = comtradeFiles(record, format->second);
+        if (single) {
+            cli.writeOutput(comtradeBase + ".cff", files.cff);
+        } else {
+            // Replaced as a pair: never a new configuration beside old data.
+            FileSetWriter pair;
+            std::string error;
+            if (!pair.stage((comtradeBase + ".cfg").toStdString(), files.cfg, error) ||
+                !pair.stage((comtradeBase + ".dat").toStdString(), files.dat, error) ||
+                !pair.commit(error)) {
+                throw Failure{exitcode::Invalid,
+                              "cannot write " + comtradeBase.toStdString() + ".cfg/.dat: " + error};
+            }
         }
     }
     if (!csvPath.isEmpty()) {

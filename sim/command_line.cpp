@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 namespace torl7::sim {
 
@@ -74,6 +75,21 @@ FaultRule faultRule(const std::string& text) {
                                                  static_cast<std::int64_t>(rule.first), top));
     }
     return rule;
+}
+
+std::uint16_t factoryNumber(const std::string& name, const std::string& text) {
+    return static_cast<std::uint16_t>(integerIn(name, text, 100, 65535));
+}
+
+// KIND... for every unit on the line, UNIT:KIND... for that unit's answers only.
+void addFault(CommandLine& line, const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        line.options.faults.rules.push_back(faultRule(text));
+    } else {
+        line.unitFaults.push_back({factoryNumber("--fault unit", text.substr(0, colon)),
+                                   faultRule(text.substr(colon + 1))});
+    }
 }
 
 // NAME=VALUE for the quantity applied to one input: Ua, Ub, Uc in V, Ia, Ib, Ic, Idif (or
@@ -159,6 +175,7 @@ std::map<std::string, Flag> flagTable(CommandLine& line) {
     return {
         {"--wire-time", [&] { o.server.wireTime = true; }},
         {"--follow", [&] { o.unit.askToFollowSpeedChange = true; }},
+        {"--reverse-order", [&] { o.unit.wave.reversed = true; }},
         {"--verbose", [&] { line.verbose = true; }},
         {"--help", [&] { line.help = true; }},
         {"-h", [&] { line.help = true; }},
@@ -170,10 +187,21 @@ std::map<std::string, Flag> flagTable(CommandLine& line) {
 std::map<std::string, Setter> optionTable(CommandLine& line) {
     SimOptions& o = line.options;
     FaultParameters& fp = o.faults.parameters;
-    return {
+    std::map<std::string, Setter> table;
+    for (const auto& [name, set] : waveOptionTable()) {
+        table[name] = [&o, set](const std::string& v) {
+            try {
+                set(o.unit.wave, v);
+            } catch (const std::invalid_argument& error) {
+                throw ParseError{error.what()};
+            }
+        };
+    }
+    table.merge(std::map<std::string, Setter>{
         {"--unit",
          [&](const std::string& v) {
-             o.unit.factoryNumber = static_cast<std::uint16_t>(integerIn("--unit", v, 100, 65535));
+             addUnitNumbers(line.units, v);
+             o.unit.factoryNumber = line.units.front();
          }},
         {"--speed",
          [&](const std::string& v) {
@@ -203,7 +231,7 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
              o.unit.coefficientLimit =
                  static_cast<std::uint16_t>(integerIn("--limit-coefficient", v, 0, 65535));
          }},
-        {"--fault", [&](const std::string& v) { o.faults.rules.push_back(faultRule(v)); }},
+        {"--fault", [&](const std::string& v) { addFault(line, v); }},
         {"--fault-rate", [&](const std::string& v) { o.faults.randomRate = percentage(v); }},
         {"--fault-kinds",
          [&](const std::string& v) {
@@ -240,7 +268,8 @@ std::map<std::string, Setter> optionTable(CommandLine& line) {
              fp.oversizedLength =
                  static_cast<std::uint8_t>(integerIn("--oversized-length", v, 248, 255));
          }},
-    };
+    });
+    return table;
 }
 
 } // namespace
@@ -279,8 +308,11 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const std::vector<s
         if (line.options.devicePath && line.options.listen) {
             throw ParseError{"--device and --listen serve different lines: give one of them"};
         }
+        checkUnitFaults(line.options, line.units, line.unitFaults);
     } catch (const ParseError& error) {
         return CommandLineError{error.message};
+    } catch (const std::invalid_argument& error) {
+        return CommandLineError{error.what()};
     }
     return line;
 }
@@ -290,18 +322,29 @@ namespace {
 constexpr std::string_view kHelpText = R"(Usage: torl7-sim [OPTION]...
 A simulated motor-protection relay unit ТОРЛ-7 on a serial line. It opens a pseudo-terminal
 (or listens on a TCP port, see --listen), prints its path as the first line of standard
-output, and answers the service tool's requests on it until SIGINT or SIGTERM. It answers only to its own factory number, and only while the
-tool's side of the line runs at the unit's own speed.
+output, and answers the service tool's requests on it until SIGINT or SIGTERM. It answers only
+to its own factory number, and only while the tool's side of the line runs at the unit's own
+speed. Several units can share the line, as on an RS-485 bus (see --unit).
 
 Unit:
-  --unit N              factory number the unit answers to, 100..65535 (default 600)
-  --speed BAUD          the unit's line speed: 300, 600, 1200, 2400, 4800, 9600, 14400,
-                        19200, 38400, 57600 or 115200 (default 115200)
+  --unit N[-M]          factory number the unit answers to, 100..65535 (default 600); N-M
+                        stands for every number from N to M. Repeatable: the units share the
+                        line, each with its own configuration, clock, event protocol,
+                        accounting record, calibration and faults, and each answers only the
+                        frames that carry its number (a frame for a number no unit has is
+                        answered by nobody). At most 256 units. On a line of several, unit N's
+                        installation text reads "Ячейка N", its event protocol is the sample
+                        with N % 10 + 1 trips of September to November 2026 added, and its
+                        accounting started on the 1st of month N % 8 + 1 of 2026 with as many
+                        trips; every other option applies to every unit
+  --speed BAUD          the line speed of the unit (of every unit on the line): 300, 600, 1200,
+                        2400, 4800, 9600, 14400, 19200, 38400, 57600 or 115200 (default 115200)
   --follow              answer a ping with payload length 1, which asks the tool to follow
                         an RS485 speed change; the unit then moves its line to the new speed
                         after answering the speed-set request. Without it the ping answer has
                         length 2 and the unit keeps its line speed (the tool is taken to be on
-                        the service port)
+                        the service port). On a line of several units only the unit asked
+                        moves; the others go on listening at the old speed
 
   --trip NAME[@S]       provoke a trip of protection NAME, S seconds after the start
                         (default 0), whatever the configuration enables; repeatable. NAME is
@@ -351,13 +394,18 @@ Line:
                         set equals its own
   --wire-time           delay every answer by the time the request's and the answer's bytes
                         take on the wire at the line speed (10 bits a byte)
-  --verbose             log every request, answer and fault on standard error
+  --verbose             log every request, answer and fault on standard error, with the
+                        number of the unit that answered or stayed silent
 
 Faults (each observable on the wire; several may apply to the same answer):
-  --fault KIND[@N[-[M]]]
+  --fault [UNIT:]KIND[@N[-[M]]]
                         apply KIND to every answer, to answer N only, to answers N to M, or
-                        to every answer from N on (answers are counted from 1); repeatable.
-                        KIND is one of:
+                        to every answer from N on (answers are counted from 1, each unit
+                        counting its own); repeatable. Without UNIT, to the answers of every
+                        unit on the line; with it, to that unit's only: UNIT:drop keeps that
+                        unit silent from the start (it still hears and acts on what it is
+                        sent). An echo of a frame for a number no unit has comes only when every
+                        unit's faults echo. KIND is one of:
                           drop        the answer is not sent
                           corrupt     the answer's checksum is wrong
                           split       the answer comes in pieces with gaps between them
@@ -377,7 +425,8 @@ Faults (each observable on the wire; several may apply to the same answer):
   --fault-rate P[%]     give P percent of the answers one random fault (for soak tests)
   --fault-kinds K,K...  the kinds --fault-rate draws from (default: all but hangup)
   --seed N              seed of the random faults, their bytes and the measurement noise
-                        (default 1)
+                        (default 1); on a line of several units the k-th unit given uses
+                        N + k - 1
   --split-pieces N      pieces of a split answer, 2..255 (default 3)
   --split-gap-ms MS     gap between the pieces (default 40)
   --noise-bytes N       number of noise bytes (default 5)
@@ -396,7 +445,8 @@ option.
 } // namespace
 
 std::string helpText() {
-    return std::string(kHelpText);
+    std::string text(kHelpText);
+    return text.insert(text.find("\nLine:\n"), waveOptionsHelp());
 }
 
 } // namespace torl7::sim

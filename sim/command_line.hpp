@@ -1,6 +1,7 @@
 // The command line of `torl7-sim`, parsed into the options of the simulated unit. Pure.
 #pragma once
 
+#include "sim/bus_units.hpp"
 #include "sim/sim_options.hpp"
 
 #include <string>
@@ -13,6 +14,11 @@ struct CommandLine {
     SimOptions options;
     bool help = false;
     bool verbose = false; // log every request and answer on standard error
+    // Every unit on the line, in the order given; empty: the one unit of `options`, whose
+    // factory number is the first given.
+    std::vector<std::uint16_t> units;
+    // Faults of one unit's answers only.
+    std::vector<UnitFault> unitFaults;
 };
 
 struct CommandLineError {

@@ -89,26 +89,16 @@ Bytes snapshot(HandlerContext& unit) {
     return encodeSnapshot(s);
 }
 
-// One period in 100 samples around the middle of 0..255; phase B lags A by 120 degrees, C by
-// 240, and each current lags its voltage by the angle of cos f.
+// The waves of the plant's steady state (the noise stays in the snapshot's readings), shaped
+// as the options say: by default one period in 100 samples around the middle of 0..255, phase
+// B lagging A by 120 degrees and C by 240, each current lagging its voltage by the angle of
+// cos f.
 Bytes waveform(HandlerContext& unit, std::uint8_t selector) {
     UnitState& state = unit.state;
-    const Measurements m = state.plant.measure(state.record, state.inputs);
+    const Measurements m = state.plant.steadyMeasurements(state.record, state.inputs);
     const std::size_t phase = (selector & 3u) - 1u;
-    const double shift = 2.0 * std::numbers::pi / 3.0 * static_cast<double>(phase);
-    const double lag = std::acos(std::clamp(std::fabs(m.cosF), 0.0, 1.0));
-    const double voltageAmplitude = std::min(120.0, 100.0 * m.volts[phase] / 230.0);
-    const double currentAmplitude = std::min(120.0, 60.0 * m.amps[phase] / ratedAmps(state.record));
-    WaveformBlock block;
-    block.selector = selector;
-    for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-        const double angle = 2.0 * std::numbers::pi * static_cast<double>(i) / kWaveformSamples;
-        block.voltage[i] =
-            clamped<std::uint8_t>(128.0 + voltageAmplitude * std::sin(angle - shift));
-        block.current[i] =
-            clamped<std::uint8_t>(128.0 + currentAmplitude * std::sin(angle - shift - lag));
-    }
-    return encodeWaveformBlock(block);
+    return encodeWaveformBlock(waveformBlock(state.wave, selector, m.volts[phase], m.amps[phase],
+                                             m.cosF, ratedAmps(state.record)));
 }
 
 } // namespace

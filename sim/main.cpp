@@ -1,4 +1,5 @@
-// torl7-sim: the simulated unit on a pseudo-terminal or a serial port, until SIGINT/SIGTERM.
+// torl7-sim: the simulated unit (or several on one line) on a pseudo-terminal or a serial
+// port, until SIGINT/SIGTERM.
 #include "sim/command_line.hpp"
 #include "sim/simulated_unit.hpp"
 
@@ -34,7 +35,16 @@ std::string faultList(const std::vector<FaultKind>& faults) {
     return text.empty() ? text : text + "]";
 }
 
-void logEvent(const ServerEvent& event) {
+// On a line of several units, which one answered or stayed silent.
+std::string unitNamed(const ServerEvent& event, bool bus) {
+    if (!bus) {
+        return {};
+    }
+    return event.unit == 0 ? " (no unit has that number)"
+                           : " (unit " + std::to_string(event.unit) + ")";
+}
+
+void logEvent(const ServerEvent& event, bool bus) {
     switch (event.kind) {
     case ServerEvent::Kind::Request:
         std::cerr << "<- " << hex(event.bytes) << '\n';
@@ -44,10 +54,11 @@ void logEvent(const ServerEvent& event) {
                   << " baud\n";
         break;
     case ServerEvent::Kind::Answer:
-        std::cerr << "-> " << hex(event.bytes) << faultList(event.faults) << '\n';
+        std::cerr << "-> " << hex(event.bytes) << faultList(event.faults) << unitNamed(event, bus)
+                  << '\n';
         break;
     case ServerEvent::Kind::Silent:
-        std::cerr << "   no answer" << faultList(event.faults) << '\n';
+        std::cerr << "   no answer" << faultList(event.faults) << unitNamed(event, bus) << '\n';
         break;
     case ServerEvent::Kind::PortChanged:
     case ServerEvent::Kind::LineFailed:
@@ -68,6 +79,8 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return 0;
     }
+    const std::vector<SimOptions> units = unitsOnLine(line.options, line.units, line.unitFaults);
+    const bool bus = units.size() > 1;
 
     // The serving thread inherits the blocked signals; only this thread takes them.
     sigset_t stopSignals;
@@ -86,11 +99,11 @@ int main(int argc, char** argv) {
         } else if (event.kind == ServerEvent::Kind::LineFailed) {
             std::cerr << "torl7-sim: the line " << event.portPath << " failed\n";
         } else if (line.verbose) {
-            logEvent(event);
+            logEvent(event, bus);
         }
     });
     try {
-        const std::string path = unit.start(line.options);
+        const std::string path = unit.startBus(units);
         std::lock_guard lock(outputMutex);
         std::cout << path << std::endl;
     } catch (const std::system_error& error) {

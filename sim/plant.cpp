@@ -125,7 +125,7 @@ Measurements Plant::steadyMeasurements(const ConfigRecord& settings,
     m.volts = {inputs[0], inputs[1], inputs[2]};
     m.amps = {inputs[3], inputs[4], inputs[5]};
     m.leakageAmps = inputs[6];
-    m.cosF = 0.85;
+    m.cosF = runningCosF_;
     const std::uint8_t active = functionFlags();
     const double inom = ratedAmps(settings);
     if (has(active, Protection::Umin)) {
@@ -220,11 +220,17 @@ bool Plant::reset(WallTime now, const ConfigRecord& settings) {
 }
 
 void Plant::resetAccounting(const ClockStamp& unitNow) {
-    accountingSeconds_ = 0.0;
-    accountingEnergyKwh_ = 0.0;
-    accountingStarts_ = 0;
-    accountingTrips_ = 0;
-    accountingStart_ = unitNow;
+    AccountingRecord cleared;
+    cleared.start = unitNow;
+    setAccounting(cleared);
+}
+
+void Plant::setAccounting(const AccountingRecord& record) {
+    accountingSeconds_ = record.runningSeconds;
+    accountingEnergyKwh_ = static_cast<double>(record.energyMillionthsKwh) / 1e6;
+    accountingStarts_ = record.starts;
+    accountingTrips_ = record.trips;
+    accountingStart_ = record.start;
 }
 
 std::uint32_t Plant::lifetimeRunningSeconds() const {

@@ -65,6 +65,11 @@ public:
 
     // Resets the accounting counters; accounting starts at `unitNow` (the unit's clock).
     void resetAccounting(const ClockStamp& unitNow);
+    // Sets the accounting counters and their start to those of `record`.
+    void setAccounting(const AccountingRecord& record);
+
+    // The power factor of the running motor, 0,85 unless set.
+    void setRunningCosF(double cosF) { runningCosF_ = cosF; }
 
     bool motorRunning() const { return motorRunning_; }
     std::uint8_t tripFlags() const { return tripFlags_; }
@@ -91,6 +96,7 @@ private:
     std::uint8_t tripFlags_ = 0;
     std::optional<WallTime> lastTripAt_;
     bool motorRunning_ = true;
+    double runningCosF_ = 0.85;
     double lifetimeSeconds_;
     double lifetimeEnergyKwh_;
     double accountingSeconds_;

@@ -50,14 +50,33 @@ SimulatedUnit::~SimulatedUnit() {
 }
 
 std::string SimulatedUnit::start(const SimOptions& options) {
+    return startBus(std::span<const SimOptions>(&options, 1));
+}
+
+std::string SimulatedUnit::startBus(std::span<const SimOptions> units) {
     if (thread_.joinable()) {
         throw std::logic_error("the simulated unit is running already");
     }
+    if (units.empty()) {
+        throw std::invalid_argument("a line with no unit on it");
+    }
+    const SimOptions& options = units.front();
+    std::vector<std::unique_ptr<UnitModel>> models;
+    std::vector<std::unique_ptr<FaultInjector>> faults;
+    UnitBus bus;
+    for (const SimOptions& unit : units) {
+        if (unit.unit.lineSpeedBaud != options.unit.lineSpeedBaud) {
+            throw std::invalid_argument("the units on one line start at one speed");
+        }
+        models.push_back(
+            std::make_unique<UnitModel>(unit.unit, unit.clock ? *unit.clock : systemClock_));
+        faults.push_back(std::make_unique<FaultInjector>(unit.faults));
+        bus.attach(*models.back(), *faults.back());
+    }
     transport_ = openTransport(options);
-    model_ =
-        std::make_unique<UnitModel>(options.unit, options.clock ? *options.clock : systemClock_);
-    faults_ = std::make_unique<FaultInjector>(options.faults);
-    server_ = std::make_unique<UnitServer>(*transport_, *model_, *faults_, options.server);
+    models_ = std::move(models);
+    faults_ = std::move(faults);
+    server_ = std::make_unique<UnitServer>(*transport_, std::move(bus), options.server);
     server_->setListener([this](const ServerEvent& event) { onEvent(event); });
     {
         std::lock_guard lock(mutex_);
@@ -85,8 +104,8 @@ void SimulatedUnit::stop() {
     server_->stop();
     thread_.join();
     server_.reset();
-    faults_.reset();
-    model_.reset();
+    faults_.clear();
+    models_.clear();
     transport_.reset();
 }
 

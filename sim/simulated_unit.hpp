@@ -1,5 +1,5 @@
 // The simulated unit serving its line on a thread of its own: what `torl7-sim` runs, and what
-// the tool runs in-process for `--simulate`.
+// the tool runs in-process for `--simulate`. Several units can share the line, as on a bus.
 #pragma once
 
 #include "sim/sim_options.hpp"
@@ -7,8 +7,10 @@
 
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace torl7::sim {
 
@@ -22,6 +24,11 @@ public:
     // Opens the line and starts serving it; returns the path the tool should open. Throws
     // std::system_error when the line cannot be opened, std::logic_error when running.
     std::string start(const SimOptions& options);
+    // The same for several units on one line. The line (its port, speed, wire time and PC
+    // clock) is the first unit's; every unit has its own state and faults. Throws
+    // std::invalid_argument when there is no unit, when two share a factory number, or when a
+    // unit's speed is not the line's.
+    std::string startBus(std::span<const SimOptions> units);
 
     // Stops serving and closes the line; the pseudo-terminal's path goes away.
     void stop();
@@ -33,12 +40,17 @@ public:
     std::string portPath() const;
 
     // Runs `f(model, faults)` between two exchanges of the running unit: a test's look at what
-    // the unit holds, or the line made clean again.
+    // the unit holds, or the line made clean again. On a bus, the first unit.
     template <class F> decltype(auto) withUnit(F&& f) {
         return server_->withUnit(std::forward<F>(f));
     }
+    // The same for the unit with factory number `number` on the bus; std::out_of_range when the
+    // line has none.
+    template <class F> decltype(auto) withUnit(std::uint16_t number, F&& f) {
+        return server_->withUnit(number, std::forward<F>(f));
+    }
 
-    // Receives every event of the line on the serving thread; set before start().
+    // Receives every event of the line on the serving thread; set before starting.
     void setListener(UnitServer::Listener listener);
 
 private:
@@ -46,8 +58,8 @@ private:
 
     SystemClock systemClock_;
     std::unique_ptr<Transport> transport_;
-    std::unique_ptr<UnitModel> model_;
-    std::unique_ptr<FaultInjector> faults_;
+    std::vector<std::unique_ptr<UnitModel>> models_;
+    std::vector<std::unique_ptr<FaultInjector>> faults_;
     std::unique_ptr<UnitServer> server_;
     std::thread thread_;
     UnitServer::Listener listener_;

@@ -5,6 +5,9 @@
 #include "protocol/request_kind.hpp"
 #include "sim/handlers.hpp"
 
+#include <cmath>
+#include <numbers>
+
 namespace torl7::sim {
 
 namespace {
@@ -54,11 +57,21 @@ UnitModel::UnitModel(const UnitOptions& options, const Clock& clock) : clock_(cl
     state_.lineSpeedBaud = options.lineSpeedBaud;
     state_.askToFollowSpeedChange = options.askToFollowSpeedChange;
     state_.versionText = options.versionText;
-    state_.inputs = options.inputs;
+    state_.wave = options.wave;
+    state_.inputs = unbalancedInputs(options.wave, options.inputs);
     state_.uminLimitVolts = options.uminLimitVolts;
     state_.coefficientLimit = options.coefficientLimit;
     state_.plant = Plant(clock.now(), options.trips, options.seed);
+    if (options.wave.currentLagDeg) {
+        state_.plant.setRunningCosF(std::cos(*options.wave.currentLagDeg * std::numbers::pi / 180));
+    }
     state_.protocol = options.events.value_or(EventProtocol::sample());
+    if (options.accounting) {
+        state_.plant.setAccounting(*options.accounting);
+    }
+    if (!options.installation.empty()) {
+        state_.record.installation = unitText16(options.installation);
+    }
     if (options.askToFollowSpeedChange) {
         // The tool is on the bus, so the bus runs at the line's speed.
         if (const int index = indexForBaud(options.lineSpeedBaud); index >= 0) {

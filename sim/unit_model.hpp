@@ -16,11 +16,16 @@ struct UnitOptions {
     bool askToFollowSpeedChange = false;
     std::string versionText = kDefaultVersionText;
     InputQuantities inputs = kDefaultInputs;
+    WaveShape wave;
     std::optional<std::uint16_t> uminLimitVolts;
     std::optional<std::uint16_t> coefficientLimit;
     std::vector<ProvokedTrip> trips;
     // The event protocol the unit starts with; a sample protocol when not given.
     std::optional<EventProtocol> events;
+    // The accounting record the unit starts with; that of a unit long in service when not given.
+    std::optional<AccountingRecord> accounting;
+    // The installation text stored in the configuration (blank when empty).
+    std::string installation;
     // Seed of the measurement noise.
     std::uint32_t seed = 1;
 };

@@ -1,5 +1,7 @@
 #include "sim/unit_server.hpp"
 
+#include <stdexcept>
+
 namespace torl7::sim {
 
 namespace {
@@ -16,7 +18,16 @@ std::chrono::microseconds wireTime(std::size_t byteCount, int baud) {
 
 UnitServer::UnitServer(Transport& transport, UnitModel& model, FaultInjector& faults,
                        ServerOptions options)
-    : transport_(transport), model_(model), faults_(faults), options_(options) {}
+    : transport_(transport), options_(options) {
+    bus_.attach(model, faults);
+}
+
+UnitServer::UnitServer(Transport& transport, UnitBus bus, ServerOptions options)
+    : transport_(transport), bus_(std::move(bus)), options_(options) {
+    if (bus_.units().empty()) {
+        throw std::invalid_argument("a line with no unit on it");
+    }
+}
 
 void UnitServer::notify(ServerEvent event) {
     if (listener_) {
@@ -58,15 +69,14 @@ bool UnitServer::pause(std::chrono::microseconds delay) {
 bool UnitServer::speedMatches(int& baud) {
     const auto speed = transport_.lineSpeedBaud();
     baud = speed.value_or(0);
-    return speed && *speed == withUnit([](UnitModel& model, FaultInjector&) {
-               return model.state().lineSpeedBaud;
-           });
+    std::lock_guard lock(unitMutex_);
+    return speed && bus_.anyListensAt(*speed);
 }
 
 bool UnitServer::receive(ByteSpan bytes) {
     int baud = 0;
     if (!speedMatches(baud)) {
-        // At another speed the unit's receiver sees only garbage; whatever it had gathered
+        // At another speed the units' receivers see only garbage; whatever they had gathered
         // is lost with it.
         assembler_.reset();
         notify({ServerEvent::Kind::IgnoredAtWrongSpeed,
@@ -81,7 +91,7 @@ bool UnitServer::receive(ByteSpan bytes) {
     for (std::size_t i = 0; i < bytes.size() && !stopping_; ++i) {
         if (auto request = assembler_.feed(bytes.subspan(i, 1))) {
             assembler_.reset();
-            const Outcome outcome = answer(*request);
+            const Outcome outcome = answer(*request, baud);
             if (outcome == Outcome::LineFailed) {
                 return false;
             }
@@ -93,23 +103,27 @@ bool UnitServer::receive(ByteSpan bytes) {
     return true;
 }
 
-UnitServer::Outcome UnitServer::answer(const Frame& request) {
+UnitServer::Outcome UnitServer::answer(const Frame& request, int baud) {
     std::vector<WirePlan> plans;
-    int baud = 0;
+    BusUnit* unit = nullptr;
+    std::uint16_t number = 0;
     {
         std::lock_guard lock(unitMutex_);
-        baud = model_.state().lineSpeedBaud;
-        notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}});
-        const std::vector<Bytes> answers = model_.handle(request);
+        unit = bus_.addressee(request, baud);
+        number = unit ? unit->number() : 0;
+        notify({ServerEvent::Kind::Request, request.bytes(), baud, {}, {}, number});
+        const std::vector<Bytes> answers =
+            unit ? unit->model->handle(request) : std::vector<Bytes>{};
         if (answers.empty()) {
-            plans.push_back(faults_.plan(request.bytes(), {}, baud));
+            plans.push_back(unit ? unit->faults->plan(request.bytes(), {}, baud)
+                                 : bus_.planForNobody(request.bytes(), baud));
         }
         for (const Bytes& frame : answers) {
             const bool first = &frame == &answers.front();
             const bool slow = options_.wireTime && first && answered_ < options_.wireTimeAnswers;
             const auto delay = slow ? wireTime(request.bytes().size() + frame.size(), baud)
                                     : std::chrono::microseconds{0};
-            plans.push_back(faults_.plan(request.bytes(), frame, baud, delay));
+            plans.push_back(unit->faults->plan(request.bytes(), frame, baud, delay));
         }
         answered_ += answers.empty() ? 0 : 1;
     }
@@ -130,7 +144,8 @@ UnitServer::Outcome UnitServer::answer(const Frame& request) {
                 std::move(sent),
                 baud,
                 plan.applied,
-                {}});
+                {},
+                number});
         if (plan.hangUpAfter) {
             assembler_.reset();
             if (!transport_.hangUp()) {
@@ -143,10 +158,12 @@ UnitServer::Outcome UnitServer::answer(const Frame& request) {
     }
 
     // A speed change takes effect once its answer has left at the old speed.
-    const int newBaud =
-        withUnit([](UnitModel& model, FaultInjector&) { return model.state().lineSpeedBaud; });
-    if (newBaud != baud) {
-        transport_.setLineSpeedBaud(newBaud);
+    if (unit) {
+        const int newBaud = withUnit(
+            number, [](UnitModel& model, FaultInjector&) { return model.state().lineSpeedBaud; });
+        if (newBaud != baud) {
+            transport_.setLineSpeedBaud(newBaud);
+        }
     }
     return Outcome::Served;
 }

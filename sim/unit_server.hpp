@@ -1,10 +1,12 @@
-// The serving loop: gathers requests from the transport, lets the model answer them and puts
-// the answer on the wire through the fault layer, with the wire time when asked for.
+// The serving loop: gathers requests from the transport, lets the unit they are for answer them
+// and puts the answer on the wire through that unit's fault layer, with the wire time when asked
+// for. One unit on the line, or several on one bus.
 #pragma once
 
 #include "protocol/frame_assembler.hpp"
 #include "sim/faults.hpp"
 #include "sim/transport.hpp"
+#include "sim/unit_bus.hpp"
 #include "sim/unit_model.hpp"
 
 #include <atomic>
@@ -31,6 +33,9 @@ struct ServerEvent {
     int lineSpeedBaud = 0;
     std::vector<FaultKind> faults;
     std::string portPath;
+    // The unit a request, an answer or a silence belongs to; 0 when no unit on the line took
+    // the frame.
+    std::uint16_t unit = 0;
 };
 
 class UnitServer {
@@ -40,6 +45,8 @@ public:
     // All three must outlive the server.
     UnitServer(Transport& transport, UnitModel& model, FaultInjector& faults,
                ServerOptions options = {});
+    // Several units on one line; the transport and the bus's units must outlive the server.
+    UnitServer(Transport& transport, UnitBus bus, ServerOptions options = {});
 
     // Serves until stop() is called or the transport fails; returns true after stop().
     bool run();
@@ -51,10 +58,18 @@ public:
     void setListener(Listener listener) { listener_ = std::move(listener); }
 
     // Runs `f(model, faults)` while no request is being handled: another thread's look at the
-    // unit's state, or a change of the faults between two exchanges.
+    // unit's state, or a change of the faults between two exchanges. On a bus, the first unit.
     template <class F> decltype(auto) withUnit(F&& f) {
         std::lock_guard lock(unitMutex_);
-        return f(model_, faults_);
+        const BusUnit& unit = bus_.units().front();
+        return f(*unit.model, *unit.faults);
+    }
+    // The same for the unit with factory number `number`; std::out_of_range when the line has
+    // none.
+    template <class F> decltype(auto) withUnit(std::uint16_t number, F&& f) {
+        std::lock_guard lock(unitMutex_);
+        const BusUnit& unit = bus_.at(number);
+        return f(*unit.model, *unit.faults);
     }
 
     // Handles the bytes of one read; exposed for tests that drive the loop step by step.
@@ -63,22 +78,21 @@ public:
 
 private:
     enum class Outcome { Served, LineReplaced, LineFailed };
-    Outcome answer(const Frame& request);
+    Outcome answer(const Frame& request, int baud);
     bool speedMatches(int& baud);
     // Waits `delay` unless stop() comes first; false when stopped.
     bool pause(std::chrono::microseconds delay);
     void notify(ServerEvent event);
 
     Transport& transport_;
-    UnitModel& model_;
-    FaultInjector& faults_;
+    UnitBus bus_;
     ServerOptions options_;
     Listener listener_;
     FrameAssembler assembler_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
-    // Held while the model and the faults are used; never during a wait.
+    // Held while the units' models and faults are used; never during a wait.
     std::mutex unitMutex_;
     std::uint64_t answered_ = 0;
 };

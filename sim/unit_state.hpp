@@ -6,6 +6,7 @@
 #include "sim/clock.hpp"
 #include "sim/event_protocol.hpp"
 #include "sim/plant.hpp"
+#include "sim/wave_shape.hpp"
 
 #include <array>
 #include <chrono>
@@ -49,6 +50,7 @@ struct UnitState {
     std::string versionText = kDefaultVersionText;
     UnitClock clock;
     InputQuantities inputs = kDefaultInputs;
+    WaveShape wave;
     // Refusals, so that a read-back can differ from what was written: a Umin threshold above
     // the limit is stored as the limit, and so is a calibration coefficient.
     std::optional<std::uint16_t> uminLimitVolts;

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+
 namespace torl7 {
 
 namespace {
@@ -210,6 +212,70 @@ std::string calibrationJson(const CoefficientAck& ack) {
         held[kChannelKeys[i]] = ack.coefficients[i];
     }
     return printed({{"coefficients", held}, {"protection_blocked", ack.protectionBlocked}});
+}
+
+namespace {
+
+// Rounded to what 8-bit samples can say; null when there is no value.
+Json rounded(std::optional<double> value, int decimals = 3) {
+    if (!value || !std::isfinite(*value)) {
+        return nullptr;
+    }
+    const double scale = std::pow(10.0, decimals);
+    return std::round(*value * scale) / scale;
+}
+
+Json harmonicsJson(const ChannelAnalysis& c) {
+    Json shares = Json::object();
+    for (int h = kFirstHarmonicShown; h <= kLastHarmonicShown; ++h) {
+        shares[std::to_string(h)] =
+            rounded(c.harmonicsPercent[static_cast<std::size_t>(h - kFirstHarmonicShown)], 2);
+    }
+    return shares;
+}
+
+} // namespace
+
+std::string analysisJson(const WaveformAnalysis& analysis, std::optional<double> unitCosF) {
+    Json document = {{"period_samples", rounded(analysis.periodSamples)}};
+    if (!analysis.problem.empty()) {
+        document["problem"] = analysis.problem;
+    }
+    if (unitCosF) {
+        document["unit_cos_f"] = rounded(unitCosF, 2);
+    }
+    Json phases = Json::object();
+    for (const PhaseAnalysis& p : analysis.phases) {
+        static const char* const kNames[] = {"", "A", "B", "C"};
+        phases[kNames[std::clamp(p.phase, 0, 3)]] = {
+            {"u_rms", rounded(p.voltage.rms)},
+            {"i_rms", rounded(p.current.rms)},
+            {"u_rms_raw", rounded(p.voltage.rmsRaw)},
+            {"i_rms_raw", rounded(p.current.rmsRaw)},
+            {"angle_deg", rounded(p.angleDeg, 2)},
+            {"cos_phi", rounded(p.cosPhi)},
+            {"u_thd_pct", rounded(p.voltage.thdPercent, 2)},
+            {"i_thd_pct", rounded(p.current.thdPercent, 2)},
+            {"u_harmonics_pct", harmonicsJson(p.voltage)},
+            {"i_harmonics_pct", harmonicsJson(p.current)},
+        };
+    }
+    document["phases"] = phases;
+    if (const auto& s = analysis.sequence) {
+        document["sequence"] = {
+            {"scaled", s->scaled},
+            {"u1", rounded(s->u1)},
+            {"u2", rounded(s->u2)},
+            {"u0", rounded(s->u0)},
+            {"i1", rounded(s->i1)},
+            {"i2", rounded(s->i2)},
+            {"i0", rounded(s->i0)},
+            {"u_unbalance_pct", rounded(s->voltageUnbalancePercent, 2)},
+            {"i_unbalance_pct", rounded(s->currentUnbalancePercent, 2)},
+            {"order", s->order ? Json(phaseOrderName(*s->order)) : Json(nullptr)},
+        };
+    }
+    return printed(document);
 }
 
 } // namespace torl7

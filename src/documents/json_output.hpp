@@ -11,6 +11,7 @@
 #include "protocol/codecs/event_codec.hpp"
 #include "protocol/codecs/snapshot_codec.hpp"
 #include "protocol/codecs/waveform_codec.hpp"
+#include "protocol/waveform_analysis.hpp"
 
 #include <array>
 #include <cstdint>
@@ -44,5 +45,11 @@ std::string eventsJson(const std::vector<EventRow>& rows, std::size_t leftOut);
 std::string unitEventsJson(const std::vector<UnitEventRow>& rows);
 // The coefficients the unit holds after a coefficient write.
 std::string calibrationJson(const CoefficientAck& ack);
+// What a waveform set shows (torl7-cli analyse): the period, per phase A/B/C the RMS values,
+// the angle, cos φ, THD and harmonics 2..7, and with three phases the sequence values; a value
+// that cannot be had is null, and a set without a period says why in "problem". The unit's
+// own cos f goes beside, when the set came from the unit.
+std::string analysisJson(const WaveformAnalysis& analysis,
+                         std::optional<double> unitCosF = std::nullopt);
 
 } // namespace torl7

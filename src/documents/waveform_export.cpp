@@ -39,11 +39,21 @@ std::string cfgTime(const WaveformExport& r) {
 
 void setArrival(WaveformExport& record, std::time_t seconds, int microseconds) {
     std::tm local{};
+    std::tm utc{};
 #ifdef _WIN32
     localtime_s(&local, &seconds);
+    gmtime_s(&utc, &seconds);
 #else
     localtime_r(&seconds, &local);
+    gmtime_r(&seconds, &utc);
 #endif
+    // Days apart are at most one, across midnight: the year day tells which way.
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) {
+        days = local.tm_year > utc.tm_year ? 1 : -1;
+    }
+    record.utcOffsetMinutes =
+        (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
     record.year = local.tm_year + 1900;
     record.month = local.tm_mon + 1;
     record.day = local.tm_mday;
@@ -124,12 +134,13 @@ std::string waveformCsv(const WaveformExport& record, char separator) {
     return csv;
 }
 
-ComtradeFiles comtradeFiles(const WaveformExport& record) {
+ComtradeFiles comtradeFiles(const WaveformExport& record, ComtradeFormat format) {
     const std::vector<WaveformChannel> channels = waveformChannels(record);
     const std::string count = std::to_string(channels.size());
-    ComtradeFiles files;
-    std::string& cfg = files.cfg;
-    cfg += cfgField(record.station) + "," + cfgField(record.deviceId) + ",1999\r\n";
+    const bool ascii = format == ComtradeFormat::Ascii1999;
+    std::string cfg;
+    cfg += cfgField(record.station) + "," + cfgField(record.deviceId) +
+           (format == ComtradeFormat::Cff2013 ? ",2013\r\n" : ",1999\r\n");
     cfg += count + "," + count + "A,0D\r\n";
     for (std::size_t n = 0; n < channels.size(); ++n) {
         // An,ch_id,ph,ccbm,uu,a,b,skew,min,max,primary,secondary,PS
@@ -140,15 +151,49 @@ ComtradeFiles comtradeFiles(const WaveformExport& record) {
     cfg +=
         "1\r\n" + numberText(record.sampleRate) + "," + std::to_string(kWaveformSamples) + "\r\n";
     cfg += cfgTime(record) + "\r\n" + cfgTime(record) + "\r\n";
-    cfg += "ASCII\r\n1\r\n";
+    cfg += ascii ? "ASCII\r\n1\r\n" : "BINARY\r\n1\r\n";
+    if (format == ComtradeFormat::Cff2013) {
+        // The local time's offset from UTC, for the samples' time and the recorder's place;
+        // the time quality of a computer's clock is unknown (F), and so are leap seconds (3).
+        const int offset = std::abs(record.utcOffsetMinutes);
+        std::string code = (record.utcOffsetMinutes < 0 ? "-" : "") + std::to_string(offset / 60);
+        if (offset % 60 != 0) {
+            code += "h" + std::to_string(offset % 60);
+        }
+        cfg += code + "," + code + "\r\nF,3\r\n";
+    }
 
+    std::string dat;
     for (std::size_t i = 0; i < kWaveformSamples; ++i) {
         const auto microseconds = std::llround(static_cast<double>(i) * 1e6 / record.sampleRate);
-        files.dat += std::to_string(i + 1) + "," + std::to_string(microseconds);
-        for (const WaveformChannel& channel : channels) {
-            files.dat += "," + std::to_string((*channel.samples)[i]);
+        if (ascii) {
+            dat += std::to_string(i + 1) + "," + std::to_string(microseconds);
+            for (const WaveformChannel& channel : channels) {
+                dat += "," + std::to_string((*channel.samples)[i]);
+            }
+            dat += "\r\n";
+            continue;
         }
-        files.dat += "\r\n";
+        // Sample number and time stamp as 32-bit, each sample as 16-bit, least byte first.
+        const auto put = [&dat](std::uint64_t value, int bytes) {
+            for (int b = 0; b < bytes; ++b) {
+                dat += static_cast<char>(value >> (8 * b) & 0xFF);
+            }
+        };
+        put(i + 1, 4);
+        put(static_cast<std::uint64_t>(std::min<long long>(microseconds, 0xFFFFFFFE)), 4);
+        for (const WaveformChannel& channel : channels) {
+            put(static_cast<std::uint16_t>((*channel.samples)[i]), 2);
+        }
+    }
+    ComtradeFiles files;
+    if (format == ComtradeFormat::Cff2013) {
+        files.cff = "--- file type: CFG ---\r\n" + cfg + "--- file type: INF ---\r\n" +
+                    "--- file type: HDR ---\r\n" +
+                    "--- file type: DAT BINARY: " + std::to_string(dat.size()) + " ---\r\n" + dat;
+    } else {
+        files.cfg = std::move(cfg);
+        files.dat = std::move(dat);
     }
     return files;
 }

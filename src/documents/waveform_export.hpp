@@ -1,9 +1,9 @@
 // The waveforms of one poll sequence as files for other programs: CSV for a spreadsheet and
-// COMTRADE (IEEE C37.111-1999, ASCII: a .cfg and a .dat file), the exchange format of
-// protection engineers. The unit says neither its sample rate nor the samples' scaling, so
-// nothing is made up: the rate is the one the user gives, and every channel holds the samples
-// as the unit sent them (0..255) with scaling 1, offset 0 and the unit "raw". What the files
-// hold, line by line: docs/waveform-export.md. Pure, no Qt.
+// COMTRADE, the exchange format of protection engineers: IEEE C37.111-1999 as a .cfg and a .dat
+// file with ASCII or BINARY data, or the 2013 revision's single .cff file. The unit says neither
+// its sample rate nor the samples' scaling, so nothing is made up: the rate is the one the user
+// gives, and every channel holds the samples as the unit sent them (0..255) with scaling 1, offset
+// 0 and the unit "raw". What the files hold, line by line: docs/waveform-export.md. Pure, no Qt.
 #pragma once
 
 #include "protocol/waveform_samples.hpp"
@@ -23,8 +23,10 @@ struct WaveformExport {
     std::vector<int> phases; // the phases fetched in the sequence, 1..3 (1 = A), in order
     WaveformSamples samples;
     double sampleRate = 0; // Hz, as the user gives it
-    // When the samples arrived, by this computer's clock (local time).
+    // When the samples arrived, by this computer's clock (local time), and how far that clock's
+    // local time is ahead of UTC.
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0, microsecond = 0;
+    int utcOffsetMinutes = 0;
 };
 
 // One channel of the files: "Ua" .. "Ic", its phase letter, and its samples.
@@ -56,10 +58,19 @@ std::optional<double> parseSampleRate(std::string_view text);
 // byte-order mark, fields separated by `separator`, lines ending in "\r\n".
 std::string waveformCsv(const WaveformExport& record, char separator = ';');
 
+enum class ComtradeFormat {
+    Ascii1999,  // NAME.cfg + NAME.dat, one text row a sample
+    Binary1999, // NAME.cfg + NAME.dat, 16-bit little-endian samples
+    Cff2013,    // NAME.cff: configuration, information, header and binary data in one file
+};
+
+// The files' contents: `cfg` and `dat`, or for 2013 `cff` alone.
 struct ComtradeFiles {
     std::string cfg;
     std::string dat;
+    std::string cff;
 };
-ComtradeFiles comtradeFiles(const WaveformExport& record);
+ComtradeFiles comtradeFiles(const WaveformExport& record,
+                            ComtradeFormat format = ComtradeFormat::Ascii1999);
 
 } // namespace torl7

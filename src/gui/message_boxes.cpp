@@ -84,6 +84,13 @@ void sayFailure(const SessionError& error, MessageBoxes& boxes, QWidget* over) {
         return; // the button that asked does nothing while another exchange holds the line
     case SessionError::Kind::Cancelled:
         return; // the user or another action ended it
+    case SessionError::Kind::SpeedFixed:
+        boxes.error(QStringLiteral("Скорость линии %1 задаётся в сервере: поиск скорости по этой "
+                                   "линии невозможен. Задайте скорость в сервере или откройте "
+                                   "линию как rfc2217://, если сервер это позволяет.")
+                        .arg(error.port),
+                    kCaptionTool, over);
+        return;
     }
 }
 

@@ -13,6 +13,7 @@
 #include "gui/controllers/rs485_speed.hpp"
 #include "gui/controllers/settings_transfer.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
+#include "gui/controllers/waveform_viewer.hpp"
 #include "gui/main_window.hpp"
 
 namespace torl7 {
@@ -31,6 +32,7 @@ Subsystems installSubsystems(MainWindow& window) {
     s.calibration = new Calibration(window);
     s.settings = new SettingsTransfer(window);
     s.exports = new Exports(window, s.diagnostics->operation());
+    s.waveforms = new WaveformViewer(window, s.diagnostics->operation());
     s.bundle = new BundleSaver(window, *s.report, *s.settings, *s.exports);
     return s;
 }

@@ -18,6 +18,7 @@ class ReportWriter;
 class Rs485SpeedChange;
 class SettingsTransfer;
 class TripCurveEditor;
+class WaveformViewer;
 
 struct Subsystems {
     DeviceSearch* search = nullptr;
@@ -32,6 +33,7 @@ struct Subsystems {
     Calibration* calibration = nullptr;
     SettingsTransfer* settings = nullptr;
     Exports* exports = nullptr;
+    WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
 };
 

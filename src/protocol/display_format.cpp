@@ -33,6 +33,12 @@ std::string formatCosF(std::uint8_t byte) {
            zeroPadded(static_cast<std::uint64_t>(hundredths % 100), 2);
 }
 
+double cosFValue(std::uint8_t byte) {
+    const int hundredths = byte & 0x7F;
+    const bool negative = (byte & 0x80) == 0 && hundredths != 100;
+    return (negative ? -hundredths : hundredths) / 100.0;
+}
+
 std::string formatCurrentTenths(std::uint16_t tenths) {
     return tenths < 1000 ? formatTenths(tenths) : formatTenthsWhole(tenths);
 }

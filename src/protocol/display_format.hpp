@@ -16,6 +16,8 @@ std::string formatRunningTime(std::uint32_t seconds);
 // sign. Magnitude 100 is "1,00" whatever the sign; otherwise two decimals, and a zero
 // magnitude is "0,00" with no minus.
 std::string formatCosF(std::uint8_t byte);
+// The number the same byte stands for: 1 at magnitude 100, whatever the sign bit.
+double cosFValue(std::uint8_t byte);
 
 // A current (or power) in tenths: one decimal below 100 ("99,9"), a whole number rounded
 // half away from zero from 100 up (1005 -> "101").

@@ -55,8 +55,6 @@ int decodeBcd(std::uint8_t byte, BcdField field) {
     return tens * 10 + (byte & 0x0F);
 }
 
-namespace {
-
 std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -66,6 +64,8 @@ std::string_view trimBlanks(std::string_view text) {
     }
     return text;
 }
+
+namespace {
 
 bool allDigits(std::string_view text) {
     for (char c : text) {

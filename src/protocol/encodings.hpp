@@ -71,6 +71,9 @@ int decodeBcd(std::uint8_t byte, BcdField field);
 // the number. Nothing for a text that is not a plain decimal number.
 std::optional<std::int64_t> parseTenths(std::string_view text);
 
+// The text without the blanks and tabs around it.
+std::string_view trimBlanks(std::string_view text);
+
 // Strict integer: optional sign and decimal digits, blanks around allowed.
 std::optional<std::int64_t> parseInteger(std::string_view text);
 

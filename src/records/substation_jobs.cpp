@@ -261,7 +261,8 @@ SubstationRun::JobMaker compareJob(QString substationFolder) {
                 read.start();
             },
             [commissioned, fault](const SubstationUnit& unit, const ConfigRecord& record) {
-                UnitOutcome outcome{unit.number, unit.line, UnitOutcome::Result::Done};
+                UnitOutcome outcome =
+                    UnitOutcome::of(unit.number, unit.line, UnitOutcome::Result::Done);
                 if (!fault->empty()) {
                     outcome.result = UnitOutcome::Result::Failed;
                     outcome.detail = *fault;

@@ -156,6 +156,9 @@ UnitOutcome outcomeOfFailure(int number, const std::string& line, const SessionE
     case Kind::Refused:
         outcome.result = UnitOutcome::Result::Cancelled;
         break;
+    case Kind::SpeedFixed:
+        outcome.detail = "the speed of " + error.port.toStdString() + " is set in its server";
+        break;
     case Kind::NoPort:
     case Kind::PortNotOpened:
     case Kind::LineLost:

@@ -56,6 +56,7 @@ struct SessionError {
         LineLost,      // the port went away (an adapter pulled out)
         Refused,       // another exchange holds the line: nothing was sent
         Cancelled,     // replaced by a newer request, or given up by its sender
+        SpeedFixed,    // the line's speed is set in a serial server (raw TCP): nothing was sent
     };
     Kind kind;
     QString port;          // the port concerned
@@ -104,6 +105,7 @@ public:
     std::uint16_t factoryNumber() const { return factoryNumber_; }
     int lineSpeed() const { return speedIndex_; }
     const QString& portName() const { return portName_; }
+    const QString& portDevice() const { return portDevice_; }
     const std::optional<int>& timeoutOverride() const { return timeoutOverrideMs_; }
     // How long a request of `requestKind` waits for its answer.
     int timeoutMs(RequestKind requestKind) const;

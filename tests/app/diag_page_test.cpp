@@ -2,11 +2,13 @@
 
 #include "app/control_expectations.hpp"
 #include "gui/widgets/indicator_shape.hpp"
+#include "gui/widgets/waveform_view.hpp"
 
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
 
@@ -175,8 +177,12 @@ TEST_F(DiagPageTest, waveformChartHasSixTracesInOrderOverAFixedByteAxis) {
         {"Series3", "Ub", QColor(128, 255, 0), 1}, {"Series4", "Ib", QColor(128, 255, 0), 2},
         {"Series5", "Uc", QColor(255, 0, 0), 1},   {"Series6", "Ic", QColor(255, 0, 0), 2},
     };
+    // The six traces, then the two cursor lines, which the legend does not show.
     const auto series = chart->series();
-    ASSERT_EQ(series.size(), 6);
+    ASSERT_EQ(series.size(), 8);
+    EXPECT_EQ(series[6]->objectName(), "cursor1");
+    EXPECT_EQ(series[7]->objectName(), "cursor2");
+    EXPECT_FALSE(chart->legend()->markers(series[6]).front()->isVisible());
     for (int index = 0; index < 6; ++index) {
         SCOPED_TRACE(traces[index].name);
         auto* line = qobject_cast<QLineSeries*>(series[index]);

@@ -1,8 +1,9 @@
 // torl7-cli's export files against the simulated unit: the waveforms as COMTRADE and CSV read
-// back by a reader written from the standard, to the samples the unit sent.
+// back by the COMTRADE reader (itself held to records written by hand), to the samples the unit
+// sent.
 #include "cli/cli_fixture.hpp"
+#include "documents/comtrade_reader.hpp"
 #include "protocol/request_kind.hpp"
-#include "report/comtrade_reader.hpp"
 
 #include <QDate>
 #include <QDir>
@@ -20,9 +21,9 @@ TEST_F(CliAgainstUnit, waveformsAsComtradeAndCsvHoldTheSamplesTheUnitSent) {
                                                          kind::Diagnostics, kind::Diagnostics}))
         << "the installation text comes from the configuration";
 
-    const torl7::testing::ComtradeRecord read =
-        torl7::testing::readComtrade(slurp(file("trip.cfg")), slurp(file("trip.dat")));
-    ASSERT_EQ(read.error, "");
+    const ComtradeRead got = readComtrade(slurp(file("trip.cfg")), slurp(file("trip.dat")));
+    ASSERT_TRUE(got.record) << got.error.text();
+    const ComtradeRecord& read = *got.record;
     EXPECT_EQ(read.device, "600");
     EXPECT_EQ(read.revision, 1999);
     ASSERT_EQ(read.rates.size(), 1u);
@@ -38,7 +39,7 @@ TEST_F(CliAgainstUnit, waveformsAsComtradeAndCsvHoldTheSamplesTheUnitSent) {
         EXPECT_EQ(read.analogs[static_cast<std::size_t>(n)].id, name);
         EXPECT_EQ(read.analogs[static_cast<std::size_t>(n)].unit, "raw");
         ASSERT_EQ(sent.size(), 100);
-        const std::vector<double>& values = read.values[static_cast<std::size_t>(n)];
+        const std::vector<double>& values = read.samples[static_cast<std::size_t>(n)];
         ASSERT_EQ(values.size(), 100u);
         for (int i = 0; i < 100; ++i) {
             ASSERT_EQ(values[static_cast<std::size_t>(i)], sent[i].toInt()) << name << " " << i;
@@ -123,11 +124,10 @@ TEST_F(CliAgainstUnit, bundleWritesEveryFileIntoOneFolderAndNamesAFileItCannotWr
     EXPECT_NE(slurp(out.filePath(base + "_PDF_не_создан.txt")).find("LibreOffice"),
               std::string::npos);
     EXPECT_TRUE(slurp(out.filePath(base + "_события.csv")).starts_with("\xEF\xBB\xBFДата/Время;"));
-    const auto comtrade =
-        torl7::testing::readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
-                                     slurp(out.filePath(base + "_осциллограммы.dat")));
-    EXPECT_EQ(comtrade.error, "");
-    EXPECT_EQ(comtrade.analogCount, 6);
+    const auto comtrade = readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
+                                       slurp(out.filePath(base + "_осциллограммы.dat")));
+    ASSERT_TRUE(comtrade.record) << comtrade.error.text();
+    EXPECT_EQ(comtrade.record->analogCount, 6);
 
     // A folder standing where the events file goes: the failure names it, nothing half-written,
     // and the report of the earlier run stays as it was.

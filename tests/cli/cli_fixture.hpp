@@ -26,9 +26,11 @@ struct Result {
 
 class CliAgainstUnit : public ::testing::Test {
 protected:
-    void startUnit(int baud = 115200, std::vector<sim::FaultKind> faults = {}) {
+    void startUnit(int baud = 115200, std::vector<sim::FaultKind> faults = {},
+                   const sim::WaveShape& wave = {}) {
         sim::SimOptions options;
         options.unit.lineSpeedBaud = baud;
+        options.unit.wave = wave;
         for (const sim::FaultKind fault : faults) {
             options.faults.rules.push_back({fault, 1, UINT64_MAX});
         }

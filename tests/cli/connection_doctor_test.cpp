@@ -113,3 +113,24 @@ TEST(Trace, writesEachFrameSentAndReceivedToStderrAsItGoes) {
         << answer;
     EXPECT_FALSE(out.str().empty()) << "the snapshot itself still goes to stdout";
 }
+
+// Over raw TCP the serial speed is the server's: a search would "find" the unit at the first
+// speed it tried. It is refused, saying why, and nothing is sent.
+TEST(SearchOverRawTcp, isRefusedSayingTheSpeedIsTheServers) {
+    sim::SimOptions options;
+    options.listen = sim::ListenOptions{{"127.0.0.1", 0}, false};
+    std::size_t requests = 0;
+    sim::SimulatedUnit unit;
+    unit.setListener([&](const sim::ServerEvent& e) {
+        requests += e.kind == sim::ServerEvent::Kind::Request ? 1 : 0;
+    });
+    const QString port = QString::fromStdString(unit.start(options));
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = runCli({"torl7-cli", "--port", port, "search"}, out, err);
+    unit.stop();
+    EXPECT_EQ(code, exitcode::Usage);
+    EXPECT_NE(err.str().find("is set in its server"), std::string::npos) << err.str();
+    EXPECT_EQ(requests, 0u);
+    EXPECT_TRUE(out.str().empty());
+}

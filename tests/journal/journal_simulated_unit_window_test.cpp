@@ -1,5 +1,6 @@
 // The "Протокол" tab against the simulated unit over a real pseudo-terminal and Qt's serial
 // port: the protocol read, the accounting read and reset, and a chain broken by a lost answer.
+#include "documents/comtrade_reader.hpp"
 #include "documents/settings_file.hpp"
 #include "gui/controllers/bundle_saver.hpp"
 #include "gui/controllers/diagnostics.hpp"
@@ -9,7 +10,6 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
-#include "report/comtrade_reader.hpp"
 #include "session/qt_serial_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/recording_message_boxes.hpp"
@@ -215,10 +215,10 @@ TEST_F(JournalAgainstSimulatedUnit, saveAllWritesTheBundleFromTheUnitAndTheWavef
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line.isOpen(); }, 10000));
     ASSERT_TRUE(pressAndWaitForMessage(page().btn_save_all));
     EXPECT_EQ(ratesAsked, 1);
-    const auto comtrade =
-        torl7::testing::readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
-                                     slurp(out.filePath(base + "_осциллограммы.dat")));
-    ASSERT_EQ(comtrade.error, "");
+    const auto read = readComtrade(slurp(out.filePath(base + "_осциллограммы.cfg")),
+                                   slurp(out.filePath(base + "_осциллограммы.dat")));
+    ASSERT_TRUE(read.record) << read.error.text();
+    const ComtradeRecord& comtrade = *read.record;
     EXPECT_EQ(comtrade.device, "600");
     ASSERT_EQ(comtrade.rates.size(), 1u);
     EXPECT_EQ(comtrade.rates[0].first, 2000);

@@ -1,9 +1,9 @@
 // The window's exports: what the pages show goes into the files, the dialogs' refusals, and a
 // failed write that leaves nothing behind.
 #include "diag/diagnostics_fixture.hpp"
+#include "documents/comtrade_reader.hpp"
 #include "gui/controllers/exports.hpp"
 #include "gui/pages/config_page.hpp"
-#include "report/comtrade_reader.hpp"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -110,10 +110,10 @@ TEST_F(ExportsTest, waveformsLastDrawnGoToComtradeWithTheRateGivenAndTheRawSampl
 
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(' ').toStdString();
     EXPECT_EQ(offeredNames, QStringList{QStringLiteral("ТОРЛ_№1234_0812_26_осциллограммы.cfg")});
-    const auto read =
-        torl7::testing::readComtrade(saved(dir.filePath(QStringLiteral("trip.cfg"))).toStdString(),
-                                     saved(dir.filePath(QStringLiteral("trip.dat"))).toStdString());
-    ASSERT_EQ(read.error, "");
+    const auto got = readComtrade(saved(dir.filePath(QStringLiteral("trip.cfg"))).toStdString(),
+                                  saved(dir.filePath(QStringLiteral("trip.dat"))).toStdString());
+    ASSERT_TRUE(got.record) << got.error.text();
+    const ComtradeRecord& read = *got.record;
     EXPECT_EQ(read.station, "КНС-2 насос 3");
     EXPECT_EQ(read.device, "1234");
     ASSERT_EQ(read.rates.size(), 1u);
@@ -125,9 +125,19 @@ TEST_F(ExportsTest, waveformsLastDrawnGoToComtradeWithTheRateGivenAndTheRawSampl
         const WaveformBlock sent = block(static_cast<std::uint8_t>(1 + n % 2));
         const auto& samples = n < 2 ? sent.voltage : sent.current;
         for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-            ASSERT_EQ(read.values[n][i], samples[i]) << names[n] << " " << i;
+            ASSERT_EQ(read.samples[n][i], samples[i]) << names[n] << " " << i;
         }
     }
+
+    // 2013: one file, named .cff even when the name typed has no suffix.
+    choice = WaveformExportChoice{2000, WaveformFormat::Comtrade, ComtradeFormat::Cff2013};
+    savePath = dir.filePath(QStringLiteral("trip2013"));
+    diag().btn_save_waves->click();
+    EXPECT_EQ(offeredNames.last(), QStringLiteral("ТОРЛ_№1234_0812_26_осциллограммы.cff"));
+    const auto cff = readComtradeCff(saved(savePath + ".cff").toStdString());
+    ASSERT_TRUE(cff.record) << cff.error.text();
+    EXPECT_EQ(cff.record->revision, 2013);
+    EXPECT_EQ(cff.record->samples, read.samples);
 }
 
 TEST_F(ExportsTest, waveformsNeedADrawingAndTheDialogsAnswer) {
@@ -164,8 +174,20 @@ TEST(WaveformExportDialog, saveIsEnabledOnlyForARateAboveZero) {
         EXPECT_EQ(save->isEnabled(), enabled) << text;
         EXPECT_EQ(dialog.choice().has_value(), enabled) << text;
     }
-    dialog.cb_format->setCurrentIndex(1);
-    EXPECT_EQ(dialog.choice()->format, WaveformFormat::Csv);
+    const std::pair<WaveformFormat, ComtradeFormat> items[] = {
+        {WaveformFormat::Comtrade, ComtradeFormat::Ascii1999},
+        {WaveformFormat::Comtrade, ComtradeFormat::Binary1999},
+        {WaveformFormat::Comtrade, ComtradeFormat::Cff2013},
+        {WaveformFormat::Csv, ComtradeFormat::Ascii1999},
+    };
+    ASSERT_EQ(dialog.cb_format->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        dialog.cb_format->setCurrentIndex(i);
+        EXPECT_EQ(dialog.choice()->format, items[i].first) << i;
+        if (items[i].first == WaveformFormat::Comtrade) {
+            EXPECT_EQ(dialog.choice()->comtrade, items[i].second) << i;
+        }
+    }
     EXPECT_EQ(dialog.choice()->sampleRate, 1562.5);
 }
 

@@ -1,6 +1,6 @@
 #include "documents/waveform_export.hpp"
 
-#include "report/comtrade_reader.hpp"
+#include "documents/comtrade_reader.hpp"
 
 #include <gtest/gtest.h>
 
@@ -45,25 +45,40 @@ TEST(SampleRate, onlyARateFromOneHertzToOneMegahertzIsTaken) {
     }
 }
 
-// The files read back, by a reader written from the standard, to the samples as sent.
-TEST(Comtrade, anIndependentReaderGetsTheSamplesBackChannelByChannel) {
+// The files of every format read back, by the reader held to hand-written records, to the
+// samples as sent.
+TEST(Comtrade, everyFormatReadsBackToTheSamplesChannelByChannel) {
     const struct {
         std::vector<int> phases;
         double rate;
         std::vector<std::string> names;
+        ComtradeFormat format;
     } cases[] = {
-        {{1, 2, 3}, 2000, {"Ua", "Ub", "Uc", "Ia", "Ib", "Ic"}},
-        {{1}, 1562.5, {"Ua", "Ia"}},
-        {{1, 2}, 3, {"Ua", "Ub", "Ia", "Ib"}},
+        {{1, 2, 3}, 2000, {"Ua", "Ub", "Uc", "Ia", "Ib", "Ic"}, ComtradeFormat::Ascii1999},
+        {{1}, 1562.5, {"Ua", "Ia"}, ComtradeFormat::Ascii1999},
+        {{1, 2}, 3, {"Ua", "Ub", "Ia", "Ib"}, ComtradeFormat::Ascii1999},
+        {{1, 2, 3}, 2000, {"Ua", "Ub", "Uc", "Ia", "Ib", "Ic"}, ComtradeFormat::Binary1999},
+        {{1, 3}, 1562.5, {"Ua", "Uc", "Ia", "Ic"}, ComtradeFormat::Cff2013},
     };
     for (const auto& c : cases) {
-        const WaveformExport record = sampleRecord(c.phases, c.rate);
-        const ComtradeFiles files = comtradeFiles(record);
-        const testing::ComtradeRecord read = testing::readComtrade(files.cfg, files.dat);
-        ASSERT_EQ(read.error, "") << files.cfg;
+        WaveformExport record = sampleRecord(c.phases, c.rate);
+        record.utcOffsetMinutes = 330;
+        const ComtradeFiles files = comtradeFiles(record, c.format);
+        const bool single = c.format == ComtradeFormat::Cff2013;
+        EXPECT_EQ(files.cff.empty(), !single);
+        const ComtradeRead got =
+            single ? readComtradeCff(files.cff) : readComtrade(files.cfg, files.dat);
+        ASSERT_TRUE(got.record) << got.error.text();
+        const ComtradeRecord& read = *got.record;
         EXPECT_EQ(read.station, "КНС-2  насос 3") << "a comma would split the field";
         EXPECT_EQ(read.device, "600");
-        EXPECT_EQ(read.revision, 1999);
+        EXPECT_EQ(read.revision, single ? 2013 : 1999);
+        EXPECT_EQ(read.fileType, c.format == ComtradeFormat::Ascii1999 ? "ASCII" : "BINARY");
+        if (single) {
+            EXPECT_NE(files.cff.find("\r\n5h30,5h30\r\nF,3\r\n--- file type: INF ---"),
+                      std::string::npos)
+                << "2013's time code (UTC+5:30) and time quality lines";
+        }
         ASSERT_EQ(read.analogCount, static_cast<int>(c.names.size()));
         EXPECT_EQ(read.total, read.analogCount);
         EXPECT_EQ(read.digitalCount, 0);
@@ -72,7 +87,6 @@ TEST(Comtrade, anIndependentReaderGetsTheSamplesBackChannelByChannel) {
         EXPECT_EQ(read.rates[0].second, 100);
         EXPECT_EQ(read.firstTime, "09/12/2026,05:07:03.250000");
         EXPECT_EQ(read.triggerTime, read.firstTime);
-        EXPECT_EQ(read.fileType, "ASCII");
         EXPECT_EQ(read.timeMultiplier, 1);
         ASSERT_EQ(read.numbers.size(), kWaveformSamples);
         for (std::size_t i = 0; i < kWaveformSamples; ++i) {
@@ -80,7 +94,7 @@ TEST(Comtrade, anIndependentReaderGetsTheSamplesBackChannelByChannel) {
             EXPECT_EQ(read.stamps[i], std::lround(static_cast<double>(i) * 1e6 / c.rate)) << i;
         }
         for (std::size_t n = 0; n < c.names.size(); ++n) {
-            const testing::ComtradeAnalog& channel = read.analogs[n];
+            const ComtradeAnalog& channel = read.analogs[n];
             EXPECT_EQ(channel.id, c.names[n]);
             EXPECT_EQ(channel.phase,
                       std::string(1, static_cast<char>('A' + (c.names[n][1] - 'a'))));
@@ -92,9 +106,9 @@ TEST(Comtrade, anIndependentReaderGetsTheSamplesBackChannelByChannel) {
             const auto phase = static_cast<std::size_t>(c.names[n][1] - 'a');
             const auto& sent = c.names[n][0] == 'U' ? record.samples.voltage[phase]
                                                     : record.samples.current[phase];
-            ASSERT_EQ(read.values[n].size(), kWaveformSamples);
+            ASSERT_EQ(read.samples[n].size(), kWaveformSamples);
             for (std::size_t i = 0; i < kWaveformSamples; ++i) {
-                ASSERT_EQ(read.values[n][i], sent[i]) << c.names[n] << " sample " << i + 1;
+                ASSERT_EQ(read.samples[n][i], sent[i]) << c.names[n] << " sample " << i + 1;
             }
         }
     }

@@ -52,6 +52,23 @@ TEST(CommandLine, faultRulesAndRandomFaults) {
     EXPECT_EQ(line.options.faults.parameters.lateBy, std::chrono::milliseconds{900});
 }
 
+TEST(CommandLine, waveShapeOptions) {
+    const auto wave =
+        parsed({"--wave-periods", "2,5", "--wave-amplitude", "90,40", "--phase-shift", "-20",
+                "--unbalance=4,6", "--harmonics", "3=5,5=2.5", "--reverse-order"})
+            .options.unit.wave;
+    EXPECT_EQ(wave.periods, 2.5);
+    EXPECT_EQ(wave.voltagePeakSteps, 90);
+    EXPECT_EQ(wave.currentPeakSteps, 40);
+    EXPECT_EQ(wave.currentLagDeg, -20);
+    EXPECT_DOUBLE_EQ(wave.voltageUnbalance, 0.04);
+    EXPECT_DOUBLE_EQ(wave.currentUnbalance, 0.06);
+    EXPECT_EQ(wave.harmonics, (std::vector<std::pair<int, double>>{{3, 0.05}, {5, 0.025}}));
+    EXPECT_TRUE(wave.reversed);
+    EXPECT_DOUBLE_EQ(parsed({"--unbalance", "3"}).options.unit.wave.currentUnbalance, 0.03)
+        << "one value sets both";
+}
+
 TEST(CommandLine, badOptions_areRefusedWithAMessageNamingThem) {
     EXPECT_NE(errorOf({"--bogus"}).find("--bogus"), std::string::npos);
     EXPECT_NE(errorOf({"--unit"}).find("--unit"), std::string::npos);
@@ -64,6 +81,9 @@ TEST(CommandLine, badOptions_areRefusedWithAMessageNamingThem) {
     EXPECT_NE(errorOf({"--fault-rate", "150%"}).find("--fault-rate"), std::string::npos);
     EXPECT_NE(errorOf({"--oversized-length", "247"}).find("--oversized-length"), std::string::npos);
     EXPECT_NE(errorOf({"--follow=yes"}).find("--follow"), std::string::npos);
+    EXPECT_NE(errorOf({"--unbalance", "60"}).find("--unbalance"), std::string::npos);
+    EXPECT_NE(errorOf({"--harmonics", "1=5"}).find("--harmonics"), std::string::npos);
+    EXPECT_NE(errorOf({"--wave-periods", "0"}).find("--wave-periods"), std::string::npos);
 }
 
 TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
@@ -89,6 +109,12 @@ TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
                                "--late-ms",
                                "--wrong-code",
                                "--oversized-length",
+                               "--wave-periods",
+                               "--wave-amplitude",
+                               "--phase-shift",
+                               "--unbalance",
+                               "--harmonics",
+                               "--reverse-order",
                                "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
@@ -99,3 +125,25 @@ TEST(CommandLine, helpDocumentsEveryOptionAndEveryFault) {
 }
 
 } // namespace
+
+TEST(CommandLine, unitsOnOneLine_givenOneByOneOrAsRanges) {
+    EXPECT_EQ(parsed({"--unit", "600-602", "--unit=615"}).units,
+              (std::vector<std::uint16_t>{600, 601, 602, 615}));
+    EXPECT_EQ(parsed({"--unit", "65530-65535"}).units.size(), 6u);
+
+    const struct {
+        std::vector<std::string> args;
+        std::string named;
+    } refused[] = {
+        {{"--unit", "600", "--unit", "600"}, "600 is given twice"},
+        {{"--unit", "601-600"}, "--unit"},
+        {{"--unit", "100-356"}, "256"},
+        {{"--unit", "600", "--fault", "601:drop"}, "601"},
+        {{"--fault", "601:drop"}, "601"},
+        {{"--fault", "x:drop"}, "--fault"},
+        {{"--unit", "600", "--fault", "600:boom"}, "boom"},
+    };
+    for (const auto& row : refused) {
+        EXPECT_NE(errorOf(row.args).find(row.named), std::string::npos) << row.named;
+    }
+}

@@ -109,9 +109,16 @@ void Exports::btn_save_wavesClick() {
         }
         return;
     }
-    QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы.cfg")),
-                               QStringLiteral("COMTRADE (*.cfg)"));
+    const bool single = choice->comtrade == ComtradeFormat::Cff2013;
+    const QString suffix = single ? QStringLiteral(".cff") : QStringLiteral(".cfg");
+    QString path = askSaveName(defaultName(QStringLiteral("_осциллограммы") + suffix),
+                               QStringLiteral("COMTRADE (*%1)").arg(suffix));
     if (path.isEmpty()) {
+        return;
+    }
+    const ComtradeFiles files = comtradeFiles(record, choice->comtrade);
+    if (single) {
+        save({{path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix, files.cff}});
         return;
     }
     // The pair shares one name: BASE.cfg and BASE.dat.
@@ -119,7 +126,6 @@ void Exports::btn_save_wavesClick() {
         path.chop(4);
     }
     // Replaced as a pair: never a new configuration beside old data.
-    const ComtradeFiles files = comtradeFiles(record);
     save({{path + QStringLiteral(".cfg"), files.cfg}, {path + QStringLiteral(".dat"), files.dat}});
 }
 

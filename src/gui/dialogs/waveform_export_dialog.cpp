@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace torl7 {
 
 WaveformExportDialog::WaveformExportDialog(QWidget* parent, bool askFormat) : QDialog(parent) {
@@ -20,7 +22,10 @@ WaveformExportDialog::WaveformExportDialog(QWidget* parent, bool askFormat) : QD
     ed_rate = new QLineEdit(this);
     ed_rate->setObjectName(QStringLiteral("ed_rate"));
     ed_rate->setPlaceholderText(QStringLiteral("например, 2000"));
-    cb_format = makeDropDown(this, "cb_format", {"COMTRADE (.cfg + .dat)", "CSV"}, 0);
+    cb_format = makeDropDown(this, "cb_format",
+                             {"COMTRADE 1999 ASCII (.cfg + .dat)",
+                              "COMTRADE 1999 BINARY (.cfg + .dat)", "COMTRADE 2013 (.cff)", "CSV"},
+                             0);
     buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Сохранить"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
@@ -52,8 +57,15 @@ std::optional<WaveformExportChoice> WaveformExportDialog::choice() const {
     if (!rate) {
         return std::nullopt;
     }
-    return WaveformExportChoice{*rate, cb_format->currentIndex() == 1 ? WaveformFormat::Csv
-                                                                      : WaveformFormat::Comtrade};
+    // The list's items in order: three COMTRADE forms, then CSV.
+    static constexpr ComtradeFormat kComtrade[] = {
+        ComtradeFormat::Ascii1999, ComtradeFormat::Binary1999, ComtradeFormat::Cff2013};
+    const int index = cb_format->currentIndex();
+    if (index == 3) {
+        return WaveformExportChoice{*rate, WaveformFormat::Csv};
+    }
+    return WaveformExportChoice{*rate, WaveformFormat::Comtrade,
+                                kComtrade[std::clamp(index, 0, 2)]};
 }
 
 void WaveformExportDialog::followRate() {

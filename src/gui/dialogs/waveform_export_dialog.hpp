@@ -1,6 +1,9 @@
 // The small dialog of "Сохранить осциллограммы…" and "Сохранить всё…": the sample rate, which
-// the unit does not say, and the file format. "Сохранить" stays disabled until the rate is a number above 0.
+// the unit does not say, and the file format. "Сохранить" stays disabled until the rate is a number
+// above 0.
 #pragma once
+
+#include "documents/waveform_export.hpp"
 
 #include <QDialog>
 
@@ -17,6 +20,7 @@ enum class WaveformFormat { Comtrade, Csv };
 struct WaveformExportChoice {
     double sampleRate = 0;
     WaveformFormat format = WaveformFormat::Comtrade;
+    ComtradeFormat comtrade = ComtradeFormat::Ascii1999;
 };
 
 class WaveformExportDialog : public QDialog {

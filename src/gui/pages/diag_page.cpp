@@ -1,9 +1,11 @@
 #include "gui/pages/diag_page.hpp"
 
 #include "gui/widgets/accessibility.hpp"
+#include "gui/widgets/analysis_panel.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "gui/widgets/indicator_shape.hpp"
 #include "gui/widgets/port_box.hpp"
+#include "gui/widgets/waveform_view.hpp"
 
 #include <QChart>
 #include <QChartView>
@@ -13,22 +15,17 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 namespace torl7 {
 
 namespace {
-
-// Sample values are bytes; the level axis leaves a pixel of room at both ends.
-constexpr double kLevelAxisMin = -1;
-constexpr double kLevelAxisMax = 260;
-// One block is 100 samples; the phase A current is drawn one sample to the right.
-constexpr double kSampleAxisMin = 0;
-constexpr double kSampleAxisMax = 101;
 
 // Widest texts of the value fields, so that live values do not make the layout jump.
 const QString kWidestMeasurement = QStringLiteral("00000");
@@ -59,6 +56,9 @@ QLineSeries* addSeries(QChart* chart, const char* name, const QString& title, QC
 DiagPage::DiagPage(QWidget* parent) : QWidget(parent) {
     auto* left = new QVBoxLayout;
     left->addWidget(buildChart(), 1);
+    left->addLayout(buildChartTools());
+    analysis = new AnalysisPanel(this);
+    left->addWidget(analysis);
     left->addWidget(buildMeasurements());
 
     auto* right = new QVBoxLayout;
@@ -130,7 +130,7 @@ QWidget* DiagPage::buildChart() {
     // The dark theme goes first: it would override the series pens set below. Yellow lines
     // need the dark plot area to be readable.
     chart->setTheme(QChart::ChartThemeDark);
-    chart->setTitle("Мониторинг синусоидальной формы напряжений и токов");
+    chart->setTitle(kChartTitle);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setMargins(QMargins(4, 4, 4, 4));
 
@@ -165,15 +165,54 @@ QWidget* DiagPage::buildChart() {
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignRight);
 
-    Chart1 = new QChartView(chart, this);
+    Chart1 = new WaveformView(chart, sampleAxis, levelAxis, this);
     Chart1->setObjectName("Chart1");
+    // The fixed axis is the view every drawing of the unit's waveforms starts from.
+    Chart1->setHome(kSampleAxisMin, kSampleAxisMax, kLevelAxisMin, kLevelAxisMax);
+    Chart1->followLegend();
     Chart1->setAccessibleName(chart->title());
     // A chart is only looked at: Tab passes it by.
     Chart1->setFocusPolicy(Qt::NoFocus);
     Chart1->viewport()->setFocusPolicy(Qt::NoFocus);
     Chart1->setRenderHint(QPainter::Antialiasing);
-    Chart1->setMinimumSize(560, 330);
+    Chart1->setMinimumSize(560, 250);
+    Chart1->setToolTip("Колесо: масштаб; рамка левой кнопкой: увеличить; правая кнопка или "
+                       "Shift: сдвиг; щелчок: курсор 1, правый щелчок: курсор 2; двойной "
+                       "щелчок: исходный масштаб; щелчок по легенде: скрыть или показать");
     return Chart1;
+}
+
+QLayout* DiagPage::buildChartTools() {
+    cb_analysis = makeCheckBox(this, "cb_analysis", "Анализ", true);
+    btn_zoom_reset = makeButton(this, "btn_zoom_reset", "Сброс масштаба");
+    btn_open_waves = makeButton(this, "btn_open_waves", "Открыть осциллограмму…");
+    btn_close_record = makeButton(this, "btn_close_record", "Закрыть");
+    btn_close_record->setAccessibleName("Закрыть осциллограмму");
+    btn_close_record->hide();
+    tbl_cursors = makeValueTable(this, "tbl_cursors", "Курсоры", {"К1", "К2", "Δ"},
+                                 {"№", "t, мс", "Ua", "Ia", "Ub", "Ib", "Uc", "Ic"});
+
+    ed_analysis_rate = makeTextEdit(this, "ed_analysis_rate", QString());
+    ed_analysis_rate->setPlaceholderText(QStringLiteral("частота"));
+    ed_analysis_rate->setToolTip(QStringLiteral("Частота дискретизации, Гц, если известна: по ней "
+                                                "период и время курсоров"));
+    fitWidthTo(ed_analysis_rate, QStringLiteral("0000000"));
+
+    auto* buttons = new QGridLayout;
+    buttons->setVerticalSpacing(2);
+    buttons->addWidget(cb_analysis, 0, 0);
+    auto* rate = new QHBoxLayout;
+    ed_analysis_rate->setAccessibleName(QStringLiteral("Частота дискретизации"));
+    rate->addWidget(makeCaption("Гц:", ed_analysis_rate));
+    rate->addWidget(ed_analysis_rate);
+    buttons->addLayout(rate, 0, 1, Qt::AlignRight);
+    buttons->addWidget(btn_zoom_reset, 1, 0);
+    buttons->addWidget(btn_close_record, 1, 1);
+    buttons->addWidget(btn_open_waves, 2, 0, 1, 2);
+    auto* row = new QHBoxLayout;
+    row->addLayout(buttons);
+    row->addWidget(tbl_cursors, 1);
+    return row;
 }
 
 QWidget* DiagPage::buildMeasurements() {

@@ -1,28 +1,43 @@
 // The "Диагностика" page: the connection bar (factory number, port, line speed, search,
-// waveform view), the waveform chart, live measurements, protection state lamps with their
+// waveform view), the waveform chart with its cursors and the analysis of what it shows, live
+// measurements, protection state lamps with their
 // trip countdowns, the unit's clock, the exchange counters, energy and running time.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 class QCheckBox;
 class QChart;
-class QChartView;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QLineSeries;
 class QPushButton;
 class QSpinBox;
+class QTableWidget;
 class QValueAxis;
 
 namespace torl7 {
 
+class AnalysisPanel;
 class IndicatorShape;
+class WaveformView;
+
+inline const QString kChartTitle =
+    QStringLiteral("Мониторинг синусоидальной формы напряжений и токов");
 
 class DiagPage : public QWidget {
     Q_OBJECT
 public:
     explicit DiagPage(QWidget* parent = nullptr);
+
+    // The chart's fixed axes. Sample values are bytes; the level axis leaves a pixel of room at
+    // both ends. One block is 100 samples; the phase A current is drawn one sample to the right.
+    static constexpr double kLevelAxisMin = -1;
+    static constexpr double kLevelAxisMax = 260;
+    static constexpr double kSampleAxisMin = 0;
+    static constexpr double kSampleAxisMax = 101;
 
     // Connection bar
     QSpinBox* frm1_zn = nullptr;
@@ -34,7 +49,7 @@ public:
     QPushButton* btn_save_waves = nullptr;
 
     // Waveforms of the phase voltages and currents, one sample per point.
-    QChartView* Chart1 = nullptr;
+    WaveformView* Chart1 = nullptr;
     QLineSeries* Series1 = nullptr;
     QLineSeries* Series2 = nullptr;
     QLineSeries* Series3 = nullptr;
@@ -43,6 +58,18 @@ public:
     QLineSeries* Series6 = nullptr;
     QValueAxis* sampleAxis = nullptr;
     QValueAxis* levelAxis = nullptr;
+    // Under the chart: the analysis on or off, the home view, a record from disk (the chart's
+    // title names it while it is shown), and the samples under the two cursors: rows К1, К2
+    // and their difference, columns the sample number, the time and Ua, Ia, Ub, Ib, Uc, Ic.
+    QCheckBox* cb_analysis = nullptr;
+    // The sample rate, when the user knows it: the period then follows from it, and the
+    // cursors show time.
+    QLineEdit* ed_analysis_rate = nullptr;
+    QPushButton* btn_zoom_reset = nullptr;
+    QPushButton* btn_open_waves = nullptr;
+    QPushButton* btn_close_record = nullptr;
+    QTableWidget* tbl_cursors = nullptr;
+    AnalysisPanel* analysis = nullptr;
 
     // "Текущие данные"
     QLabel* st_ua = nullptr;
@@ -121,6 +148,7 @@ public:
 private:
     QLayout* buildConnectionBar();
     QWidget* buildChart();
+    QLayout* buildChartTools();
     QWidget* buildMeasurements();
     QWidget* buildProtectionState();
     QWidget* buildClock();

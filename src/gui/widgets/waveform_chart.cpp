@@ -1,6 +1,7 @@
 #include "gui/widgets/waveform_chart.hpp"
 
 #include "gui/pages/diag_page.hpp"
+#include "gui/widgets/waveform_view.hpp"
 
 #include <QLineSeries>
 
@@ -26,6 +27,9 @@ std::array<QList<QPointF>, 2 * kPhases> waveformTraces(const WaveformSamples& sa
 }
 
 void drawWaveforms(DiagPage& page, const WaveformSamples& samples) {
+    if (page.Chart1->showsRecord()) {
+        return; // a record from disk stays until it is closed
+    }
     const auto traces = waveformTraces(samples);
     QLineSeries* const series[] = {page.Series1, page.Series2, page.Series3,
                                    page.Series4, page.Series5, page.Series6};

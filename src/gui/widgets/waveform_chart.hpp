@@ -17,7 +17,8 @@ class DiagPage;
 std::array<QList<QPointF>, 2 * kPhases> waveformTraces(const WaveformSamples& samples);
 
 // Replaces every trace of the chart at once: one replace() per series, so the chart lays out
-// and repaints once per drawing rather than once per point.
+// and repaints once per drawing rather than once per point. While a record opened from disk
+// is shown the chart is left alone.
 void drawWaveforms(DiagPage& page, const WaveformSamples& samples);
 
 } // namespace torl7

@@ -120,6 +120,7 @@ void DiagPoll::send() {
             switch (answer.error->kind) {
             case SessionError::Kind::NoPort:
             case SessionError::Kind::PortNotOpened:
+            case SessionError::Kind::SpeedFixed:
                 failWith(*answer.error); // no line to repeat on
                 return;
             case SessionError::Kind::Timeout:

@@ -1,6 +1,7 @@
 #include "session/operations/unit_search.hpp"
 
 #include "protocol/codecs/speed_change_codec.hpp"
+#include "protocol/line_endpoint.hpp"
 #include "protocol/line_speed.hpp"
 #include "protocol/search_schedule.hpp"
 
@@ -30,6 +31,12 @@ UnitSearch::UnitSearch(UnitSession& session, QTimer* pacer, QObject* parent)
 
 void UnitSearch::start(std::uint16_t factoryNumber, std::optional<int> pingWaitOverrideMs) {
     if (!begin()) {
+        return;
+    }
+    if (lineKind(session_.portDevice().toStdString()) == LineEndpoint::Kind::RawTcp) {
+        // The server holds the serial side at its own speed: every speed would be "found" at
+        // the first one tried.
+        fail(SessionError{SessionError::Kind::SpeedFixed, session_.portName(), {}});
         return;
     }
     factoryNumber_ = factoryNumber;
