@@ -38,9 +38,9 @@ struct TimelineFilter {
 
 struct TimelineEvent {
     int unit = 0;
-    UnitNames names; // as the archive knows them
-    int slot = 0;    // 0..99
-    Bytes record;    // the 24 bytes as the unit sent them
+    UnitNames names;        // as the archive knows them
+    int slot = 0;           // 0..99
+    Bytes record;           // the 24 bytes as the unit sent them
     std::string occurredAt; // the unit's clock, "yyyy-MM-dd HH:mm:ss"
 };
 

@@ -114,10 +114,10 @@ qint64 Archive::storeWithin(const ArchiveReading& r) {
 
     for (const auto& [role, record] : r.configurations) {
         const auto bytes = encodeConfigRecord(record);
-        runPrepared(shown_, s.configuration,
-                    {reading, QString::fromLatin1(roleName(role)),
-                     blob(Bytes(bytes.begin(), bytes.end()))},
-                    "storing a configuration");
+        runPrepared(
+            shown_, s.configuration,
+            {reading, QString::fromLatin1(roleName(role)), blob(Bytes(bytes.begin(), bytes.end()))},
+            "storing a configuration");
     }
     if (r.accounting) {
         const AccountingRecord& a = *r.accounting;

@@ -129,8 +129,8 @@ std::optional<ArchiveProblem> importHistoryFolder(Archive& archive, const QStrin
                 continue;
             }
             const QDir files(folder.filePath(unitFolder));
-            for (const QString& name : files.entryList({QStringLiteral("*.json")}, QDir::Files,
-                                                       QDir::Name)) {
+            for (const QString& name :
+                 files.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
                 const TextFileRead text = readTextFile(files.filePath(name).toStdString());
                 const SettingsReadResult read =
                     text.text ? readSettingsFile(*text.text) : SettingsReadResult{};

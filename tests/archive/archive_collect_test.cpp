@@ -30,7 +30,8 @@ CliRun cli(const QStringList& arguments) {
 
 // The CSV's records without the byte-order mark and the title line, each split at ';'.
 std::vector<QStringList> csvRows(const std::string& csv) {
-    QStringList lines = QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QStringList lines =
+        QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     std::vector<QStringList> rows;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         rows.push_back(lines[i].split(';'));
@@ -95,8 +96,8 @@ TEST_P(ArchiveAgainstUnits, twoCollectionsGiveATimelineOfEveryEventOnceInTimeOrd
     // The units' own protocols, as the grid shows them, now hold every event of both.
     std::vector<QStringList> own[2];
     for (int i = 0; i < 2; ++i) {
-        own[i] = csvRows(cli({"--port", ports_[i], "--unit", QString::number(600 + i),
-                              "--archive", location_, "read-events"})
+        own[i] = csvRows(cli({"--port", ports_[i], "--unit", QString::number(600 + i), "--archive",
+                              location_, "read-events"})
                              .out);
     }
     const CliRun timeline = cli({"--archive", location_, "timeline", "--substation", substation_});
@@ -124,8 +125,8 @@ TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTh
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QString text = QString::fromUtf8(file.readAll());
     file.close();
-    const qsizetype at = text.indexOf(QStringLiteral("\"threshold_v\": "),
-                                      text.indexOf(QStringLiteral("\"umin\"")));
+    const qsizetype at =
+        text.indexOf(QStringLiteral("\"threshold_v\": "), text.indexOf(QStringLiteral("\"umin\"")));
     ASSERT_GE(at, 0) << text.toStdString();
     text.replace(at, text.indexOf(',', at) - at, QStringLiteral("\"threshold_v\": 185"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
