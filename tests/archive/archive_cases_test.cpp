@@ -188,6 +188,10 @@ const std::vector<Case> kCases = {
          ASSERT_FALSE(importHistoryFolder(a, dir.filePath("old-history")));
          const auto second = openArchive(location);
          ASSERT_FALSE(importHistoryFolder(*second, dir.filePath("old-history")));
+         // Kept in the folder while the archive was away: imported at the next open.
+         ASSERT_TRUE(old.keepAt(601, record, QDateTime(QDate(2023, 5, 1), QTime(9, 0))));
+         ASSERT_FALSE(importHistoryFolder(*second, dir.filePath("old-history")));
+         EXPECT_EQ(a.history(601).size(), 1u);
          const auto history = a.history(600);
          ASSERT_EQ(history.size(), 2u);
          EXPECT_EQ(history[0].readAt, QDateTime(QDate(2023, 3, 1), QTime(9, 0)));

@@ -152,10 +152,7 @@ TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTh
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ArchiveAgainstUnits,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 
 } // namespace
 } // namespace torl7::test

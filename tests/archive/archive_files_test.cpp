@@ -154,10 +154,7 @@ TEST_P(Collectors, twoAtOnceStoreEachEventOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Collectors,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 
 } // namespace
 } // namespace torl7::test

@@ -13,6 +13,10 @@ namespace torl7::test {
 
 enum class Engine { SQLite, PostgreSQL };
 
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
 inline PostgresCluster& postgres() {
     static PostgresCluster cluster;
     static const bool started = cluster.start();
