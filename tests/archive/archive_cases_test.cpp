@@ -82,15 +82,16 @@ const std::vector<Case> kCases = {
     {"theTimelineOrdersUnitsByTimeThenOrderDigitAndFilters",
      [](Archive& a, const QString&, QTemporaryDir&) {
          ArchiveReading named = eventsReading(
-             601, {{0, eventBytes(kNoon.addSecs(5), 0, 0x01)}, {1, eventBytes(kNoon, 2, 0x20)}});
+             601, {{0, eventBytes(kNoon.addSecs(5), 0, 0x01)}, {1, eventBytes(kNoon, 12, 0x20)}});
          named.names = UnitNames{"КРУ-6", "яч. 4", "Насос 1"};
          store(a, named);
-         store(a, eventsReading(600, {{7, eventBytes(kNoon, 1, 0x80)},
+         store(a, eventsReading(600, {{7, eventBytes(kNoon, 2, 0x80)},
                                       {8, eventBytes(kNoon.addDays(1), 0, 0x20)}}));
+         // In one second as the unit's grid orders: order digit 12 ties as 1, before 2.
          EXPECT_EQ(timelineKeys(a), (std::vector<std::string>{
-                                        "600/7 2024-05-01 12:00:00", "601/1 2024-05-01 12:00:00",
+                                        "601/1 2024-05-01 12:00:00", "600/7 2024-05-01 12:00:00",
                                         "601/0 2024-05-01 12:00:05", "600/8 2024-05-02 12:00:00"}));
-         EXPECT_EQ(a.timeline({})[1].names, (UnitNames{"КРУ-6", "яч. 4", "Насос 1"}));
+         EXPECT_EQ(a.timeline({})[0].names, (UnitNames{"КРУ-6", "яч. 4", "Насос 1"}));
          TimelineFilter filter;
          filter.units = {601};
          EXPECT_EQ(timelineKeys(a, filter).size(), 2u);
