@@ -6,6 +6,7 @@
 #include "sim/simulated_unit.hpp"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <sstream>
 
@@ -115,6 +116,26 @@ TEST_P(ArchiveAgainstUnits, twoCollectionsGiveATimelineOfEveryEventOnceInTimeOrd
     }
     EXPECT_EQ(ofUnit[0], own[0]);
     EXPECT_EQ(ofUnit[1], own[1]);
+}
+
+TEST_P(ArchiveAgainstUnits, anArchiveThatCannotBeWrittenFailsNoReadAndIsNamedOnce) {
+    // Not a database; a server where none listens.
+    const QString text = dir_.filePath("notes.txt");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not an archive\n");
+    file.close();
+    const QString location =
+        GetParam() == Engine::SQLite ? text : QStringLiteral("postgresql://torl7@127.0.0.1:1/x");
+    const CliRun run = cli({"--archive", location, "collect", substation_, "--out", dir_.path()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(QString::fromStdString(run.err).count("the archive was not written"), 1) << run.err;
+    EXPECT_EQ(QString::fromStdString(run.out).count(QRegularExpression(
+                  "^60[01] +bus\\d +done ", QRegularExpression::MultilineOption)),
+              2)
+        << run.out;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("not an archive\n"));
 }
 
 TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTheUnitTook) {
