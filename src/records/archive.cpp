@@ -219,6 +219,11 @@ std::optional<ArchiveProblem> Archive::prepare(Access access, int busyTimeoutMs)
                     "setting its journal");
             runOnce(database, shown_, QStringLiteral("PRAGMA synchronous = NORMAL"), {},
                     "setting its journal");
+            // A reading touches a leaf of the event key in each of its 100 slots: a checkpoint
+            // every 10,000 pages writes each leaf once for dozens of readings, where one every
+            // 1,000 (SQLite's own) would sync the file every few readings.
+            runOnce(database, shown_, QStringLiteral("PRAGMA wal_autocheckpoint = 10000"), {},
+                    "setting its journal");
         }
         if (engine_ == Engine::SQLite) {
             runOnce(database, shown_, QStringLiteral("PRAGMA foreign_keys = ON"), {},
