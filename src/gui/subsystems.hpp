@@ -17,6 +17,7 @@ class ProtocolReader;
 class ReportWriter;
 class Rs485SpeedChange;
 class SettingsTransfer;
+class SubstationUnits;
 class TripCurveEditor;
 class WaveformViewer;
 
@@ -35,6 +36,7 @@ struct Subsystems {
     Exports* exports = nullptr;
     WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
+    SubstationUnits* units = nullptr;
 };
 
 // Creates the controller of every subsystem as a child of the window; each connects its own
