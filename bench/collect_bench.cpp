@@ -115,8 +115,13 @@ public:
 
     // collect over the units named (each line's first `perLine` units of `lines`).
     Run collect(const std::vector<int>& lines, int perLine) {
-        std::vector<std::string> args{TORL7_CLI_PROGRAM, "collect",
-                                      (folder_ / "substation.json").string(), "--out",
+        // The readings are kept in an archive of the run's own, not the user's.
+        std::vector<std::string> args{TORL7_CLI_PROGRAM,
+                                      "--archive",
+                                      (folder_ / "archive.sqlite").string(),
+                                      "collect",
+                                      (folder_ / "substation.json").string(),
+                                      "--out",
                                       (folder_ / "out").string()};
         for (const int line : lines) {
             for (int u = 0; u < perLine; ++u) {

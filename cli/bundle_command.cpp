@@ -22,6 +22,7 @@ int bundleCommand(Cli& cli) {
     // A unit that does not give its version is still read; its file then names none.
     const std::optional<std::string> firmware = readFirmware(cli);
     const ReportChainData chained = readReportChain(cli);
+    cli.archive(chainReading(cli, "bundle", firmware.value_or(std::string()), chained));
     BundleContents contents = bundleOfReading(cli.unit(), firmware, chained,
                                               QDateTime::currentDateTime(), reportTemplate());
     WaveformExport waves = readWaveforms(cli, kMaxViewIndex);

@@ -6,6 +6,7 @@
 
 #include "commands.hpp"
 
+#include "records/archive_writer.hpp"
 #include "session/operations/operation.hpp"
 #include "session/port_line.hpp"
 #include "session/traffic_log.hpp"
@@ -73,9 +74,21 @@ public:
     // A command that changes the unit goes ahead only with --yes.
     void requireYes(const char* what) const;
 
+    // ---- The archive ----
+    // Where readings are kept: --archive, else TORL7_ARCHIVE, else the default file.
+    QString archiveLocation() const;
+    // A reading of this run's unit, made now.
+    ArchiveReading reading(const char* kind) const;
+    // Hands the reading to the archive; the command goes on at once. A reading the archive
+    // does not take fails nothing: the run says once, at its end, that the archive was not
+    // written.
+    void archive(ArchiveReading reading);
+    void archiveNotWritten(const ArchiveProblem& problem);
+
 private:
     int fail(const Failure& failure);
     void setUpSession(bool needsPort);
+    void finishArchive();
 
     std::ostream& out_;
     std::ostream& err_;
@@ -86,6 +99,8 @@ private:
     QString port_;
     int unit_ = 600;
     std::optional<int> timeoutOverride_;
+    std::unique_ptr<ArchiveWriter> archive_;
+    std::optional<ArchiveProblem> archiveProblem_;
 };
 
 } // namespace torl7

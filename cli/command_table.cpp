@@ -29,6 +29,10 @@ const std::vector<CommandOption>& globalOptions() {
          "Answer timeout in ms, 1 to 600000 (default: by line speed, as the tool waits).",
          "MS"},
         {{"trace"}, "Write every frame sent and received to stderr, one decoded line each."},
+        {{"archive"},
+         "Where readings are kept: an SQLite file, or postgresql://USER@HOST:PORT/DATABASE "
+         "(default: $TORL7_ARCHIVE, else ~/.local/share/torl7/archive.sqlite).",
+         "ARCHIVE"},
         {{"h", "help"}, "Show this help."},
     };
     return options;
@@ -125,11 +129,11 @@ const std::vector<Command>& commandTable() {
          readConfigCommand},
         {"write-config",
          "write-config FILE --yes",
-         "Keep the unit's settings in the history, write a settings file, read it back, list "
+         "Keep the unit's settings in the archive, write a settings file, read it back, list "
          "the fields the unit did not take.",
-         "Keep the unit's settings as a settings file in "
-         "~/.local/share/torl7/history/<factory number>/ (the newest 50 of each unit; the path "
-         "is printed; nothing is written when they cannot be kept), write a settings file to "
+         "Keep the unit's settings in the archive (when the archive cannot take them, as a "
+         "settings file in ~/.local/share/torl7/history/<factory number>/; where they went is "
+         "printed; nothing is written when they cannot be kept), write a settings file to "
          "the unit, read it back and list the fields the unit did not take. When the unit's "
          "acknowledgement does not come, the settings are read back all the same and the "
          "command says whether the unit holds the new settings, the old ones, or neither.",
@@ -297,6 +301,50 @@ const std::vector<Command>& commandTable() {
          {{"SUBSTATION", "The substation file."}},
          diffAllCommand,
          Command::Lines::Substation},
+        {"timeline",
+         "timeline [--from DATE] [--to DATE] [--unit N ...] [--substation FILE] "
+         "[--format csv|json]",
+         "The archived events of every unit in time order, with the units' names.",
+         "The events of every unit kept in the archive, each once, in the order of the units' "
+         "own clocks (events of one second by their order digit), with the unit's number and "
+         "names: from the substation file when given, else as stored by the last collection. "
+         "DATE is YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS]; --to takes in the whole day it names. "
+         "CSV like read-events' (the unit's number and names first), or JSON. Records the unit "
+         "wrote without a real date are kept but not listed.",
+         {{{"from"}, "The first day (or moment) listed.", "DATE"},
+          {{"to"}, "The last day (or moment) listed.", "DATE"},
+          {{"unit"}, "Only this unit (repeatable).", "N", {}, Times::Repeated},
+          {{"substation"}, "Name the units as this substation file does.", "FILE"},
+          {{"format"}, "csv or json (default csv).", "FORMAT", "csv"}},
+         {},
+         timelineCommand,
+         Command::Lines::None},
+        {"history",
+         "history UNIT [--settings READING [-o FILE]]",
+         "The unit's archived readings, oldest first, with its setting changes and writes; "
+         "or the settings of one reading as a settings file.",
+         "The unit's readings kept in the archive, oldest first: the reading's number, when, "
+         "what, how it ended, who (the OS user and computer) and how many events it was the "
+         "first to keep; under a reading, the settings that differ from the reading before, "
+         "and for a write the fields changed against the settings found and those the unit did "
+         "not take. With --settings, the settings kept with that reading (for a write's "
+         "as-found reading: the settings before it, to write back) as a settings file, on "
+         "standard output or in FILE.",
+         {{{"settings"}, "The settings of this reading, as a settings file.", "READING"},
+          {{"o", "output"}, "Write the settings file to this file.", "FILE"}},
+         {{"UNIT", "The unit's factory number."}},
+         historyCommand,
+         Command::Lines::None},
+        {"changes",
+         "changes --since DATE",
+         "Units whose settings at a reading since DATE differ from their reading before.",
+         "Every reading since DATE (YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS]) at which a unit's "
+         "settings differ from those of its reading before, field by field, as diff-config "
+         "names them. No output when none changed.",
+         {{{"since"}, "The first day (or moment) looked at.", "DATE"}},
+         {},
+         changesCommand,
+         Command::Lines::None},
     };
     return table;
 }
@@ -311,7 +359,7 @@ const Command* findCommand(const std::string& name) {
 std::string generalHelp() {
     std::ostringstream help;
     help << "Usage: torl7-cli --port PORT [--speed BAUD] [--unit N] [--timeout-ms MS] [--trace] "
-            "COMMAND "
+            "[--archive ARCHIVE] COMMAND "
             "[options]\n\nCommands:\n";
     for (const Command& c : commandTable()) {
         help << "  " << c.synopsis << "\n      " << c.summary << '\n';

@@ -36,9 +36,9 @@ struct CommandArgument {
 };
 
 struct Command {
-    // Where the command's units are: on the line of --port, or on the lines of a substation
-    // file (then --port is not asked for).
-    enum class Lines { Port, Substation };
+    // Where the command's units are: on the line of --port, on the lines of a substation
+    // file (then --port is not asked for), or nowhere (the archive's questions).
+    enum class Lines { Port, Substation, None };
 
     Command(std::string name_, std::string synopsis_, std::string summary_, std::string manual_,
             std::vector<CommandOption> options_, std::vector<CommandArgument> arguments_,
@@ -90,5 +90,8 @@ int sweepCommand(Cli& cli);
 int collectCommand(Cli& cli);
 int clockAllCommand(Cli& cli);
 int diffAllCommand(Cli& cli);
+int timelineCommand(Cli& cli);
+int historyCommand(Cli& cli);
+int changesCommand(Cli& cli);
 
 } // namespace torl7

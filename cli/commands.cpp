@@ -9,6 +9,8 @@
 #include "session/connection_doctor.hpp"
 #include "session/port_access.hpp"
 
+#include <algorithm>
+
 namespace torl7 {
 
 QString q(std::string_view s) {
@@ -24,10 +26,16 @@ void addOptions(QCommandLineParser& parser, const std::vector<CommandOption>& op
 }
 
 // A single-valued option given twice would leave the command to guess which one was meant.
+// A command may take a global option more than once (timeline's --unit).
 std::optional<std::string> repeatedOption(const QCommandLineParser& parser,
-                                          const std::vector<CommandOption>& options) {
+                                          const std::vector<CommandOption>& options,
+                                          const Command& command) {
     for (const CommandOption& o : options) {
-        if (o.times == CommandOption::Times::Once && !o.valueName.isEmpty() &&
+        const bool repeatable = std::any_of(
+            command.options.begin(), command.options.end(), [&](const CommandOption& own) {
+                return own.names == o.names && own.times == CommandOption::Times::Repeated;
+            });
+        if (o.times == CommandOption::Times::Once && !repeatable && !o.valueName.isEmpty() &&
             parser.values(o.names.front()).size() > 1) {
             return "--" + o.names.back().toStdString() + " given more than once";
         }
@@ -95,7 +103,16 @@ int Cli::run(const QStringList& arguments) {
 
     parser_.setApplicationDescription(q(command->summary));
     addOptions(parser_, globalOptions());
-    addOptions(parser_, command->options);
+    // A global option the command takes its own way (timeline's repeated --unit) is the same
+    // option to the parser.
+    std::vector<CommandOption> own;
+    std::copy_if(command->options.begin(), command->options.end(), std::back_inserter(own),
+                 [](const CommandOption& o) {
+                     return std::none_of(
+                         globalOptions().begin(), globalOptions().end(),
+                         [&](const CommandOption& global) { return global.names == o.names; });
+                 });
+    addOptions(parser_, own);
     for (const CommandArgument& argument : command->arguments) {
         parser_.addPositionalArgument(argument.name, argument.description);
     }
@@ -125,22 +142,24 @@ int Cli::run(const QStringList& arguments) {
                               : std::string())});
     }
     for (const auto* options : {&globalOptions(), &command->options}) {
-        if (const auto repeated = repeatedOption(parser_, *options)) {
+        if (const auto repeated = repeatedOption(parser_, *options, *command)) {
             return fail({exitcode::Usage, *repeated});
         }
     }
 
+    int code = exitcode::Done;
     try {
         // A record on disk is analysed without a unit: no port is needed.
         const bool recordOnly = command->name == "analyse" && parser_.isSet("record");
         setUpSession(command->lines == Command::Lines::Port && !recordOnly);
-        return command->run(*this);
+        code = command->run(*this);
     } catch (const Failure& failure) {
-        const int code = fail(failure);
+        code = fail(failure);
         session_.reset();
         line_.close();
-        return code;
     }
+    finishArchive();
+    return code;
 }
 
 int Cli::fail(const Failure& failure) {
@@ -234,6 +253,46 @@ void Cli::checkOutput(const QString& path, bool folder) const {
     if (!fault.empty()) {
         throw Failure{exitcode::Invalid, "cannot write " + path.toStdString() + ": " + fault};
     }
+}
+
+QString Cli::archiveLocation() const {
+    return parser_.isSet("archive") ? parser_.value("archive") : Archive::defaultLocation();
+}
+
+ArchiveReading Cli::reading(const char* kind) const {
+    ArchiveReading reading;
+    reading.unit = unit_;
+    reading.kind = kind;
+    return reading;
+}
+
+void Cli::archive(ArchiveReading reading) {
+    if (!archive_) {
+        archive_ = std::make_unique<ArchiveWriter>(archiveLocation());
+    }
+    archive_->store(std::move(reading));
+}
+
+void Cli::archiveNotWritten(const ArchiveProblem& problem) {
+    if (!archiveProblem_) {
+        archiveProblem_ = problem;
+    }
+}
+
+// The run waits for its readings to be stored before it ends, and says once when the archive
+// did not take them; the exit code stays the command's.
+void Cli::finishArchive() {
+    if (archive_) {
+        archive_->waitUntilStored();
+        if (const auto problem = archive_->firstProblem()) {
+            archiveNotWritten(*problem);
+        }
+    }
+    if (archiveProblem_) {
+        err_ << "torl7-cli: the archive was not written: " << archiveProblem_->message.toStdString()
+             << '\n';
+    }
+    archive_.reset();
 }
 
 int runCli(const QStringList& arguments, std::ostream& out, std::ostream& err) {

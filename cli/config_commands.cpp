@@ -4,7 +4,7 @@
 
 #include "documents/json_output.hpp"
 #include "protocol/calibration_rules.hpp"
-#include "records/config_history.hpp"
+#include "records/archive_keeper.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/write_configuration.hpp"
 
@@ -47,11 +47,57 @@ void sayAfterLostAcknowledgement(Cli& cli, const WriteReport& report) {
 
 } // namespace
 
+namespace {
+
+// The write as the archive keeps it: what was sent, what the unit took, who wrote it, and what
+// changed against the settings found. A write that did not go out is not a reading.
+void archiveWrite(Cli& cli, const ArchiveKeeper& keeper, const ConfigRecord& sent,
+                  const WriteReport& report) {
+    if (!report.kept || !*report.kept) {
+        return;
+    }
+    ArchiveReading reading = cli.reading("write-config");
+    WriteAudit audit;
+    audit.acknowledged = report.acknowledged;
+    audit.notTaken = report.differences;
+    audit.asFoundReading = keeper.lastReading();
+    if (keeper.lastRecord()) {
+        audit.changed = compareSettings(*keeper.lastRecord(), sent);
+    }
+    if (report.afterLostAcknowledgement) {
+        static const std::map<WriteReport::Found, const char*> found = {
+            {WriteReport::Found::NewRecord, "not confirmed: the unit holds the new settings"},
+            {WriteReport::Found::OldRecord, "not confirmed: the unit holds its old settings"},
+            {WriteReport::Found::Neither, "not confirmed: the unit holds neither"},
+            {WriteReport::Found::Unknown, "not confirmed: the read-back was not answered"}};
+        audit.outcome = found.at(*report.afterLostAcknowledgement);
+    } else if (!report.acknowledged) {
+        audit.outcome = "not acknowledged";
+    } else if (!report.readBack) {
+        audit.outcome = "acknowledged, not read back";
+    } else {
+        audit.outcome = report.identical ? "taken" : "not taken as sent";
+    }
+    reading.result = audit.outcome;
+    reading.configurations = {{ConfigRole::AsWritten, sent}};
+    if (report.readBack) {
+        reading.configurations.emplace_back(ConfigRole::AsRead, *report.readBack);
+    }
+    reading.write = std::move(audit);
+    cli.archive(std::move(reading));
+}
+
+} // namespace
+
 int readConfigCommand(Cli& cli) {
     cli.checkOutput(cli.value("output"));
     // The firmware version is noted when the unit gives it; a unit that does not is still read.
     const std::string firmware = readFirmware(cli).value_or(std::string());
     const ConfigRecord record = readRecord(cli);
+    ArchiveReading reading = cli.reading("read-config");
+    reading.firmware = firmware;
+    reading.configurations = {{ConfigRole::AsRead, record}};
+    cli.archive(std::move(reading));
     const SettingsProvenance origin = provenanceOf(
         cli.unit(), QDateTime::currentDateTime().toString(Qt::ISODate).toStdString(), firmware);
     cli.writeOutput(cli.value("output"), writeSettingsFile(asPageHolds(record), origin));
@@ -78,10 +124,14 @@ int writeConfigCommand(Cli& cli) {
                                              "_coefficient: 0 is no valid coefficient; "
                                              "nothing was written"};
     }
-    const ConfigHistory history;
-    WriteConfiguration write(cli.session(), &history);
+    const ArchiveKeeper keeper(cli.archiveLocation());
+    WriteConfiguration write(cli.session(), &keeper);
     const auto outcome = runToEnd(write, [&] { write.start(file.record); });
     const WriteReport report = outcome.result.value_or(WriteReport{});
+    if (keeper.problem()) {
+        cli.archiveNotWritten(*keeper.problem());
+    }
+    archiveWrite(cli, keeper, file.record, report);
     if (report.kept && !*report.kept) {
         const QString reason =
             report.kept->reason.isEmpty() ? QString() : ": " + report.kept->reason;
@@ -92,6 +142,10 @@ int writeConfigCommand(Cli& cli) {
     if (report.kept) {
         cli.out() << "the unit's settings before the write: " << report.kept->path.toStdString()
                   << '\n';
+        if (keeper.lastReading()) {
+            cli.err() << "torl7-cli: torl7-cli history " << cli.unit() << " --settings "
+                      << *keeper.lastReading() << " gives them back as a settings file\n";
+        }
     }
     if (report.afterLostAcknowledgement) {
         sayAfterLostAcknowledgement(cli, report);
@@ -122,6 +176,9 @@ int writeConfigCommand(Cli& cli) {
 int diffConfigCommand(Cli& cli) {
     const SettingsFile file = readSettings(cli.arguments().front());
     const ConfigRecord unit = readRecord(cli);
+    ArchiveReading reading = cli.reading("diff-config");
+    reading.configurations = {{ConfigRole::AsRead, unit}};
+    cli.archive(std::move(reading));
     for (const FieldDifference& d : compareSettings(file.record, unit)) {
         cli.out() << d.field << ": file " << d.expected << ", unit " << d.actual << '\n';
     }

@@ -17,7 +17,11 @@ int readEventsCommand(Cli& cli) {
         throw Failure{exitcode::Usage, "--separator must be ; or ,"};
     }
     std::size_t leftOut = 0;
-    const EventRows rows = readEvents(cli, leftOut);
+    EventSlots records;
+    const EventRows rows = readEvents(cli, leftOut, records);
+    ArchiveReading reading = cli.reading("read-events");
+    reading.events = records;
+    cli.archive(std::move(reading));
     if (leftOut != 0) {
         // The grid leaves these out too; the user is told, so that none goes missing unseen.
         cli.err() << "torl7-cli: " << leftOut
@@ -33,9 +37,13 @@ namespace {
 
 AccountingRecord exchangeAccounting(Cli& cli, AccountingRequest request) {
     AccountingExchange exchange(cli.session());
-    return cli.result(
-        exchange, [&] { exchange.start(request); },
-        request == AccountingRequest::Read ? "accounting read" : "accounting reset");
+    const bool read = request == AccountingRequest::Read;
+    const AccountingRecord record = cli.result(
+        exchange, [&] { exchange.start(request); }, read ? "accounting read" : "accounting reset");
+    ArchiveReading reading = cli.reading(read ? "read-accounting" : "reset-accounting");
+    reading.accounting = record;
+    cli.archive(std::move(reading));
+    return record;
 }
 
 } // namespace
@@ -58,7 +66,9 @@ int reportCommand(Cli& cli) {
     }
     reportTemplate(); // before the unit is asked anything
     cli.checkOutput(path);
-    writeReport(cli, readReportChain(cli), path.toStdString());
+    const ReportChainData chained = readReportChain(cli);
+    cli.archive(chainReading(cli, "report", {}, chained));
+    writeReport(cli, chained, path.toStdString());
     cli.out() << "report written to " << path.toStdString() << '\n';
     return exitcode::Done;
 }

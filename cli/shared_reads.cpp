@@ -20,12 +20,13 @@ ConfigRecord readRecord(Cli& cli) {
         read, [&] { read.start(); }, "configuration read");
 }
 
-EventRows readEvents(Cli& cli, std::size_t& leftOut) {
+EventRows readEvents(Cli& cli, std::size_t& leftOut, EventSlots& records) {
     EventTable table;
     EventProtocolRead read(cli.session(), table);
     EventRows rows = cli.result(
         read, [&] { read.start(); }, "event block");
     leftOut = table.leftOut();
+    records = table.lastReadSlots();
     return rows;
 }
 
@@ -99,6 +100,28 @@ SettingsFile readSettings(const QString& path) {
                                              read.error};
     }
     return *read.file;
+}
+
+Substation readSubstation(const QString& path) {
+    const TextFileRead text = readTextFile(path.toStdString());
+    if (!text.text) {
+        throw Failure{exitcode::Invalid, path.toStdString() + ": " + text.error};
+    }
+    const SubstationRead read = readSubstationFile(*text.text);
+    if (!read.substation) {
+        throw Failure{exitcode::Invalid, path.toStdString() + ": " + read.error};
+    }
+    return *read.substation;
+}
+
+ArchiveReading chainReading(const Cli& cli, const char* kind, const std::string& firmware,
+                            const ReportChainData& chained) {
+    ArchiveReading reading = cli.reading(kind);
+    reading.firmware = firmware;
+    reading.configurations = {{ConfigRole::AsRead, chained.record}};
+    reading.accounting = chained.accounting;
+    reading.events = chained.eventSlots;
+    return reading;
 }
 
 double sampleRate(const Cli& cli, const char* forWhat) {

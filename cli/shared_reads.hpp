@@ -8,6 +8,7 @@
 #include "documents/json_output.hpp"
 #include "documents/report_content.hpp"
 #include "documents/settings_file.hpp"
+#include "documents/substation_file.hpp"
 #include "documents/waveform_export.hpp"
 #include "protocol/codecs/waveform_codec.hpp"
 #include "session/operations/report_chain.hpp"
@@ -19,8 +20,9 @@
 namespace torl7 {
 
 ConfigRecord readRecord(Cli& cli);
-// The events in time order; `leftOut` gets the number of records without a real date.
-EventRows readEvents(Cli& cli, std::size_t& leftOut);
+// The events in time order; `leftOut` gets the number of records without a real date, `records`
+// the records as the unit sent them.
+EventRows readEvents(Cli& cli, std::size_t& leftOut, EventSlots& records);
 // The firmware version without its padding; nothing when the unit does not give it (the
 // command goes on without it).
 std::optional<std::string> readFirmware(Cli& cli);
@@ -32,6 +34,10 @@ WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* bloc
 ReportChainData readReportChain(Cli& cli);
 
 SettingsFile readSettings(const QString& path);
+Substation readSubstation(const QString& path);
+// The archive's reading of what the report chain read.
+ArchiveReading chainReading(const Cli& cli, const char* kind, const std::string& firmware,
+                            const ReportChainData& chained);
 // --rate, which the waveform files need: a usage error without it, invalid out of range.
 double sampleRate(const Cli& cli, const char* forWhat);
 // The path of the report template, or the failure that it is missing.

@@ -22,18 +22,6 @@ namespace torl7 {
 
 namespace {
 
-Substation readSubstation(const QString& path) {
-    const TextFileRead text = readTextFile(path.toStdString());
-    if (!text.text) {
-        throw Failure{exitcode::Invalid, path.toStdString() + ": " + text.error};
-    }
-    const SubstationRead read = readSubstationFile(*text.text);
-    if (!read.substation) {
-        throw Failure{exitcode::Invalid, path.toStdString() + ": " + read.error};
-    }
-    return *read.substation;
-}
-
 // The units named with --only, each in the file; none named: all.
 std::vector<int> onlyUnits(const Cli& cli, const Substation& substation) {
     std::vector<int> only;
@@ -63,12 +51,14 @@ const char* resultText(UnitOutcome::Result result) {
 }
 
 // Runs `job` over the substation's units, with progress on stderr; every unit's outcome, in
-// the file's order. Ctrl-C ends the run after the files being written; the units it did not
-// finish are listed as cancelled.
+// the file's order. `unitEnded` hears each unit as it ends. Ctrl-C ends the run after the
+// files being written; the units it did not finish are listed as cancelled.
 std::vector<UnitOutcome> runOverUnits(Cli& cli, const Substation& substation,
                                       const std::vector<int>& only,
-                                      const SubstationRun::JobMaker& job) {
+                                      const SubstationRun::JobMaker& job,
+                                      std::function<void(const UnitOutcome&)> unitEnded = {}) {
     SubstationRun run([](const std::string&) { return std::make_unique<PortLine>(); });
+    run.onUnit = std::move(unitEnded);
     run.onProgress = [&](const RunProgress& p) {
         const SubstationUnit* unit = substation.unit(p.number);
         const std::string title = unit ? Substation::title(*unit) : std::string();
@@ -166,7 +156,20 @@ int collectCommand(Cli& cli) {
     const QString out = cli.value("out");
     const std::string templatePath = reportTemplate(); // before any unit is asked anything
     cli.checkOutput(out, true);
-    const auto units = runOverUnits(cli, substation, only, collectJob(out, templatePath));
+    // Each unit's reading is kept as soon as it is read: a run stopped half-way keeps the
+    // units it had read.
+    const auto units = runOverUnits(
+        cli, substation, only, collectJob(out, templatePath), [&](const UnitOutcome& u) {
+            if (u.result != UnitOutcome::Result::Done || !u.data) {
+                return;
+            }
+            ArchiveReading reading = chainReading(cli, "collect", u.firmware, *u.data);
+            reading.unit = u.number;
+            if (const SubstationUnit* unit = substation.unit(u.number)) {
+                reading.names = UnitNames{unit->switchgear, unit->bay, unit->motor};
+            }
+            cli.archive(std::move(reading));
+        });
     return summary(cli, substation, units, [](const UnitOutcome& u) {
         return QDir::toNativeSeparators(u.folder).toStdString();
     });

@@ -22,8 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, never linked, so dpkg-shlibdeps cannot see them: the platform plugins
 # that open a window (only a Recommends of Qt's GUI library) and Qt's own Russian
-# translation, which the tool loads so that standard buttons and dialogs read in Russian.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+# translation, which the tool loads so that standard buttons and dialogs read in Russian; the
+# SQL drivers of the archive (SQLite always, PostgreSQL for a team's server).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, libqt6sql6-sqlite, libqt6sql6-psql")
 # Directories in the archive belong to root and are 0755 whatever the builder's umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

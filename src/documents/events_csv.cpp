@@ -17,20 +17,46 @@ std::string csvField(std::string_view text, char separator) {
     return quoted + '"';
 }
 
+namespace {
+
+// The fields of `before` (if any), then those of `fields`, as one line.
+template <typename Before, typename Fields>
+void appendLine(std::string& csv, const Before& before, const Fields& fields, char separator) {
+    bool first = true;
+    const auto add = [&](std::string_view field) {
+        if (!first) {
+            csv += separator;
+        }
+        first = false;
+        csv += csvField(field, separator);
+    };
+    for (const auto& field : before) {
+        add(field);
+    }
+    for (const auto& field : fields) {
+        add(field);
+    }
+    csv += "\r\n";
+}
+
+} // namespace
+
 std::string eventsCsv(const std::vector<EventRow>& rows, char separator) {
     std::string csv(kUtf8ByteOrderMark);
-    const auto line = [&](const auto& fields) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i > 0) {
-                csv += separator;
-            }
-            csv += csvField(fields[i], separator);
-        }
-        csv += "\r\n";
-    };
-    line(kEventColumnTitles);
+    const std::array<std::string_view, 0> none{};
+    appendLine(csv, none, kEventColumnTitles, separator);
     for (const EventRow& row : rows) {
-        line(row);
+        appendLine(csv, none, row, separator);
+    }
+    return csv;
+}
+
+std::string unitEventsCsv(const std::vector<UnitEventRow>& rows, char separator) {
+    std::string csv(kUtf8ByteOrderMark);
+    appendLine(csv, std::array{kUnitColumnTitle, kUnitNamesColumnTitle}, kEventColumnTitles,
+               separator);
+    for (const UnitEventRow& r : rows) {
+        appendLine(csv, std::array{std::to_string(r.unit), r.title}, r.row, separator);
     }
     return csv;
 }

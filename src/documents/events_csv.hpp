@@ -29,4 +29,17 @@ std::string csvField(std::string_view text, char separator);
 // The whole file: mark, title line, one line per row; lines end in "\r\n" as RFC 4180 says.
 std::string eventsCsv(const std::vector<EventRow>& rows, char separator = ';');
 
+// An event of one of several units: the unit's factory number and its names for a person
+// ("КРУ-6 кВ, яч. 4, Насос 1") before the grid's twelve columns.
+struct UnitEventRow {
+    int unit = 0;
+    std::string title;
+    EventRow row;
+};
+inline constexpr std::string_view kUnitColumnTitle = "Устройство";
+inline constexpr std::string_view kUnitNamesColumnTitle = "Присоединение";
+
+// The same file with the two unit columns first.
+std::string unitEventsCsv(const std::vector<UnitEventRow>& rows, char separator = ';');
+
 } // namespace torl7

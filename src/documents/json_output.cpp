@@ -219,6 +219,18 @@ std::string eventsJson(const std::vector<EventRow>& rows, std::size_t leftOut) {
     return printed({{"events", std::move(events)}, {"left_out", leftOut}});
 }
 
+std::string unitEventsJson(const std::vector<UnitEventRow>& rows) {
+    Json events = Json::array();
+    for (const UnitEventRow& r : rows) {
+        Json event = {{"unit", r.unit}, {"title", r.title}};
+        for (std::size_t i = 0; i < r.row.size(); ++i) {
+            event[kEventKeys[i]] = r.row[i];
+        }
+        events.push_back(std::move(event));
+    }
+    return printed({{"events", std::move(events)}});
+}
+
 std::string calibrationJson(const CoefficientAck& ack) {
     Json held = Json::object();
     for (std::size_t i = 0; i < kCoefficientCount; ++i) {

@@ -5,6 +5,7 @@
 // `monitor`, compact on one line. Every document ends with a newline.
 #pragma once
 
+#include "documents/events_csv.hpp"
 #include "protocol/codecs/accounting_codec.hpp"
 #include "protocol/codecs/calibration_codec.hpp"
 #include "protocol/codecs/event_codec.hpp"
@@ -39,6 +40,9 @@ std::string waveformsJson(int unit, const std::vector<PhaseSamples>& phases);
 // The rows of the event protocol, one object each, keyed like the grid's columns, and the
 // number of records the read left out for want of a real date and time.
 std::string eventsJson(const std::vector<EventRow>& rows, std::size_t leftOut);
+// Events of several units, in the order given: each the unit's factory number and its names
+// ("unit", "title"), then the grid's columns keyed as above.
+std::string unitEventsJson(const std::vector<UnitEventRow>& rows);
 // The coefficients the unit holds after a coefficient write.
 std::string calibrationJson(const CoefficientAck& ack);
 // What a waveform set shows (torl7-cli analyse): the period, per phase A/B/C the RMS values,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace torl7 {
 
@@ -190,6 +191,34 @@ EventRow eventRowTexts(const EventRecord& r) {
     };
 }
 
+std::optional<ClockStamp> realEventTime(const EventRecord& record) {
+    if (!readEventTime(eventRowTexts(record)[kDateTimeColumn])) {
+        return std::nullopt;
+    }
+    return record.stamp;
+}
+
+bool isEmptyEventSlot(ByteSpan recordBytes) {
+    const auto all = [&](std::uint8_t value) {
+        return std::all_of(recordBytes.begin(), recordBytes.end(),
+                           [value](std::uint8_t b) { return b == value; });
+    };
+    return all(0xFF) || all(0x00);
+}
+
+void EventTable::storeBlock(ByteSpan payload) {
+    const EventBlock block = decodeEventBlock(payload);
+    if (block.index >= kEventBlocks) {
+        return;
+    }
+    const PayloadReader in(payload);
+    for (std::size_t k = 0; k < kEventsPerBlock; ++k) {
+        received_[block.index * kEventsPerBlock + k] =
+            in.bytes(1 + k * kEventRecordSize, kEventRecordSize);
+    }
+    storeBlock(block);
+}
+
 void EventTable::storeBlock(const EventBlock& block) {
     if (block.index >= kEventBlocks) {
         return;
@@ -225,6 +254,7 @@ std::vector<EventRow> EventTable::finish() {
         }
         return a.time.tieDigit < b.time.tieDigit;
     });
+    lastRead_ = std::exchange(received_, EventSlots{});
     std::vector<EventRow> rows;
     rows.reserve(valid.size());
     for (const Candidate& c : valid) {
@@ -236,6 +266,8 @@ std::vector<EventRow> EventTable::finish() {
 
 void EventTable::clear() {
     entries_.fill(EventRow{});
+    received_ = {};
+    lastRead_ = {};
     leftOut_ = 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,17 @@ EventBlock decodeEventBlock(ByteSpan payload);
 using EventRow = std::array<std::string, 12>;
 EventRow eventRowTexts(const EventRecord& record);
 
+// The record's time stamp when it is a real date and time by the rule the read orders by
+// (2000 + yy, hours 0..23, minutes and seconds 0..59); nothing otherwise.
+std::optional<ClockStamp> realEventTime(const EventRecord& record);
+
+// A slot the unit has not written: its 24 bytes all 0xFF (erased) or all zero.
+bool isEmptyEventSlot(ByteSpan recordBytes);
+
+// The record bytes of the unit's hundred slots as one read received them, slot 0 first; a
+// slot whose block the read did not receive is empty.
+using EventSlots = std::array<Bytes, kEventBlocks * kEventsPerBlock>;
+
 // Gathers the hundred events of a read, block by block, and hands out the valid ones in time
 // order. The table lives across reads: an entry keeps its texts until a later block rewrites
 // it, and `finish` marks every entry it has used or rejected, so an event shown once is never
@@ -78,6 +90,8 @@ public:
     // Stores the ten records of the block at entries index * 10 .. index * 10 + 9. A block
     // with an index above 9 has no place in the table and stores nothing.
     void storeBlock(const EventBlock& block);
+    // The same from the answer's payload, keeping each record's bytes as the unit sent them.
+    void storeBlock(ByteSpan payload);
 
     // Ends the read: drops every entry whose date/time text is not a real date and time
     // (2000 + yy, hours 0..23, minutes and seconds 0..59) followed by a digit as its 20th
@@ -88,12 +102,17 @@ public:
     // (all bytes 0xFF) nor shown before, but with no real date and time (an impossible date,
     // or digits that are not BCD).
     std::size_t leftOut() const { return leftOut_; }
+    // The record bytes the blocks stored since the finish before the last one received, by
+    // slot: what the unit held when it was last read, for keeping as it was sent.
+    const EventSlots& lastReadSlots() const { return lastRead_; }
 
     // Forgets every entry, as if nothing had ever been read.
     void clear();
 
 private:
     std::array<EventRow, kEntries> entries_; // empty texts at first
+    EventSlots received_;
+    EventSlots lastRead_;
     std::size_t leftOut_ = 0;
 };
 

@@ -24,7 +24,7 @@ void EventProtocolRead::received(const Answer& answer) {
         return;
     }
     const EventBlock block = decodeEventBlock(answer.frame->payload());
-    table_.storeBlock(block);
+    table_.storeBlock(answer.frame->payload());
     constexpr int kBlocks = static_cast<int>(kEventBlocks);
     report(std::min(block.index + 1, kBlocks), kBlocks);
     if (block.index + 1 < kBlocks) {

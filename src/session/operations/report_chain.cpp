@@ -3,7 +3,7 @@
 namespace torl7 {
 
 ReportChain::ReportChain(UnitSession& session, EventTable& table, PortUse portUse)
-    : Operation(session, portUse), configuration_(session, PortUse::Part),
+    : Operation(session, portUse), table_(table), configuration_(session, PortUse::Part),
       accounting_(session, PortUse::Part), events_(session, table, PortUse::Part) {
     follow(configuration_, &ReportChain::configurationRead);
     follow(accounting_, &ReportChain::accountingRead);
@@ -61,6 +61,7 @@ void ReportChain::accountingRead(const AccountingRecord& record) {
 
 void ReportChain::eventsRead(const EventRows& rows) {
     data_.events = rows;
+    data_.eventSlots = table_.lastReadSlots();
     step_ = ReportStep::Idle;
     succeed(std::move(data_));
 }

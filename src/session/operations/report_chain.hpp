@@ -17,6 +17,8 @@ struct ReportChainData {
     ConfigRecord record;
     AccountingRecord accounting;
     EventRows events;
+    // The record bytes of the unit's slots as the read received them.
+    EventSlots eventSlots;
 };
 
 class ReportChain : public Operation<ReportChainData> {
@@ -46,6 +48,7 @@ private:
     void accountingRead(const AccountingRecord& record);
     void eventsRead(const EventRows& rows);
 
+    EventTable& table_;
     ReadConfiguration configuration_;
     AccountingExchange accounting_;
     EventProtocolRead events_;
