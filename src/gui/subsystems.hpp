@@ -5,6 +5,7 @@
 namespace torl7 {
 
 class Accounting;
+class ArchiveFeed;
 class BundleSaver;
 class Calibration;
 class ClockCommands;
@@ -12,6 +13,7 @@ class Configuration;
 class DeviceSearch;
 class Diagnostics;
 class Exports;
+class Journal;
 class MainWindow;
 class ProtocolReader;
 class ReportWriter;
@@ -21,6 +23,7 @@ class TripCurveEditor;
 class WaveformViewer;
 
 struct Subsystems {
+    ArchiveFeed* archive = nullptr;
     DeviceSearch* search = nullptr;
     Rs485SpeedChange* rs485Speed = nullptr;
     TripCurveEditor* tripCurve = nullptr;
@@ -35,6 +38,7 @@ struct Subsystems {
     Exports* exports = nullptr;
     WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
+    Journal* journal = nullptr;
 };
 
 // Creates the controller of every subsystem as a child of the window; each connects its own

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "protocol/codecs/config_record_codec.hpp"
-#include "records/config_history.hpp"
+#include "records/archive_keeper.hpp"
 #include "session/operations/write_configuration.hpp"
 
 #include <QObject>
@@ -17,6 +17,7 @@ class QLabel;
 
 namespace torl7 {
 
+class ArchiveFeed;
 class ConfigPage;
 class Frame;
 class UnitSession;
@@ -42,7 +43,9 @@ void applyRecordToPage(const ConfigRecord& record, ConfigPage& page);
 class Configuration : public QObject {
     Q_OBJECT
 public:
-    explicit Configuration(MainWindow& window);
+    // Every record read, and every write with the settings found before it, is kept in
+    // `archive`; the settings found go there before the write goes out.
+    Configuration(MainWindow& window, ArchiveFeed& archive);
 
     void btn_read_konfClick();
     void btn_write_konfClick();
@@ -69,6 +72,8 @@ public:
 
 private:
     void showRecord(const ConfigRecord& record);
+    // Keeps a record the unit gave in the archive.
+    void keepRead(const char* kind, const ConfigRecord& record);
     void showReadFailure(const SessionError& error);
     void compared(const Outcome<ConfigRecord>& outcome);
     void writeFinished(const Outcome<WriteReport>& outcome);
@@ -80,7 +85,9 @@ private:
     ConfigPage& page_;
     UnitSession& session_;
     MessageBoxes& boxes_;
-    ConfigHistory history_;
+    ArchiveFeed& archive_;
+    ArchiveKeeper asFound_;
+    ConfigRecord written_;
     ReadConfiguration read_;
     ReadConfiguration compare_;
     ConfigRecord pageToCompare_;

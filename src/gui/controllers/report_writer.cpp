@@ -2,6 +2,7 @@
 
 #include "documents/report_template.hpp"
 #include "gui/controllers/accounting.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/configuration.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/protocol_reader.hpp"
@@ -10,6 +11,7 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "records/reading_forms.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,8 +43,8 @@ std::string number(const QSpinBox* spin) {
 
 } // namespace
 
-ReportWriter::ReportWriter(MainWindow& window, EventTable& events)
-    : QObject(&window), window_(window), chain_(window.session(), events) {
+ReportWriter::ReportWriter(MainWindow& window, EventTable& events, ArchiveFeed& archive)
+    : QObject(&window), window_(window), archive_(archive), chain_(window.session(), events) {
     programDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
     askFileName = [this](const QString& defaultName) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -68,6 +70,7 @@ void ReportWriter::btn_save_protClick() {
             sayFailure(*outcome.error, window_.boxes());
             return;
         }
+        archive_.store(withChain(archive_.reading("report"), *outcome.result));
         prot_save();
     });
 }
