@@ -5,8 +5,8 @@
 #include "documents/report_template.hpp"
 #include "documents/settings_values.hpp"
 #include "documents/text_file.hpp"
-#include "records/reading_forms.hpp"
 #include "protocol/poll_sequence.hpp"
+#include "records/reading_forms.hpp"
 #include "session/operations/diag_poll.hpp"
 #include "session/operations/unit_commands.hpp"
 

@@ -33,8 +33,7 @@ public:
         return Answer::No;
     }
     void conversionError(const QString& text) override { say(text); }
-    bool noAnswer(const QString& text, const QString&, const QString&, bool,
-                  QWidget*) override {
+    bool noAnswer(const QString& text, const QString&, const QString&, bool, QWidget*) override {
         say(text);
         return false;
     }

@@ -11,13 +11,13 @@
 #include "support/recording_message_boxes.hpp"
 
 #include <QCheckBox>
-#include <QTableWidget>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -68,9 +68,7 @@ struct JournalWindow {
         const qsizetype before = boxes.shown.size();
         window->TabSheet3->Button1->click();
         return QTest::qWaitFor(
-            [&] {
-                return boxes.texts().mid(before).contains(QStringLiteral("Протокол считан!"));
-            },
+            [&] { return boxes.texts().mid(before).contains(QStringLiteral("Протокол считан!")); },
             10000);
     }
     // A button's operation, to the box `said`.
@@ -81,8 +79,8 @@ struct JournalWindow {
     }
     // The Журнал once its answer is in: unit and date/time of each row.
     QStringList shownAfterAnswer() {
-        const bool answered = QTest::qWaitFor(
-            [&] { return journal().state() != Journal::State::Asking; }, 10000);
+        const bool answered =
+            QTest::qWaitFor([&] { return journal().state() != Journal::State::Asking; }, 10000);
         QStringList rows;
         const auto* model = page().model;
         for (int row = 0; answered && row < model->rowCount(); ++row) {
@@ -117,8 +115,8 @@ TEST(JournalWindow, showsTheEventsOfBothUnitsOnceInTimeOrderAndItsFiltersNarrowT
         list->setCurrentIndex(data.isValid() ? list->findData(data) : 0);
     };
     const auto bound = [](QCheckBox* check, QDateTimeEdit* edit, const char* at) {
-        edit->setDateTime(QDateTime::fromString(QString::fromLatin1(at), "dd.MM.yy HH:mm")
-                              .addYears(100));
+        edit->setDateTime(
+            QDateTime::fromString(QString::fromLatin1(at), "dd.MM.yy HH:mm").addYears(100));
         check->setChecked(at[0] != '\0');
     };
     const struct {
@@ -137,9 +135,9 @@ TEST(JournalWindow, showsTheEventsOfBothUnitsOnceInTimeOrderAndItsFiltersNarrowT
         {{}, {}, "", "", all},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE((c.unit.toString() + " " + c.protectionBit.toString() + " " + c.from +
-                      " - " + c.to)
-                         .toStdString());
+        SCOPED_TRACE(
+            (c.unit.toString() + " " + c.protectionBit.toString() + " " + c.from + " - " + c.to)
+                .toStdString());
         pick(page.cb_journal_unit, c.unit);
         pick(page.cb_journal_protection, c.protectionBit);
         bound(page.chk_journal_from, page.dt_journal_from, c.from);
@@ -178,8 +176,8 @@ TEST(JournalWindow, anUnwritableArchiveLeavesTheReadsDoneAndIsSaidOnce) {
     JournalWindow sim(notADatabase.fileName());
     ASSERT_TRUE(sim.readEvents(600));
     ASSERT_TRUE(sim.readEvents(601));
-    ASSERT_TRUE(sim.pressUntil(sim.window->TabSheet3->Button7,
-                               QStringLiteral("Учетная запись считана!")));
+    ASSERT_TRUE(
+        sim.pressUntil(sim.window->TabSheet3->Button7, QStringLiteral("Учетная запись считана!")));
     // The settings found before a write cannot go to the archive either: the write goes on.
     sim.boxes.answers.push_back(MessageBoxes::Answer::Yes);
     ASSERT_TRUE(sim.pressUntil(sim.window->TabSheet1->btn_write_konf,

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 using namespace torl7;
 using namespace torl7::test;
 

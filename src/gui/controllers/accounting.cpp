@@ -27,8 +27,8 @@ void showAccounting(const AccountingRecord& record, ProtocolPage& page) {
 }
 
 Accounting::Accounting(MainWindow& window, ArchiveFeed& archive)
-    : QObject(&window), window_(window), archive_(archive), session_(window.session()), page_(*window.TabSheet3),
-      exchange_(window.session()) {
+    : QObject(&window), window_(window), archive_(archive), session_(window.session()),
+      page_(*window.TabSheet3), exchange_(window.session()) {
     setObjectName(QStringLiteral("Accounting"));
     connectWhenLineFree(session_, page_.Button7, &QPushButton::clicked, this,
                         &Accounting::Button7Click);

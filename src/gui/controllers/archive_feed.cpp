@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QUrl>
 
+#include <utility>
+
 namespace torl7 {
 
 namespace {
@@ -116,7 +118,8 @@ void ArchiveFeed::startQuestion(TimelineFilter filter, Answered answered) {
         writer_->waitUntilStored();
         Timeline timeline = askArchive(location_, filter);
         QMetaObject::invokeMethod(
-            this, [this, answer = std::move(timeline)]() mutable { questionEnded(std::move(answer)); },
+            this,
+            [this, answer = std::move(timeline)]() mutable { questionEnded(std::move(answer)); },
             Qt::QueuedConnection);
     });
 }

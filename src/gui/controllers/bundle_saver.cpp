@@ -41,8 +41,7 @@ constexpr int kAllSteps = kReadSteps + ServiceBundle::kSteps;
 BundleSaver::BundleSaver(MainWindow& window, ReportWriter& report, SettingsTransfer& settings,
                          Exports& exports, ArchiveFeed& archive)
     : QObject(&window), window_(window), report_(report), settings_(settings), exports_(exports),
-      archive_(archive),
-      version_(window.session(), PortUse::LeaveOpen) {
+      archive_(archive), version_(window.session(), PortUse::LeaveOpen) {
     setObjectName(QStringLiteral("BundleSaver"));
     askFolder = [this] {
         return QFileDialog::getExistingDirectory(

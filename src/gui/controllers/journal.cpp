@@ -72,9 +72,8 @@ TimelineFilter Journal::filter() const {
 void Journal::refresh() {
     state_ = State::Asking;
     updateState();
-    archive_.askTimeline(filter(), [this](ArchiveFeed::Timeline timeline) {
-        answered(std::move(timeline));
-    });
+    archive_.askTimeline(filter(),
+                         [this](ArchiveFeed::Timeline timeline) { answered(std::move(timeline)); });
 }
 
 void Journal::answered(ArchiveFeed::Timeline timeline) {
@@ -104,9 +103,9 @@ void Journal::fillUnits(const std::vector<std::pair<int, UnitNames>>& units) {
     }
     for (const auto& [number, names] : units) {
         const std::string title = unitTitle(number, names);
-        list.addItem(title.empty() ? QString::number(number)
-                                   : QStringLiteral("%1  %2").arg(number).arg(
-                                         QString::fromStdString(title)),
+        list.addItem(title.empty()
+                         ? QString::number(number)
+                         : QStringLiteral("%1  %2").arg(number).arg(QString::fromStdString(title)),
                      number);
     }
     list.setCurrentIndex(std::max(0, list.findData(chosen)));

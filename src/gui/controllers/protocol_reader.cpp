@@ -48,8 +48,8 @@ EventRows eventGridRows(const QTableWidget& grid) {
 }
 
 ProtocolReader::ProtocolReader(MainWindow& window, ArchiveFeed& archive)
-    : QObject(&window), window_(window), archive_(archive), session_(window.session()), page_(*window.TabSheet3),
-      read_(window.session(), table_) {
+    : QObject(&window), window_(window), archive_(archive), session_(window.session()),
+      page_(*window.TabSheet3), read_(window.session(), table_) {
     setObjectName(QStringLiteral("ProtocolReader"));
     connectWhenLineFree(session_, page_.Button1, &QPushButton::clicked, this,
                         &ProtocolReader::Button1Click);

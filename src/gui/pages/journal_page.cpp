@@ -1,5 +1,6 @@
 #include "gui/pages/journal_page.hpp"
 
+#include "gui/pages/protocol_page.hpp"
 #include "gui/widgets/accessibility.hpp"
 #include "gui/widgets/control_factory.hpp"
 #include "protocol/codecs/event_codec.hpp"
@@ -9,11 +10,11 @@
 #include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
 
 namespace torl7 {
 
@@ -52,7 +53,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
     case 1:
         return QString::fromStdString(row.title);
     default:
-        return QString::fromStdString(row.row[static_cast<std::size_t>(index.column() - kUnitColumns)]);
+        return QString::fromStdString(
+            row.row[static_cast<std::size_t>(index.column() - kUnitColumns)]);
     }
 }
 
@@ -78,25 +80,8 @@ JournalPage::JournalPage(QWidget* parent) : QWidget(parent) {
     tv_journal->setObjectName(QStringLiteral("tv_journal"));
     tv_journal->setAccessibleName(QStringLiteral("События всех устройств из архива"));
     tv_journal->setModel(model);
-    tv_journal->verticalHeader()->setVisible(false);
-    tv_journal->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tv_journal->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tv_journal->setSelectionMode(QAbstractItemView::SingleSelection);
-    tv_journal->setAlternatingRowColors(true);
-    tv_journal->verticalHeader()->setDefaultSectionSize(tv_journal->fontMetrics().height() + 6);
-    // Widths fixed from the widest texts: measuring thousands of rows would hold the window.
-    const QStringList widest{"65535", "КРУ-6 кВ, яч. 12, Насос 1", "00.00.00  00:00:00:15",
-                             "Выкл.", "Выкл.", "Заклинивание", "00000", "00000", "00000",
-                             "0000",  "0000",  "0000",  "0000",  "-0,00"};
-    const QFontMetrics cellFont = tv_journal->fontMetrics();
-    const QFontMetrics headerFont = tv_journal->horizontalHeader()->fontMetrics();
-    for (int column = 0; column < widest.size(); ++column) {
-        const QString title = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        tv_journal->setColumnWidth(column, std::max(cellFont.horizontalAdvance(widest[column]),
-                                                    headerFont.horizontalAdvance(title)) +
-                                               14);
-    }
-    tv_journal->horizontalHeader()->setStretchLastSection(true);
+    setUpEventGrid(tv_journal, QStringList{"65535", "КРУ-6 кВ, яч. 12, Насос 1"} +
+                                   ProtocolPage::kWidestCells.mid(1));
 
     st_journal = makeStaticText(this, "st_journal", QString(), QString());
     setSpokenName(st_journal, QStringLiteral("Состояние журнала"));
