@@ -106,6 +106,12 @@ int main(int argc, char** argv) {
     Journal& journal = *window.subsystems().journal;
     window.PageControl1->setCurrentWidget(&journal.page());
     waitFor([&] { return journal.state() != Journal::State::Asking; });
+    // The Журнал must not be what sets the window's size.
+    for (int page = 0; page < window.PageControl1->count(); ++page) {
+        const QSize least = window.PageControl1->widget(page)->minimumSizeHint();
+        QTextStream(stdout) << window.PageControl1->tabText(page) << ": " << least.width() << "x"
+                            << least.height() << "\n";
+    }
     const QString path = folder.filePath("journal.png");
     const bool saved = window.grab().save(path);
     QTextStream(stdout) << (saved ? "saved " : "FAILED ") << path << "\n";

@@ -15,7 +15,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-
 namespace torl7 {
 
 namespace {
@@ -80,7 +79,7 @@ JournalPage::JournalPage(QWidget* parent) : QWidget(parent) {
     tv_journal->setObjectName(QStringLiteral("tv_journal"));
     tv_journal->setAccessibleName(QStringLiteral("События всех устройств из архива"));
     tv_journal->setModel(model);
-    setUpEventGrid(tv_journal, QStringList{"65535", "КРУ-6 кВ, яч. 12, Насос 1"} +
+    setUpEventGrid(tv_journal, QStringList{"65535", "КРУ-6 кВ, яч. 12, Вентилятор 2"} +
                                    ProtocolPage::kWidestCells.mid(1));
 
     st_journal = makeStaticText(this, "st_journal", QString(), QString());
