@@ -1,5 +1,6 @@
 // The window keeping what it reads in the archive, and the "Журнал" tab showing the events of
 // every unit from it: two simulated units on one line, read by the window like a user does.
+#include "app/control_expectations.hpp" // readable Qt strings in failures
 #include "gui/controllers/journal.hpp"
 #include "gui/main_window.hpp"
 #include "gui/pages/config_page.hpp"
@@ -111,8 +112,13 @@ TEST(JournalWindow, showsTheEventsOfBothUnitsOnceInTimeOrderAndItsFiltersNarrowT
     EXPECT_TRUE(sim.page().btn_journal_csv->isEnabled());
 
     JournalPage& page = sim.page();
-    const auto pick = [](QComboBox* list, const QVariant& data) {
-        list->setCurrentIndex(data.isValid() ? list->findData(data) : 0);
+    // The units' items by their number, the protections' by their name, as a user picks them.
+    const auto pickUnit = [&](int unit) {
+        page.cb_journal_unit->setCurrentIndex(unit ? page.cb_journal_unit->findData(unit) : 0);
+    };
+    const auto pickProtection = [&](const char* name) {
+        page.cb_journal_protection->setCurrentIndex(
+            name[0] ? page.cb_journal_protection->findText(QString::fromUtf8(name)) : 0);
     };
     const auto bound = [](QCheckBox* check, QDateTimeEdit* edit, const char* at) {
         edit->setDateTime(
@@ -120,26 +126,24 @@ TEST(JournalWindow, showsTheEventsOfBothUnitsOnceInTimeOrderAndItsFiltersNarrowT
         check->setChecked(at[0] != '\0');
     };
     const struct {
-        QVariant unit;
-        QVariant protectionBit; // the item's data: the bit's value
-        const char* from;       // "dd.MM.yy HH:mm", empty: open
+        int unit; // 0: all
+        const char* protection;
+        const char* from; // "dd.MM.yy HH:mm", empty: open
         const char* to;
         QStringList shown;
     } cases[] = {
-        {601, {}, "", "", {all[1], all[3]}},
-        {{}, 0x40, "", "", {all[3]}},
-        {{}, 0x20, "", "", {all[0], all[1], all[2]}},
+        {601, "", "", "", {all[1], all[3]}},
+        {0, "Заклинивание", "", "", {all[3]}},
+        {0, "Перегруз", "", "", {all[0], all[1], all[2]}},
         // "по" keeps the whole minute it shows: 08:00:05 is in.
-        {{}, {}, "02.03.26 12:30", "04.03.26 08:00", {all[1], all[2], all[3]}},
-        {600, {}, "01.03.26 10:01", "", {all[2]}},
-        {{}, {}, "", "", all},
+        {0, "", "02.03.26 12:30", "04.03.26 08:00", {all[1], all[2], all[3]}},
+        {600, "", "01.03.26 10:01", "", {all[2]}},
+        {0, "", "", "", all},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(
-            (c.unit.toString() + " " + c.protectionBit.toString() + " " + c.from + " - " + c.to)
-                .toStdString());
-        pick(page.cb_journal_unit, c.unit);
-        pick(page.cb_journal_protection, c.protectionBit);
+        SCOPED_TRACE(std::to_string(c.unit) + " " + c.protection + " " + c.from + " - " + c.to);
+        pickUnit(c.unit);
+        pickProtection(c.protection);
         bound(page.chk_journal_from, page.dt_journal_from, c.from);
         bound(page.chk_journal_to, page.dt_journal_to, c.to);
         EXPECT_EQ(sim.shownAfterAnswer(), c.shown);
