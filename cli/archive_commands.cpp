@@ -88,8 +88,8 @@ int timelineCommand(Cli& cli) {
     for (const QString& given : cli.options().values("unit")) {
         const auto number = parseInteger(given.toStdString());
         if (!number || *number < kMinFactoryNumber || *number > kMaxFactoryNumber) {
-            throw Failure{exitcode::Usage, "--unit " + given.toStdString() +
-                                               ": a factory number from 100 to 65535"};
+            throw Failure{exitcode::Usage,
+                          "--unit " + given.toStdString() + ": a factory number from 100 to 65535"};
         }
         filter.units.push_back(static_cast<int>(*number));
     }
@@ -122,8 +122,8 @@ int historyCommand(Cli& cli) {
         cli.err() << "torl7-cli: the archive holds no reading of unit " << *unit << '\n';
     }
     for (const HistoryEntry& e : entries) {
-        cli.out() << '#' << std::left << std::setw(6) << e.reading << unitClock(e.readAt) << "  " << std::setw(16) << e.kind << ' '
-                  << e.result;
+        cli.out() << '#' << std::left << std::setw(6) << e.reading << unitClock(e.readAt) << "  "
+                  << std::setw(16) << e.kind << ' ' << e.result;
         if (!e.firmware.empty()) {
             cli.out() << "  firmware " << e.firmware;
         }

@@ -152,8 +152,8 @@ int collectCommand(Cli& cli) {
     cli.checkOutput(out, true);
     // Each unit's reading is kept as soon as it is read: a run stopped half-way keeps the
     // units it had read.
-    const auto units =
-        runOverUnits(cli, substation, only, collectJob(out, templatePath), [&](const UnitOutcome& u) {
+    const auto units = runOverUnits(
+        cli, substation, only, collectJob(out, templatePath), [&](const UnitOutcome& u) {
             if (u.result != UnitOutcome::Result::Done || !u.data) {
                 return;
             }

@@ -226,13 +226,12 @@ std::optional<ArchiveProblem> Archive::prepare(Access access, int busyTimeoutMs)
         }
         if (version < kSchemaVersion) {
             if (!writing) {
-                return problem(version == 0 ? ArchiveProblem::Kind::Missing
-                                            : ArchiveProblem::Kind::Failed,
-                               version == 0 ? QStringLiteral("nothing is archived in %1 yet")
-                                                  .arg(shown_)
-                                            : QStringLiteral("the archive %1 has an older "
-                                                             "schema: store one reading first")
-                                                  .arg(shown_));
+                return problem(
+                    version == 0 ? ArchiveProblem::Kind::Missing : ArchiveProblem::Kind::Failed,
+                    version == 0 ? QStringLiteral("nothing is archived in %1 yet").arg(shown_)
+                                 : QStringLiteral("the archive %1 has an older "
+                                                  "schema: store one reading first")
+                                       .arg(shown_));
             }
             if (auto failed = migrate()) {
                 return failed;
@@ -335,13 +334,11 @@ ArchiveProblem archiveProblem(const QString& shown, const QSqlError& error, cons
     }
     // A server gone away gives no SQLSTATE; SQLite always gives its code.
     if (error.type() == QSqlError::ConnectionError && code.isEmpty()) {
-        return {Kind::Unreachable,
-                QStringLiteral("the archive %1 was lost while %2: %3")
-                    .arg(shown, QLatin1String(doing), words)};
+        return {Kind::Unreachable, QStringLiteral("the archive %1 was lost while %2: %3")
+                                       .arg(shown, QLatin1String(doing), words)};
     }
-    return {Kind::Failed,
-            QStringLiteral("the archive %1 failed while %2: %3")
-                .arg(shown, QLatin1String(doing), words)};
+    return {Kind::Failed, QStringLiteral("the archive %1 failed while %2: %3")
+                              .arg(shown, QLatin1String(doing), words)};
 }
 
 void runPrepared(const QString& shown, QSqlQuery& query, const QVariantList& values,

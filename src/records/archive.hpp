@@ -14,7 +14,9 @@
 #include "records/archive_reading.hpp"
 
 #include <QSqlDatabase>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <variant>
 
@@ -38,9 +40,9 @@ struct TimelineFilter {
 
 struct TimelineEvent {
     int unit = 0;
-    UnitNames names; // as the archive knows them
-    int slot = 0;    // 0..99
-    Bytes record;    // the 24 bytes as the unit sent them
+    UnitNames names;        // as the archive knows them
+    int slot = 0;           // 0..99
+    Bytes record;           // the 24 bytes as the unit sent them
     std::string occurredAt; // the unit's clock, "yyyy-MM-dd HH:mm:ss"
 };
 
@@ -99,11 +101,13 @@ public:
     // (then nothing of it is).
     std::variant<qint64, ArchiveProblem> store(const ArchiveReading& reading);
 
-    // Whether the once-only import named `key` is still to be done; `importing` stores its
-    // readings (through `storeWithin`) in the same transaction that marks it done, so an
-    // import is kept whole, and once, also when two tools open the archive at once.
-    using Import = std::function<void(Archive&)>;
-    std::optional<ArchiveProblem> importOnce(const QString& key, const Import& importing);
+    // The once-only imports named `keys` (an old file each): those the archive has not yet
+    // marked done are handed to `importing`, which stores their readings (through
+    // `storeWithin`) in the one transaction that marks them done; so each is kept whole and
+    // once, also when two tools open the archive at once, and one added later is imported
+    // at the next call.
+    using Import = std::function<void(Archive&, const QString& key)>;
+    std::optional<ArchiveProblem> importOnce(const QStringList& keys, const Import& importing);
     // Within an import: stores one reading in the running transaction.
     qint64 storeWithin(const ArchiveReading& reading);
 

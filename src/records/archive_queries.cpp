@@ -20,9 +20,8 @@ UnitNames namesAt(const QSqlQuery& row, int first) {
 
 ConfigRecord recordOf(const QVariant& value) {
     const QByteArray bytes = value.toByteArray();
-    return decodeConfigRecord(
-        ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                 static_cast<std::size_t>(bytes.size())));
+    return decodeConfigRecord(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                       static_cast<std::size_t>(bytes.size())));
 }
 
 // The settings the unit held at a reading: as read (after a write: what it took) before as
@@ -42,9 +41,10 @@ std::vector<TimelineEvent> Archive::timeline(const TimelineFilter& filter) {
     // events of a few dozen units.
     std::map<qint64, std::pair<int, UnitNames>> units;
     {
-        QSqlQuery row = runOnce(
-            db(), shown_, QStringLiteral("SELECT id, factory_number, switchgear, bay, motor FROM units"),
-            {}, "reading the units");
+        QSqlQuery row =
+            runOnce(db(), shown_,
+                    QStringLiteral("SELECT id, factory_number, switchgear, bay, motor FROM units"),
+                    {}, "reading the units");
         while (row.next()) {
             units[row.value(0).toLongLong()] = {row.value(1).toInt(), namesAt(row, 2)};
         }
@@ -88,9 +88,10 @@ std::vector<TimelineEvent> Archive::timeline(const TimelineFilter& filter) {
             // Events of one second are ordered as the unit's own grid orders them: by the
             // first digit of the order digit as written (12 ties as 1), then by slot.
             const int digit = row.value(4).toInt();
-            found.push_back({{unit, names, row.value(1).toInt(), Bytes(record.begin(), record.end()),
-                              row.value(3).toString().toStdString()},
-                             digit >= 10 ? 1 : digit});
+            found.push_back(
+                {{unit, names, row.value(1).toInt(), Bytes(record.begin(), record.end()),
+                  row.value(3).toString().toStdString()},
+                 digit >= 10 ? 1 : digit});
         }
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -135,11 +136,12 @@ std::vector<HistoryEntry> Archive::history(int unit) {
     readings = QSqlQuery();
 
     std::vector<HeldSettings> held(entries.size());
-    QSqlQuery row = runOnce(database, shown_,
-                  QStringLiteral("SELECT c.reading_id, c.role, c.record FROM configurations c "
-                                 "JOIN readings r ON r.id = c.reading_id JOIN units u ON "
-                                 "u.id = r.unit_id WHERE u.factory_number = ?"),
-                  {unit}, "reading the unit's settings");
+    QSqlQuery row =
+        runOnce(database, shown_,
+                QStringLiteral("SELECT c.reading_id, c.role, c.record FROM configurations c "
+                               "JOIN readings r ON r.id = c.reading_id JOIN units u ON "
+                               "u.id = r.unit_id WHERE u.factory_number = ?"),
+                {unit}, "reading the unit's settings");
     while (row.next()) {
         const auto entry = at.find(row.value(0).toLongLong());
         const auto role = roleOf(row.value(1).toString());

@@ -47,10 +47,10 @@ struct ArchiveReading {
     int unit = 0; // factory number
     std::optional<UnitNames> names;
     QDateTime readAt = QDateTime::currentDateTime();
-    std::string kind;             // what was done: "collect", "read-config", "write-config", ...
-    std::string result = "done";  // how it ended
-    std::string firmware;         // when the unit gave it
-    std::string osUser;           // who; the archive fills in the OS user when empty
+    std::string kind;            // what was done: "collect", "read-config", "write-config", ...
+    std::string result = "done"; // how it ended
+    std::string firmware;        // when the unit gave it
+    std::string osUser;          // who; the archive fills in the OS user when empty
     std::vector<std::pair<ConfigRole, ConfigRecord>> configurations;
     std::optional<AccountingRecord> accounting;
     std::optional<EventSlots> events;

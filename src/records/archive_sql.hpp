@@ -8,7 +8,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-
 namespace torl7 {
 
 // What a failure of either engine means for the user; `doing` says what was being done and

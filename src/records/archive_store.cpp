@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSysInfo>
 
 #include <cstdio>
@@ -114,10 +115,10 @@ qint64 Archive::storeWithin(const ArchiveReading& r) {
 
     for (const auto& [role, record] : r.configurations) {
         const auto bytes = encodeConfigRecord(record);
-        runPrepared(shown_, s.configuration,
-                    {reading, QString::fromLatin1(roleName(role)),
-                     blob(Bytes(bytes.begin(), bytes.end()))},
-                    "storing a configuration");
+        runPrepared(
+            shown_, s.configuration,
+            {reading, QString::fromLatin1(roleName(role)), blob(Bytes(bytes.begin(), bytes.end()))},
+            "storing a configuration");
     }
     if (r.accounting) {
         const AccountingRecord& a = *r.accounting;
@@ -153,21 +154,39 @@ qint64 Archive::storeWithin(const ArchiveReading& r) {
     return reading;
 }
 
-std::optional<ArchiveProblem> Archive::importOnce(const QString& key, const Import& importing) {
+std::optional<ArchiveProblem> Archive::importOnce(const QStringList& keys,
+                                                  const Import& importing) {
     if (!statements_) {
         return std::nullopt;
     }
     try {
-        begin();
-        // The mark goes first: a second tool importing the same at once waits here for the
-        // first to commit, then finds the mark and imports nothing.
-        runPrepared(shown_, statements_->importMark,
-                    {key, archiveTime(QDateTime::currentDateTime())}, "marking an import");
-        if (statements_->importMark.numRowsAffected() != 1) {
-            rollback();
+        // Most opens find every key done: one read, no transaction.
+        QSet<QString> done;
+        QSqlQuery marks = runOnce(db(), shown_, QStringLiteral("SELECT key FROM archive_meta"), {},
+                                  "reading its imports");
+        while (marks.next()) {
+            done.insert(marks.value(0).toString());
+        }
+        marks.finish();
+        QStringList waiting;
+        for (const QString& key : keys) {
+            if (!done.contains(key)) {
+                waiting << key;
+            }
+        }
+        if (waiting.isEmpty()) {
             return std::nullopt;
         }
-        importing(*this);
+        begin();
+        for (const QString& key : waiting) {
+            // The mark goes first: a second tool importing the same at once waits here for
+            // the first to commit, then finds the mark and imports nothing.
+            runPrepared(shown_, statements_->importMark,
+                        {key, archiveTime(QDateTime::currentDateTime())}, "marking an import");
+            if (statements_->importMark.numRowsAffected() == 1) {
+                importing(*this, key);
+            }
+        }
         commit();
     } catch (const ArchiveError& error) {
         rollback();

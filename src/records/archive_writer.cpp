@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <map>
+
 namespace torl7 {
 
 ArchiveWriter::ArchiveWriter(QString location, QObject* parent)
@@ -119,41 +121,50 @@ std::optional<ArchiveProblem> importHistoryFolder(Archive& archive, const QStrin
     if (!folder.exists()) {
         return std::nullopt;
     }
-    const QString key = QStringLiteral("history import: %1:%2")
-                            .arg(QSysInfo::machineHostName(), folder.absolutePath());
-    return archive.importOnce(key, [&](Archive& into) {
-        for (const QString& unitFolder : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            bool number = false;
-            const int unit = unitFolder.toInt(&number);
-            if (!number) {
-                continue;
-            }
-            const QDir files(folder.filePath(unitFolder));
-            for (const QString& name : files.entryList({QStringLiteral("*.json")}, QDir::Files,
-                                                       QDir::Name)) {
-                const TextFileRead text = readTextFile(files.filePath(name).toStdString());
-                const SettingsReadResult read =
-                    text.text ? readSettingsFile(*text.text) : SettingsReadResult{};
-                if (!read.file) {
-                    continue;
-                }
-                ArchiveReading reading;
-                reading.unit = unit;
-                reading.kind = "as-found";
-                reading.result = "imported";
-                reading.firmware = read.file->provenance.firmware;
-                // The time the file was kept: its own note, else its name.
-                QDateTime at = QDateTime::fromString(
-                    QString::fromStdString(read.file->provenance.readAt), Qt::ISODate);
-                if (!at.isValid()) {
-                    at = QDateTime::fromString(QFileInfo(name).completeBaseName().left(19),
-                                               QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-                }
-                reading.readAt = at.isValid() ? at : QFileInfo(files.filePath(name)).lastModified();
-                reading.configurations = {{ConfigRole::AsFound, read.file->record}};
-                into.storeWithin(reading);
-            }
+    // Each file is marked by this computer and its path: the folder still takes the settings
+    // found when the archive cannot, and those are imported at the next open that can.
+    const QString mark = QStringLiteral("history import: %1:").arg(QSysInfo::machineHostName());
+    std::map<QString, std::pair<int, QString>> files; // mark -> unit, path
+    for (const QString& unitFolder : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const int unit = unitFolder.toInt(&number);
+        if (!number) {
+            continue;
         }
+        const QDir unitFiles(folder.filePath(unitFolder));
+        for (const QString& name :
+             unitFiles.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+            const QString path = unitFiles.absoluteFilePath(name);
+            files[mark + path] = {unit, path};
+        }
+    }
+    QStringList keys;
+    for (const auto& entry : files) {
+        keys << entry.first;
+    }
+    return archive.importOnce(keys, [&](Archive& into, const QString& key) {
+        const auto& [unit, path] = files.at(key);
+        const TextFileRead text = readTextFile(path.toStdString());
+        const SettingsReadResult read =
+            text.text ? readSettingsFile(*text.text) : SettingsReadResult{};
+        if (!read.file) {
+            return; // a file that does not read is left out
+        }
+        ArchiveReading reading;
+        reading.unit = unit;
+        reading.kind = "as-found";
+        reading.result = "imported";
+        reading.firmware = read.file->provenance.firmware;
+        // The time the file was kept: its own note, else its name.
+        QDateTime at = QDateTime::fromString(QString::fromStdString(read.file->provenance.readAt),
+                                             Qt::ISODate);
+        if (!at.isValid()) {
+            at = QDateTime::fromString(QFileInfo(path).completeBaseName().left(19),
+                                       QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+        }
+        reading.readAt = at.isValid() ? at : QFileInfo(path).lastModified();
+        reading.configurations = {{ConfigRole::AsFound, read.file->record}};
+        into.storeWithin(reading);
     });
 }
 

@@ -59,8 +59,9 @@ private:
 
 // The old history folder of settings found before writes (ConfigHistory's JSON files, one
 // folder per unit), imported into `archive` once: each file becomes an as-found reading of its
-// unit at the time the file names. Files that do not read are left out. Keyed by this
-// computer and the folder, so each laptop's folder is imported into a shared archive once.
+// unit at the time the file names. Files that do not read are left out. Each file is keyed by
+// this computer and its path, so it is imported into a shared archive once, and a file the
+// folder took while the archive could not is imported at the next open.
 std::optional<ArchiveProblem> importHistoryFolder(Archive& archive, const QString& root);
 
 } // namespace torl7

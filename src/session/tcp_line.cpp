@@ -103,6 +103,12 @@ TcpLine::TcpLine(QObject* parent) : SerialLine(parent) {
     connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpLine::onDisconnected);
 }
 
+// The socket, destroyed last, says "disconnected" as it goes; by then the line's own members
+// are gone, so it must no longer reach them.
+TcpLine::~TcpLine() {
+    QObject::disconnect(&socket_, nullptr, this, nullptr);
+}
+
 QString TcpLine::where() const {
     return QString::fromStdString(hostPortText(server_));
 }

@@ -21,6 +21,7 @@ public:
     static constexpr int kConnectTimeoutMs = 3000;
 
     explicit TcpLine(QObject* parent = nullptr);
+    ~TcpLine() override;
 
     bool isOpen() const override { return open_; }
     // `portName` is the endpoint text; `baud` is kept for the tool's timeouts.

@@ -73,7 +73,8 @@ const std::vector<Case> kCases = {
          // times the first already had, one of them even the same bytes in another slot.
          const Bytes early = eventBytes(kNoon, 0, 0x20);
          store(a, eventsReading(600, {{0, early}}));
-         store(a, eventsReading(600, {{0, early}, {1, eventBytes(kNoon, 0, 0x20, 231)}, {2, early}}));
+         store(a,
+               eventsReading(600, {{0, early}, {1, eventBytes(kNoon, 0, 0x20, 231)}, {2, early}}));
          EXPECT_EQ(timelineKeys(a), (std::vector<std::string>{"600/0 2024-05-01 12:00:00",
                                                               "600/1 2024-05-01 12:00:00",
                                                               "600/2 2024-05-01 12:00:00"}));
@@ -81,24 +82,24 @@ const std::vector<Case> kCases = {
     {"theTimelineOrdersUnitsByTimeThenOrderDigitAndFilters",
      [](Archive& a, const QString&, QTemporaryDir&) {
          ArchiveReading named = eventsReading(
-             601, {{0, eventBytes(kNoon.addSecs(5), 0, 0x01)}, {1, eventBytes(kNoon, 2, 0x20)}});
+             601, {{0, eventBytes(kNoon.addSecs(5), 0, 0x01)}, {1, eventBytes(kNoon, 12, 0x20)}});
          named.names = UnitNames{"КРУ-6", "яч. 4", "Насос 1"};
          store(a, named);
-         store(a, eventsReading(600, {{7, eventBytes(kNoon, 1, 0x80)},
+         store(a, eventsReading(600, {{7, eventBytes(kNoon, 2, 0x80)},
                                       {8, eventBytes(kNoon.addDays(1), 0, 0x20)}}));
-         EXPECT_EQ(timelineKeys(a), (std::vector<std::string>{"600/7 2024-05-01 12:00:00",
-                                                              "601/1 2024-05-01 12:00:00",
-                                                              "601/0 2024-05-01 12:00:05",
-                                                              "600/8 2024-05-02 12:00:00"}));
-         EXPECT_EQ(a.timeline({})[1].names, (UnitNames{"КРУ-6", "яч. 4", "Насос 1"}));
+         // In one second as the unit's grid orders: order digit 12 ties as 1, before 2.
+         EXPECT_EQ(timelineKeys(a), (std::vector<std::string>{
+                                        "601/1 2024-05-01 12:00:00", "600/7 2024-05-01 12:00:00",
+                                        "601/0 2024-05-01 12:00:05", "600/8 2024-05-02 12:00:00"}));
+         EXPECT_EQ(a.timeline({})[0].names, (UnitNames{"КРУ-6", "яч. 4", "Насос 1"}));
          TimelineFilter filter;
          filter.units = {601};
          EXPECT_EQ(timelineKeys(a, filter).size(), 2u);
          filter = {};
          filter.protections = 0x20; // overload
-         EXPECT_EQ(timelineKeys(a, filter), (std::vector<std::string>{
-                                                "601/1 2024-05-01 12:00:00",
-                                                "600/8 2024-05-02 12:00:00"}));
+         EXPECT_EQ(
+             timelineKeys(a, filter),
+             (std::vector<std::string>{"601/1 2024-05-01 12:00:00", "600/8 2024-05-02 12:00:00"}));
          filter = {};
          filter.from = "2024-05-01 12:00:01";
          filter.until = "2024-05-02 00:00:00";
@@ -107,8 +108,8 @@ const std::vector<Case> kCases = {
      }},
     {"changesListsReadingsSinceTheDayWhoseSettingsDifferFromTheReadingBefore",
      [](Archive& a, const QString&, QTemporaryDir&) {
-         for (const auto& [unit, g] : std::vector<std::pair<int, int>>{
-                  {600, 0}, {600, 2}, {600, 5}, {601, 0}, {601, 5}}) {
+         for (const auto& [unit, g] :
+              std::vector<std::pair<int, int>>{{600, 0}, {600, 2}, {600, 5}, {601, 0}, {601, 5}}) {
              ArchiveReading reading = madeUpReading(unit, unit == 601 ? 0 : g);
              reading.readAt = QDateTime(QDate(2024, 1, 1), QTime(12, 0)).addDays(g);
              reading.events.reset();
@@ -188,6 +189,10 @@ const std::vector<Case> kCases = {
          ASSERT_FALSE(importHistoryFolder(a, dir.filePath("old-history")));
          const auto second = openArchive(location);
          ASSERT_FALSE(importHistoryFolder(*second, dir.filePath("old-history")));
+         // Kept in the folder while the archive was away: imported at the next open.
+         ASSERT_TRUE(old.keepAt(601, record, QDateTime(QDate(2023, 5, 1), QTime(9, 0))));
+         ASSERT_FALSE(importHistoryFolder(*second, dir.filePath("old-history")));
+         EXPECT_EQ(a.history(601).size(), 1u);
          const auto history = a.history(600);
          ASSERT_EQ(history.size(), 2u);
          EXPECT_EQ(history[0].readAt, QDateTime(QDate(2023, 3, 1), QTime(9, 0)));
@@ -207,14 +212,15 @@ TEST_P(ArchiveCases, holds) {
     kCases[index].run(*archive, location, dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothEngines, ArchiveCases,
-    ::testing::Combine(::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                       ::testing::Range<std::size_t>(0, kCases.size())),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param) == Engine::SQLite ? "SQLite_" : "PostgreSQL_") +
-               kCases[std::get<1>(info.param)].name;
-    });
+INSTANTIATE_TEST_SUITE_P(BothEngines, ArchiveCases,
+                         ::testing::Combine(::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                                            ::testing::Range<std::size_t>(0, kCases.size())),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) == Engine::SQLite
+                                                    ? "SQLite_"
+                                                    : "PostgreSQL_") +
+                                    kCases[std::get<1>(info.param)].name;
+                         });
 
 } // namespace
 } // namespace torl7::test

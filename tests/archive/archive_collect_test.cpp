@@ -6,6 +6,7 @@
 #include "sim/simulated_unit.hpp"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <sstream>
 
@@ -30,7 +31,8 @@ CliRun cli(const QStringList& arguments) {
 
 // The CSV's records without the byte-order mark and the title line, each split at ';'.
 std::vector<QStringList> csvRows(const std::string& csv) {
-    QStringList lines = QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QStringList lines =
+        QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     std::vector<QStringList> rows;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         rows.push_back(lines[i].split(';'));
@@ -95,8 +97,8 @@ TEST_P(ArchiveAgainstUnits, twoCollectionsGiveATimelineOfEveryEventOnceInTimeOrd
     // The units' own protocols, as the grid shows them, now hold every event of both.
     std::vector<QStringList> own[2];
     for (int i = 0; i < 2; ++i) {
-        own[i] = csvRows(cli({"--port", ports_[i], "--unit", QString::number(600 + i),
-                              "--archive", location_, "read-events"})
+        own[i] = csvRows(cli({"--port", ports_[i], "--unit", QString::number(600 + i), "--archive",
+                              location_, "read-events"})
                              .out);
     }
     const CliRun timeline = cli({"--archive", location_, "timeline", "--substation", substation_});
@@ -116,6 +118,26 @@ TEST_P(ArchiveAgainstUnits, twoCollectionsGiveATimelineOfEveryEventOnceInTimeOrd
     EXPECT_EQ(ofUnit[1], own[1]);
 }
 
+TEST_P(ArchiveAgainstUnits, anArchiveThatCannotBeWrittenFailsNoReadAndIsNamedOnce) {
+    // Not a database; a server where none listens.
+    const QString text = dir_.filePath("notes.txt");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not an archive\n");
+    file.close();
+    const QString location =
+        GetParam() == Engine::SQLite ? text : QStringLiteral("postgresql://torl7@127.0.0.1:1/x");
+    const CliRun run = cli({"--archive", location, "collect", substation_, "--out", dir_.path()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(QString::fromStdString(run.err).count("the archive was not written"), 1) << run.err;
+    EXPECT_EQ(QString::fromStdString(run.out).count(QRegularExpression(
+                  "^60[01] +bus\\d +done ", QRegularExpression::MultilineOption)),
+              2)
+        << run.out;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("not an archive\n"));
+}
+
 TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTheUnitTook) {
     const QString settings = dir_.filePath("600.json");
     const QStringList port{"--port", ports_[0], "--unit", "600", "--archive", location_};
@@ -124,8 +146,8 @@ TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTh
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QString text = QString::fromUtf8(file.readAll());
     file.close();
-    const qsizetype at = text.indexOf(QStringLiteral("\"threshold_v\": "),
-                                      text.indexOf(QStringLiteral("\"umin\"")));
+    const qsizetype at =
+        text.indexOf(QStringLiteral("\"threshold_v\": "), text.indexOf(QStringLiteral("\"umin\"")));
     ASSERT_GE(at, 0) << text.toStdString();
     text.replace(at, text.indexOf(',', at) - at, QStringLiteral("\"threshold_v\": 185"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -151,10 +173,7 @@ TEST_P(ArchiveAgainstUnits, aWriteShowsInTheHistoryWithTheSettingsFoundAndWhatTh
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ArchiveAgainstUnits,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 
 } // namespace
 } // namespace torl7::test

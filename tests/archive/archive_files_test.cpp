@@ -99,9 +99,9 @@ TEST(ArchiveFile, aLockedArchiveRefusesTheReadingUntilTheLockGoes) {
 class Collectors : public ::testing::TestWithParam<Engine> {
 protected:
     void collector(QProcess& process, const QString& location, int first, int count) {
-        process.start(QCoreApplication::applicationFilePath(),
-                      {"--store-readings", location, QString::number(first),
-                       QString::number(count)});
+        process.start(
+            QCoreApplication::applicationFilePath(),
+            {"--store-readings", location, QString::number(first), QString::number(count)});
         ASSERT_TRUE(process.waitForStarted());
     }
     QTemporaryDir dir_;
@@ -130,8 +130,9 @@ TEST_P(Collectors, oneKilledHalfWayLeavesWholeReadingsOnly) {
     EXPECT_GE(readings, stored);
     EXPECT_EQ(count(*archive, "configurations"), readings);
     EXPECT_EQ(count(*archive, "accounting"), readings);
-    EXPECT_EQ(archive->scalar("SELECT count(*) FROM readings r WHERE (SELECT count(*) FROM "
-                              "events e WHERE e.first_reading_id = r.id) <> 100")
+    EXPECT_EQ(archive
+                  ->scalar("SELECT count(*) FROM readings r WHERE (SELECT count(*) FROM "
+                           "events e WHERE e.first_reading_id = r.id) <> 100")
                   .toInt(),
               0);
 }
@@ -153,10 +154,7 @@ TEST_P(Collectors, twoAtOnceStoreEachEventOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Collectors,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 
 } // namespace
 } // namespace torl7::test

@@ -13,6 +13,10 @@ namespace torl7::test {
 
 enum class Engine { SQLite, PostgreSQL };
 
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
 inline PostgresCluster& postgres() {
     static PostgresCluster cluster;
     static const bool started = cluster.start();
@@ -38,7 +42,8 @@ inline std::unique_ptr<Archive> openArchive(const QString& location,
 
 // An event record's 24 bytes: order digit, the unit's clock (yy within the century), state
 // 0x81, protection flags, Ua; the other measurements fixed.
-inline Bytes eventBytes(const QDateTime& at, int order, std::uint8_t protection, int uaVolts = 230) {
+inline Bytes eventBytes(const QDateTime& at, int order, std::uint8_t protection,
+                        int uaVolts = 230) {
     EventRecord r;
     r.orderDigit = static_cast<std::uint8_t>(order);
     r.stamp = ClockStamp{at.time().second(), at.time().minute(), at.time().hour(),

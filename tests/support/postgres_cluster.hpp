@@ -31,13 +31,12 @@ public:
         }
         dir_.setAutoRemove(true);
         data_ = dir_.filePath(QStringLiteral("data"));
-        if (geteuid() == 0 && !run(QStringLiteral("chown"), {QStringLiteral("nobody"), dir_.path()},
-                                   false)) {
+        if (geteuid() == 0 &&
+            !run(QStringLiteral("chown"), {QStringLiteral("nobody"), dir_.path()}, false)) {
             return false;
         }
-        if (!run(bin + QStringLiteral("/initdb"),
-                 {"-D", data_, "-U", "torl7", "-A", "trust", "-E", "UTF8", "--locale=C",
-                  "--no-sync"})) {
+        if (!run(bin + QStringLiteral("/initdb"), {"-D", data_, "-U", "torl7", "-A", "trust", "-E",
+                                                   "UTF8", "--locale=C", "--no-sync"})) {
             return false;
         }
         port_ = freePort();
