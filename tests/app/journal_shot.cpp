@@ -126,15 +126,15 @@ int main(int argc, char** argv) {
             ArchiveReading reading;
             reading.unit = 700 + read % 30;
             reading.kind = "collect";
-            EventSlots slots;
-            for (std::size_t slot = 0; slot < slots.size(); ++slot) {
+            EventSlots records;
+            for (std::size_t slot = 0; slot < records.size(); ++slot) {
                 EventRecord event;
                 event.stamp = {static_cast<int>(slot % 60),     read % 60, 10, 1 + read / 30 * 7,
                                1 + static_cast<int>(slot / 10), 22};
                 event.protection = 0x20;
-                slots[slot] = encodeEventRecord(event);
+                records[slot] = encodeEventRecord(event);
             }
-            reading.events = slots;
+            reading.events = records;
             archive.store(reading);
         }
     }
