@@ -26,7 +26,7 @@ int bundleCommand(Cli& cli) {
     BundleContents contents = bundleOfReading(cli.unit(), firmware, chained,
                                               QDateTime::currentDateTime(), reportTemplate());
     WaveformExport waves = readWaveforms(cli, kMaxViewIndex);
-    waves.station = trimmedRight(unitTextFrom16(chained.record.installation));
+    waves.station = withoutPadding(unitTextFrom16(chained.record.installation));
     waves.deviceId = std::to_string(cli.unit());
     waves.sampleRate = rate;
     contents.waveforms = std::move(waves);

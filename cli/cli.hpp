@@ -20,8 +20,6 @@
 namespace torl7 {
 
 QString q(std::string_view s);
-// Without the blanks and zero bytes that fill the unit's 16-character texts.
-std::string trimmedRight(std::string text);
 
 // A failure that ends the command: its exit code and the one line said about it.
 struct Failure {

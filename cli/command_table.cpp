@@ -272,8 +272,9 @@ const std::vector<Command>& commandTable() {
          "and write the service bundle's files into DIR/ТОРЛ_№N_YYYY-MM-DD (default DIR: the "
          "current folder). The lines run side by side, the units of a line one after another. "
          "A unit that does not answer is noted with what the line showed, and the others go "
-         "on. Progress on standard error; at the end a table of the units: done, no answer or "
-         "failed. Exit 0 only when every unit was done.",
+         "on. Progress on standard error; at the end a table of the units: done, no answer, "
+         "failed or cancelled. Ctrl-C ends the run after the files being written; a second one "
+         "ends it at once. Exit 0 only when every unit was done.",
          {{{"out"}, "The folder the units' folders go into.", "DIR", "."},
           {{"only"}, "Only this unit (repeatable).", "N", {}, Times::Repeated}},
          {{"SUBSTATION", "The substation file."}},

@@ -17,13 +17,6 @@ QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-std::string trimmedRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 namespace {
 
 void addOptions(QCommandLineParser& parser, const std::vector<CommandOption>& options) {

@@ -62,17 +62,15 @@ void archiveWrite(Cli& cli, const ArchiveKeeper& keeper, const ConfigRecord& sen
 
 int readConfigCommand(Cli& cli) {
     cli.checkOutput(cli.value("output"));
-    SettingsProvenance origin;
-    origin.unit = cli.unit();
     // The firmware version is noted when the unit gives it; a unit that does not is still read.
-    origin.firmware = readFirmware(cli).value_or(std::string());
+    const std::string firmware = readFirmware(cli).value_or(std::string());
     const ConfigRecord record = readRecord(cli);
+    const SettingsProvenance origin = provenanceOf(
+        cli.unit(), QDateTime::currentDateTime().toString(Qt::ISODate).toStdString(), firmware);
     ArchiveReading reading = cli.reading("read-config");
-    reading.firmware = origin.firmware;
+    reading.firmware = firmware;
     reading.configurations = {{ConfigRole::AsRead, record}};
     cli.archive(std::move(reading));
-    origin.readAt = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
-    origin.toolVersion = std::string(toolVersion());
     cli.writeOutput(cli.value("output"), writeSettingsFile(asPageHolds(record), origin));
     // The file holds what the window's page would show; a value it cannot hold is named.
     for (const ClampedField& c : clampedFields(record)) {

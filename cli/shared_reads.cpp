@@ -37,7 +37,7 @@ std::optional<std::string> readFirmware(Cli& cli) {
     if (!outcome && outcome.error->kind != SessionError::Kind::Timeout) {
         throw failureOf(*outcome.error, "firmware version");
     }
-    return outcome ? std::optional(trimmedRight(*outcome.result)) : std::nullopt;
+    return outcome ? std::optional(withoutPadding(*outcome.result)) : std::nullopt;
 }
 
 WaveformExport readWaveforms(Cli& cli, int view, std::vector<PhaseSamples>* blocks,

@@ -1,6 +1,7 @@
 // A substation's units: sweep finds them on a line, collect reads them all, set-clock-all and
 // diff-all act on them all; the lines run side by side.
 #include "command_table.hpp"
+#include "interrupt_watch.hpp"
 #include "shared_reads.hpp"
 
 #include "documents/substation_file.hpp"
@@ -50,7 +51,8 @@ const char* resultText(UnitOutcome::Result result) {
 }
 
 // Runs `job` over the substation's units, with progress on stderr; every unit's outcome, in
-// the file's order. `ended` hears each unit as it ends.
+// the file's order. `ended` hears each unit as it ends. Ctrl-C ends the run after the files
+// being written; the units it did not finish are listed as cancelled.
 std::vector<UnitOutcome> runOverUnits(Cli& cli, const Substation& substation,
                                       const std::vector<int>& only,
                                       const SubstationRun::JobMaker& job,
@@ -69,6 +71,10 @@ std::vector<UnitOutcome> runOverUnits(Cli& cli, const Substation& substation,
         ended = units;
         loop.quit();
     };
+    const InterruptWatch interrupt([&] {
+        cli.err() << "torl7-cli: interrupted; the files being written are finished first\n";
+        run.cancel();
+    });
     run.start(substation, only, job, cli.timeoutOverride());
     if (!ended) {
         loop.exec();

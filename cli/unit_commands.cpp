@@ -118,7 +118,7 @@ int waveformsCommand(Cli& cli) {
     cli.checkOutput(csvPath);
     // The station name of the files is the installation text of the configuration.
     const std::string station =
-        toFiles ? trimmedRight(unitTextFrom16(readRecord(cli).installation)) : std::string();
+        toFiles ? withoutPadding(unitTextFrom16(readRecord(cli).installation)) : std::string();
     std::vector<PhaseSamples> blocks;
     WaveformExport record = readWaveforms(cli, static_cast<int>(phases), &blocks);
     cli.out() << waveformsJson(cli.unit(), blocks);
@@ -194,7 +194,7 @@ int resetProtectionCommand(Cli& cli) {
 int versionCommand(Cli& cli) {
     VersionRead version(cli.session());
     // Without the blanks and zero bytes that fill the 16 positions, so scripts compare texts.
-    cli.out() << trimmedRight(cli.result(
+    cli.out() << withoutPadding(cli.result(
                      version, [&] { version.start(); }, "firmware version"))
               << '\n';
     return exitcode::Done;

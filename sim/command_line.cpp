@@ -158,10 +158,6 @@ double percentage(const std::string& text) {
     return *value / 100.0;
 }
 
-} // namespace
-
-namespace {
-
 using Setter = std::function<void(const std::string&)>;
 using Flag = std::function<void()>;
 

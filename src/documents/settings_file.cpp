@@ -3,6 +3,7 @@
 #include "documents/strict_json.hpp"
 #include "protocol/config_fields.hpp"
 #include "protocol/cp1251.hpp"
+#include "protocol/encodings.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -329,6 +330,11 @@ NamedFault unknownMember(const Json& document) {
 
 std::string_view toolVersion() {
     return TORL7_VERSION;
+}
+
+SettingsProvenance provenanceOf(std::optional<int> unit, std::string readAt, std::string firmware) {
+    return {unit, std::move(readAt), withoutPadding(std::move(firmware)),
+            std::string(toolVersion())};
 }
 
 ConfigRecord asPageHolds(const ConfigRecord& in) {

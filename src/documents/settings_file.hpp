@@ -27,6 +27,11 @@ struct SettingsProvenance {
 // The version of this tool, noted in the files it writes.
 std::string_view toolVersion();
 
+// Where settings read now come from: the unit, when they were read (ISO 8601 local time),
+// its firmware text as the unit gave it (its padding dropped) and this tool's version.
+SettingsProvenance provenanceOf(std::optional<int> unit, std::string readAt,
+                                std::string firmware = {});
+
 struct SettingsFile {
     ConfigRecord record;
     SettingsProvenance provenance;

@@ -3,6 +3,7 @@
 #include "documents/strict_json.hpp"
 #include "protocol/config_fields.hpp"
 #include "protocol/frame.hpp"
+#include "protocol/line_speed.hpp"
 
 #include <algorithm>
 #include <set>
@@ -295,6 +296,76 @@ int addFoundUnits(Substation& substation, const std::string& port, int baud,
         }
     }
     return added;
+}
+
+namespace {
+
+void dropLineIfUnused(Substation& substation, const std::string& id) {
+    if (std::none_of(substation.units.begin(), substation.units.end(),
+                     [&](const SubstationUnit& u) { return u.line == id; })) {
+        std::erase_if(substation.lines, [&](const SubstationLine& l) { return l.id == id; });
+    }
+}
+
+} // namespace
+
+std::string placeUnit(Substation& substation, const SubstationUnit& unit,
+                      const SubstationLine& line, int replacing) {
+    const std::string number = std::to_string(unit.number);
+    if (unit.number < kMinFactoryNumber || unit.number > kMaxFactoryNumber) {
+        return "Заводской номер должен быть от " + std::to_string(kMinFactoryNumber) + " до " +
+               std::to_string(kMaxFactoryNumber);
+    }
+    if (unit.number != replacing && substation.unit(unit.number)) {
+        return "Устройство № " + number + " уже есть в файле подстанции";
+    }
+    if (replacing != 0 && !substation.unit(replacing)) {
+        return "Устройства № " + std::to_string(replacing) + " нет в файле подстанции";
+    }
+    if (line.id.empty() || hasControlCharacter(line.id)) {
+        return "Имя линии должно быть непустой строкой текста";
+    }
+    if (line.port.empty() || hasControlCharacter(line.port)) {
+        return "Порт линии должен быть непустой строкой текста";
+    }
+    if (indexForBaud(line.baud) < 0) {
+        return "Скорость линии " + std::to_string(line.baud) + " бод/сек не поддерживается";
+    }
+    for (const std::string* name : {&unit.switchgear, &unit.bay, &unit.motor}) {
+        if (hasControlCharacter(*name)) {
+            return "Названия устройства должны быть строками текста без табуляций и переводов "
+                   "строки";
+        }
+    }
+    SubstationUnit placed = unit;
+    placed.line = line.id;
+    const auto known = std::find_if(substation.lines.begin(), substation.lines.end(),
+                                    [&](const SubstationLine& l) { return l.id == line.id; });
+    if (known == substation.lines.end()) {
+        substation.lines.push_back(line);
+    } else {
+        *known = line;
+    }
+    const auto old = std::find_if(substation.units.begin(), substation.units.end(),
+                                  [&](const SubstationUnit& u) { return u.number == replacing; });
+    if (replacing == 0 || old == substation.units.end()) {
+        substation.units.push_back(std::move(placed));
+        return {};
+    }
+    const std::string oldLine = old->line;
+    *old = std::move(placed);
+    dropLineIfUnused(substation, oldLine);
+    return {};
+}
+
+void removeUnit(Substation& substation, int number) {
+    const SubstationUnit* unit = substation.unit(number);
+    if (!unit) {
+        return;
+    }
+    const std::string line = unit->line;
+    std::erase_if(substation.units, [&](const SubstationUnit& u) { return u.number == number; });
+    dropLineIfUnused(substation, line);
 }
 
 } // namespace torl7

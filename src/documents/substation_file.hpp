@@ -62,4 +62,13 @@ std::string writeSubstationFile(const Substation& substation);
 int addFoundUnits(Substation& substation, const std::string& port, int baud,
                   const std::vector<int>& numbers);
 
+// Puts `unit` on `line`, in place of the unit numbered `replacing` (0: as a new unit at the
+// end). A line id the substation has takes the port and speed given, for every unit on it; a
+// new id adds the line. A line that the unit leaves with no unit on it goes. Returns why it
+// cannot be done, in Russian (the substation then stays as it was); empty when done.
+std::string placeUnit(Substation& substation, const SubstationUnit& unit,
+                      const SubstationLine& line, int replacing = 0);
+// Removes the unit, and its line when no other unit is on it.
+void removeUnit(Substation& substation, int number);
+
 } // namespace torl7

@@ -2,6 +2,7 @@
 
 #include "gui/controllers/diagnostics.hpp"
 #include "gui/controllers/line_gate.hpp"
+#include "gui/controllers/substation_units.hpp"
 #include "gui/dialogs/search_dialog.hpp"
 #include "gui/dialogs/tcc_dialog.hpp"
 #include "gui/dialogs/traffic_dialog.hpp"
@@ -9,6 +10,7 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "gui/pages/units_page.hpp"
 #include "gui/subsystems.hpp"
 #include "gui/widgets/port_box.hpp"
 #include "protocol/line_speed.hpp"
@@ -41,12 +43,16 @@ MainWindow::MainWindow(SerialLine& line, MessageBoxes& boxes, const QList<PortEn
     TabSheet1 = new ConfigPage;
     TabSheet2 = new DiagPage;
     TabSheet3 = new ProtocolPage;
+    TabSheet4 = new UnitsPage;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
     PageControl1->addTab(TabSheet1, QStringLiteral("Конфигурация"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Диагностика"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Протокол"));
+    // A tab rather than a dock: the window keeps the fixed size its pages give it.
+    PageControl1->addTab(TabSheet4, QStringLiteral("Подстанция"));
     PageControl1->setCurrentIndex(1);
     PageControl1->setAccessibleName(QStringLiteral("Страницы"));
     PageControl1->tabBar()->setAccessibleName(QStringLiteral("Вкладки страниц"));
@@ -205,6 +211,11 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Edits of the substation file not saved yet are not lost without a word.
+    if (subsystems_.units && !subsystems_.units->mayDropEdits()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

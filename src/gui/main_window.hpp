@@ -1,4 +1,4 @@
-// The main window: the three pages in their tabs, the serial link they share, the two dialogs,
+// The main window: the pages in their tabs, the serial link they share, the two dialogs,
 // and the shell's own handlers (tab change, "Поиск устройства", the connection bar).
 #pragma once
 
@@ -20,6 +20,7 @@ class DiagPage;
 class ProtocolPage;
 class SearchDialog;
 class TccDialog;
+class UnitsPage;
 class TrafficDialog;
 class TrafficLog;
 class MessageBoxes;
@@ -37,6 +38,7 @@ public:
     ConfigPage* TabSheet1;   // "Конфигурация"
     DiagPage* TabSheet2;     // "Диагностика"
     ProtocolPage* TabSheet3; // "Протокол"
+    UnitsPage* TabSheet4;    // "Подстанция": the units of a substation file
 
     UnitSession& session() { return *session_; }
     SearchDialog* searchDialog() const { return searchDialog_; }

@@ -14,6 +14,7 @@
 #include "gui/controllers/report_writer.hpp"
 #include "gui/controllers/rs485_speed.hpp"
 #include "gui/controllers/settings_transfer.hpp"
+#include "gui/controllers/substation_units.hpp"
 #include "gui/controllers/trip_curve_editor.hpp"
 #include "gui/controllers/waveform_viewer.hpp"
 #include "gui/main_window.hpp"
@@ -38,6 +39,7 @@ Subsystems installSubsystems(MainWindow& window) {
     s.exports = new Exports(window, s.diagnostics->operation());
     s.waveforms = new WaveformViewer(window, s.diagnostics->operation());
     s.bundle = new BundleSaver(window, *s.report, *s.settings, *s.exports, *s.archive);
+    s.units = new SubstationUnits(window, *s.report);
     s.journal = new Journal(window, *s.archive, *s.exports);
     return s;
 }

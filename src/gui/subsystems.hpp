@@ -19,6 +19,7 @@ class ProtocolReader;
 class ReportWriter;
 class Rs485SpeedChange;
 class SettingsTransfer;
+class SubstationUnits;
 class TripCurveEditor;
 class WaveformViewer;
 
@@ -38,6 +39,7 @@ struct Subsystems {
     Exports* exports = nullptr;
     WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
+    SubstationUnits* units = nullptr;
     Journal* journal = nullptr;
 };
 

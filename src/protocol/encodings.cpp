@@ -196,4 +196,11 @@ std::string twoDigits(int value) {
     return (value >= 0 && value < 10 ? "0" : "") + std::to_string(value);
 }
 
+std::string withoutPadding(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) {
+        text.pop_back();
+    }
+    return text;
+}
+
 } // namespace torl7

@@ -48,6 +48,10 @@ private:
     ByteSpan payload_;
 };
 
+// A text of the unit's fixed-width fields without the padding after it: the unit pads with
+// blanks, and positions a short answer did not reach read as zero bytes.
+std::string withoutPadding(std::string text);
+
 // Which bits of a received BCD byte hold the tens digit. The other high bits carry flags
 // (the clock-stop bit of the seconds) or are noise the unit leaves there.
 enum class BcdField : std::uint8_t {

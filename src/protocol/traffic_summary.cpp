@@ -30,11 +30,6 @@ std::string unpadded(std::string text) {
     return text.substr(digits);
 }
 
-std::string trimmed(std::string text) {
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 std::string configurationText(ByteSpan record) {
     const ConfigRecord r = decodeConfigRecord(record);
     return "RS485 " + n(baudForIndex(r.rs485SpeedIndex)) + ", адрес " + n(r.busAddress);
@@ -148,7 +143,7 @@ std::string answer(std::uint8_t code, ByteSpan payload) {
                unpadded(t.st_nwa) + " кВт·ч";
     }
     case kind::Version:
-        return "версия: " + trimmed(decodeVersionText(payload));
+        return "версия: " + withoutPadding(decodeVersionText(payload));
     }
     return {};
 }

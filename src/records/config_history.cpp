@@ -45,11 +45,9 @@ ConfigHistory::Kept ConfigHistory::keepAt(std::uint16_t factoryNumber,
     for (int n = 1; QFile::exists(path); ++n) {
         path = QDir(folder).filePath(QStringLiteral("%1_%2.json").arg(stamp).arg(n));
     }
-    SettingsProvenance origin;
-    origin.unit = factoryNumber;
-    origin.readAt = readAt.toString(Qt::ISODate).toStdString();
-    origin.toolVersion = std::string(toolVersion());
-    const std::string text = writeSettingsFile(asPageHolds(unitRecord), origin);
+    const std::string text =
+        writeSettingsFile(asPageHolds(unitRecord),
+                          provenanceOf(factoryNumber, readAt.toString(Qt::ISODate).toStdString()));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=

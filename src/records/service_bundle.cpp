@@ -35,11 +35,8 @@ QString bundleFolderName(int factoryNumber, const QDate& date) {
 BundleContents bundleOfReading(int factoryNumber, const std::optional<std::string>& firmware,
                                const ReportChainData& chained, const QDateTime& readAt,
                                const std::string& reportTemplate) {
-    SettingsProvenance origin;
-    origin.unit = factoryNumber;
-    origin.firmware = firmware.value_or(std::string());
-    origin.readAt = readAt.toString(Qt::ISODate).toStdString();
-    origin.toolVersion = std::string(toolVersion());
+    const SettingsProvenance origin = provenanceOf(
+        factoryNumber, readAt.toString(Qt::ISODate).toStdString(), firmware.value_or(""));
     BundleContents contents;
     contents.factoryNumber = factoryNumber;
     contents.date = readAt.date();
@@ -65,11 +62,20 @@ void ServiceBundle::start(const QString& parentFolder, BundleContents contents, 
         QDir(parentFolder).filePath(bundleFolderName(contents_.factoryNumber, contents_.date));
     base_ = QString::fromStdString(reportBaseName(contents_.factoryNumber, contents_.date.year(),
                                                   contents_.date.month(), contents_.date.day()));
+    // A folder made afresh is written under a name of its own and renamed whole at the end, so
+    // that a run cut short (the program ended, the disk full) never leaves a folder that looks
+    // like a unit's finished bundle. What such a run left under that name is ours to remove.
+    fresh_ = !QFileInfo::exists(ended_.folder);
+    work_ = fresh_ ? ended_.folder + QStringLiteral(".part") : ended_.folder;
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(ended_.folder.toStdU16String()), ec);
+    const std::filesystem::path work(work_.toStdU16String());
+    if (fresh_) {
+        std::filesystem::remove_all(work, ec);
+    }
+    std::filesystem::create_directories(work, ec);
     if (ec) {
         ended_.error = QStringLiteral("Не удалось создать папку %1: %2")
-                           .arg(ended_.folder, QString::fromStdString(ec.message()));
+                           .arg(work_, QString::fromStdString(ec.message()));
         end();
         return;
     }
@@ -77,7 +83,7 @@ void ServiceBundle::start(const QString& parentFolder, BundleContents contents, 
 }
 
 QString ServiceBundle::path(const QString& suffix) const {
-    return QDir(ended_.folder).filePath(base_ + suffix);
+    return QDir(work_).filePath(base_ + suffix);
 }
 
 void ServiceBundle::wrote(const QString& name) {
@@ -157,8 +163,7 @@ void ServiceBundle::next() {
         return;
     }
     pdf_.start(
-        path(kReport), ended_.folder, [this](const PdfConversion& pdf) { pdfEnded(pdf); },
-        pdfTimeoutMs);
+        path(kReport), work_, [this](const PdfConversion& pdf) { pdfEnded(pdf); }, pdfTimeoutMs);
 }
 
 void ServiceBundle::pdfEnded(const PdfConversion& pdf) {
@@ -203,6 +208,15 @@ void ServiceBundle::removeStale() {
 
 void ServiceBundle::end() {
     files_.discard();
+    if (fresh_ && ended_.error.isEmpty() && !QDir().rename(work_, ended_.folder)) {
+        ended_.error =
+            QStringLiteral("Не удалось переименовать папку %1 в %2").arg(work_, ended_.folder);
+    }
+    if (fresh_ && !ended_.error.isEmpty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::path(work_.toStdU16String()), ec);
+        ended_.files.clear();
+    }
     Done done = std::move(done_);
     done_ = nullptr;
     if (done) {

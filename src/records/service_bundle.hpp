@@ -7,10 +7,11 @@
 // The files replace those of an earlier run as a set: each is written whole beside its name,
 // and only when all of them were written are they put in place; the first file that cannot be
 // written ends the bundle with a message naming it and leaves the earlier files as they were.
-// A file of an earlier run that this one did not write again is removed. Where a file cannot be
-// made (no waveforms drawn, no LibreOffice), a short note in its place says why. Files are written
-// one per turn of the event loop and the PDF by a process of its own, so a progress bar moves and
-// the window goes on meanwhile.
+// A file of an earlier run that this one did not write again is removed. A folder that did not
+// exist is written as "<name>.part" and renamed when the bundle is whole; a failure removes it.
+// Where a file cannot be made (no waveforms drawn, no LibreOffice), a short note in its place says
+// why. Files are written one per turn of the event loop and the PDF by a process of its own, so a
+// progress bar moves and the window goes on meanwhile.
 #pragma once
 
 #include "documents/file_output.hpp"
@@ -91,6 +92,8 @@ private:
     FileSetWriter files_;
     BundleContents contents_;
     BundleEnded ended_;
+    QString work_; // where the files are written: the folder, or beside it while it is new
+    bool fresh_ = false;
     QString base_;
     int step_ = 0;
     Written written_;

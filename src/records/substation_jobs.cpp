@@ -14,13 +14,6 @@ namespace torl7 {
 
 namespace {
 
-std::string trimmedRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 // The firmware version when the unit gives it, the report chain, then the bundle's files.
 class CollectJob final : public UnitJob {
 public:
@@ -52,7 +45,7 @@ public:
 private:
     void versionRead(const Outcome<std::string>& outcome) {
         if (outcome) {
-            firmware_ = trimmedRight(*outcome.result);
+            firmware_ = withoutPadding(*outcome.result);
         } else if (outcome.error->kind != SessionError::Kind::Timeout) {
             // No port, no line, or cancelled: reading on would fare no better.
             end(outcomeOfFailure(unit_.number, unit_.line, *outcome.error, log_));

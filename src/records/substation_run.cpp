@@ -146,6 +146,7 @@ void SubstationRun::lineEnded() {
 UnitOutcome outcomeOfFailure(int number, const std::string& line, const SessionError& error,
                              const TrafficLog& log) {
     UnitOutcome outcome = UnitOutcome::of(number, line, UnitOutcome::Result::Failed);
+    outcome.error = error;
     using Kind = SessionError::Kind;
     switch (error.kind) {
     case Kind::Timeout:

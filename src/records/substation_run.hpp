@@ -42,6 +42,8 @@ struct UnitOutcome {
     std::optional<LineDiagnosis> diagnosis;
     // Failed: what went wrong (the port, the lost line, a file not read or written).
     std::string detail;
+    // NoAnswer, Failed: the exchange's error, when an exchange ended the unit's work.
+    std::optional<SessionError> error;
     // Collect: the unit's folder, its firmware (when it gave it) and what was read.
     QString folder;
     std::string firmware;

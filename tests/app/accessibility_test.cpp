@@ -2,6 +2,9 @@
 // order; and the search dialog's own factory number and boxes.
 #include "app/control_expectations.hpp" // readable Qt strings in failures
 #include "gui/controllers/device_search.hpp"
+#include "gui/dialogs/collect_dialog.hpp"
+#include "gui/dialogs/unit_dialog.hpp"
+#include "gui/pages/units_page.hpp"
 #include "gui/widgets/indicator_shape.hpp"
 #include "gui/widgets/step_buttons.hpp"
 #include "support/window_fixture.hpp"
@@ -61,9 +64,12 @@ class AccessibilityTest : public WindowFixture {};
 TEST_F(AccessibilityTest, everyFocusableControlOfEveryPageAndDialogHasAName) {
     int walked = 0;
     QStringList nameless;
+    UnitDialog unitDialog(window.get(), Substation{}, 0, {}, boxes);
+    CollectDialog collectDialog(window.get());
     for (QWidget* root :
          {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(w().searchDialog()),
-          static_cast<QWidget*>(w().tccDialog())}) {
+          static_cast<QWidget*>(w().tccDialog()), static_cast<QWidget*>(&unitDialog),
+          static_cast<QWidget*>(&collectDialog)}) {
         for (QWidget* control : root->findChildren<QWidget*>()) {
             if (control->window() != root || !tabStop(control))
                 continue;
@@ -193,6 +199,7 @@ TEST_F(AccessibilityTest, enterPressesTheFocusedButtonAndEscapeClosesTheDialogs)
 }
 
 TEST_F(AccessibilityTest, tabOrderFollowsTheLayoutOfEachPageAndDialog) {
+    UnitDialog unitDialog(window.get(), Substation{}, 0, {}, boxes);
     const std::pair<QWidget*, QStringList> chains[] = {
         {diag().frm1_zn, {"cmbPorts", "cb_speed", "Button6", "cmb_m"}},
         {diag().diagnos, {"btn_monitor"}},
@@ -203,6 +210,12 @@ TEST_F(AccessibilityTest, tabOrderFollowsTheLayoutOfEachPageAndDialog) {
         {config().st_kuc, {"st_kic", "pcosf", "st_kidif", "CB_uak"}},
         {protocol().StGr_prot, {"Button7", "Button8", "Button1", "btn_save_prot"}},
         {w().searchDialog()->frm2_zn, {"cmbPorts", "Button1"}},
+        {w().TabSheet4->ed_substation_name,
+         {"tbl_units", "btn_units_open", "btn_units_save", "btn_unit_add", "btn_unit_edit",
+          "btn_unit_remove", "btn_collect_all"}},
+        {unitDialog.frm_unit_number,
+         {"ed_switchgear", "ed_bay", "ed_motor", "cmb_unit_line", "cmb_line_port",
+          "cb_line_speed"}},
     };
     for (const auto& [from, expected] : chains) {
         EXPECT_EQ(tabsAfter(from, static_cast<int>(expected.size())).join(' '), expected.join(' '))

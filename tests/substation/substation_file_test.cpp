@@ -72,3 +72,102 @@ TEST(SubstationFile, readsBackWhatItWritesAndRefusesEachFaultWhereItStands) {
         EXPECT_FALSE(read.errorRussian.empty()) << f.what;
     }
 }
+
+TEST(SubstationFile, aUnitPlacedOrRemovedKeepsTheFileValidAndTakesItsEmptiedLineAlong) {
+    const SubstationLine bus1{"bus1", "/dev/ttyUSB0", 115200};
+    const SubstationLine bus2{"bus2", "tcp://10.0.0.5:4001", 9600};
+    const SubstationUnit u600{600, "bus1", "КРУ-6", "яч. 4", "", "600.json"};
+    const SubstationUnit u601{601, "bus2", "", "", "Насос 2", ""};
+    const Substation start{"ПС", {bus1, bus2}, {u600, u601}};
+    const SubstationLine moved{"bus2", "tcp://10.0.0.6:4001", 19200};
+    const SubstationLine bus3{"bus3", "rfc2217://10.0.0.7:4002", 115200};
+    const SubstationUnit u602{602, "", "", "яч. 9", "", ""};
+    const SubstationUnit u605{605, "", "", "", "", ""};
+
+    const struct {
+        const char* what;
+        SubstationUnit unit;
+        SubstationLine line;
+        int replacing;
+        std::string fault; // empty: done
+        Substation after;
+    } cases[] = {
+        {"new unit, its line moved for both",
+         u602,
+         moved,
+         0,
+         "",
+         {"ПС",
+          {bus1, moved},
+          {u600, {601, "bus2", "", "", "Насос 2", ""}, {602, "bus2", "", "яч. 9", "", ""}}}},
+        {"renumbered onto a new line: the old one goes",
+         u605,
+         bus3,
+         601,
+         "",
+         {"ПС", {bus1, bus3}, {u600, {605, "bus3", "", "", "", ""}}}},
+        {"edited in place",
+         {600, "", "КРУ-10", "", "", ""},
+         bus1,
+         600,
+         "",
+         {"ПС", {bus1, bus2}, {{600, "bus1", "КРУ-10", "", "", ""}, u601}}},
+        {"a number the file has",
+         {601, "", "", "", "", ""},
+         bus1,
+         0,
+         "Устройство № 601 уже есть в файле подстанции",
+         start},
+        {"renumbered to a number taken",
+         {601, "", "", "", "", ""},
+         bus1,
+         600,
+         "Устройство № 601 уже есть в файле подстанции",
+         start},
+        {"a number out of range",
+         {99, "", "", "", "", ""},
+         bus1,
+         0,
+         "Заводской номер должен быть от 100 до 65535",
+         start},
+        {"no line name",
+         u602,
+         {"", "/dev/ttyUSB1", 9600},
+         0,
+         "Имя линии должно быть непустой строкой текста",
+         start},
+        {"no port",
+         u602,
+         {"bus1", "", 9600},
+         0,
+         "Порт линии должен быть непустой строкой текста",
+         start},
+        {"a speed the unit lacks",
+         u602,
+         {"bus1", "/dev/ttyUSB0", 12345},
+         0,
+         "Скорость линии 12345 бод/сек не поддерживается",
+         start},
+        {"a name with a tab",
+         {602, "", "", "яч.\t9", "", ""},
+         bus1,
+         0,
+         "Названия устройства должны быть строками текста без табуляций и переводов строки",
+         start},
+    };
+    for (const auto& c : cases) {
+        Substation s = start;
+        EXPECT_EQ(placeUnit(s, c.unit, c.line, c.replacing), c.fault) << c.what;
+        EXPECT_EQ(s, c.after) << c.what;
+        if (c.fault.empty()) {
+            const SubstationRead again = readSubstationFile(writeSubstationFile(s));
+            EXPECT_TRUE(again.substation) << c.what << ": " << again.error;
+        }
+    }
+
+    Substation s = start;
+    removeUnit(s, 999);
+    EXPECT_EQ(s, start);
+    removeUnit(s, 601);
+    EXPECT_EQ(s, (Substation{"ПС", {bus1}, {u600}}));
+}

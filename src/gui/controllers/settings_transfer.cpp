@@ -61,17 +61,11 @@ std::string SettingsTransfer::settingsText(const std::optional<QString>& firmwar
     if (!record) {
         return {};
     }
-    SettingsProvenance origin;
-    origin.unit = window_.TabSheet2->frm1_zn->value();
-    origin.readAt = now().toString(Qt::ISODate).toStdString();
-    // The firmware text the unit gave last, without the blanks that pad it to 16 characters.
-    QString firmware = firmwareRead.value_or(window_.TabSheet1->st_vpmk->text());
-    while (firmware.endsWith(QLatin1Char(' ')) || firmware.endsWith(QChar(0))) {
-        firmware.chop(1);
-    }
-    origin.firmware = firmware.toStdString();
-    origin.toolVersion = std::string(toolVersion());
-    return writeSettingsFile(*record, origin);
+    // The firmware text the unit gave last.
+    const QString firmware = firmwareRead.value_or(window_.TabSheet1->st_vpmk->text());
+    return writeSettingsFile(*record, provenanceOf(window_.TabSheet2->frm1_zn->value(),
+                                                   now().toString(Qt::ISODate).toStdString(),
+                                                   firmware.toStdString()));
 }
 
 void SettingsTransfer::btn_save_settingsClick() {

@@ -27,25 +27,37 @@ QComboBox* makePortBox(QWidget* parent) {
 
 namespace {
 
-void commit(QComboBox& typedIn, QComboBox& other) {
-    const QString text = typedIn.currentText().trimmed();
-    const int before = typedIn.currentIndex();
-    if (text.isEmpty()) {
-        typedIn.setEditText(typedIn.itemText(before));
-        return;
-    }
-    int index = typedIn.findText(text);
+// The item of `port`, by its text or the device it opens; added to both boxes when new.
+int portIndex(QComboBox& box, QComboBox& other, const QString& port) {
+    int index = box.findText(port);
     if (index < 0) {
-        for (QComboBox* box : {&typedIn, &other}) {
-            box->addItem(text, text);
+        index = box.findData(port);
+    }
+    if (index < 0) {
+        for (QComboBox* each : {&box, &other}) {
+            each->addItem(port, port);
         }
-        index = typedIn.count() - 1;
-    } else if (index == before) {
-        typedIn.setEditText(text);
+        index = box.count() - 1;
+    }
+    return index;
+}
+
+void choose(QComboBox& box, int index) {
+    if (index == box.currentIndex()) {
+        box.setEditText(box.itemText(index));
         return; // the port chosen already: nothing changes
     }
-    typedIn.setCurrentIndex(index);
-    emit typedIn.activated(index);
+    box.setCurrentIndex(index);
+    emit box.activated(index);
+}
+
+void commit(QComboBox& typedIn, QComboBox& other) {
+    const QString text = typedIn.currentText().trimmed();
+    if (text.isEmpty()) {
+        typedIn.setEditText(typedIn.itemText(typedIn.currentIndex()));
+        return;
+    }
+    choose(typedIn, portIndex(typedIn, other, text));
 }
 
 void follow(QComboBox& typedIn, QComboBox& other) {
@@ -58,6 +70,10 @@ void follow(QComboBox& typedIn, QComboBox& other) {
 void shareTypedPorts(QComboBox& first, QComboBox& second) {
     follow(first, second);
     follow(second, first);
+}
+
+void pointPortBox(QComboBox& box, QComboBox& other, const QString& port) {
+    choose(box, portIndex(box, other, port));
 }
 
 } // namespace torl7

@@ -5,6 +5,7 @@
 #pragma once
 
 class QComboBox;
+class QString;
 class QWidget;
 
 namespace torl7 {
@@ -16,5 +17,9 @@ QComboBox* makePortBox(QWidget* parent);
 // adding it to both boxes first when it is new. Choosing it emits `activated`, as a pick
 // from the list does; a text of blanks puts back the port chosen before.
 void shareTypedPorts(QComboBox& first, QComboBox& second);
+
+// Picks the port `port` names (a listed device, or a port typed before) in `box`, adding it to
+// both boxes first when neither lists it; a new choice emits `activated`, as a pick does.
+void pointPortBox(QComboBox& box, QComboBox& other, const QString& port);
 
 } // namespace torl7

@@ -1,0 +1,96 @@
+// The "Подстанция" tab: the substation file opened, edited and saved; "Собрать всё" reading every
+// unit with the lines side by side, the table's result column filled as units end; and a unit
+// picked by a double click, which points the connection bar (port, speed, factory number) at
+// it so that every action of the other pages serves that unit. When a unit last answered and
+// its firmware are what the collections of this run found: the tool keeps nothing between runs.
+#pragma once
+
+#include "documents/substation_file.hpp"
+#include "records/substation_run.hpp"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace torl7 {
+
+class CollectDialog;
+class MainWindow;
+class ReportWriter;
+class UnitsPage;
+
+class SubstationUnits : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Collecting, Cancelling };
+
+    // The report template is looked up where the report's writer looks.
+    SubstationUnits(MainWindow& window, ReportWriter& report);
+
+    void openFile();         // "Открыть…"
+    void saveFile();         // "Сохранить…"
+    void addUnit();          // "Добавить…"
+    void editChosenUnit();   // "Изменить…"
+    void removeChosenUnit(); // "Удалить"
+    void collectAll();       // "Собрать всё"
+    void cancelCollection();
+    // Points the connection bar at the unit of the chosen row and shows the diagnostics page.
+    void pointPagesAtChosen();
+
+    // Shows the substation file at `path`; false, after a box saying why, when it does not read.
+    bool open(const QString& path);
+    // True when nothing is left unsaved, or the user lets the edits go.
+    bool mayDropEdits();
+
+    State state() const { return state_; }
+    const Substation& substation() const { return substation_; }
+    CollectDialog* progress() const;
+
+    // The file to open, the file to save into, the folder the units' folders go into (empty:
+    // cancelled), and the edited substation (nothing: cancelled). The program shows dialogs;
+    // tests answer themselves.
+    std::function<QString()> askOpenPath;
+    std::function<QString()> askSavePath;
+    std::function<QString()> askFolder;
+    std::function<std::optional<Substation>(int editing)> askUnit;
+
+private:
+    // What this run found of a unit.
+    struct Seen {
+        QDateTime lastAnswer; // null: it has not answered
+        QString firmware;
+        QString result; // how its last collection ended, or the step under way
+        QString detail; // its folder, or why it was not collected
+    };
+
+    void edit(int number);
+    void progressed(const RunProgress& progress);
+    void unitEnded(const UnitOutcome& outcome);
+    void collectionEnded(const std::vector<UnitOutcome>& units);
+    void closeProgress();
+    void fillTable();
+    void fillRow(int row);
+    void showDetail();
+    int chosenRow() const;
+    void updateState();
+
+    MainWindow& window_;
+    ReportWriter& report_;
+    UnitsPage& page_;
+    Substation substation_;
+    QString path_;
+    bool modified_ = false;
+    std::map<int, Seen> seen_;
+    State state_ = State::Idle;
+    QPointer<SubstationRun> run_;
+    QPointer<CollectDialog> progress_;
+    QString folder_;
+    int unitsEnded_ = 0;
+};
+
+} // namespace torl7
