@@ -6,6 +6,7 @@
 #include "documents/events_csv.hpp"
 #include "documents/json_output.hpp"
 #include "records/archive.hpp"
+#include "records/timeline_rows.hpp"
 
 #include <iomanip>
 
@@ -44,15 +45,6 @@ std::optional<QDateTime> dateOption(const Cli& cli, const char* name, bool endOf
 
 std::string unitClock(const QDateTime& moment) {
     return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-}
-
-std::string titleOf(int number, const UnitNames& names) {
-    SubstationUnit unit;
-    unit.number = number;
-    unit.switchgear = names.switchgear;
-    unit.bay = names.bay;
-    unit.motor = names.motor;
-    return Substation::title(unit);
 }
 
 std::string differenceLine(const FieldDifference& d) {
@@ -107,13 +99,11 @@ int timelineCommand(Cli& cli) {
     }
     const auto archive = openForQuestions(cli);
     const std::vector<TimelineEvent> events = ask([&] { return archive->timeline(filter); });
-    std::vector<UnitEventRow> rows;
-    rows.reserve(events.size());
-    for (const TimelineEvent& e : events) {
-        const SubstationUnit* named = substation ? substation->unit(e.unit) : nullptr;
-        rows.push_back({e.unit, named ? Substation::title(*named) : titleOf(e.unit, e.names),
-                        eventRowTexts(decodeEventRecord(e.record))});
-    }
+    const std::vector<UnitEventRow> rows =
+        timelineRows(events, [&](int unit) -> std::optional<std::string> {
+            const SubstationUnit* named = substation ? substation->unit(unit) : nullptr;
+            return named ? std::optional(Substation::title(*named)) : std::nullopt;
+        });
     cli.out() << (format == "csv" ? unitEventsCsv(rows) : unitEventsJson(rows));
     return exitcode::Done;
 }
@@ -171,7 +161,7 @@ int changesCommand(Cli& cli) {
     }
     const auto archive = openForQuestions(cli);
     for (const SettingsChange& c : ask([&] { return archive->changesSince(*since); })) {
-        const std::string title = titleOf(c.unit, c.names);
+        const std::string title = unitTitle(c.unit, c.names);
         cli.out() << c.unit << (title.empty() ? "" : " " + title) << ": " << unitClock(c.readAt)
                   << " against " << unitClock(c.previousReadAt) << '\n';
         for (const FieldDifference& d : c.differences) {

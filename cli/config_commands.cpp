@@ -5,6 +5,7 @@
 #include "documents/json_output.hpp"
 #include "protocol/calibration_rules.hpp"
 #include "records/archive_keeper.hpp"
+#include "records/reading_forms.hpp"
 #include "session/operations/calibration_run.hpp"
 #include "session/operations/write_configuration.hpp"
 
@@ -49,42 +50,12 @@ void sayAfterLostAcknowledgement(Cli& cli, const WriteReport& report) {
 
 namespace {
 
-// The write as the archive keeps it: what was sent, what the unit took, who wrote it, and what
-// changed against the settings found. A write that did not go out is not a reading.
+// A write that did not go out is not a reading.
 void archiveWrite(Cli& cli, const ArchiveKeeper& keeper, const ConfigRecord& sent,
                   const WriteReport& report) {
-    if (!report.kept || !*report.kept) {
-        return;
+    if (auto reading = writeReading(cli.reading("write-config"), keeper, sent, report)) {
+        cli.archive(std::move(*reading));
     }
-    ArchiveReading reading = cli.reading("write-config");
-    WriteAudit audit;
-    audit.acknowledged = report.acknowledged;
-    audit.notTaken = report.differences;
-    audit.asFoundReading = keeper.lastReading();
-    if (keeper.lastRecord()) {
-        audit.changed = compareSettings(*keeper.lastRecord(), sent);
-    }
-    if (report.afterLostAcknowledgement) {
-        static const std::map<WriteReport::Found, const char*> found = {
-            {WriteReport::Found::NewRecord, "not confirmed: the unit holds the new settings"},
-            {WriteReport::Found::OldRecord, "not confirmed: the unit holds its old settings"},
-            {WriteReport::Found::Neither, "not confirmed: the unit holds neither"},
-            {WriteReport::Found::Unknown, "not confirmed: the read-back was not answered"}};
-        audit.outcome = found.at(*report.afterLostAcknowledgement);
-    } else if (!report.acknowledged) {
-        audit.outcome = "not acknowledged";
-    } else if (!report.readBack) {
-        audit.outcome = "acknowledged, not read back";
-    } else {
-        audit.outcome = report.identical ? "taken" : "not taken as sent";
-    }
-    reading.result = audit.outcome;
-    reading.configurations = {{ConfigRole::AsWritten, sent}};
-    if (report.readBack) {
-        reading.configurations.emplace_back(ConfigRole::AsRead, *report.readBack);
-    }
-    reading.write = std::move(audit);
-    cli.archive(std::move(reading));
 }
 
 } // namespace
@@ -94,12 +65,12 @@ int readConfigCommand(Cli& cli) {
     // The firmware version is noted when the unit gives it; a unit that does not is still read.
     const std::string firmware = readFirmware(cli).value_or(std::string());
     const ConfigRecord record = readRecord(cli);
+    const SettingsProvenance origin = provenanceOf(
+        cli.unit(), QDateTime::currentDateTime().toString(Qt::ISODate).toStdString(), firmware);
     ArchiveReading reading = cli.reading("read-config");
     reading.firmware = firmware;
     reading.configurations = {{ConfigRole::AsRead, record}};
     cli.archive(std::move(reading));
-    const SettingsProvenance origin = provenanceOf(
-        cli.unit(), QDateTime::currentDateTime().toString(Qt::ISODate).toStdString(), firmware);
     cli.writeOutput(cli.value("output"), writeSettingsFile(asPageHolds(record), origin));
     // The file holds what the window's page would show; a value it cannot hold is named.
     for (const ClampedField& c : clampedFields(record)) {

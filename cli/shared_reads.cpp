@@ -6,6 +6,7 @@
 #include "documents/settings_values.hpp"
 #include "documents/text_file.hpp"
 #include "protocol/poll_sequence.hpp"
+#include "records/reading_forms.hpp"
 #include "session/operations/diag_poll.hpp"
 #include "session/operations/unit_commands.hpp"
 
@@ -116,11 +117,8 @@ Substation readSubstation(const QString& path) {
 
 ArchiveReading chainReading(const Cli& cli, const char* kind, const std::string& firmware,
                             const ReportChainData& chained) {
-    ArchiveReading reading = cli.reading(kind);
+    ArchiveReading reading = withChain(cli.reading(kind), chained);
     reading.firmware = firmware;
-    reading.configurations = {{ConfigRole::AsRead, chained.record}};
-    reading.accounting = chained.accounting;
-    reading.events = chained.eventSlots;
     return reading;
 }
 

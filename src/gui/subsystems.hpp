@@ -5,6 +5,7 @@
 namespace torl7 {
 
 class Accounting;
+class ArchiveFeed;
 class BundleSaver;
 class Calibration;
 class ClockCommands;
@@ -12,6 +13,7 @@ class Configuration;
 class DeviceSearch;
 class Diagnostics;
 class Exports;
+class Journal;
 class MainWindow;
 class ProtocolReader;
 class ReportWriter;
@@ -22,6 +24,7 @@ class TripCurveEditor;
 class WaveformViewer;
 
 struct Subsystems {
+    ArchiveFeed* archive = nullptr;
     DeviceSearch* search = nullptr;
     Rs485SpeedChange* rs485Speed = nullptr;
     TripCurveEditor* tripCurve = nullptr;
@@ -37,6 +40,7 @@ struct Subsystems {
     WaveformViewer* waveforms = nullptr;
     BundleSaver* bundle = nullptr;
     SubstationUnits* units = nullptr;
+    Journal* journal = nullptr;
 };
 
 // Creates the controller of every subsystem as a child of the window; each connects its own

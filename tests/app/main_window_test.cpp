@@ -22,11 +22,12 @@ TEST_F(MainWindowTest, startsOnTheDiagnosticsTabWithItsTitleAndNothingOpen) {
     EXPECT_EQ(w().windowTitle(),
               QStringLiteral("Диагностика и программирование ТОРЛ-7      v16.9"));
     EXPECT_FALSE(w().windowFlags() & Qt::WindowMaximizeButtonHint);
-    ASSERT_EQ(w().PageControl1->count(), 4);
+    ASSERT_EQ(w().PageControl1->count(), 5);
     EXPECT_EQ(w().PageControl1->tabText(0), QStringLiteral("Конфигурация"));
     EXPECT_EQ(w().PageControl1->tabText(1), QStringLiteral("Диагностика"));
     EXPECT_EQ(w().PageControl1->tabText(2), QStringLiteral("Протокол"));
     EXPECT_EQ(w().PageControl1->tabText(3), QStringLiteral("Подстанция"));
+    EXPECT_EQ(w().PageControl1->tabText(4), QStringLiteral("Журнал"));
     EXPECT_EQ(w().PageControl1->currentIndex(), 1);
     EXPECT_FALSE(line.isOpen());
     EXPECT_FALSE(session().answerTimeoutArmed().has_value());

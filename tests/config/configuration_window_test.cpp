@@ -2,7 +2,7 @@
 // received record applied to them, the read and write buttons, and the delay steps.
 #include "protocol/codecs/config_record_codec.hpp"
 #include "protocol/cp1251.hpp"
-#include "records/config_history.hpp"
+#include "records/archive.hpp"
 #include "support/window_fixture.hpp"
 
 #include "gui/widgets/step_buttons.hpp"
@@ -17,6 +17,8 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 using namespace torl7;
 using namespace torl7::test;
@@ -343,11 +345,18 @@ TEST_F(ConfigurationTest, negativeOrFractionalCoefficientPassesTheCheckButNotThe
 }
 
 TEST_F(ConfigurationTest, writeIsAcknowledgedThenReadBackAndThePageShowsWhatTheUnitStored) {
-    const ConfigHistory history;
-    QDir(history.unitFolder(600)).removeRecursively();
+    // The settings found before the write, in the window's archive.
+    const auto keptBefore = [] {
+        auto opened = Archive::open({}, Archive::Access::ReadOnly);
+        const auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened);
+        return archive ? std::ranges::count((*archive)->history(600), std::string("as-found"),
+                                            &HistoryEntry::kind)
+                       : 0;
+    };
+    const auto before = keptBefore();
     config().z_umin_v->setValue(300);
     ASSERT_TRUE(writeRecord());
-    ASSERT_EQ(history.files(600).size(), 1) << "the unit's settings are kept before the write";
+    ASSERT_EQ(keptBefore(), before + 1) << "the unit's settings are kept before the write";
     bool readBackBeforeClosed = false;
     boxes.whileOpen = [&](const RecordingMessageBoxes::Shown& box) {
         if (box.text == QStringLiteral("Конфигурация записана")) {

@@ -1,5 +1,6 @@
 #include "gui/controllers/accounting.hpp"
 
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
@@ -25,9 +26,9 @@ void showAccounting(const AccountingRecord& record, ProtocolPage& page) {
     page.st_nwa->setText(QString::fromStdString(texts.energy));
 }
 
-Accounting::Accounting(MainWindow& window)
-    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
-      exchange_(window.session()) {
+Accounting::Accounting(MainWindow& window, ArchiveFeed& archive)
+    : QObject(&window), window_(window), archive_(archive), session_(window.session()),
+      page_(*window.TabSheet3), exchange_(window.session()) {
     setObjectName(QStringLiteral("Accounting"));
     connectWhenLineFree(session_, page_.Button7, &QPushButton::clicked, this,
                         &Accounting::Button7Click);
@@ -46,6 +47,10 @@ void Accounting::ended(const Outcome<AccountingRecord>& outcome) {
         sayFailure(*outcome.error, window_.boxes());
         return;
     }
+    ArchiveReading reading = archive_.reading(
+        asked_ == AccountingRequest::Read ? "read-accounting" : "reset-accounting");
+    reading.accounting = *outcome.result;
+    archive_.store(std::move(reading));
     showAccounting(*outcome.result, page_);
     if (asked_ == AccountingRequest::Read) {
         window_.boxes().information(QStringLiteral("Учетная запись считана!"),

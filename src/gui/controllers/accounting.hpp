@@ -8,6 +8,7 @@
 
 namespace torl7 {
 
+class ArchiveFeed;
 class UnitSession;
 class MainWindow;
 class ProtocolPage;
@@ -18,8 +19,8 @@ void showAccounting(const AccountingRecord& record, ProtocolPage& page);
 class Accounting : public QObject {
     Q_OBJECT
 public:
-    // Connects the two buttons.
-    explicit Accounting(MainWindow& window);
+    // Connects the two buttons; each record the unit gives is kept in `archive`.
+    Accounting(MainWindow& window, ArchiveFeed& archive);
 
     // "Считать учетную запись".
     void Button7Click();
@@ -30,6 +31,7 @@ private:
     void ended(const Outcome<AccountingRecord>& outcome);
 
     MainWindow& window_;
+    ArchiveFeed& archive_;
     UnitSession& session_;
     ProtocolPage& page_;
     AccountingExchange exchange_;

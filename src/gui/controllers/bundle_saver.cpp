@@ -3,6 +3,7 @@
 #include "documents/file_output.hpp"
 #include "documents/json_output.hpp"
 #include "documents/report_template.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/exports.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/report_writer.hpp"
@@ -13,6 +14,7 @@
 #include "gui/pages/config_page.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "records/reading_forms.hpp"
 #include "session/operations/unit_commands.hpp"
 
 #include <QCoreApplication>
@@ -37,9 +39,9 @@ constexpr int kAllSteps = kReadSteps + ServiceBundle::kSteps;
 } // namespace
 
 BundleSaver::BundleSaver(MainWindow& window, ReportWriter& report, SettingsTransfer& settings,
-                         Exports& exports)
+                         Exports& exports, ArchiveFeed& archive)
     : QObject(&window), window_(window), report_(report), settings_(settings), exports_(exports),
-      version_(window.session(), PortUse::LeaveOpen) {
+      archive_(archive), version_(window.session(), PortUse::LeaveOpen) {
     setObjectName(QStringLiteral("BundleSaver"));
     askFolder = [this] {
         return QFileDialog::getExistingDirectory(
@@ -148,6 +150,9 @@ void BundleSaver::chainEnded(const Outcome<ReportChainData>& outcome) {
         sayFailure(*outcome.error, window_.boxes());
         return;
     }
+    ArchiveReading reading = withChain(archive_.reading("bundle"), *outcome.result);
+    reading.firmware = firmware_.value_or(QString()).toStdString();
+    archive_.store(std::move(reading));
     // What the pages show now is what the unit has just given.
     BundleContents contents;
     contents.factoryNumber = window_.TabSheet2->frm1_zn->value();

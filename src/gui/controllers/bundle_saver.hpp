@@ -21,6 +21,7 @@
 
 namespace torl7 {
 
+class ArchiveFeed;
 class Exports;
 class MainWindow;
 class ReportWriter;
@@ -29,9 +30,10 @@ class SettingsTransfer;
 class BundleSaver : public QObject {
     Q_OBJECT
 public:
-    // The chain is the report's, the settings file the page's, the waveforms the exports'.
+    // The chain is the report's, the settings file the page's, the waveforms the exports';
+    // what the unit gave is kept in `archive`.
     BundleSaver(MainWindow& window, ReportWriter& report, SettingsTransfer& settings,
-                Exports& exports);
+                Exports& exports, ArchiveFeed& archive);
 
     void btn_save_allClick();
     bool running() const { return progress_ != nullptr; }
@@ -55,6 +57,7 @@ private:
     ReportWriter& report_;
     SettingsTransfer& settings_;
     Exports& exports_;
+    ArchiveFeed& archive_;
     VersionRead version_;
     ServiceBundle writer_;
     QPointer<QProgressDialog> progress_;

@@ -1,12 +1,14 @@
 #include "gui/controllers/configuration.hpp"
 
 #include "documents/settings_file.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
 #include "gui/pages/config_page.hpp"
 #include "gui/widgets/step_buttons.hpp"
 #include "protocol/calibration_rules.hpp"
+#include "records/reading_forms.hpp"
 #include "session/unit_session.hpp"
 
 #include <QComboBox>
@@ -70,10 +72,10 @@ QString clampedText(const std::vector<ClampedField>& clamped) {
 
 } // namespace
 
-Configuration::Configuration(MainWindow& window)
+Configuration::Configuration(MainWindow& window, ArchiveFeed& archive)
     : QObject(&window), page_(*window.TabSheet1), session_(window.session()),
-      boxes_(window.boxes()), read_(window.session()), compare_(window.session()),
-      write_(window.session(), &history_) {
+      boxes_(window.boxes()), archive_(archive), asFound_(archive.location()),
+      read_(window.session()), compare_(window.session()), write_(window.session(), &asFound_) {
     connectWhenLineFree(session_, page_.btn_read_konf, &QPushButton::clicked, this,
                         &Configuration::btn_read_konfClick);
     connectWhenLineFree(session_, page_.btn_compare_konf, &QPushButton::clicked, this,
@@ -82,6 +84,7 @@ Configuration::Configuration(MainWindow& window)
                         &Configuration::btn_write_konfClick);
     read_.onFinished([this](const Outcome<ConfigRecord>& outcome) {
         if (outcome) {
+            keepRead("read-config", *outcome.result);
             showRecord(*outcome.result);
         } else if (outcome.error) {
             showReadFailure(*outcome.error);
@@ -123,6 +126,12 @@ void Configuration::btn_read_konfClick() {
     read_.start();
 }
 
+void Configuration::keepRead(const char* kind, const ConfigRecord& record) {
+    ArchiveReading reading = archive_.reading(kind);
+    reading.configurations = {{ConfigRole::AsRead, record}};
+    archive_.store(std::move(reading));
+}
+
 void Configuration::btn_compare_konfClick() {
     // The page as it stands when the button is pressed; a field that does not convert has
     // its box and nothing is read.
@@ -139,6 +148,7 @@ void Configuration::compared(const Outcome<ConfigRecord>& outcome) {
         showReadFailure(*outcome.error);
         return;
     }
+    keepRead("diff-config", *outcome.result);
     const auto differences = compareSettings(pageToCompare_, *outcome.result);
     boxes_.information(
         differences.empty()
@@ -161,6 +171,7 @@ void Configuration::btn_write_konfClick() {
     if (!record) {
         return;
     }
+    written_ = *record;
     // The read-back waits until the user has closed the acknowledgement's message.
     write_.start(*record, [this] { boxes_.information(kWritten, kCaptionWritten); });
 }
@@ -233,6 +244,15 @@ QString lostAcknowledgementFinding(const WriteReport& report) {
 } // namespace
 
 void Configuration::writeFinished(const Outcome<WriteReport>& outcome) {
+    if (asFound_.problem()) {
+        archive_.notWritten(*asFound_.problem());
+    }
+    if (outcome.result) {
+        if (auto reading = writeReading(archive_.reading("write-config"), asFound_, written_,
+                                        *outcome.result)) {
+            archive_.store(std::move(*reading));
+        }
+    }
     if (!outcome.result) {
         showReadFailure(*outcome.error);
         return;

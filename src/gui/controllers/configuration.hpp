@@ -7,7 +7,7 @@
 
 #include "documents/report_content.hpp"
 #include "protocol/codecs/config_record_codec.hpp"
-#include "records/config_history.hpp"
+#include "records/archive_keeper.hpp"
 #include "session/operations/write_configuration.hpp"
 
 #include <QObject>
@@ -18,6 +18,7 @@ class QLabel;
 
 namespace torl7 {
 
+class ArchiveFeed;
 class ConfigPage;
 class Frame;
 class UnitSession;
@@ -47,7 +48,9 @@ std::array<std::string, kSettingsRows> settingsValuesOnPage(const ConfigPage& pa
 class Configuration : public QObject {
     Q_OBJECT
 public:
-    explicit Configuration(MainWindow& window);
+    // Every record read, and every write with the settings found before it, is kept in
+    // `archive`; the settings found go there before the write goes out.
+    Configuration(MainWindow& window, ArchiveFeed& archive);
 
     void btn_read_konfClick();
     void btn_write_konfClick();
@@ -74,6 +77,8 @@ public:
 
 private:
     void showRecord(const ConfigRecord& record);
+    // Keeps a record the unit gave in the archive.
+    void keepRead(const char* kind, const ConfigRecord& record);
     void showReadFailure(const SessionError& error);
     void compared(const Outcome<ConfigRecord>& outcome);
     void writeFinished(const Outcome<WriteReport>& outcome);
@@ -85,7 +90,9 @@ private:
     ConfigPage& page_;
     UnitSession& session_;
     MessageBoxes& boxes_;
-    ConfigHistory history_;
+    ArchiveFeed& archive_;
+    ArchiveKeeper asFound_;
+    ConfigRecord written_;
     ReadConfiguration read_;
     ReadConfiguration compare_;
     ConfigRecord pageToCompare_;

@@ -77,12 +77,13 @@ bool Exports::save(std::initializer_list<std::pair<QString, std::string>> files)
 }
 
 void Exports::btn_save_csvClick() {
-    const QString path = askSaveName(defaultName(QStringLiteral("_события.csv")),
-                                     QStringLiteral("CSV (*.csv);;Все файлы (*)"));
-    if (path.isEmpty()) {
-        return;
-    }
-    save({{path, eventsCsv(eventGridRows(*window_.TabSheet3->StGr_prot))}});
+    saveCsvAs(defaultName(QStringLiteral("_события.csv")),
+              eventsCsv(eventGridRows(*window_.TabSheet3->StGr_prot)));
+}
+
+bool Exports::saveCsvAs(const QString& defaultName, const std::string& csv) {
+    const QString path = askSaveName(defaultName, QStringLiteral("CSV (*.csv);;Все файлы (*)"));
+    return !path.isEmpty() && save({{path, csv}});
 }
 
 void Exports::btn_save_wavesClick() {

@@ -32,6 +32,9 @@ public:
     void btn_save_csvClick();
     // The waveforms last drawn, at the rate and in the format the dialog asks for.
     void btn_save_wavesClick();
+    // Asks where, offering `defaultName`, and writes `csv` there; false when the user cancels
+    // or the file is not written (its box has said why).
+    bool saveCsvAs(const QString& defaultName, const std::string& csv);
 
     // The waveforms of the last sequence drawn, as the files will hold them (no rate yet);
     // nothing before the first drawing.

@@ -1,5 +1,6 @@
 #include "gui/controllers/protocol_reader.hpp"
 
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
@@ -46,9 +47,9 @@ EventRows eventGridRows(const QTableWidget& grid) {
     return rows;
 }
 
-ProtocolReader::ProtocolReader(MainWindow& window)
-    : QObject(&window), window_(window), session_(window.session()), page_(*window.TabSheet3),
-      read_(window.session(), table_) {
+ProtocolReader::ProtocolReader(MainWindow& window, ArchiveFeed& archive)
+    : QObject(&window), window_(window), archive_(archive), session_(window.session()),
+      page_(*window.TabSheet3), read_(window.session(), table_) {
     setObjectName(QStringLiteral("ProtocolReader"));
     connectWhenLineFree(session_, page_.Button1, &QPushButton::clicked, this,
                         &ProtocolReader::Button1Click);
@@ -66,6 +67,9 @@ void ProtocolReader::finishRead(const Outcome<EventRows>& outcome) {
         sayFailure(*outcome.error, window_.boxes());
         return;
     }
+    ArchiveReading reading = archive_.reading("read-events");
+    reading.events = table_.lastReadSlots();
+    archive_.store(std::move(reading));
     fillEventGrid(*outcome.result, *page_.StGr_prot);
     window_.boxes().information(QStringLiteral("Протокол считан!"),
                                 QStringLiteral("Считывание протокола"));

@@ -11,6 +11,7 @@ class QTableWidget;
 
 namespace torl7 {
 
+class ArchiveFeed;
 class UnitSession;
 class MainWindow;
 class ProtocolPage;
@@ -25,8 +26,8 @@ EventRows eventGridRows(const QTableWidget& grid);
 class ProtocolReader : public QObject {
     Q_OBJECT
 public:
-    // Connects "Считать протокол".
-    explicit ProtocolReader(MainWindow& window);
+    // Connects "Считать протокол"; each read's records are kept in `archive`.
+    ProtocolReader(MainWindow& window, ArchiveFeed& archive);
 
     // "Считать протокол": the ten blocks, the progress bar following them, then the grid.
     void Button1Click();
@@ -38,6 +39,7 @@ private:
     void finishRead(const Outcome<EventRows>& outcome);
 
     MainWindow& window_;
+    ArchiveFeed& archive_;
     UnitSession& session_;
     ProtocolPage& page_;
     EventTable table_;

@@ -2,6 +2,7 @@
 
 #include "documents/report_template.hpp"
 #include "gui/controllers/accounting.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/configuration.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/protocol_reader.hpp"
@@ -9,6 +10,7 @@
 #include "gui/message_boxes.hpp"
 #include "gui/pages/diag_page.hpp"
 #include "gui/pages/protocol_page.hpp"
+#include "records/reading_forms.hpp"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -31,8 +33,8 @@ std::string text(const QString& s) {
 
 } // namespace
 
-ReportWriter::ReportWriter(MainWindow& window, EventTable& events)
-    : QObject(&window), window_(window), chain_(window.session(), events) {
+ReportWriter::ReportWriter(MainWindow& window, EventTable& events, ArchiveFeed& archive)
+    : QObject(&window), window_(window), archive_(archive), chain_(window.session(), events) {
     programDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
     askFileName = [this](const QString& defaultName) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -58,6 +60,7 @@ void ReportWriter::btn_save_protClick() {
             sayFailure(*outcome.error, window_.boxes());
             return;
         }
+        archive_.store(withChain(archive_.reading("report"), *outcome.result));
         prot_save();
     });
 }

@@ -15,13 +15,15 @@
 
 namespace torl7 {
 
+class ArchiveFeed;
 class MainWindow;
 
 class ReportWriter : public QObject {
     Q_OBJECT
 public:
-    // The chain reads the protocol into `events`, the table the plain protocol read uses.
-    ReportWriter(MainWindow& window, EventTable& events);
+    // The chain reads the protocol into `events`, the table the plain protocol read uses; the
+    // report's reading is kept in `archive`.
+    ReportWriter(MainWindow& window, EventTable& events, ArchiveFeed& archive);
 
     // Runs the report chain; each step's data is shown on its page as it arrives, and at the
     // end, with the port closed, the report is written from the pages.
@@ -48,6 +50,7 @@ private:
     void chainEnded(const Outcome<ReportChainData>& outcome);
 
     MainWindow& window_;
+    ArchiveFeed& archive_;
     ReportChain chain_;
     std::function<void(Progress)> chainProgress_;
     ChainDone chainDone_;

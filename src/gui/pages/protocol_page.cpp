@@ -7,14 +7,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
 
 namespace torl7 {
 
@@ -26,19 +24,15 @@ const QStringList ProtocolPage::kEventColumns = [] {
     return titles;
 }();
 
-namespace {
-
 // Widest content of each grid column (row number, date/time with order digit, states,
 // longest protection name, values), so that a full protocol needs no column resizing.
-const QStringList kWidestCells{"100",          "00.00.00  00:00:00:15",
-                               "Выкл.",        "Выкл.",
-                               "Заклинивание", "00000",
-                               "00000",        "00000",
-                               "0000",         "0000",
-                               "0000",         "0000",
-                               "-0,00"};
-
-} // namespace
+const QStringList ProtocolPage::kWidestCells{"100",          "00.00.00  00:00:00:15",
+                                             "Выкл.",        "Выкл.",
+                                             "Заклинивание", "00000",
+                                             "00000",        "00000",
+                                             "0000",         "0000",
+                                             "0000",         "0000",
+                                             "-0,00"};
 
 ProtocolPage::ProtocolPage(QWidget* parent) : QWidget(parent) {
     // The grid comes first in the focus chain as on the page: a control with parts of its own
@@ -59,22 +53,7 @@ QWidget* ProtocolPage::buildEventGrid() {
     StGr_prot->setObjectName("StGr_prot");
     StGr_prot->setAccessibleName("Протокол событий");
     StGr_prot->setHorizontalHeaderLabels(kEventColumns);
-    StGr_prot->verticalHeader()->setVisible(false);
-    StGr_prot->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    StGr_prot->setSelectionBehavior(QAbstractItemView::SelectRows);
-    StGr_prot->setSelectionMode(QAbstractItemView::SingleSelection);
-    StGr_prot->setAlternatingRowColors(true);
-    StGr_prot->verticalHeader()->setDefaultSectionSize(StGr_prot->fontMetrics().height() + 6);
-
-    const QFontMetrics& cellFont = StGr_prot->fontMetrics();
-    const QFontMetrics headerFont = StGr_prot->horizontalHeader()->fontMetrics();
-    constexpr int kPadding = 14;
-    for (int column = 0; column < kEventColumns.size(); ++column) {
-        const int width = std::max(cellFont.horizontalAdvance(kWidestCells[column]),
-                                   headerFont.horizontalAdvance(kEventColumns[column]));
-        StGr_prot->setColumnWidth(column, width + kPadding);
-    }
-    StGr_prot->horizontalHeader()->setStretchLastSection(true);
+    setUpEventGrid(StGr_prot, kWidestCells);
     return StGr_prot;
 }
 

@@ -18,6 +18,8 @@ public:
     // Header of the event grid, one text per column. "Ia, A" .. "Ic, A" end in a Latin A,
     // "Iут, А" in a Cyrillic one; the report copies these texts.
     static const QStringList kEventColumns;
+    // The widest text of each column.
+    static const QStringList kWidestCells;
 
     explicit ProtocolPage(QWidget* parent = nullptr);
 

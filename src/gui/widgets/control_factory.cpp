@@ -6,11 +6,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
+
+#include <algorithm>
 
 namespace torl7 {
 
@@ -100,6 +104,26 @@ QLabel* makeCaption(const QString& text, QWidget* control) {
     label->setBuddy(control);
     addCaptionToName(control, text);
     return label;
+}
+
+void setUpEventGrid(QTableView* grid, const QStringList& widest) {
+    grid->verticalHeader()->setVisible(false);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setAlternatingRowColors(true);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    const QFontMetrics& cellFont = grid->fontMetrics();
+    const QFontMetrics headerFont = grid->horizontalHeader()->fontMetrics();
+    constexpr int kPadding = 14;
+    for (int column = 0; column < widest.size(); ++column) {
+        const QString title =
+            grid->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int width = std::max(cellFont.horizontalAdvance(widest[column]),
+                                   headerFont.horizontalAdvance(title));
+        grid->setColumnWidth(column, width + kPadding);
+    }
+    grid->horizontalHeader()->setStretchLastSection(true);
 }
 
 } // namespace torl7

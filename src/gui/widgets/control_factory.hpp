@@ -13,6 +13,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QTableView;
 class QWidget;
 
 namespace torl7 {
@@ -55,6 +56,11 @@ QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int minimum,
 // Fixes the width of a text edit or static text to hold `widest` plus its frame, so that
 // short value fields stay short in a stretching layout.
 void fitWidthTo(QWidget* control, const QString& widest);
+
+// A read-only grid of events: no row headers, rows selected whole, and each column as wide as
+// its widest text in `widest` or its title, so that no column is measured against its rows
+// (thousands of them in the archive's timeline). Set the model or the titles first.
+void setUpEventGrid(QTableView* grid, const QStringList& widest);
 
 // A caption or unit text that belongs to `control`: the label's buddy is the control, so
 // keyboard focus follows it and the captions of a control can be found, and the caption is

@@ -32,11 +32,6 @@ constexpr std::size_t kDateTimeColumn = 0;
 // The text that marks an entry as used or rejected.
 constexpr std::string_view kSpentEntry = "0";
 
-// By bit, lowest first.
-constexpr std::array<std::string_view, 8> kProtectionNames = {
-    "Umin", "Umax", "Uасм", "Iхол", "Iасм", "Перегруз", "Заклинивание", "Утечка тока",
-};
-
 std::string onOff(bool on) {
     return on ? "Вкл." : "Выкл.";
 }

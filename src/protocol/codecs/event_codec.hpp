@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace torl7 {
@@ -62,6 +63,12 @@ Bytes encodeEventBlockBytes(std::uint8_t index, const std::array<Bytes, kEventsP
 
 // Reads the fixed offsets whatever the length; records the answer did not reach read as 0.
 EventBlock decodeEventBlock(ByteSpan payload);
+
+// The protections of an event's protection byte, by bit, lowest first; the grid names the
+// highest bit set.
+inline constexpr std::array<std::string_view, 8> kProtectionNames = {
+    "Umin", "Umax", "Uасм", "Iхол", "Iасм", "Перегруз", "Заклинивание", "Утечка тока",
+};
 
 // Grid columns 1..12: date/time "dd.mm.yy  hh:mm:ss:N", unit state, equipment state,
 // protection, Ua, Ub, Uc, Ia, Ib, Ic, leakage current, cos f.

@@ -1,0 +1,139 @@
+#include "gui/controllers/archive_feed.hpp"
+
+#include "gui/main_window.hpp"
+#include "gui/message_boxes.hpp"
+#include "records/timeline_rows.hpp"
+
+#include <QDir>
+#include <QUrl>
+
+#include <utility>
+
+namespace torl7 {
+
+namespace {
+
+QString shown(const QString& location) {
+    if (location.contains(QLatin1String("://"))) {
+        return QUrl(location).adjusted(QUrl::RemovePassword | QUrl::RemoveQuery).toString();
+    }
+    return QDir::toNativeSeparators(location);
+}
+
+ArchiveFeed::Timeline askArchive(const QString& location, const TimelineFilter& filter) {
+    ArchiveFeed::Timeline timeline;
+    auto opened = Archive::open(location, Archive::Access::ReadOnly);
+    if (auto* problem = std::get_if<ArchiveProblem>(&opened)) {
+        timeline.problem = *problem;
+        return timeline;
+    }
+    Archive& archive = *std::get<std::unique_ptr<Archive>>(opened);
+    try {
+        timeline.units = archive.units();
+        timeline.rows = timelineRows(archive.timeline(filter));
+    } catch (const ArchiveError& error) {
+        timeline.problem = error.problem;
+    }
+    return timeline;
+}
+
+} // namespace
+
+QString notArchivedText(const ArchiveProblem& problem, const QString& shownLocation) {
+    using Kind = ArchiveProblem::Kind;
+    switch (problem.kind) {
+    case Kind::NotADatabase:
+        return QStringLiteral("файл %1 не является базой данных").arg(shownLocation);
+    case Kind::NotAnArchive:
+        return QStringLiteral("база %1 хранит не архив ТОРЛ-7").arg(shownLocation);
+    case Kind::Newer:
+        return QStringLiteral("архив %1 создан более новой версией программы и не изменён")
+            .arg(shownLocation);
+    case Kind::ReadOnly:
+        return QStringLiteral("нет права записи в %1").arg(shownLocation);
+    case Kind::Locked:
+        return QStringLiteral("архив %1 занят другой программой").arg(shownLocation);
+    case Kind::Missing:
+        return QStringLiteral("архив %1 ещё не создан").arg(shownLocation);
+    case Kind::Unreachable:
+        return QStringLiteral("сервер архива %1 недоступен").arg(shownLocation);
+    case Kind::Failed:
+        break;
+    }
+    return QStringLiteral("ошибка архива %1 (%2)").arg(shownLocation, problem.message);
+}
+
+ArchiveFeed::ArchiveFeed(MainWindow& window, QString location)
+    : QObject(&window), session_(window.session()), boxes_(window.boxes()),
+      location_(std::move(location)), writer_(std::make_unique<ArchiveWriter>(location_)) {
+    setObjectName(QStringLiteral("ArchiveFeed"));
+    writer_->onNotWritten = [this](const ArchiveProblem& problem) { notWritten(problem); };
+}
+
+ArchiveFeed::~ArchiveFeed() {
+    waiting_.reset();
+    if (question_.joinable()) {
+        question_.join();
+    }
+}
+
+QString ArchiveFeed::shownLocation() const {
+    return shown(location_);
+}
+
+ArchiveReading ArchiveFeed::reading(const char* kind) const {
+    ArchiveReading reading;
+    reading.unit = session_.factoryNumber();
+    reading.kind = kind;
+    return reading;
+}
+
+void ArchiveFeed::store(ArchiveReading reading) {
+    writer_->store(std::move(reading));
+    emit handedOver();
+}
+
+void ArchiveFeed::notWritten(const ArchiveProblem& problem) {
+    if (std::exchange(said_, true)) {
+        return;
+    }
+    boxes_.error(QStringLiteral("Считанное не сохранено в архив: %1.\nЧтение выполнено; об "
+                                "архиве до конца работы программы больше не сообщается.")
+                     .arg(notArchivedText(problem, shownLocation())),
+                 kCaptionTool);
+}
+
+void ArchiveFeed::askTimeline(TimelineFilter filter, Answered answered) {
+    if (asking()) {
+        waiting_.emplace(std::move(filter), std::move(answered));
+        return;
+    }
+    startQuestion(std::move(filter), std::move(answered));
+}
+
+void ArchiveFeed::startQuestion(TimelineFilter filter, Answered answered) {
+    answered_ = std::move(answered);
+    question_ = std::thread([this, filter = std::move(filter)] {
+        // What the window has read is in the answer: the writer's queue goes first.
+        writer_->waitUntilStored();
+        Timeline timeline = askArchive(location_, filter);
+        QMetaObject::invokeMethod(
+            this,
+            [this, answer = std::move(timeline)]() mutable { questionEnded(std::move(answer)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ArchiveFeed::questionEnded(Timeline timeline) {
+    question_.join();
+    const Answered answered = std::exchange(answered_, nullptr);
+    if (waiting_) {
+        auto [filter, next] = std::move(*std::exchange(waiting_, std::nullopt));
+        startQuestion(std::move(filter), std::move(next));
+    }
+    if (answered) {
+        answered(std::move(timeline));
+    }
+}
+
+} // namespace torl7

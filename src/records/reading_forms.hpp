@@ -1,0 +1,23 @@
+// The archive's readings made from what the unit's operations return, shared by the window and
+// torl7-cli so that both keep a report chain and a write alike.
+#pragma once
+
+#include "records/archive_keeper.hpp"
+#include "records/archive_reading.hpp"
+#include "session/operations/report_chain.hpp"
+#include "session/operations/write_configuration.hpp"
+
+#include <optional>
+
+namespace torl7 {
+
+// The configuration, accounting record and event slots the chain read, added to `reading`.
+ArchiveReading withChain(ArchiveReading reading, const ReportChainData& chained);
+
+// The write as the archive keeps it: what was sent, what the unit took, and what changed
+// against the settings `keeper` kept before it; `reading` names the unit and the kind. Nothing
+// when the write never went out (the settings before it could not be kept).
+std::optional<ArchiveReading> writeReading(ArchiveReading reading, const ArchiveKeeper& keeper,
+                                           const ConfigRecord& sent, const WriteReport& report);
+
+} // namespace torl7
