@@ -9,13 +9,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -28,16 +26,8 @@ namespace {
 using Kind = RecordingMessageBoxes::Kind;
 
 // Record offsets the tests look at.
-constexpr std::size_t kRs485 = 0;
-constexpr std::size_t kUmin = 1;
-constexpr std::size_t kIholDelay = 11;
-constexpr std::size_t kInom = 15;
-constexpr std::size_t kControl = 25;
-constexpr std::size_t kCos = 27;
-constexpr std::size_t kCoefficientUa = 28;
-constexpr std::size_t kEquipmentType = 42;
-constexpr std::size_t kBusProtocol = 74;
-constexpr std::size_t kTb = 76;
+constexpr std::size_t kRs485 = 0, kUmin = 1, kIholDelay = 11, kInom = 15, kControl = 25, kCos = 27,
+                      kCoefficientUa = 28, kEquipmentType = 42, kBusProtocol = 74, kTb = 76;
 
 Bytes defaultRecord() {
     const auto bytes = encodeConfigRecord(ConfigRecord{});
@@ -46,10 +36,9 @@ Bytes defaultRecord() {
 
 class ConfigurationTest : public WindowFixture {
 protected:
-    // Presses "Записать конфигурацию" and answers Yes. The record bytes of the request sent,
-    // or nothing when no request went out.
-    // A write that goes out while the last one still waits for its acknowledgement is refused:
-    // each write here starts from a line where nothing is outstanding.
+    // Presses "Записать конфигурацию" and answers Yes, from a line where nothing is outstanding
+    // (a write while the last one waits for its acknowledgement is refused). The record bytes
+    // of the request sent, or nothing when no request went out.
     std::optional<Bytes> writeRecord() {
         session().cancel();
         line.clearWritten();
@@ -345,8 +334,7 @@ TEST_F(ConfigurationTest, negativeOrFractionalCoefficientPassesTheCheckButNotThe
 }
 
 TEST_F(ConfigurationTest, writeIsAcknowledgedThenReadBackAndThePageShowsWhatTheUnitStored) {
-    // The settings found before the write, in the window's archive.
-    const auto keptBefore = [] {
+    const auto keptBefore = [] { // the settings found before the write, in the window's archive
         auto opened = Archive::open({}, Archive::Access::ReadOnly);
         const auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened);
         return archive ? std::ranges::count((*archive)->history(600), std::string("as-found"),
@@ -402,8 +390,6 @@ TEST_F(ConfigurationTest, readBackReopensThePortTheIdleCloseShutWhileTheMessageW
 TEST_F(ConfigurationTest, delayStepsStopAtTheirLimitsWithoutDrift) {
     QLabel* delay = config().st_zumin_t;
     StepButtons* steps = config().spb_zumin;
-    const auto up = [&] { steps->upButton()->click(); };
-    const auto down = [&] { steps->downButton()->click(); };
     const struct {
         const char* from;
         bool upward;
@@ -418,7 +404,7 @@ TEST_F(ConfigurationTest, delayStepsStopAtTheirLimitsWithoutDrift) {
     for (const auto& c : cases) {
         delay->setText(QString::fromUtf8(c.from));
         for (int i = 0; i < c.presses; ++i) {
-            c.upward ? up() : down();
+            (c.upward ? steps->upButton() : steps->downButton())->click();
         }
         EXPECT_EQ(delay->text(), QString::fromUtf8(c.to))
             << c.from << (c.upward ? " up x" : " down x") << c.presses;
@@ -434,20 +420,19 @@ TEST_F(ConfigurationTest, eachStepButtonPairMovesItsOwnDelayOnly) {
         {config().SpinButton2, config().st_zuasm_t},  {config().SpinButton3, config().st_zidif_t},
         {config().SpinButton4, config().st_zizakl_t}, {config().SpinButton5, config().st_ziasm_t},
     };
+    // Each delay gets its own mark, so a press on the wrong text shows.
+    const auto mark = [](std::size_t i) { return QString::number(i + 1) + QStringLiteral(",0"); };
     for (const auto& pair : pairs) {
-        // Each delay gets its own mark, so a press on the wrong text shows.
         for (std::size_t i = 0; i < std::size(pairs); ++i) {
-            pairs[i].delay->setText(QString::number(i + 1) + QStringLiteral(",0"));
+            pairs[i].delay->setText(mark(i));
         }
         pair.steps->upButton()->click();
         pair.steps->upButton()->click();
         pair.steps->downButton()->click();
-        const std::string name = pair.steps->objectName().toStdString();
         for (std::size_t i = 0; i < std::size(pairs); ++i) {
-            const QString mark = QString::number(i + 1) + QStringLiteral(",0");
-            const QString expected =
-                pairs[i].delay == pair.delay ? QString::number(i + 1) + ",1" : mark;
-            EXPECT_EQ(pairs[i].delay->text(), expected) << name;
+            EXPECT_EQ(pairs[i].delay->text(),
+                      pairs[i].delay == pair.delay ? QString::number(i + 1) + ",1" : mark(i))
+                << pair.steps->objectName().toStdString();
         }
     }
     // A text that is no number is reported and left as it was.
