@@ -7,6 +7,7 @@
 #include "documents/substation_file.hpp"
 #include "documents/text_file.hpp"
 #include "protocol/line_speed.hpp"
+#include "records/reading_forms.hpp"
 #include "records/substation_run.hpp"
 #include "session/connection_doctor.hpp"
 #include "session/operations/unit_sweep.hpp"
@@ -158,18 +159,12 @@ int collectCommand(Cli& cli) {
     cli.checkOutput(out, true);
     // Each unit's reading is kept as soon as it is read: a run stopped half-way keeps the
     // units it had read.
-    const auto units = runOverUnits(
-        cli, substation, only, collectJob(out, templatePath), [&](const UnitOutcome& u) {
-            if (u.result != UnitOutcome::Result::Done || !u.data) {
-                return;
-            }
-            ArchiveReading reading = chainReading(cli, "collect", u.firmware, *u.data);
-            reading.unit = u.number;
-            if (const SubstationUnit* unit = substation.unit(u.number)) {
-                reading.names = UnitNames{unit->switchgear, unit->bay, unit->motor};
-            }
-            cli.archive(std::move(reading));
-        });
+    const auto units = runOverUnits(cli, substation, only, collectJob(out, templatePath),
+                                    [&](const UnitOutcome& u) {
+                                        if (auto reading = collectReading(u, substation)) {
+                                            cli.archive(std::move(*reading));
+                                        }
+                                    });
     return summary(cli, substation, units, [](const UnitOutcome& u) {
         return QDir::toNativeSeparators(u.folder).toStdString();
     });

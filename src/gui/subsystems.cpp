@@ -39,7 +39,7 @@ Subsystems installSubsystems(MainWindow& window) {
     s.exports = new Exports(window, s.diagnostics->operation());
     s.waveforms = new WaveformViewer(window, s.diagnostics->operation());
     s.bundle = new BundleSaver(window, *s.report, *s.settings, *s.exports, *s.archive);
-    s.units = new SubstationUnits(window, *s.report);
+    s.units = new SubstationUnits(window, *s.report, *s.archive);
     s.journal = new Journal(window, *s.archive, *s.exports);
     return s;
 }

@@ -11,6 +11,22 @@ ArchiveReading withChain(ArchiveReading reading, const ReportChainData& chained)
     return reading;
 }
 
+std::optional<ArchiveReading> collectReading(const UnitOutcome& outcome,
+                                             const Substation& substation) {
+    if (outcome.result != UnitOutcome::Result::Done || !outcome.data) {
+        return std::nullopt;
+    }
+    ArchiveReading reading;
+    reading.unit = outcome.number;
+    reading.kind = "collect";
+    reading = withChain(std::move(reading), *outcome.data);
+    reading.firmware = outcome.firmware;
+    if (const SubstationUnit* unit = substation.unit(outcome.number)) {
+        reading.names = UnitNames{unit->switchgear, unit->bay, unit->motor};
+    }
+    return reading;
+}
+
 std::optional<ArchiveReading> writeReading(ArchiveReading reading, const ArchiveKeeper& keeper,
                                            const ConfigRecord& sent, const WriteReport& report) {
     if (!report.kept || !*report.kept) {

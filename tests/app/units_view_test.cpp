@@ -5,12 +5,14 @@
 #include "gui/controllers/substation_units.hpp"
 #include "gui/dialogs/collect_dialog.hpp"
 #include "gui/pages/units_page.hpp"
+#include "records/archive.hpp"
 #include "sim/command_line.hpp"
 #include "sim/simulated_unit.hpp"
 #include "support/window_fixture.hpp"
 
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -81,6 +83,7 @@ TEST_F(UnitsViewTest, collectAllFillsTheResultsAndWritesAFolderPerUnitThatAnswer
     ASSERT_TRUE(QDir().mkpath(out));
     units.askFolder = [out] { return out; };
 
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
     page.btn_collect_all->click();
     ASSERT_NE(units.progress(), nullptr);
     EXPECT_TRUE(units.progress()->isVisible());
@@ -115,6 +118,21 @@ TEST_F(UnitsViewTest, collectAllFillsTheResultsAndWritesAFolderPerUnitThatAnswer
             EXPECT_EQ(files.filter(".csv").size(), 1) << files.join(' ').toStdString();
         }
     }
+    // Each unit read is kept in the archive as a collection; the silent one is not.
+    const auto collectedSince = [&](int unit) {
+        auto opened = Archive::open(Archive::defaultLocation(), Archive::Access::ReadOnly);
+        const auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened);
+        int found = 0;
+        for (const HistoryEntry& e :
+             archive ? (*archive)->history(unit) : std::vector<HistoryEntry>{}) {
+            found += e.kind == "collect" && e.readAt >= started ? 1 : 0;
+        }
+        return found;
+    };
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return collectedSince(600) + collectedSince(601) == 2; }, 10000));
+    EXPECT_EQ(collectedSince(602), 0);
+
     page.tbl_units->selectRow(2);
     EXPECT_TRUE(page.st_unit_detail->text().startsWith("Нет ответа. "))
         << page.st_unit_detail->text().toStdString();

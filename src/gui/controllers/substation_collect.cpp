@@ -2,11 +2,13 @@
 // progress dialog that can cancel, the table's result column filled as units end.
 #include "documents/file_output.hpp"
 #include "documents/report_template.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/controllers/substation_units.hpp"
 #include "gui/dialogs/collect_dialog.hpp"
 #include "gui/main_window.hpp"
 #include "gui/message_boxes.hpp"
+#include "records/reading_forms.hpp"
 #include "session/connection_doctor.hpp"
 #include "session/port_access.hpp"
 #include "session/port_line.hpp"
@@ -148,6 +150,10 @@ void SubstationUnits::progressed(const RunProgress& p) {
 }
 
 void SubstationUnits::unitEnded(const UnitOutcome& outcome) {
+    // Kept as soon as read: a collection cancelled half-way keeps the units it had read.
+    if (auto reading = collectReading(outcome, substation_)) {
+        archive_.store(std::move(*reading));
+    }
     Seen& seen = seen_[outcome.number];
     seen.result = resultText(outcome.result);
     const SubstationLine* line = substation_.line(outcome.line);

@@ -52,8 +52,9 @@ void setCell(QTableWidget& table, int row, int column, const QString& value,
 
 } // namespace
 
-SubstationUnits::SubstationUnits(MainWindow& window, ReportWriter& report)
-    : QObject(&window), window_(window), report_(report), page_(*window.TabSheet4) {
+SubstationUnits::SubstationUnits(MainWindow& window, ReportWriter& report, ArchiveFeed& archive)
+    : QObject(&window), window_(window), report_(report), archive_(archive),
+      page_(*window.TabSheet4) {
     setObjectName(QStringLiteral("SubstationUnits"));
     const QString filter = QStringLiteral("Файлы подстанции (*.json);;Все файлы (*)");
     const auto documents = [] {

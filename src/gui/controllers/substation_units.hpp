@@ -21,6 +21,7 @@
 
 namespace torl7 {
 
+class ArchiveFeed;
 class CollectDialog;
 class MainWindow;
 class PortLine;
@@ -35,7 +36,8 @@ public:
     enum class State { Idle, Collecting, Sweeping, Cancelling };
 
     // The report template is looked up where the report's writer looks.
-    SubstationUnits(MainWindow& window, ReportWriter& report);
+    // Every unit a collection reads is kept in `archive`.
+    SubstationUnits(MainWindow& window, ReportWriter& report, ArchiveFeed& archive);
     ~SubstationUnits() override;
 
     void openFile();         // "Открыть…"
@@ -92,6 +94,7 @@ private:
 
     MainWindow& window_;
     ReportWriter& report_;
+    ArchiveFeed& archive_;
     UnitsPage& page_;
     Substation substation_;
     QString path_;
