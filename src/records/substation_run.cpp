@@ -9,7 +9,9 @@ namespace torl7 {
 
 // One line: its own line object and session, its units one after another. The port stays open
 // from one unit to the next (a server's connection is made once); a request after a timeout
-// opens it again.
+// opens it again. A port that does not open at all fails the line, not a unit: the units after
+// it are told the same at once instead of each waiting for the same refusal (a server that
+// takes no connection holds the program for the connect bound every time it is asked).
 class SubstationRun::LineRun : public QObject {
 public:
     LineRun(SubstationRun& owner, const SubstationLine& line, std::vector<SubstationUnit> units,
@@ -41,6 +43,12 @@ private:
         }
         const SubstationUnit& unit = units_[next_++];
         const int index = owner_.unitStarted();
+        if (portRefused_) {
+            UnitOutcome outcome = *portRefused_;
+            outcome.number = unit.number;
+            unitEnded(std::move(outcome));
+            return;
+        }
         session_.setFactoryNumber(static_cast<std::uint16_t>(unit.number));
         job_->start(
             unit,
@@ -51,16 +59,23 @@ private:
                         RunProgress{number, index, owner_.unitCount_, russian, english});
                 }
             },
-            [this](UnitOutcome outcome) {
-                owner_.ended_.push_back(outcome);
-                if (owner_.onUnit) {
-                    owner_.onUnit(outcome);
-                }
-                // After the job has returned: a job that ends at once would otherwise nest
-                // one unit inside another.
-                QMetaObject::invokeMethod(
-                    this, [this] { nextUnit(); }, Qt::QueuedConnection);
-            });
+            [this](UnitOutcome outcome) { unitEnded(std::move(outcome)); });
+    }
+
+    void unitEnded(UnitOutcome outcome) {
+        using Kind = SessionError::Kind;
+        if (outcome.error &&
+            (outcome.error->kind == Kind::PortNotOpened || outcome.error->kind == Kind::NoPort)) {
+            portRefused_ = outcome;
+        }
+        owner_.ended_.push_back(outcome);
+        if (owner_.onUnit) {
+            owner_.onUnit(outcome);
+        }
+        // After the job has returned: a job that ends at once would otherwise nest one unit
+        // inside another.
+        QMetaObject::invokeMethod(
+            this, [this] { nextUnit(); }, Qt::QueuedConnection);
     }
 
     SubstationRun& owner_;
@@ -72,6 +87,7 @@ private:
     std::unique_ptr<UnitJob> job_;
     std::size_t next_ = 0;
     bool cancelled_ = false;
+    std::optional<UnitOutcome> portRefused_;
 };
 
 SubstationRun::SubstationRun(LineMaker makeLine, QObject* parent)
