@@ -46,6 +46,15 @@ struct TimelineEvent {
     std::string occurredAt; // the unit's clock, "yyyy-MM-dd HH:mm:ss"
 };
 
+// When a unit was last read, and the firmware it last gave (empty when it never did).
+struct UnitSeen {
+    int unit = 0;
+    QDateTime readAt;
+    std::string firmware;
+
+    bool operator==(const UnitSeen&) const = default;
+};
+
 // One reading of a unit, and what its settings looked like against the reading before.
 struct HistoryEntry {
     qint64 reading = 0;
@@ -121,6 +130,8 @@ public:
     std::optional<std::pair<int, ConfigRecord>> settingsAt(qint64 reading);
     // The units archived, with the names last stored for them, in number order.
     std::vector<std::pair<int, UnitNames>> units();
+    // Each archived unit's latest reading, in number order.
+    std::vector<UnitSeen> lastSeen();
 
     // For tests and tools: one statement's first column of its first row.
     QVariant scalar(const QString& statement);

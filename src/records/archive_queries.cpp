@@ -261,4 +261,21 @@ std::vector<std::pair<int, UnitNames>> Archive::units() {
     return units;
 }
 
+std::vector<UnitSeen> Archive::lastSeen() {
+    // The times are UTC texts of one width: their order is the order of the moments.
+    QSqlQuery row = runOnce(
+        db(), shown_,
+        QStringLiteral("SELECT u.factory_number, max(r.read_at), (SELECT f.firmware FROM readings "
+                       "f WHERE f.unit_id = u.id AND f.firmware <> '' ORDER BY f.read_at DESC, "
+                       "f.id DESC LIMIT 1) FROM units u JOIN readings r ON r.unit_id = u.id "
+                       "GROUP BY u.id, u.factory_number ORDER BY u.factory_number"),
+        {}, "reading when the units were last read");
+    std::vector<UnitSeen> seen;
+    while (row.next()) {
+        seen.push_back(UnitSeen{row.value(0).toInt(), fromArchiveTime(row.value(1).toString()),
+                                row.value(2).toString().toStdString()});
+    }
+    return seen;
+}
+
 } // namespace torl7

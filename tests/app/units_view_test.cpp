@@ -157,6 +157,32 @@ TEST_F(UnitsViewTest, collectAllFillsTheResultsAndWritesAFolderPerUnitThatAnswer
         << boxes.shown.back().text.toStdString();
 }
 
+TEST_F(UnitsViewTest, aSubstationOpenedShowsWhenTheArchiveLastReadEachUnitAndItsFirmware) {
+    ArchiveReading older, newer;
+    older.unit = newer.unit = 4242;
+    older.kind = newer.kind = "read-config";
+    older.readAt = QDateTime(QDate(2025, 11, 30), QTime(8, 0));
+    older.firmware = "ТОРЛ-7 v2.03";
+    newer.readAt = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)); // gave no firmware
+    {
+        auto opened = Archive::open(Archive::defaultLocation());
+        auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened);
+        ASSERT_TRUE(archive);
+        ASSERT_TRUE(std::holds_alternative<qint64>((*archive)->store(older)));
+        ASSERT_TRUE(std::holds_alternative<qint64>((*archive)->store(newer)));
+    }
+    openFile(QStringLiteral(R"({"format": "torl7-substation", "format_version": 1, "name": "",
+  "lines": [{"id": "bus1", "port": "/dev/ttyS9", "speed_baud": 9600}],
+  "units": [{"number": 4242, "line": "bus1"}, {"number": 4243, "line": "bus1"}]})"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return cell(0, UnitsPage::LastSeen) == QStringLiteral("02.01.2026 03:04:05"); },
+        5000))
+        << cell(0, UnitsPage::LastSeen).toStdString();
+    EXPECT_EQ(cell(0, UnitsPage::Firmware), QStringLiteral("ТОРЛ-7 v2.03"));
+    EXPECT_EQ(cell(0, UnitsPage::Result), QString()) << "not collected in this run";
+    EXPECT_EQ(cell(1, UnitsPage::LastSeen), QString()) << "never read";
+}
+
 TEST_F(UnitsViewTest, doubleClickPointsTheConnectionBarAtTheUnitWithItsLinesSpeed) {
     openFile(QStringLiteral(R"({"format": "torl7-substation", "format_version": 1, "name": "",
   "lines": [{"id": "srv", "port": "rfc2217://10.0.0.5:4001", "speed_baud": 9600},

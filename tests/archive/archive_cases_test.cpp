@@ -106,6 +106,22 @@ const std::vector<Case> kCases = {
          EXPECT_EQ(timelineKeys(a, filter),
                    (std::vector<std::string>{"601/0 2024-05-01 12:00:05"}));
      }},
+    {"eachUnitIsLastSeenAtItsLatestReadingWithTheFirmwareItLastGave",
+     [](Archive& a, const QString&, QTemporaryDir&) {
+         const auto reading = [](int unit, const QDateTime& at, const char* firmware) {
+             ArchiveReading r = eventsReading(unit, {});
+             r.readAt = at;
+             r.firmware = firmware;
+             return r;
+         };
+         // Stored out of time order; the latest reading of 600 gave no firmware.
+         store(a, reading(600, kNoon.addDays(2), "ТОРЛ-7 v2.05"));
+         store(a, reading(601, kNoon, ""));
+         store(a, reading(600, kNoon, "ТОРЛ-7 v2.04"));
+         store(a, reading(600, kNoon.addDays(3), ""));
+         EXPECT_EQ(a.lastSeen(), (std::vector<UnitSeen>{{600, kNoon.addDays(3), "ТОРЛ-7 v2.05"},
+                                                        {601, kNoon, ""}}));
+     }},
     {"changesListsReadingsSinceTheDayWhoseSettingsDifferFromTheReadingBefore",
      [](Archive& a, const QString&, QTemporaryDir&) {
          for (const auto& [unit, g] :

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace torl7 {
@@ -71,7 +72,7 @@ ArchiveFeed::ArchiveFeed(MainWindow& window, QString location)
 }
 
 ArchiveFeed::~ArchiveFeed() {
-    waiting_.reset();
+    waiting_.clear();
     if (question_.joinable()) {
         question_.join();
     }
@@ -104,36 +105,62 @@ void ArchiveFeed::notWritten(const ArchiveProblem& problem) {
 }
 
 void ArchiveFeed::askTimeline(TimelineFilter filter, Answered answered) {
-    if (asking()) {
-        waiting_.emplace(std::move(filter), std::move(answered));
-        return;
-    }
-    startQuestion(std::move(filter), std::move(answered));
+    ask(Topic::Timeline, [location = location_, filter = std::move(filter),
+                          answered = std::move(answered)] {
+        return std::function<void()>([answered, timeline = askArchive(location, filter)]() mutable {
+            answered(std::move(timeline));
+        });
+    });
 }
 
-void ArchiveFeed::startQuestion(TimelineFilter filter, Answered answered) {
-    answered_ = std::move(answered);
-    question_ = std::thread([this, filter = std::move(filter)] {
+void ArchiveFeed::askLastSeen(std::function<void(std::vector<UnitSeen>)> answered) {
+    ask(Topic::LastSeen, [location = location_, answered = std::move(answered)] {
+        std::vector<UnitSeen> seen;
+        auto opened = Archive::open(location, Archive::Access::ReadOnly);
+        if (auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened)) {
+            try {
+                seen = (*archive)->lastSeen();
+            } catch (const ArchiveError&) {
+                // Nothing known: the units show what this run finds.
+            }
+        }
+        return std::function<void()>([answered, seen] { answered(seen); });
+    });
+}
+
+void ArchiveFeed::ask(Topic topic, Question question) {
+    if (!asking()) {
+        startQuestion(std::move(question));
+        return;
+    }
+    const auto same = std::find_if(waiting_.begin(), waiting_.end(),
+                                   [topic](const auto& waiting) { return waiting.first == topic; });
+    if (topic == Topic::Timeline && same != waiting_.end()) {
+        same->second = std::move(question); // the filter changed again: the latest counts
+    } else {
+        waiting_.emplace_back(topic, std::move(question));
+    }
+}
+
+void ArchiveFeed::startQuestion(Question question) {
+    question_ = std::thread([this, question = std::move(question)] {
         // What the window has read is in the answer: the writer's queue goes first.
         writer_->waitUntilStored();
-        Timeline timeline = askArchive(location_, filter);
+        std::function<void()> answer = question();
         QMetaObject::invokeMethod(
-            this,
-            [this, answer = std::move(timeline)]() mutable { questionEnded(std::move(answer)); },
+            this, [this, answer = std::move(answer)] { questionEnded(answer); },
             Qt::QueuedConnection);
     });
 }
 
-void ArchiveFeed::questionEnded(Timeline timeline) {
+void ArchiveFeed::questionEnded(const std::function<void()>& answer) {
     question_.join();
-    const Answered answered = std::exchange(answered_, nullptr);
-    if (waiting_) {
-        auto [filter, next] = std::move(*std::exchange(waiting_, std::nullopt));
-        startQuestion(std::move(filter), std::move(next));
+    if (!waiting_.empty()) {
+        Question next = std::move(waiting_.front().second);
+        waiting_.pop_front();
+        startQuestion(std::move(next));
     }
-    if (answered) {
-        answered(std::move(timeline));
-    }
+    answer();
 }
 
 } // namespace torl7

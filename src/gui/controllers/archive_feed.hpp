@@ -1,7 +1,8 @@
 // The window's side of the archive. Every read the window makes is handed to a writer thread
-// of its own, so the window never waits for the archive; the timeline the "Журнал" shows is
-// asked in a thread too. A reading the archive does not take leaves the read done all the
-// same; the window says so once a run, whatever the reason and however many reads follow.
+// of its own, so the window never waits for the archive; the timeline the "Журнал" shows and
+// when the substation's units were last read are asked in a thread too. A reading the archive does
+// not take leaves the read done all the same; the window says so once a run, whatever the reason
+// and however many reads follow.
 #pragma once
 
 #include "documents/events_csv.hpp"
@@ -9,6 +10,7 @@
 
 #include <QObject>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,18 +51,24 @@ public:
         std::optional<ArchiveProblem> problem;        // the archive could not be asked
     };
     using Answered = std::function<void(Timeline)>;
-    // Asks the archive in a thread of its own once every reading handed over so far is stored;
-    // `answered` runs on the window's thread. A question asked while one runs waits for it,
-    // and only the latest waiting one is asked.
+    // The questions are asked in a thread of their own once every reading handed over so far
+    // is stored; `answered` runs on the window's thread. A question asked while one runs
+    // waits for it; of the timeline questions waiting, only the latest is asked.
     void askTimeline(TimelineFilter filter, Answered answered);
+    // When each archived unit was last read; none when the archive could not be asked.
+    void askLastSeen(std::function<void(std::vector<UnitSeen>)> answered);
     bool asking() const { return question_.joinable(); }
 
 signals:
     void handedOver();
 
 private:
-    void startQuestion(TimelineFilter filter, Answered answered);
-    void questionEnded(Timeline timeline);
+    // Runs on the question's thread; what it returns runs on the window's thread.
+    using Question = std::function<std::function<void()>()>;
+    enum class Topic { Timeline, LastSeen };
+    void ask(Topic topic, Question question);
+    void startQuestion(Question question);
+    void questionEnded(const std::function<void()>& answer);
 
     UnitSession& session_;
     MessageBoxes& boxes_;
@@ -68,8 +76,7 @@ private:
     std::unique_ptr<ArchiveWriter> writer_;
     bool said_ = false;
     std::thread question_;
-    Answered answered_;
-    std::optional<std::pair<TimelineFilter, Answered>> waiting_;
+    std::deque<std::pair<Topic, Question>> waiting_;
 };
 
 } // namespace torl7

@@ -3,6 +3,7 @@
 #include "documents/file_output.hpp"
 #include "documents/report_template.hpp"
 #include "documents/text_file.hpp"
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/line_gate.hpp"
 #include "gui/controllers/report_writer.hpp"
 #include "gui/dialogs/collect_dialog.hpp"
@@ -150,7 +151,26 @@ bool SubstationUnits::open(const QString& path) {
     page_.ed_substation_name->setText(text(substation_.name));
     fillTable();
     updateState();
+    archive_.askLastSeen([this](const std::vector<UnitSeen>& seen) { archiveSaw(seen); });
     return true;
+}
+
+void SubstationUnits::archiveSaw(const std::vector<UnitSeen>& seen) {
+    for (const UnitSeen& s : seen) {
+        if (!substation_.unit(s.unit)) {
+            continue;
+        }
+        Seen& known = seen_[s.unit];
+        // What this run found is newer than the archive's answer, which may have been asked
+        // before it.
+        if (known.lastAnswer.isNull() || known.lastAnswer < s.readAt) {
+            known.lastAnswer = s.readAt;
+        }
+        if (known.firmware.isEmpty()) {
+            known.firmware = text(s.firmware);
+        }
+    }
+    fillTable();
 }
 
 void SubstationUnits::saveFile() {

@@ -29,6 +29,7 @@ class ReportWriter;
 class UnitSession;
 class UnitSweep;
 class UnitsPage;
+struct UnitSeen;
 
 class SubstationUnits : public QObject {
     Q_OBJECT
@@ -71,7 +72,7 @@ public:
     std::function<std::optional<SweepRequest>()> askSweep;
 
 private:
-    // What this run found of a unit.
+    // What is known of a unit: what this run found, or the archive's last reading of it.
     struct Seen {
         QDateTime lastAnswer; // null: it has not answered
         QString firmware;
@@ -86,6 +87,7 @@ private:
     void closeProgress();
     std::optional<SweepRequest> askSweepInDialog();
     void sweepEnded(const Outcome<std::vector<int>>& outcome);
+    void archiveSaw(const std::vector<UnitSeen>& seen);
     void fillTable();
     void fillRow(int row);
     void showDetail();
