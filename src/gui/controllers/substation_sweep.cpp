@@ -125,6 +125,7 @@ void SubstationUnits::sweepEnded(const Outcome<std::vector<int>>& outcome) {
     modified_ = modified_ || added > 0;
     fillTable();
     updateState();
+    askArchive();
     QStringList numbers;
     for (const int number : found) {
         numbers << QStringLiteral("№%1").arg(number);

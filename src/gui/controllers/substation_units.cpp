@@ -151,13 +151,18 @@ bool SubstationUnits::open(const QString& path) {
     page_.ed_substation_name->setText(text(substation_.name));
     fillTable();
     updateState();
-    archive_.askLastSeen([this](const std::vector<UnitSeen>& seen) { archiveSaw(seen); });
+    askArchive();
     return true;
+}
+
+void SubstationUnits::askArchive() {
+    archive_.askLastSeen([this](const std::vector<UnitSeen>& seen) { archiveSaw(seen); });
 }
 
 void SubstationUnits::archiveSaw(const std::vector<UnitSeen>& seen) {
     for (const UnitSeen& s : seen) {
-        if (!substation_.unit(s.unit)) {
+        const SubstationUnit* unit = substation_.unit(s.unit);
+        if (!unit) {
             continue;
         }
         Seen& known = seen_[s.unit];
@@ -169,8 +174,8 @@ void SubstationUnits::archiveSaw(const std::vector<UnitSeen>& seen) {
         if (known.firmware.isEmpty()) {
             known.firmware = text(s.firmware);
         }
+        fillRow(static_cast<int>(unit - substation_.units.data())); // the selection stays
     }
-    fillTable();
 }
 
 void SubstationUnits::saveFile() {
@@ -219,6 +224,7 @@ void SubstationUnits::edit(int number) {
     fillTable();
     page_.tbl_units->selectRow(row);
     updateState();
+    askArchive(); // a unit added or renumbered may have been read before
 }
 
 void SubstationUnits::removeChosenUnit() {

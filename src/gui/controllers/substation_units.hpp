@@ -87,6 +87,9 @@ private:
     void closeProgress();
     std::optional<SweepRequest> askSweepInDialog();
     void sweepEnded(const Outcome<std::vector<int>>& outcome);
+    // Fills in what the archive knows of the units: asked in the background, heard by
+    // archiveSaw.
+    void askArchive();
     void archiveSaw(const std::vector<UnitSeen>& seen);
     void fillTable();
     void fillRow(int row);
