@@ -106,16 +106,19 @@ int main(int argc, char** argv) {
         }
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                ok &= shoot(folder, "units_done");
-                box->done(0);
                 watch.stop();
-                QTimer::singleShot(300, &app, [&] {
-                    auto* dialog =
-                        new UnitDialog(&window, units.substation(), 600, {port1, port2}, boxes);
-                    dialog->show();
-                    QTimer::singleShot(500, &app, [&] {
-                        ok &= shoot(folder, "unit_dialog");
-                        app.quit();
+                // The summary once the screen has drawn it and taken the progress dialog away.
+                QTimer::singleShot(300, &app, [&, box] {
+                    ok &= shoot(folder, "units_done");
+                    box->done(0);
+                    QTimer::singleShot(300, &app, [&] {
+                        auto* dialog =
+                            new UnitDialog(&window, units.substation(), 600, {port1, port2}, boxes);
+                        dialog->show();
+                        QTimer::singleShot(500, &app, [&] {
+                            ok &= shoot(folder, "unit_dialog");
+                            app.quit();
+                        });
                     });
                 });
                 return;
