@@ -1,6 +1,7 @@
 // The window keeping what it reads in the archive, and the "Журнал" tab showing the events of
 // every unit from it: two simulated units on one line, read by the window like a user does.
 #include "app/control_expectations.hpp" // readable Qt strings in failures
+#include "gui/controllers/archive_feed.hpp"
 #include "gui/controllers/journal.hpp"
 #include "gui/main_window.hpp"
 #include "gui/pages/config_page.hpp"
@@ -110,6 +111,10 @@ TEST(JournalWindow, showsTheEventsOfBothUnitsOnceInTimeOrderAndItsFiltersNarrowT
                           "600 03.03.26  09:15:00:0", "601 04.03.26  08:00:05:0"};
     EXPECT_EQ(sim.shownAfterAnswer(), all);
     EXPECT_TRUE(sim.page().btn_journal_csv->isEnabled());
+    // Another question of the archive behind the timeline's leaves its answer the latest.
+    sim.journal().refresh();
+    sim.window->subsystems().archive->askLastSeen([](const std::vector<UnitSeen>&) {});
+    EXPECT_EQ(sim.shownAfterAnswer(), all);
 
     JournalPage& page = sim.page();
     // The units' items by their number, the protections' by their name, as a user picks them.

@@ -128,9 +128,15 @@ void ArchiveFeed::askLastSeen(std::function<void(std::vector<UnitSeen>)> answere
     });
 }
 
+bool ArchiveFeed::askingTimeline() const {
+    return (asking() && running_ == Topic::Timeline) ||
+           std::any_of(waiting_.begin(), waiting_.end(),
+                       [](const auto& waiting) { return waiting.first == Topic::Timeline; });
+}
+
 void ArchiveFeed::ask(Topic topic, Question question) {
     if (!asking()) {
-        startQuestion(std::move(question));
+        startQuestion(topic, std::move(question));
         return;
     }
     const auto same = std::find_if(waiting_.begin(), waiting_.end(),
@@ -142,7 +148,8 @@ void ArchiveFeed::ask(Topic topic, Question question) {
     }
 }
 
-void ArchiveFeed::startQuestion(Question question) {
+void ArchiveFeed::startQuestion(Topic topic, Question question) {
+    running_ = topic;
     question_ = std::thread([this, question = std::move(question)] {
         // What the window has read is in the answer: the writer's queue goes first.
         writer_->waitUntilStored();
@@ -156,9 +163,9 @@ void ArchiveFeed::startQuestion(Question question) {
 void ArchiveFeed::questionEnded(const std::function<void()>& answer) {
     question_.join();
     if (!waiting_.empty()) {
-        Question next = std::move(waiting_.front().second);
+        auto [topic, next] = std::move(waiting_.front());
         waiting_.pop_front();
-        startQuestion(std::move(next));
+        startQuestion(topic, std::move(next));
     }
     answer();
 }

@@ -57,7 +57,8 @@ public:
     void askTimeline(TimelineFilter filter, Answered answered);
     // When each archived unit was last read; none when the archive could not be asked.
     void askLastSeen(std::function<void(std::vector<UnitSeen>)> answered);
-    bool asking() const { return question_.joinable(); }
+    // A timeline question runs or waits: the answer just heard is not the latest.
+    bool askingTimeline() const;
 
 signals:
     void handedOver();
@@ -66,8 +67,9 @@ private:
     // Runs on the question's thread; what it returns runs on the window's thread.
     using Question = std::function<std::function<void()>()>;
     enum class Topic { Timeline, LastSeen };
+    bool asking() const { return question_.joinable(); }
     void ask(Topic topic, Question question);
-    void startQuestion(Question question);
+    void startQuestion(Topic topic, Question question);
     void questionEnded(const std::function<void()>& answer);
 
     UnitSession& session_;
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<ArchiveWriter> writer_;
     bool said_ = false;
     std::thread question_;
+    Topic running_ = Topic::Timeline;
     std::deque<std::pair<Topic, Question>> waiting_;
 };
 

@@ -77,7 +77,7 @@ void Journal::refresh() {
 }
 
 void Journal::answered(ArchiveFeed::Timeline timeline) {
-    if (archive_.asking()) {
+    if (archive_.askingTimeline()) {
         return; // a newer question is out: its answer follows
     }
     if (timeline.problem) {
