@@ -21,20 +21,27 @@ QString shown(const QString& location) {
     return QDir::toNativeSeparators(location);
 }
 
-ArchiveFeed::Timeline askArchive(const QString& location, const TimelineFilter& filter) {
-    ArchiveFeed::Timeline timeline;
+// Asks `question` of the archive at `location`, opened for reading; why it could not be asked.
+std::optional<ArchiveProblem> askReading(const QString& location,
+                                         const std::function<void(Archive&)>& question) {
     auto opened = Archive::open(location, Archive::Access::ReadOnly);
     if (auto* problem = std::get_if<ArchiveProblem>(&opened)) {
-        timeline.problem = *problem;
-        return timeline;
+        return *problem;
     }
-    Archive& archive = *std::get<std::unique_ptr<Archive>>(opened);
     try {
+        question(*std::get<std::unique_ptr<Archive>>(opened));
+    } catch (const ArchiveError& error) {
+        return error.problem;
+    }
+    return std::nullopt;
+}
+
+ArchiveFeed::Timeline askArchive(const QString& location, const TimelineFilter& filter) {
+    ArchiveFeed::Timeline timeline;
+    timeline.problem = askReading(location, [&](Archive& archive) {
         timeline.units = archive.units();
         timeline.rows = timelineRows(archive.timeline(filter));
-    } catch (const ArchiveError& error) {
-        timeline.problem = error.problem;
-    }
+    });
     return timeline;
 }
 
@@ -115,15 +122,9 @@ void ArchiveFeed::askTimeline(TimelineFilter filter, Answered answered) {
 
 void ArchiveFeed::askLastSeen(std::function<void(std::vector<UnitSeen>)> answered) {
     ask(Topic::LastSeen, [location = location_, answered = std::move(answered)] {
+        // When the archive cannot be asked nothing is known: the units show what this run finds.
         std::vector<UnitSeen> seen;
-        auto opened = Archive::open(location, Archive::Access::ReadOnly);
-        if (auto* archive = std::get_if<std::unique_ptr<Archive>>(&opened)) {
-            try {
-                seen = (*archive)->lastSeen();
-            } catch (const ArchiveError&) {
-                // Nothing known: the units show what this run finds.
-            }
-        }
+        askReading(location, [&](Archive& archive) { seen = archive.lastSeen(); });
         return std::function<void()>([answered, seen] { answered(seen); });
     });
 }
